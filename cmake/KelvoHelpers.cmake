@@ -1,0 +1,41 @@
+# Helpers shared by every folder's CMakeLists.txt.
+#
+#   kelvo_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>] [TIMEOUT <s>])
+#       A GoogleTest binary; each TEST becomes one CTest test.  KELVO_TEST_DATA is the absolute
+#       path of tests/data, KELVO_BINARY_DIR the build tree.
+#   kelvo_bench(<name> SOURCES <files...> LIBS <targets...>)
+#       A Google Benchmark program (never run by CTest).
+#   kelvo_fuzz(<name> SOURCES <files...> LIBS <targets...>)
+#       A libFuzzer target; run it with scripts/fuzz.sh <name> <seconds>.
+
+function(kelvo_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_compile_definitions(${name} PRIVATE
+        KELVO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        KELVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENV}")
+endfunction()
+
+function(kelvo_bench name)
+    cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${B_SOURCES})
+    target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark benchmark::benchmark_main)
+    target_compile_definitions(${name} PRIVATE
+        KELVO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        KELVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+endfunction()
+
+function(kelvo_fuzz name)
+    cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
