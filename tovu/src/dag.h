@@ -89,11 +89,15 @@ Dag dag_new3(unsigned type, const DagWord* a, const DagWord* b, const DagWord* c
 Dag dag_new4(unsigned type, const DagWord* a, const DagWord* b, const DagWord* c, const DagWord* d);
 Dag dag_new8(unsigned type, const DagWord* a, const DagWord* b, const DagWord* c, const DagWord* d,
              const DagWord* e, const DagWord* f, const DagWord* g, const DagWord* h);
+// Every constructor raises "object too large" through tovu_error for a length above
+// DAG_MAX_LENGTH.
 Dag dag_new(std::size_t n, unsigned type);           // n words, operands zeroed
 Dag dag_new_plain(std::size_t n);                    // type 0
 Dag dag_new_with2(std::size_t n, unsigned type, const DagWord* a, const DagWord* b);
 Dag dag_new_float(Dag mantissa, Dag exponent);       // "integer too large in context"
-Dag dag_of_int(long v);                              // shared constants for small values
+// The shared zero for 0; a new INTPOS or INTNEG otherwise (the DAG writer numbers every one of
+// them as a node of its own, so sharing more constants would change the written text).
+Dag dag_of_int(long v);
 Dag hash_new(std::size_t buckets);                   // HASHTAB of buckets + 1 words
 
 // ---- copies and edits (the source is never changed) ---------------------------------------
@@ -124,7 +128,8 @@ DagWord* dag_find_name(const char* text);
 DagWord* dag_find_string(const char* text);
 void dag_keep(Dag d);
 bool dag_unkeep(Dag d);
-void dag_unkeep_checked(Dag d);
+void dag_unkeep_checked(Dag d);                      // assertion when d was not kept
+void dag_forget_keep();                              // drops the keep table (storage_reset)
 // The back-reference table shared by the DAG text reader and writer, and the deep-copy table.
 Dag dag_backref_table();
 Dag dag_copied_table();

@@ -1,0 +1,185 @@
+// Storage areas: block sizes, large blocks, alignment, zeroing, the area of areas, the area
+// stack and its assertions, and storage_reset.
+
+#include "tovu/src/storage.h"
+
+#include <vector>
+
+#include "tovu_env.h"
+
+namespace {
+
+using StorageTest = TovuTest;
+using StorageDeathTest = TovuTest;
+
+TEST_F(StorageTest, FirstAllocationOpensA14WordBlock) {
+    OwnedArea area(0, "t");
+    DagWord* p = dag_alloc(area.get(), 1);
+    EXPECT_EQ(area.get()->blockSize, 14u);
+    EXPECT_EQ(area.get()->used, 1u);
+    EXPECT_EQ(p, area.get()->smallChain + 1);
+    EXPECT_EQ(area.get()->smallChain[0], 0u);   // no block before it
+}
+
+TEST_F(StorageTest, SmallBlocksGrowGeometricallyTo1022) {
+    OwnedArea area(0, "t");
+    std::vector<std::size_t> sizes;
+    DagWord* block = nullptr;
+    while (sizes.size() < 9) {
+        dag_alloc(area.get(), 1);
+        if (area.get()->smallChain != block) {
+            block = area.get()->smallChain;
+            sizes.push_back(area.get()->blockSize);
+        }
+    }
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{14, 30, 62, 126, 254, 510, 1022, 1022, 1022}));
+}
+
+TEST_F(StorageTest, Request511InFreshAreaOpens1022Block) {
+    OwnedArea area(0, "t");
+    dag_alloc(area.get(), 511);
+    EXPECT_EQ(area.get()->blockSize, 1022u);
+    EXPECT_EQ(area.get()->largeChain, nullptr);
+}
+
+TEST_F(StorageTest, LargeRequestGetsOwnBlockAndLeavesSmallBlock) {
+    OwnedArea area(0, "t");
+    dag_alloc(area.get(), 3);
+    DagWord* small = area.get()->smallChain;
+    std::size_t used = area.get()->used;
+    DagWord* p = dag_alloc(area.get(), 512);
+    ASSERT_NE(area.get()->largeChain, nullptr);
+    EXPECT_EQ(p, area.get()->largeChain + 1);
+    EXPECT_EQ(area.get()->smallChain, small);
+    EXPECT_EQ(area.get()->used, used);
+    for (std::size_t i = 0; i < 512; ++i) ASSERT_EQ(p[i], 0u);
+    DagWord* q = dag_alloc(area.get(), 600);
+    EXPECT_EQ(q, area.get()->largeChain + 1);
+    EXPECT_EQ(reinterpret_cast<DagWord*>(area.get()->largeChain[0]), p - 1);   // chained
+}
+
+TEST_F(StorageTest, LargeRequestThatFitsIsServedFromSmallBlock) {
+    OwnedArea area(0, "t");
+    dag_alloc(area.get(), 511);
+    dag_alloc(area.get(), 511);   // fills the first 1022-word block exactly
+    dag_alloc(area.get(), 1);     // opens a second one
+    DagWord* small = area.get()->smallChain;
+    DagWord* p = dag_alloc(area.get(), 512);
+    EXPECT_EQ(area.get()->largeChain, nullptr);
+    EXPECT_EQ(p, small + 2);
+    EXPECT_EQ(area.get()->used, 513u);
+}
+
+TEST_F(StorageTest, AlignedAreaAnswersMultiplesOf8) {
+    OwnedArea area(STORAGE_ALIGN8, "plot");
+    for (std::size_t n : {1u, 2u, 3u, 7u, 13u, 100u, 511u, 512u, 700u, 1u}) {
+        DagWord* p = dag_alloc(area.get(), n);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 8, 0u) << n;
+    }
+}
+
+TEST_F(StorageTest, ResultsAreZeroedUnlessAsked) {
+    OwnedArea area(0, "t");
+    for (int round = 0; round < 3; ++round) {
+        DagWord* p = dag_alloc(area.get(), 50);
+        for (int i = 0; i < 50; ++i) ASSERT_EQ(p[i], 0u);
+        for (int i = 0; i < 50; ++i) p[i] = 0xdeadbeef;
+    }
+    OwnedArea raw(STORAGE_NOZERO, "raw");
+    DagWord* p = dag_alloc(raw.get(), 10);
+    p[9] = 7;   // usable; content unspecified
+    EXPECT_EQ(p[9], 7u);
+}
+
+TEST_F(StorageTest, FreeRestoresFreshStateKeepingNameAndFlags) {
+    OwnedArea area(STORAGE_ALIGN8, "named");
+    dag_alloc(area.get(), 40);
+    dag_alloc(area.get(), 900);
+    storage_free(area.get());
+    EXPECT_EQ(area.get()->smallChain, nullptr);
+    EXPECT_EQ(area.get()->largeChain, nullptr);
+    EXPECT_EQ(area.get()->blockSize, 6u);
+    EXPECT_EQ(area.get()->used, 7u);
+    EXPECT_EQ(area.get()->flags, unsigned(STORAGE_ALIGN8));
+    EXPECT_STREQ(area.get()->name, "named");
+    dag_alloc(area.get(), 1);   // usable again at once
+    EXPECT_EQ(area.get()->blockSize, 14u);
+}
+
+TEST_F(StorageTest, DeletedAreaRecordIsReused) {
+    StorageArea* a = storage_new(0, "a");
+    dag_alloc(a, 30);
+    storage_delete(a);
+    StorageArea* b = storage_new(1, "b");
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(b->flags, 1u);
+    EXPECT_STREQ(b->name, "b");
+    EXPECT_EQ(b->smallChain, nullptr);
+    storage_delete(b);
+}
+
+TEST_F(StorageTest, PushedAreaReceivesAllocationsUntilPopped) {
+    OwnedArea area(0, "exch");
+    EXPECT_EQ(storage_stack_top(), 0);
+    StorageArea* before = storage_current();
+    {
+        StoragePush push(area.get());
+        EXPECT_EQ(storage_current(), area.get());
+        EXPECT_EQ(storage_stack_top(), 1);
+        Dag d = dag_new(3, DAG_SUM);
+        EXPECT_EQ(d, area.get()->smallChain + 1);
+    }
+    EXPECT_EQ(storage_current(), before);
+    EXPECT_STREQ(storage_current()->name, "DAG-DEFAULT");
+}
+
+TEST_F(StorageTest, SevenPushesAboveDefaultAreAllowed) {
+    OwnedArea area(0, "x");
+    for (int i = 0; i < 7; ++i) storage_push_area(area.get());
+    EXPECT_EQ(storage_stack_top(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(storage_pop_area(), area.get());
+    EXPECT_EQ(storage_stack_top(), 0);
+}
+
+TEST_F(StorageDeathTest, PopOfDefaultAreaIsAssertion) {
+    EXPECT_EXIT(storage_pop_area(), ::testing::ExitedWithCode(1),
+                "kelvo: assertion failed at line 170 of tovu/src/storage");
+}
+
+TEST_F(StorageDeathTest, EighthPushIsAssertion) {
+    OwnedArea area(0, "x");
+    EXPECT_EXIT(
+        {
+            for (int i = 0; i < 8; ++i) storage_push_area(area.get());
+        },
+        ::testing::ExitedWithCode(1), "kelvo: assertion failed at line 162 of tovu/src/storage");
+}
+
+TEST_F(StorageDeathTest, ResetWithPushedAreaIsAssertion) {
+    OwnedArea area(0, "x");
+    EXPECT_EXIT(
+        {
+            storage_push_area(area.get());
+            storage_reset();
+        },
+        ::testing::ExitedWithCode(1), "line 205 of tovu/src/storage");
+}
+
+TEST_F(StorageDeathTest, CheckLengthMismatchIsAssertion) {
+    Dag d = dag_new(3, DAG_SUM);
+    storage_check_length(d, 3);
+    EXPECT_EXIT(storage_check_length(d, 4), ::testing::ExitedWithCode(1), "line 200 of tovu/src/storage");
+}
+
+TEST_F(StorageTest, ResetRebuildsNamesAndForgetsOthers) {
+    dag_name("only_before_reset");
+    ASSERT_NE(dag_find_name("only_before_reset"), DAG_HASH_ABSENT);
+    storage_reset();
+    EXPECT_EQ(dag_find_name("only_before_reset"), DAG_HASH_ABSENT);
+    EXPECT_EQ(dag_name("Pi"), dag_builtins[BUILTIN_PI]);
+    EXPECT_EQ(dag_op(dag_builtins[BUILTIN_NULL], 1), dag_NULL);
+    EXPECT_TRUE(dag_is_null(dag_NULL));              // shared constants survive
+    EXPECT_EQ(dag_intpos[139][1], 139u);
+}
+
+}  // namespace

@@ -1,0 +1,18 @@
+// Brings the expression library up once for the whole test binary.
+
+#include "tovu_env.h"
+
+namespace {
+
+class TovuEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        dag_init_constants();
+        storage_init_default();
+        dag_init_names();
+    }
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new TovuEnvironment);
+
+}  // namespace
