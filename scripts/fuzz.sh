@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs one for a bounded time:
 #   scripts/fuzz.sh <target> <seconds> [extra libFuzzer flags]
-# The corpus lives in build/fuzz-corpus/<target>, seeded from tests/data/fuzz/<target> when present.
+# The corpus lives in build/fuzz-corpus/<target>, seeded from any folder tests/data/**/<target>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=$1; seconds=$2; shift 2
 bash scripts/install-deps.sh
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_TESTS=OFF -DKELVO_FUZZ=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target "$target"
+cmake --build build/fuzz -j "${FUZZ_JOBS:-$(nproc)}" --target "$target"
 corpus=build/fuzz-corpus/$target
 mkdir -p "$corpus"
-seeds=()
-[[ -d tests/data/fuzz/$target ]] && seeds=(tests/data/fuzz/$target)
+mapfile -t seeds < <(find tests/data -type d -name "$target")
 bin=$(find build/fuzz/fuzz -type f -executable -name "$target" | head -n 1)
 exec "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$@" "$corpus" "${seeds[@]}"
