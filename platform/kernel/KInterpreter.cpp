@@ -1,0 +1,784 @@
+// The interpreter over statement trees: evaluation of expressions, statements, loops and
+// procedures.  See KInterpreter.h for its invariants.
+
+#include "KInterpreter.h"
+
+#include <algorithm>
+
+using namespace GiNaC;
+
+namespace {
+
+// Names that evaluate to themselves and may not be assigned.
+bool is_protected(const std::string& name) {
+    static const char* const names[] = {"Pi", "I", "infinity", "true", "false", "FAIL", "gamma",
+                                        "Catalan", "nargs", "args", "procname"};
+    for (const char* n : names)
+        if (name == n) return true;
+    return kernel_find_builtin(name) != nullptr || kernel_find_lazy_builtin(name) != nullptr;
+}
+
+const char* ordinal_suffix(std::size_t n) {
+    if (n % 100 >= 11 && n % 100 <= 13) return "th";
+    switch (n % 10) {
+    case 1: return "st";
+    case 2: return "nd";
+    case 3: return "rd";
+    default: return "th";
+    }
+}
+
+bool is_true_name(const KValue& v) {
+    std::string t;
+    return v.kind == KValue::Expr && kernel_is_name(v.ex, &t) && t == "true";
+}
+
+// A real number, when the expression has one (numbers and numeric constants such as Pi).
+bool real_value(const ex& e, numeric* out) {
+    ex f = e.evalf();
+    if (!is_a<numeric>(f) || !ex_to<numeric>(f).is_real()) return false;
+    *out = ex_to<numeric>(f);
+    return true;
+}
+
+// GiNaC's messages name its internals ("power::eval(): division by zero"); keep the part a user
+// understands.
+std::string library_error_text(const std::exception& e) {
+    std::string w = e.what();
+    if (w.find("division by zero") != std::string::npos) return "division by zero";
+    std::size_t colon = w.find("): ");
+    return colon == std::string::npos ? w : w.substr(colon + 3);
+}
+
+}  // namespace
+
+GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
+    // GiNaC raises division by zero from inside the constructor of the power, where the half-made
+    // object is lost; decide the case before constructing.
+    if (base.is_zero() && is_a<numeric>(exponent)) {
+        const numeric& e = ex_to<numeric>(exponent);
+        if (!e.is_real() || e.is_negative() || e.is_zero()) {
+            if (e.is_zero()) return 1;
+            throw KError("division by zero");
+        }
+    }
+    return pow(base, exponent);
+}
+
+KInterpreter::KInterpreter() { GiNaC::Digits = 10; }
+
+void KInterpreter::setDigits(long d) {
+    if (d < 1 || d > 100000) throw KError("Digits must be a positive integer below 100000");
+    digits_ = d;
+    GiNaC::Digits = d;
+}
+
+std::string KInterpreter::currentProcedure() const {
+    return frames_.empty() ? std::string() : frames_.back().proc->name;
+}
+
+void KInterpreter::step() {
+    char here;
+    if (stackBase_ && std::size_t(stackBase_ - &here) > MAX_STACK_BYTES)
+        throw KError("too many levels of recursion");
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastPoll_ >= POLL_INTERVAL) {
+        lastPoll_ = now;
+        if (sink_ && sink_->poll() != 0) throw KInterrupt{};
+    }
+}
+
+void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sink) {
+    char base;
+    stackBase_ = &base;
+    sink_ = &sink;
+    showResults_ = showResults;
+    frames_.clear();
+    lastPoll_ = std::chrono::steady_clock::now();
+    long savedDigits = digits_;
+    try {
+        exec(statement, true);
+    } catch (const BreakLoop&) {
+        throw KError("break or next outside a loop");
+    } catch (const NextLoop&) {
+        throw KError("break or next outside a loop");
+    } catch (const Return&) {
+        throw KError("RETURN outside a procedure");
+    } catch (...) {
+        frames_.clear();
+        GiNaC::Digits = digits_ > 0 ? digits_ : savedDigits;
+        throw;
+    }
+}
+
+// ---- statements -------------------------------------------------------------------------------
+
+void KInterpreter::show(const KValue& v) {
+    if (!showResults_ || v.isNull()) return;
+    sink_->reply("RESULT", v.kind == KValue::Seq ? v.items : KSeq{v});
+}
+
+KValue KInterpreter::exec(const KNode& n, bool top) {
+    step();
+    switch (n.type) {
+    case DAG_STATSEQ: return execSeq(n, top);
+    case DAG_ASSIGN: return assign(n, top);
+    case DAG_IF: return execIf(n, top);
+    case DAG_FOR: return execFor(n, top);
+    case DAG_STOP: throw KStopRequest{};
+    case DAG_READ:
+    case DAG_SAVE: throw KError("read and save are not available in this kernel");
+    case DAG_NAME:
+        if (n.text == "break") throw BreakLoop{};
+        if (n.text == "next") throw NextLoop{};
+        if (n.text == "quit" || n.text == "done" || n.text == "stop") throw KStopRequest{};
+        break;
+    default: break;
+    }
+    KValue v = eval(n);
+    if (top) {
+        if (!v.isNull()) {
+            ditto_[2] = ditto_[1];
+            ditto_[1] = ditto_[0];
+            ditto_[0] = v;
+        }
+        show(v);
+    }
+    return v;
+}
+
+KValue KInterpreter::execSeq(const KNode& n, bool top) {
+    KValue last = KValue::seq();
+    for (const auto& k : n.kids) last = exec(*k, top);
+    return last;
+}
+
+KValue KInterpreter::execIf(const KNode& n, bool top) {
+    std::size_t i = 0;
+    for (; i + 1 < n.kids.size(); i += 2) {
+        if (truth(eval(*n.kids[i]))) return exec(*n.kids[i + 1], top);
+    }
+    if (i < n.kids.size()) return exec(*n.kids[i], top);
+    return KValue::seq();
+}
+
+KValue KInterpreter::execFor(const KNode& n, bool top) {
+    const KNodePtr& var = n.kids[0];
+    std::string varName;
+    if (var) {
+        if (var->type != DAG_NAME) throw KError("loop variable must be a name");
+        varName = var->text;
+    }
+    KValue last = KValue::seq();
+    auto body = [&](const KNode& b) {
+        try {
+            last = exec(b, top);
+        } catch (const NextLoop&) {
+        }
+    };
+    try {
+        if (n.kids.size() == 4) {   // for v in e while c do body od
+            KValue over = eval(*n.kids[1]);
+            KSeq items;
+            if (over.kind == KValue::List || over.kind == KValue::Set || over.kind == KValue::Seq) {
+                items = over.items;
+            } else if (over.kind == KValue::Expr && (is_a<add>(over.ex) || is_a<mul>(over.ex))) {
+                for (std::size_t i = 0; i < over.ex.nops(); ++i) items.push_back(over.ex.op(i));
+            } else {
+                items.push_back(over);
+            }
+            for (const auto& item : items) {
+                step();
+                if (var) setName(varName, item);
+                if (n.kids[2] && !truth(eval(*n.kids[2]))) break;
+                body(*n.kids[3]);
+            }
+            return last;
+        }
+        // for v from a by b to c while w do body od; every part optional
+        numeric from = 1, by = 1, to = 0;
+        bool hasTo = false;
+        auto number = [&](const KNodePtr& k, numeric* out, const char* what) {
+            KValue v = eval(*k);
+            if (v.kind != KValue::Expr || !is_a<numeric>(v.ex) || !ex_to<numeric>(v.ex).is_real())
+                throw KError(std::string("for loop ") + what + " must be a number");
+            *out = ex_to<numeric>(v.ex);
+        };
+        if (n.kids[1]) number(n.kids[1], &from, "start");
+        if (n.kids[2]) number(n.kids[2], &by, "step");
+        if (n.kids[3]) { number(n.kids[3], &to, "end"); hasTo = true; }
+        numeric i = from;
+        for (;;) {
+            step();
+            if (hasTo && (by.is_positive() ? i > to : by.is_negative() ? i < to : false)) break;
+            if (var) setName(varName, i);
+            if (n.kids[4] && !truth(eval(*n.kids[4]))) break;
+            body(*n.kids[5]);
+            i += by;
+        }
+        // As in the language: after a counted loop the variable holds the first value past it.
+        if (var && hasTo) setName(varName, i);
+    } catch (const BreakLoop&) {
+    }
+    return last;
+}
+
+KValue KInterpreter::assign(const KNode& n, bool top) {
+    KValue value = eval(*n.kids[1]);
+    const KNode& target = *n.kids[0];
+    if (target.type == DAG_EXPSEQ) {
+        KSeq values = value.kind == KValue::Seq ? value.items : KSeq{value};
+        if (values.size() != target.kids.size())
+            throw KError("cannot split rhs for multiple assignment");
+        for (std::size_t i = 0; i < values.size(); ++i) assignTo(*target.kids[i], values[i]);
+    } else {
+        assignTo(target, value);
+    }
+    if (top && showResults_) {
+        KValue left;
+        if (target.type == DAG_NAME) left = KValue(kernel_symbol(target.text));
+        else if (target.type == DAG_TABLEREF && target.kids[0]->type == DAG_NAME)
+            left = KValue(kernel_indexed_symbol(target.kids[0]->text, evalArgs(*target.kids[1]).items));
+        else left = KValue(kernel_symbol("%"));
+        if (!(target.type == DAG_EXPSEQ)) sink_->reply("RESULT", {KValue::relation(DAG_ASSIGN, left, value)});
+    }
+    return KValue::seq();
+}
+
+void KInterpreter::setName(const std::string& name, const KValue& value) {
+    if (!frames_.empty()) {
+        Frame& f = frames_.back();
+        const auto& locals = f.proc->locals;
+        for (std::size_t i = 0; i < locals.size(); ++i) {
+            if (locals[i] == name) {
+                f.locals[i] = value;
+                f.localSet[i] = true;
+                return;
+            }
+        }
+        for (const auto& p : f.proc->params)
+            if (p == name) throw KError("illegal use of a formal parameter");
+    }
+    if (name == "Digits") {
+        numeric d;
+        if (value.kind != KValue::Expr || !is_a<numeric>(value.ex) ||
+            !ex_to<numeric>(value.ex).is_pos_integer())
+            throw KError("Digits must be a positive integer");
+        setDigits(ex_to<numeric>(value.ex).to_long());
+    } else if (is_protected(name)) {
+        throw KError("attempting to assign to `" + name + "` which is protected");
+    }
+    KValue stored = value;
+    if (stored.kind == KValue::Proc && stored.proc->name.empty()) {
+        auto named = std::make_shared<KProc>(*stored.proc);
+        named->name = name;
+        stored.proc = named;
+    }
+    // x := x clears the value (the name evaluates to itself again).
+    if (stored.kind == KValue::Expr && kernel_is_name(stored.ex) &&
+        ex_to<symbol>(stored.ex).get_name() == name) {
+        globals_.erase(name);
+    } else {
+        if (stored.kind == KValue::Expr && stored.ex.has(kernel_symbol(name)))
+            throw KError("recursive assignment");
+        globals_[name] = stored;
+    }
+    ++assignments_;
+}
+
+void KInterpreter::assignTo(const KNode& target, const KValue& value) {
+    if (target.type == DAG_NAME) {
+        setName(target.text, value);
+        return;
+    }
+    if (target.type == DAG_LOCAL && !frames_.empty()) {
+        Frame& f = frames_.back();
+        std::size_t i = std::size_t(target.index - 1);
+        if (target.index < 1 || i >= f.locals.size()) throw KError("invalid local variable");
+        f.locals[i] = value;
+        f.localSet[i] = true;
+        return;
+    }
+    if (target.type == DAG_TABLEREF && target.kids[0]->type == DAG_NAME) {
+        const std::string& name = target.kids[0]->text;
+        KSeq idx = evalArgs(*target.kids[1]).items;
+        KValue current = lookup(name);
+        if (current.kind == KValue::List && idx.size() == 1 && idx[0].kind == KValue::Expr &&
+            is_a<numeric>(idx[0].ex) && ex_to<numeric>(idx[0].ex).is_integer()) {
+            long k = ex_to<numeric>(idx[0].ex).to_long();
+            if (k < 1 || std::size_t(k) > current.items.size())
+                throw KError("out of bound assignment to a list");
+            current.items[std::size_t(k - 1)] = value;
+            setName(name, current);
+            return;
+        }
+        if (current.kind != KValue::Table) {
+            current = KValue();
+            current.kind = KValue::Table;
+            current.table = std::make_shared<std::map<std::string, std::pair<KSeq, KValue>>>();
+            setName(name, current);
+        }
+        std::string key;
+        for (const auto& i : idx) key += kernel_value_text(i) + ",";
+        (*current.table)[key] = {idx, value};
+        ++assignments_;
+        return;
+    }
+    throw KError("invalid left hand side in assignment");
+}
+
+// ---- names ------------------------------------------------------------------------------------
+
+KValue KInterpreter::lookup(const std::string& name) {
+    if (!frames_.empty()) {
+        Frame& f = frames_.back();
+        const auto& params = f.proc->params;
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            if (params[i] != name) continue;
+            if (i >= f.args.size())
+                throw KError(f.proc->name + " uses a " + std::to_string(i + 1) +
+                             ordinal_suffix(i + 1) + " argument, " + name + ", which is missing");
+            return f.args[i];
+        }
+        const auto& locals = f.proc->locals;
+        for (std::size_t i = 0; i < locals.size(); ++i) {
+            if (locals[i] != name) continue;
+            return f.localSet[i] ? f.locals[i] : KValue(kernel_symbol(name));
+        }
+        if (name == "nargs") return KValue(numeric(long(f.args.size())));
+        if (name == "args") return KValue::seq(f.args);
+        if (name == "procname") return KValue(kernel_symbol(f.proc->name));
+    }
+    return lookupGlobal(name, 0);
+}
+
+KValue KInterpreter::lookupGlobal(const std::string& name, int depth) {
+    if (name == "Pi") return KValue(Pi);
+    if (name == "I") return KValue(I);
+    if (name == "gamma") return KValue(Euler);
+    if (name == "Catalan") return KValue(Catalan);
+    if (name == "Digits") return KValue(numeric(digits_));
+    if (name == "NULL") return KValue::seq();
+    if (name == "%") return ditto_[0];
+    if (name == "%%") return ditto_[1];
+    if (name == "%%%") return ditto_[2];
+    auto it = globals_.find(name);
+    if (it == globals_.end()) return KValue(kernel_symbol(name));
+    return fullEval(it->second, depth);
+}
+
+// Names inside a stored value may have been assigned since it was stored: evaluate them, as
+// the language evaluates names fully.
+KValue KInterpreter::fullEval(const KValue& v, int depth) {
+    if (depth > 100) throw KError("too many levels of recursion");
+    if (v.kind == KValue::Expr) {
+        if (globals_.empty()) return v;
+        exmap m;
+        for (const_preorder_iterator i = v.ex.preorder_begin(); i != v.ex.preorder_end(); ++i) {
+            if (!is_a<symbol>(*i)) continue;
+            const std::string& n = ex_to<symbol>(*i).get_name();
+            auto g = globals_.find(n);
+            if (g == globals_.end() || g->second.kind != KValue::Expr) continue;
+            m[*i] = fullEval(g->second, depth + 1).ex;
+        }
+        if (m.empty()) return v;
+        KValue r(v.ex.subs(m));
+        r.digits = v.digits;
+        return r;
+    }
+    if (v.kind == KValue::Proc || v.kind == KValue::Str || v.kind == KValue::Table) return v;
+    KValue r = v;
+    for (auto& item : r.items) item = fullEval(item, depth + 1);
+    return r;
+}
+
+// ---- expressions ------------------------------------------------------------------------------
+
+GiNaC::ex KInterpreter::toEx(const KValue& v, const char* where) {
+    switch (v.kind) {
+    case KValue::Expr: return v.ex;
+    case KValue::Seq:
+        if (v.items.size() == 1) return toEx(v.items[0], where);
+        break;
+    case KValue::List: {
+        lst l;
+        for (const auto& i : v.items) l.append(toEx(i, where));
+        return l;
+    }
+    case KValue::Rel: {
+        ex a = toEx(v.items[0], where), b = toEx(v.items[1], where);
+        switch (v.rel) {
+        case DAG_EQUATION: return a == b;
+        case DAG_INEQUAT: return a != b;
+        case DAG_LESSEQ: return a <= b;
+        case DAG_LESSTHAN: return a < b;
+        default: break;
+        }
+        break;
+    }
+    default: break;
+    }
+    throw KError(std::string("invalid ") + where + " operand: " + kernel_value_text(v));
+}
+
+KValue KInterpreter::evalArgs(const KNode& seq) {
+    KSeq out;
+    auto add = [&](const KValue& v) {
+        if (v.kind == KValue::Seq) out.insert(out.end(), v.items.begin(), v.items.end());
+        else out.push_back(v);
+    };
+    if (seq.type == DAG_EXPSEQ) {
+        for (const auto& k : seq.kids) add(eval(*k));
+    } else {
+        add(eval(seq));
+    }
+    return KValue::seq(std::move(out));
+}
+
+KValue KInterpreter::arith(const KNode& n) {
+    // SUM: pairs (term, coefficient); PROD: pairs (factor, exponent).
+    bool sum = n.type == DAG_SUM;
+    if (n.kids.size() == 2) {
+        KValue t = eval(*n.kids[0]);
+        KValue c = eval(*n.kids[1]);
+        if (t.kind != KValue::Expr && c.kind == KValue::Expr && c.ex.is_equal(1)) return t;
+        // Equations and lists scale element by element.
+        if ((t.kind == KValue::Rel && t.rel == DAG_EQUATION) || t.kind == KValue::List) {
+            KValue r = t;
+            for (auto& item : r.items) {
+                ex a = toEx(item, "arithmetic"), b = toEx(c, "arithmetic");
+                item = sum ? KValue(a * b) : KValue(kernel_pow(a, b));
+            }
+            return r;
+        }
+    }
+    ex result = sum ? ex(0) : ex(1);
+    KValue listAcc;
+    bool haveList = false;
+    for (std::size_t i = 0; i + 1 < n.kids.size(); i += 2) {
+        KValue t = eval(*n.kids[i]);
+        ex c = toEx(eval(*n.kids[i + 1]), "arithmetic");
+        if (sum && (t.kind == KValue::List || (t.kind == KValue::Rel && t.rel == DAG_EQUATION))) {
+            // Lists and equations add element by element.
+            KValue scaled = t;
+            for (auto& item : scaled.items) item = KValue(toEx(item, "arithmetic") * c);
+            if (!haveList) { listAcc = scaled; haveList = true; continue; }
+            if (listAcc.kind != scaled.kind || listAcc.items.size() != scaled.items.size())
+                throw KError("adding lists of different lengths");
+            for (std::size_t k = 0; k < scaled.items.size(); ++k)
+                listAcc.items[k] = KValue(listAcc.items[k].ex + scaled.items[k].ex);
+            continue;
+        }
+        ex te = toEx(t, "arithmetic");
+        if (sum) result += te * c;
+        else result *= kernel_pow(te, c);
+    }
+    if (haveList) {
+        for (auto& item : listAcc.items) item = KValue(item.ex + result);
+        return listAcc;
+    }
+    return KValue(result);
+}
+
+KValue KInterpreter::eval(const KNode& n) {
+    step();
+    switch (n.type) {
+    case DAG_INTPOS:
+    case DAG_INTNEG:
+    case DAG_RATIONAL: return KValue(n.number);
+    case DAG_FLOAT: {
+        if (n.index > 1000000 || n.index < -1000000) throw KError("float exponent too large");
+        numeric m(n.mantissa.c_str());
+        ex v = m * pow(numeric(10), numeric(n.index));
+        return KValue(v.evalf());
+    }
+    case DAG_STRING: return KValue::str(n.text);
+    case DAG_NAME:
+        if (n.text == "quit" || n.text == "done" || n.text == "stop") throw KStopRequest{};
+        return lookup(n.text);
+    case DAG_PARAM: {
+        if (frames_.empty()) throw KError("parameter outside a procedure");
+        Frame& f = frames_.back();
+        if (n.index == 0) return KValue(numeric(long(f.args.size())));
+        if (n.index == -1) return KValue::seq(f.args);
+        if (n.index == -2) return KValue(kernel_symbol(f.proc->name));
+        std::size_t i = std::size_t(n.index - 1);
+        if (n.index < 1 || i >= f.args.size()) {
+            std::string pname = n.index >= 1 && i < f.proc->params.size() ? f.proc->params[i] : "?";
+            throw KError(f.proc->name + " uses a " + std::to_string(n.index) +
+                         ordinal_suffix(std::size_t(n.index)) + " argument, " + pname +
+                         ", which is missing");
+        }
+        return f.args[i];
+    }
+    case DAG_LOCAL: {
+        if (frames_.empty()) throw KError("local variable outside a procedure");
+        Frame& f = frames_.back();
+        std::size_t i = std::size_t(n.index - 1);
+        if (n.index < 1 || i >= f.locals.size()) throw KError("invalid local variable");
+        return f.localSet[i] ? f.locals[i] : KValue(kernel_symbol(f.proc->locals[i]));
+    }
+    case DAG_SUM:
+    case DAG_PROD: return arith(n);
+    case DAG_POWER:
+        return KValue(kernel_pow(toEx(eval(*n.kids[0]), "power"), toEx(eval(*n.kids[1]), "power")));
+    case DAG_FUNCTION: return call(n);
+    case DAG_TABLEREF: return index(n);
+    case DAG_EXPSEQ: return evalArgs(n);
+    case DAG_LIST: return KValue::make(KValue::List, evalArgs(*n.kids[0]).items);
+    case DAG_SET: {
+        KSeq items = evalArgs(*n.kids[0]).items, unique;
+        for (const auto& i : items) {
+            bool seen = false;
+            for (const auto& u : unique) seen = seen || kernel_value_equal(u, i);
+            if (!seen) unique.push_back(i);
+        }
+        std::stable_sort(unique.begin(), unique.end(), [](const KValue& a, const KValue& b) {
+            return kernel_value_text(a) < kernel_value_text(b);
+        });
+        return KValue::make(KValue::Set, std::move(unique));
+    }
+    case DAG_EQUATION:
+    case DAG_INEQUAT:
+    case DAG_LESSEQ:
+    case DAG_LESSTHAN: return KValue::relation(n.type, eval(*n.kids[0]), eval(*n.kids[1]));
+    case DAG_RANGE: return KValue::make(KValue::Range, {eval(*n.kids[0]), eval(*n.kids[1])});
+    case DAG_AND:
+    case DAG_OR: {
+        KValue a = eval(*n.kids[0]);
+        std::string t;
+        bool aKnown = a.kind == KValue::Expr && kernel_is_name(a.ex, &t) && (t == "true" || t == "false");
+        if (aKnown) {
+            bool av = t == "true";
+            if (n.type == DAG_AND && !av) return kernel_bool(false);
+            if (n.type == DAG_OR && av) return kernel_bool(true);
+            return eval(*n.kids[1]);
+        }
+        return KValue::make(n.type == DAG_AND ? KValue::And : KValue::Or, {a, eval(*n.kids[1])});
+    }
+    case DAG_NOT: {
+        KValue a = eval(*n.kids[0]);
+        std::string t;
+        if (a.kind == KValue::Expr && kernel_is_name(a.ex, &t) && (t == "true" || t == "false"))
+            return kernel_bool(t == "false");
+        return KValue::make(KValue::Not, {a});
+    }
+    case DAG_UNEVAL:
+        if (n.kids[0]->type == DAG_NAME) return KValue(kernel_symbol(n.kids[0]->text));
+        return eval(*n.kids[0]);
+    case DAG_PROC: return makeProc(n);
+    case DAG_CATENATE: {
+        if (n.kids[0]->type != DAG_NAME) throw KError("invalid concatenation");
+        KValue r = eval(*n.kids[1]);
+        std::string suffix;
+        if (r.kind == KValue::Str) suffix = r.text;
+        else if (r.kind == KValue::Expr && (is_a<numeric>(r.ex) || is_a<symbol>(r.ex)))
+            suffix = kernel_value_text(r);
+        else throw KError("invalid concatenation");
+        return lookup(n.kids[0]->text + suffix);
+    }
+    case DAG_ASSIGN:
+    case DAG_IF:
+    case DAG_FOR:
+    case DAG_STATSEQ:
+    case DAG_STOP: return exec(n, false);
+    default: throw KError("cannot evaluate this expression");
+    }
+}
+
+KValue KInterpreter::index(const KNode& n) {
+    KSeq idx = evalArgs(*n.kids[1]).items;
+    KValue base;
+    std::string baseName;
+    if (n.kids[0]->type == DAG_NAME) {
+        baseName = n.kids[0]->text;
+        base = lookup(baseName);
+    } else {
+        base = eval(*n.kids[0]);
+    }
+    if (base.kind == KValue::Table) {
+        std::string key;
+        for (const auto& i : idx) key += kernel_value_text(i) + ",";
+        auto it = base.table->find(key);
+        if (it != base.table->end()) return it->second.second;
+        if (!baseName.empty()) return KValue(kernel_indexed_symbol(baseName, idx));
+        throw KError("no entry for this index");
+    }
+    if (base.kind == KValue::List || base.kind == KValue::Seq || base.kind == KValue::Set) {
+        if (idx.size() != 1 || idx[0].kind != KValue::Expr || !is_a<numeric>(idx[0].ex) ||
+            !ex_to<numeric>(idx[0].ex).is_integer())
+            throw KError("invalid subscript selector");
+        long k = ex_to<numeric>(idx[0].ex).to_long();
+        long size = long(base.items.size());
+        if (k < 0) k += size + 1;
+        if (k < 1 || k > size) throw KError("invalid subscript selector");
+        return base.items[std::size_t(k - 1)];
+    }
+    if (!baseName.empty() && base.kind == KValue::Expr && kernel_is_name(base.ex))
+        return KValue(kernel_indexed_symbol(ex_to<symbol>(base.ex).get_name(), idx));
+    throw KError("invalid subscript selector");
+}
+
+KValue KInterpreter::makeProc(const KNode& n) {
+    auto p = std::make_shared<KProc>();
+    p->params = n.params;
+    p->locals = n.locals;
+    p->body = n.kids[0];
+    for (const auto& o : n.options) p->remember = p->remember || o == "remember";
+    KValue v;
+    v.kind = KValue::Proc;
+    v.proc = p;
+    return v;
+}
+
+KValue KInterpreter::withBinding(const std::string& name, const KValue& value,
+                                 const std::function<KValue()>& body) {
+    // Binds the name for the body and restores what it was (seq, sum, product).
+    bool local = false;
+    std::size_t localIndex = 0;
+    KValue saved;
+    bool savedSet = false;
+    if (!frames_.empty()) {
+        const auto& locals = frames_.back().proc->locals;
+        for (std::size_t i = 0; i < locals.size(); ++i)
+            if (locals[i] == name) { local = true; localIndex = i; }
+    }
+    if (local) {
+        saved = frames_.back().locals[localIndex];
+        savedSet = frames_.back().localSet[localIndex];
+    } else {
+        auto it = globals_.find(name);
+        if (it != globals_.end()) { saved = it->second; savedSet = true; }
+    }
+    auto restore = [&] {
+        if (local) {
+            frames_.back().locals[localIndex] = saved;
+            frames_.back().localSet[localIndex] = savedSet;
+        } else if (savedSet) {
+            globals_[name] = saved;
+        } else {
+            globals_.erase(name);
+        }
+        ++assignments_;
+    };
+    try {
+        setName(name, value);
+        KValue r = body();
+        restore();
+        return r;
+    } catch (...) {
+        restore();
+        throw;
+    }
+}
+
+KValue KInterpreter::call(const KNode& n) {
+    const KNode& fn = *n.kids[0];
+    const KNode& argNode = *n.kids[1];
+    std::string name;
+    KValue f;
+    if (fn.type == DAG_NAME) {
+        name = fn.text;
+        if (name == "RETURN") throw Return{evalArgs(argNode)};
+        f = lookup(name);
+        bool assigned = !(f.kind == KValue::Expr && kernel_is_name(f.ex) &&
+                          ex_to<symbol>(f.ex).get_name() == name);
+        if (!assigned) {
+            if (const KLazyBuiltin* lazy = kernel_find_lazy_builtin(name)) {
+                try {
+                    return (*lazy)(*this, argNode);
+                } catch (const KError& e) {
+                    if (e.tagged) throw;
+                    throw KError("(in " + name + ") " + e.what(), true);
+                } catch (const std::exception& e) {
+                    throw KError("(in " + name + ") " + library_error_text(e), true);
+                }
+            }
+        }
+    } else {
+        f = eval(fn);
+    }
+    KSeq args = evalArgs(argNode).items;
+    if (f.kind == KValue::Proc) return callProc(*f.proc, std::move(args), name.empty() ? f.proc->name : name);
+    std::string builtinName;
+    if (f.kind == KValue::Expr && kernel_is_name(f.ex, &builtinName)) {
+        if (const KBuiltin* b = kernel_find_builtin(builtinName)) {
+            try {
+                return (*b)(*this, args);
+            } catch (const KError& e) {
+                // ERROR's message belongs to the procedure that called it.
+                if (e.tagged || builtinName == "ERROR") throw;
+                throw KError("(in " + builtinName + ") " + e.what(), true);
+            } catch (const std::bad_alloc&) {
+                throw;
+            } catch (const std::exception& e) {
+                throw KError("(in " + builtinName + ") " + library_error_text(e), true);
+            }
+        }
+        throw KError("unknown function " + builtinName);
+    }
+    throw KError("invalid function call: " + kernel_value_text(f) + " is not a procedure");
+}
+
+KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name) {
+    if (frames_.size() >= std::size_t(MAX_CALL_DEPTH)) throw KError("too many levels of recursion");
+    Frame frame{&p, std::move(args), std::vector<KValue>(p.locals.size()),
+                std::vector<bool>(p.locals.size(), false)};
+    // A procedure applied under a name other than its own reports that name.
+    std::shared_ptr<KProc> renamed;
+    if (p.name.empty() && !name.empty()) {
+        renamed = std::make_shared<KProc>(p);
+        renamed->name = name;
+        frame.proc = renamed.get();
+    }
+    frames_.push_back(std::move(frame));
+    KValue result;
+    try {
+        result = exec(*p.body, false);
+    } catch (Return& r) {
+        result = r.value.items.size() == 1 ? r.value.items[0] : r.value;
+    } catch (const KError& e) {
+        std::string who = frames_.back().proc->name;
+        frames_.pop_back();
+        if (e.tagged || who.empty()) throw;
+        throw KError("(in " + who + ") " + e.what(), true);
+    } catch (...) {
+        frames_.pop_back();
+        throw;
+    }
+    frames_.pop_back();
+    return result;
+}
+
+bool KInterpreter::truth(const KValue& v) {
+    step();
+    std::string t;
+    switch (v.kind) {
+    case KValue::Expr:
+        if (kernel_is_name(v.ex, &t)) {
+            if (t == "true") return true;
+            if (t == "false" || t == "FAIL") return false;
+        }
+        break;
+    case KValue::Rel: {
+        const KValue &a = v.items[0], &b = v.items[1];
+        if (v.rel == DAG_EQUATION || v.rel == DAG_INEQUAT) {
+            bool eq = a.kind == KValue::Expr && b.kind == KValue::Expr
+                          ? (a.ex - b.ex).is_zero() || a.ex.is_equal(b.ex)
+                          : kernel_value_equal(a, b);
+            return v.rel == DAG_EQUATION ? eq : !eq;
+        }
+        numeric x, y;
+        if (a.kind == KValue::Expr && b.kind == KValue::Expr && real_value(a.ex, &x) &&
+            real_value(b.ex, &y))
+            return v.rel == DAG_LESSTHAN ? x < y : x <= y;
+        break;
+    }
+    case KValue::And: return truth(v.items[0]) && truth(v.items[1]);
+    case KValue::Or: return truth(v.items[0]) || truth(v.items[1]);
+    case KValue::Not: return !truth(v.items[0]);
+    default: break;
+    }
+    (void)is_true_name;
+    throw KError("cannot evaluate boolean: " + kernel_value_text(v));
+}

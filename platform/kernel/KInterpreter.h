@@ -1,0 +1,97 @@
+#pragma once
+// The interpreter: runs statement trees (KValue.h) against the kernel's global variables, calls
+// procedures and built-ins, and hands every reply to a sink (the entry points turn them into
+// INTERFACE_ DAGs for the query callback).
+//
+// Invariants:
+//   1. Every step of evaluation calls step(), which polls at most every POLL_INTERVAL and
+//      throws KInterrupt when the poll answers non-zero; loops step once per iteration.
+//   2. Recursion is capped twice: procedure nesting (MAX_CALL_DEPTH) and the stack used by
+//      evaluation (MAX_STACK_BYTES), so a runaway recursion ends in a KError, not a crash.
+//   3. GiNaC's Digits follows the variable Digits; an error restores it.
+// One interpreter lives from kernel_start to kernel_stop; it is not thread-safe.
+
+#include <chrono>
+#include <functional>
+
+#include "KValue.h"
+
+// What the interpreter asks of its caller.
+struct KReplySink {
+    virtual ~KReplySink() = default;
+    // Sends INTERFACE_<stream>(args) and returns the answer as a value (NULL when none).
+    virtual KValue reply(const char* stream, const KSeq& args) = 0;
+    // Non-zero when the user asked for an interrupt.
+    virtual int poll() = 0;
+};
+
+class KInterpreter {
+public:
+    static constexpr int MAX_CALL_DEPTH = 500;
+    static constexpr std::size_t MAX_STACK_BYTES = 2u << 20;
+    static constexpr std::chrono::milliseconds POLL_INTERVAL{20};
+
+    KInterpreter();
+
+    // Runs one request statement; `showResults` is the request flag (";" ends the statement).
+    // Errors, interrupts and STOP come out as exceptions (KError, KInterrupt, KStopRequest).
+    void run(const KNode& statement, bool showResults, KReplySink& sink);
+
+    // ---- used by the built-ins -----------------------------------------------------------
+    KValue eval(const KNode& n);
+    KValue evalArgs(const KNode& seq);           // an EXPSEQ node to a flat sequence
+    GiNaC::ex toEx(const KValue& v, const char* where);
+    KValue withBinding(const std::string& name, const KValue& value,
+                       const std::function<KValue()>& body);
+    void step();
+    KReplySink& sink() { return *sink_; }
+    std::string currentProcedure() const;
+    void setDigits(long d);
+    long digits() const { return digits_; }
+
+private:
+    struct Frame {
+        const KProc* proc;
+        KSeq args;
+        std::vector<KValue> locals;
+        std::vector<bool> localSet;
+    };
+    struct BreakLoop {};
+    struct NextLoop {};
+    struct Return { KValue value; };
+
+    KValue exec(const KNode& n, bool top);        // statements; the value of the last one
+    KValue execSeq(const KNode& n, bool top);
+    KValue execIf(const KNode& n, bool top);
+    KValue execFor(const KNode& n, bool top);
+    KValue assign(const KNode& n, bool top);
+    void assignTo(const KNode& target, const KValue& value);
+    void setName(const std::string& name, const KValue& value);
+    KValue lookup(const std::string& name);
+    KValue lookupGlobal(const std::string& name, int depth);
+    KValue index(const KNode& n);
+    KValue call(const KNode& n);
+    KValue callProc(const KProc& p, KSeq args, const std::string& name);
+    KValue makeProc(const KNode& n);
+    bool truth(const KValue& v);
+    KValue arith(const KNode& n);
+    KValue fullEval(const KValue& v, int depth);
+    void show(const KValue& v);
+
+    std::map<std::string, KValue> globals_;
+    std::vector<Frame> frames_;
+    KReplySink* sink_ = nullptr;
+    bool showResults_ = false;
+    long digits_ = 10;
+    char* stackBase_ = nullptr;
+    std::chrono::steady_clock::time_point lastPoll_;
+    unsigned long assignments_ = 0;   // bumped by every global assignment
+    KValue ditto_[3];                 // %, %%, %%%
+};
+
+// Built-in procedures (kernel_builtins.cpp).  Lazy built-ins get their argument nodes
+// unevaluated (seq, sum, product, add, mul).
+using KBuiltin = std::function<KValue(KInterpreter&, const KSeq& args)>;
+using KLazyBuiltin = std::function<KValue(KInterpreter&, const KNode& argSeq)>;
+const KBuiltin* kernel_find_builtin(const std::string& name);
+const KLazyBuiltin* kernel_find_lazy_builtin(const std::string& name);

@@ -1,0 +1,117 @@
+#pragma once
+// Values and statement trees of the kernel's interpreter.
+//
+// A statement DAG is translated once into a tree of `KNode`s (kernel_translate), which the
+// interpreter walks; procedures keep their tree, so nothing refers to the caller's storage after
+// the evaluation.  Values (`KValue`) hold mathematics as GiNaC expressions and the language's
+// other kinds (sequences, lists, sets, relations, ranges, boolean operators, strings,
+// procedures) as small C++ structures.  Only replies are turned back into DAGs
+// (kernel_value_to_dag), in the expression library's normal form.
+//
+// Names: an unassigned name is a GiNaC symbol, one per text (kernel_symbol).  The boolean values
+// are the names true and false, as in the language.
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <ginac/ginac.h>
+
+#include "tovu/src/dag.h"
+
+struct KNode;
+using KNodePtr = std::shared_ptr<const KNode>;
+
+// One node of a statement tree.  `type` is the DAG type code it came from, or one of the
+// extra codes below.
+struct KNode {
+    unsigned type = 0;
+    std::vector<KNodePtr> kids;   // operands in DAG order; null for an absent optional part
+    std::string text;             // NAME and STRING text
+    GiNaC::ex number;             // INTPOS, INTNEG, RATIONAL: exact value
+    long index = 0;               // PARAM, LOCAL: index; FLOAT: exponent
+    std::string mantissa;         // FLOAT: decimal mantissa with sign
+    // PROC only
+    std::vector<std::string> params, locals, options;
+};
+// Extra node codes beyond the DAG types.
+enum : unsigned { KNODE_NULLREQ = 100 };
+
+struct KProc;
+struct KValue;
+using KSeq = std::vector<KValue>;
+
+struct KValue {
+    enum Kind { Expr, Seq, List, Set, Rel, Range, And, Or, Not, Str, Proc, Table };
+    Kind kind = Expr;
+    int digits = 0;                      // floats shown with this many digits (0: Digits)
+    GiNaC::ex ex;                        // Expr
+    KSeq items;                          // Seq, List, Set; Rel, Range, And, Or: two; Not: one
+    unsigned rel = 0;                    // Rel: DAG_EQUATION, DAG_INEQUAT, DAG_LESSEQ, DAG_LESSTHAN
+    std::string text;                    // Str
+    std::shared_ptr<const KProc> proc;   // Proc
+    // Table: index text -> (index sequence, value); shared, so assigning a table shares it.
+    std::shared_ptr<std::map<std::string, std::pair<KSeq, KValue>>> table;
+
+    KValue() = default;
+    KValue(GiNaC::ex e) : ex(std::move(e)) {}   // NOLINT: numbers and expressions convert freely
+    KValue(const GiNaC::numeric& n) : ex(n) {}  // NOLINT
+    static KValue seq(KSeq s = {}) { KValue v; v.kind = Seq; v.items = std::move(s); return v; }
+    static KValue make(Kind k, KSeq s) { KValue v; v.kind = k; v.items = std::move(s); return v; }
+    static KValue relation(unsigned r, KValue a, KValue b) {
+        KValue v = make(Rel, {std::move(a), std::move(b)});
+        v.rel = r;
+        return v;
+    }
+    static KValue str(std::string t) { KValue v; v.kind = Str; v.text = std::move(t); return v; }
+    bool isNull() const { return kind == Seq && items.empty(); }
+};
+
+struct KProc {
+    std::vector<std::string> params, locals;
+    KNodePtr body;     // STATSEQ (or a single expression for an arrow procedure)
+    bool remember = false;
+    std::string name;  // the name it was first assigned to, for messages
+};
+
+// An error of the user's computation; `message` is the text after "Error, ".
+// `tagged` is set once the message names the procedure it came from ("(in f) ...").
+struct KError : std::runtime_error {
+    explicit KError(const std::string& m, bool t = false) : std::runtime_error(m), tagged(t) {}
+    bool tagged;
+};
+struct KInterrupt {};
+struct KStopRequest {};
+
+// ---- translation and conversion (kernel_convert.cpp) --------------------------------------
+// Null DAGs and unknown node types raise KError.  Nesting is capped (KError past the cap).
+KNodePtr kernel_translate(const DagWord* dag);
+// Builds the DAG of a value in the current storage area.
+Dag kernel_value_to_dag(const KValue& value);
+Dag kernel_ex_to_dag(const GiNaC::ex& e);
+// Values of answer DAGs (GET answers): names, strings, integers, lists; other DAGs as a name.
+KValue kernel_dag_to_value(const DagWord* dag);
+// Interned NAME and STRING DAGs, made in an area that lives as long as the process.
+Dag kernel_name_dag(const char* text);
+Dag kernel_string_dag(const char* text);
+GiNaC::symbol kernel_symbol(const std::string& name);
+// True when the symbol stands for a name of the language (not a GiNaC constant).
+bool kernel_is_name(const GiNaC::ex& e, std::string* text = nullptr);
+// Short text of a value for messages ("x+1", "[1, 2]").
+std::string kernel_value_text(const KValue& v);
+
+// An indexed name that has no value (x[1] with x unassigned): a symbol that converts back to
+// TABLEREF(base, indices).
+GiNaC::ex kernel_indexed_symbol(const std::string& base, const KSeq& index);
+// Calls kept unevaluated (int, limit, ...): a GiNaC function of that name, made on first use.
+GiNaC::ex kernel_inert_call(const std::string& name, const GiNaC::exvector& args);
+// Structural equality of values.
+bool kernel_value_equal(const KValue& a, const KValue& b);
+
+// base^exponent; 0 to a negative power is the KError "division by zero".
+GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent);
+
+// The "true"/"false" names.
+KValue kernel_bool(bool b);

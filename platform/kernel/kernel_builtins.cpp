@@ -1,0 +1,913 @@
+// Built-in procedures of the kernel.  Each takes the evaluated argument sequence (lazy ones the
+// unevaluated argument node) and returns a value or raises KError with a message that the
+// interpreter prefixes with "(in name)".  The mathematics is GiNaC's; what GiNaC cannot do is
+// returned unevaluated (int, limit) or done numerically (solve of higher-degree polynomials).
+
+#include <algorithm>
+#include <cmath>
+
+#include "KInterpreter.h"
+
+using namespace GiNaC;
+
+namespace {
+
+using Args = KSeq;
+
+void need(const Args& a, std::size_t lo, std::size_t hi) {
+    if (a.size() < lo || a.size() > hi) throw KError("wrong number (or type) of parameters");
+}
+
+ex exOf(KInterpreter& k, const KValue& v) { return k.toEx(v, "argument"); }
+
+symbol symOf(const KValue& v, const char* what) {
+    if (v.kind == KValue::Expr && is_a<symbol>(v.ex)) return ex_to<symbol>(v.ex);
+    throw KError(std::string("invalid ") + what + ": " + kernel_value_text(v));
+}
+
+numeric intOf(const KValue& v) {
+    if (v.kind == KValue::Expr && is_a<numeric>(v.ex) && ex_to<numeric>(v.ex).is_integer())
+        return ex_to<numeric>(v.ex);
+    throw KError("integer expected, got " + kernel_value_text(v));
+}
+
+// Applies f to every expression inside lists, sets, sequences and relations.
+KValue mapEx(const KValue& v, const std::function<ex(const ex&)>& f) {
+    switch (v.kind) {
+    case KValue::Expr: {
+        KValue r(f(v.ex));
+        r.digits = v.digits;
+        return r;
+    }
+    case KValue::Seq: case KValue::List: case KValue::Set: case KValue::Rel: case KValue::Range:
+    case KValue::And: case KValue::Or: case KValue::Not: {
+        KValue r = v;
+        for (auto& i : r.items) i = mapEx(i, f);
+        return r;
+    }
+    default: return v;
+    }
+}
+
+KValue makeSet(KSeq items) {
+    KSeq unique;
+    for (const auto& i : items) {
+        bool seen = false;
+        for (const auto& u : unique) seen = seen || kernel_value_equal(u, i);
+        if (!seen) unique.push_back(i);
+    }
+    std::stable_sort(unique.begin(), unique.end(), [](const KValue& a, const KValue& b) {
+        return kernel_value_text(a) < kernel_value_text(b);
+    });
+    return KValue::make(KValue::Set, std::move(unique));
+}
+
+bool isEquation(const KValue& v) { return v.kind == KValue::Rel && v.rel == DAG_EQUATION; }
+
+// lhs - rhs of an equation, or the expression itself.
+ex asZero(KInterpreter& k, const KValue& v) {
+    if (isEquation(v)) return exOf(k, v.items[0]) - exOf(k, v.items[1]);
+    return exOf(k, v);
+}
+
+KSeq elements(const KValue& v) {
+    if (v.kind == KValue::Set || v.kind == KValue::List || v.kind == KValue::Seq) return v.items;
+    return {v};
+}
+
+// ---- integration ------------------------------------------------------------------------------
+
+bool freeOf(const ex& e, const symbol& x) { return !e.has(x); }
+
+// Antiderivative of one term, or false when this integrator does not know it.
+bool integrateTerm(const ex& t, const symbol& x, ex* out) {
+    if (freeOf(t, x)) { *out = t * x; return true; }
+    if (is_a<mul>(t)) {
+        ex c = 1, rest = 1;
+        for (std::size_t i = 0; i < t.nops(); ++i) (freeOf(t.op(i), x) ? c : rest) *= t.op(i);
+        if (!c.is_equal(1)) {
+            ex r;
+            if (!integrateTerm(rest, x, &r)) return false;
+            *out = c * r;
+            return true;
+        }
+        return false;
+    }
+    if (t.is_equal(x)) { *out = pow(x, 2) / 2; return true; }
+    // (a*x+b)^n
+    if (is_a<power>(t) && freeOf(t.op(1), x) && t.op(0).is_polynomial(x) && t.op(0).degree(x) == 1) {
+        ex a = t.op(0).coeff(x, 1), n = t.op(1);
+        if (n.is_equal(-1)) { *out = log(t.op(0)) / a; return true; }
+        *out = pow(t.op(0), n + 1) / ((n + 1) * a);
+        return true;
+    }
+    if (is_a<function>(t) && t.nops() == 1 && t.op(0).is_polynomial(x) && t.op(0).degree(x) == 1) {
+        ex u = t.op(0), a = u.coeff(x, 1);
+        std::string f = ex_to<function>(t).get_name();
+        if (f == "exp") { *out = exp(u) / a; return true; }
+        if (f == "sin") { *out = -cos(u) / a; return true; }
+        if (f == "cos") { *out = sin(u) / a; return true; }
+        if (f == "sinh") { *out = cosh(u) / a; return true; }
+        if (f == "cosh") { *out = sinh(u) / a; return true; }
+        if (f == "log") { *out = (u * log(u) - u) / a; return true; }
+    }
+    return false;
+}
+
+bool integrate(const ex& e, const symbol& x, ex* out) {
+    ex f = e;
+    if (e.is_polynomial(x)) f = e.expand();
+    else {
+        ex n = e.normal();
+        ex nd = n.numer_denom();
+        if (nd.op(0).is_polynomial(x) && nd.op(1).is_polynomial(x) && nd.op(1).has(x)) {
+            try {
+                f = sqrfree_parfrac(n, x).expand();
+            } catch (const std::exception&) {
+                f = e.expand();
+            }
+        } else {
+            f = e.expand();
+        }
+    }
+    if (is_a<add>(f)) {
+        ex r = 0;
+        for (std::size_t i = 0; i < f.nops(); ++i) {
+            ex ti;
+            if (!integrateTerm(f.op(i), x, &ti)) return false;
+            r += ti;
+        }
+        *out = r;
+        return true;
+    }
+    return integrateTerm(f, x, out);
+}
+
+// ---- solving ----------------------------------------------------------------------------------
+
+// Real roots of a polynomial with numeric coefficients: sign changes on a grid over the Cauchy
+// bound, each refined by GiNaC's bisection/secant solver.  Roots of even multiplicity without a
+// sign change are missed; exact factors of degree up to 2 are solved exactly before this runs.
+KSeq numericRoots(KInterpreter& k, const ex& p, const symbol& x) {
+    int n = p.degree(x);
+    ex lead = p.coeff(x, n).evalf();
+    if (!is_a<numeric>(lead)) throw KError("cannot solve: coefficients are not numeric");
+    double bound = 0;
+    for (int i = 0; i < n; ++i) {
+        ex c = (p.coeff(x, i) / lead).evalf();
+        if (!is_a<numeric>(c) || !ex_to<numeric>(c).is_real())
+            throw KError("cannot solve: coefficients are not numeric");
+        bound = std::max(bound, std::fabs(ex_to<numeric>(c).to_double()));
+    }
+    bound += 1;
+    const int steps = 2000;
+    KSeq roots;
+    auto value = [&](double t) { return ex_to<numeric>(p.subs(x == t).evalf()).to_double(); };
+    double prev = -bound, fprev = value(prev);
+    for (int i = 1; i <= steps; ++i) {
+        k.step();
+        double cur = -bound + 2 * bound * i / steps, fcur = value(cur);
+        if (fprev == 0) roots.push_back(KValue(numeric(prev).evalf()));
+        else if (fprev * fcur < 0) roots.push_back(KValue(fsolve(p, x, numeric(prev), numeric(cur))));
+        prev = cur;
+        fprev = fcur;
+    }
+    if (fprev == 0) roots.push_back(KValue(numeric(prev).evalf()));
+    return roots;
+}
+
+// sqrt of a rational with square factors taken out (sqrt(8) = 2*sqrt(2)); GiNaC leaves 8^(1/2).
+// Square factors are found by trial division up to 10^5, which covers every discriminant a
+// user types; larger square factors stay inside the root (still correct, less tidy).
+ex tidySqrt(const ex& d) {
+    if (!is_a<numeric>(d) || !ex_to<numeric>(d).is_rational()) return sqrt(d);
+    numeric q = ex_to<numeric>(d);
+    numeric sign = q.is_negative() ? -1 : 1;
+    numeric n = abs(q.numer()) * q.denom(), den = q.denom();
+    numeric outside = 1;
+    for (numeric p = 2; p < 100000 && p * p <= n; p += 1) {
+        while (irem(n, p * p).is_zero()) {
+            n = iquo(n, p * p);
+            outside *= p;
+        }
+    }
+    ex root = n == 1 ? ex(1) : sqrt(ex(n));
+    if (sign.is_negative()) root *= I;
+    return outside / den * root;
+}
+
+KSeq solvePoly(KInterpreter& k, const ex& eq, const symbol& x) {
+    ex p = eq.normal().numer().expand();
+    if (!p.is_polynomial(x)) {
+        throw KError("cannot solve for " + x.get_name() + ": not a polynomial equation");
+    }
+    int n = p.degree(x);
+    if (n == 0) return {};
+    if (n == 1) return {KValue((-p.coeff(x, 0) / p.coeff(x, 1)).normal())};
+    if (n == 2) {
+        ex a = p.coeff(x, 2), b = p.coeff(x, 1), c = p.coeff(x, 0);
+        ex d = tidySqrt((b * b - 4 * a * c).expand());
+        ex r1 = ((-b + d) / (2 * a)), r2 = ((-b - d) / (2 * a));
+        if (r1.is_equal(r2)) return {KValue(r1), KValue(r2)};
+        return {KValue(r1), KValue(r2)};
+    }
+    // Higher degree: exact roots of the factors of degree <= 2, numeric roots of the rest.
+    ex f = factor(p);
+    KSeq out;
+    auto one = [&](const ex& fac) {
+        if (!fac.has(x)) return;
+        ex base = is_a<power>(fac) ? fac.op(0) : fac;
+        int d = base.degree(x);
+        if (d <= 2) {
+            KSeq r = solvePoly(k, base, x);
+            out.insert(out.end(), r.begin(), r.end());
+        } else {
+            KSeq r = numericRoots(k, base, x);
+            out.insert(out.end(), r.begin(), r.end());
+        }
+    };
+    if (is_a<mul>(f)) for (std::size_t i = 0; i < f.nops(); ++i) one(f.op(i));
+    else one(f);
+    return out;
+}
+
+KValue solveBuiltin(KInterpreter& k, const Args& a) {
+    need(a, 1, 2);
+    KSeq eqs = elements(a[0]);
+    bool setForm = a[0].kind == KValue::Set || a[0].kind == KValue::List;
+    KSeq vars;
+    if (a.size() == 2) vars = elements(a[1]);
+    else {
+        // All names of the equations.
+        exset names;
+        for (const auto& e : eqs) {
+            ex z = asZero(k, e);
+            for (const_preorder_iterator i = z.preorder_begin(); i != z.preorder_end(); ++i)
+                if (is_a<symbol>(*i)) names.insert(*i);
+        }
+        for (const auto& s : names) vars.push_back(KValue(s));
+    }
+    if (eqs.size() == 1 && vars.size() == 1 && !setForm) {
+        symbol x = symOf(vars[0], "variable");
+        return KValue::seq(solvePoly(k, asZero(k, eqs[0]), x));
+    }
+    lst le, lv;
+    for (const auto& e : eqs) le.append(asZero(k, e) == 0);
+    for (const auto& v : vars) lv.append(symOf(v, "variable"));
+    ex sol;
+    try {
+        sol = lsolve(le, lv);
+    } catch (const std::logic_error&) {
+        if (eqs.size() == 1 && vars.size() == 1) {
+            KSeq roots = solvePoly(k, asZero(k, eqs[0]), ex_to<symbol>(lv.op(0)));
+            KSeq out;
+            for (const auto& r : roots)
+                out.push_back(makeSet({KValue::relation(DAG_EQUATION, vars[0], r)}));
+            return KValue::seq(out);
+        }
+        throw KError("cannot solve this nonlinear system");
+    }
+    if (!is_a<lst>(sol) || sol.nops() == 0) return KValue::seq();   // no solution
+    KSeq out;
+    for (std::size_t i = 0; i < sol.nops(); ++i)
+        out.push_back(KValue::relation(DAG_EQUATION, KValue(sol.op(i).op(0)), KValue(sol.op(i).op(1))));
+    return makeSet(out);
+}
+
+// ---- limits -----------------------------------------------------------------------------------
+
+KValue limitBuiltin(KInterpreter& k, const Args& a) {
+    need(a, 2, 3);
+    if (!isEquation(a[1])) throw KError("second argument must be an equation var = point");
+    symbol x = symOf(a[1].items[0], "limit variable");
+    ex f = exOf(k, a[0]), point = exOf(k, a[1].items[1]);
+    symbol inf = kernel_symbol("infinity");
+    ex g = f;
+    ex at = point;
+    if (point.is_equal(inf) || point.is_equal(-inf)) {
+        symbol t("t_limit");
+        g = f.subs(x == (point.is_equal(inf) ? 1 / t : -1 / t));
+        at = 0;
+        try {
+            ex s = g.series(t == 0, 4);
+            ex r = 0;
+            bool pole = false;
+            const pseries& ps = ex_to<pseries>(s);
+            for (std::size_t i = 0; i < ps.nops(); ++i) {
+                if (is_order_function(ps.coeffop(i))) continue;
+                ex e = ps.exponop(i);
+                if (e.is_equal(0)) r = ps.coeffop(i);
+                if (is_a<numeric>(e) && ex_to<numeric>(e).is_negative()) pole = true;
+                break;
+            }
+            if (pole) return KValue(inf);
+            if (!r.has(t)) return KValue(r);
+        } catch (const std::exception&) {
+        }
+        return KValue(kernel_inert_call("limit", {f, x == point}));
+    }
+    try {
+        ex v = f.subs(x == point);
+        if (!v.has(x)) {
+            // subs may hit 0/0 hidden in the automatic simplification; series decides then.
+            return KValue(v);
+        }
+    } catch (const std::exception&) {
+    }
+    try {
+        ex s = f.series(x == point, 4);
+        const pseries& ps = ex_to<pseries>(s);
+        for (std::size_t i = 0; i < ps.nops(); ++i) {
+            if (is_order_function(ps.coeffop(i))) return KValue(ex(0));
+            ex e = ps.exponop(i);
+            if (!is_a<numeric>(e)) break;
+            if (ex_to<numeric>(e).is_negative()) return KValue(kernel_symbol("undefined"));
+            if (e.is_zero()) return KValue(ps.coeffop(i));
+            return KValue(ex(0));
+        }
+    } catch (const std::exception&) {
+    }
+    return KValue(kernel_inert_call("limit", {f, x == point}));
+}
+
+// ---- sequences, sums and products over ranges ---------------------------------------------------
+
+// For seq, sum, product: (expression node, name, list of values).
+template <typename F>
+KValue overRange(KInterpreter& k, const KNode& argSeq, F combine, KValue start) {
+    if (argSeq.type != DAG_EXPSEQ || argSeq.kids.size() != 2)
+        throw KError("wrong number (or type) of parameters");
+    const KNode& body = *argSeq.kids[0];
+    const KNode& spec = *argSeq.kids[1];
+    if (spec.type != DAG_EQUATION || spec.kids[0]->type != DAG_NAME)
+        throw KError("second argument must be name = range");
+    const std::string& name = spec.kids[0]->text;
+    KValue over = k.eval(*spec.kids[1]);
+    KSeq values;
+    if (over.kind == KValue::Range) {
+        numeric lo, hi;
+        if (over.items[0].kind != KValue::Expr || over.items[1].kind != KValue::Expr ||
+            !is_a<numeric>(over.items[0].ex) || !is_a<numeric>(over.items[1].ex))
+            throw KError("range bounds must be numbers");
+        lo = ex_to<numeric>(over.items[0].ex);
+        hi = ex_to<numeric>(over.items[1].ex);
+        if (!lo.is_real() || !hi.is_real()) throw KError("range bounds must be real");
+        if ((hi - lo) > 10000000) throw KError("range too large");
+        for (numeric i = lo; i <= hi; i += 1) values.push_back(KValue(i));
+    } else {
+        values = elements(over);
+    }
+    KValue acc = start;
+    for (const auto& v : values) {
+        k.step();
+        acc = combine(acc, k.withBinding(name, v, [&] { return k.eval(body); }));
+    }
+    return acc;
+}
+
+KValue seqLazy(KInterpreter& k, const KNode& a) {
+    return overRange(k, a, [](KValue acc, const KValue& v) {
+        if (v.kind == KValue::Seq) acc.items.insert(acc.items.end(), v.items.begin(), v.items.end());
+        else acc.items.push_back(v);
+        return acc;
+    }, KValue::seq());
+}
+
+KValue sumLazy(KInterpreter& k, const KNode& a) {
+    return overRange(k, a, [&](const KValue& acc, const KValue& v) {
+        return KValue(k.toEx(acc, "sum") + k.toEx(v, "sum"));
+    }, KValue(ex(0)));
+}
+
+KValue productLazy(KInterpreter& k, const KNode& a) {
+    return overRange(k, a, [&](const KValue& acc, const KValue& v) {
+        return KValue(k.toEx(acc, "product") * k.toEx(v, "product"));
+    }, KValue(ex(1)));
+}
+
+// x$n and f(i)$i=a..b
+KValue dollarLazy(KInterpreter& k, const KNode& a) {
+    if (a.type == DAG_EXPSEQ && a.kids.size() == 2 && a.kids[1]->type == DAG_EQUATION)
+        return seqLazy(k, a);
+    KValue args = k.evalArgs(a);
+    need(args.items, 2, 2);
+    numeric n = intOf(args.items[1]);
+    if (n > 10000000) throw KError("sequence too long");
+    KSeq out;
+    for (numeric i = 0; i < n; i += 1) out.push_back(args.items[0]);
+    return KValue::seq(out);
+}
+
+// ---- integers ---------------------------------------------------------------------------------
+
+KValue ifactorBuiltin(KInterpreter& k, const Args& a) {
+    need(a, 1, 1);
+    numeric n = intOf(a[0]);
+    if (n.is_zero()) return KValue(ex(0));
+    ex sign = n.is_negative() ? ex(-1) : ex(1);
+    numeric m = abs(n);
+    std::vector<std::pair<numeric, int>> factors;
+    auto addFactor = [&](const numeric& p) {
+        for (auto& f : factors) if (f.first == p) { ++f.second; return; }
+        factors.push_back({p, 1});
+    };
+    // Trial division by small numbers, then Pollard's rho for what is left.
+    for (numeric p = 2; p * p <= m && p < 100000; p += (p == 2 ? 1 : 2)) {
+        k.step();
+        while (irem(m, p).is_zero()) { addFactor(p); m = iquo(m, p); }
+    }
+    std::vector<numeric> todo;
+    if (m != 1) todo.push_back(m);
+    while (!todo.empty()) {
+        numeric c = todo.back();
+        todo.pop_back();
+        if (c.info(info_flags::prime)) { addFactor(c); continue; }
+        numeric d = c;
+        for (numeric seed = 1; d == c; seed += 1) {
+            numeric x = 2, y = 2;
+            d = 1;
+            while (d == 1) {
+                k.step();
+                x = mod(x * x + seed, c);
+                y = mod(y * y + seed, c);
+                y = mod(y * y + seed, c);
+                d = gcd(abs(x - y), c);
+            }
+        }
+        todo.push_back(d);
+        todo.push_back(iquo(c, d));
+    }
+    std::sort(factors.begin(), factors.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    ex r = sign;
+    for (const auto& f : factors) r *= pow(kernel_inert_call("", {f.first}), f.second);
+    return KValue(r);
+}
+
+KValue minmax(KInterpreter& k, const Args& a, bool wantMax) {
+    if (a.empty()) throw KError("wrong number (or type) of parameters");
+    KSeq items;
+    for (const auto& v : a) {
+        KSeq e = elements(v);
+        items.insert(items.end(), e.begin(), e.end());
+    }
+    numeric best;
+    std::size_t bestIndex = 0;
+    exvector all;
+    bool numericOnly = true;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        ex e = exOf(k, items[i]);
+        all.push_back(e);
+        ex f = e.evalf();
+        if (!is_a<numeric>(f) || !ex_to<numeric>(f).is_real()) { numericOnly = false; continue; }
+        numeric v = ex_to<numeric>(f);
+        if (i == 0 || (wantMax ? v > best : v < best)) { best = v; bestIndex = i; }
+    }
+    if (!numericOnly) return KValue(kernel_inert_call(wantMax ? "max" : "min", all));
+    return items[bestIndex];
+}
+
+// ---- interface variables ----------------------------------------------------------------------
+
+KValue interfaceBuiltin(KInterpreter& k, const Args& a) {
+    KValue last = KValue::seq();
+    for (const auto& v : a) {
+        KValue answer;
+        if (isEquation(v)) {
+            answer = k.sink().reply("SET", {v.items[0], v.items[1]});
+        } else {
+            answer = k.sink().reply("GET", {v});
+        }
+        std::string t;
+        if (answer.kind == KValue::Expr && kernel_is_name(answer.ex, &t) && t.rfind("Error, ", 0) == 0)
+            throw KError(t.substr(7));
+        if (!isEquation(v)) last = answer;
+    }
+    return last;
+}
+
+std::string joinText(const Args& a) {
+    std::string m;
+    for (std::size_t i = 0; i < a.size(); ++i) m += (i ? ", " : "") + kernel_value_text(a[i]);
+    return m;
+}
+
+// ---- the tables -------------------------------------------------------------------------------
+
+using Unary = ex (*)(const ex&);
+
+std::map<std::string, KBuiltin> makeBuiltins() {
+    std::map<std::string, KBuiltin> b;
+    auto unary = [&](const char* name, std::function<ex(const ex&)> f) {
+        b[name] = [f](KInterpreter& k, const Args& a) {
+            need(a, 1, 1);
+            return KValue(f(exOf(k, a[0])));
+        };
+    };
+    unary("sin", [](const ex& x) { return sin(x); });
+    unary("cos", [](const ex& x) { return cos(x); });
+    unary("tan", [](const ex& x) { return tan(x); });
+    unary("sec", [](const ex& x) { return 1 / cos(x); });
+    unary("csc", [](const ex& x) { return 1 / sin(x); });
+    unary("cot", [](const ex& x) { return cos(x) / sin(x); });
+    unary("exp", [](const ex& x) { return exp(x); });
+    unary("ln", [](const ex& x) { return log(x); });
+    unary("log", [](const ex& x) { return log(x); });
+    unary("sqrt", [](const ex& x) { return sqrt(x); });
+    unary("abs", [](const ex& x) { return abs(x); });
+    unary("arcsin", [](const ex& x) { return asin(x); });
+    unary("arccos", [](const ex& x) { return acos(x); });
+    unary("sinh", [](const ex& x) { return sinh(x); });
+    unary("cosh", [](const ex& x) { return cosh(x); });
+    unary("tanh", [](const ex& x) { return tanh(x); });
+    unary("arcsinh", [](const ex& x) { return asinh(x); });
+    unary("arccosh", [](const ex& x) { return acosh(x); });
+    unary("arctanh", [](const ex& x) { return atanh(x); });
+    unary("GAMMA", [](const ex& x) { return tgamma(x); });
+    unary("Zeta", [](const ex& x) { return zeta(x); });
+    unary("factorial", [](const ex& x) { return factorial(x); });
+    unary("!", [](const ex& x) { return factorial(x); });
+    unary("expand", [](const ex& x) { return x.expand(); });
+    unary("normal", [](const ex& x) { return x.normal(); });
+    unary("numer", [](const ex& x) { return x.numer(); });
+    unary("denom", [](const ex& x) { return x.denom(); });
+    b["arctan"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 2);
+        return a.size() == 1 ? KValue(atan(exOf(k, a[0]))) : KValue(atan2(exOf(k, a[0]), exOf(k, a[1])));
+    };
+    b["binomial"] = [](KInterpreter& k, const Args& a) {
+        need(a, 2, 2);
+        return KValue(binomial(exOf(k, a[0]), exOf(k, a[1])));
+    };
+    // Structure-preserving versions of the unary algebra for lists, sets and equations.
+    for (const char* name : {"expand", "normal", "numer", "denom"}) {
+        KBuiltin plain = b[name];
+        b[name] = [plain, name = std::string(name)](KInterpreter& k, const Args& a) {
+            need(a, 1, 1);
+            if (a[0].kind == KValue::Expr) return plain(k, a);
+            return mapEx(a[0], [&](const ex& e) { return plain(k, {KValue(e)}).ex; });
+        };
+    }
+    b["factor"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 1);
+        return mapEx(a[0], [&](const ex& e) {
+            (void)k;
+            ex n = e.normal();
+            ex nd = n.numer_denom();
+            return factor(nd.op(0)) / factor(nd.op(1));
+        });
+    };
+    b["simplify"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 1);
+        return mapEx(a[0], [&](const ex& e) {
+            (void)k;
+            ex w = wild();
+            ex trig = e.subs(pow(sin(w), 2) == 1 - pow(cos(w), 2), subs_options::algebraic).expand();
+            std::vector<ex> candidates = {e, e.normal(), e.expand(), trig, trig.normal()};
+            try {
+                ex nd = e.normal().numer_denom();
+                candidates.push_back(factor(nd.op(0)) / factor(nd.op(1)));
+            } catch (const std::exception&) {
+            }
+            ex best = e;
+            std::size_t bestLen = kernel_value_text(KValue(e)).size();
+            for (const auto& c : candidates) {
+                std::size_t len = kernel_value_text(KValue(c)).size();
+                if (len < bestLen) { best = c; bestLen = len; }
+            }
+            return best;
+        });
+    };
+    b["diff"] = [](KInterpreter& k, const Args& a) {
+        if (a.size() < 2) throw KError("wrong number (or type) of parameters");
+        KValue r = a[0];
+        for (std::size_t i = 1; i < a.size(); ++i) {
+            symbol x = symOf(a[i], "differentiation variable");
+            r = mapEx(r, [&](const ex& e) { k.step(); return e.diff(x); });
+        }
+        return r;
+    };
+    b["int"] = [](KInterpreter& k, const Args& a) {
+        need(a, 2, 2);
+        ex f = exOf(k, a[0]);
+        if (isEquation(a[1]) && a[1].items[1].kind == KValue::Range) {
+            symbol x = symOf(a[1].items[0], "integration variable");
+            ex lo = exOf(k, a[1].items[1].items[0]), hi = exOf(k, a[1].items[1].items[1]);
+            ex F;
+            if (integrate(f, x, &F)) return KValue((F.subs(x == hi) - F.subs(x == lo)).normal());
+            ex nl = lo.evalf(), nh = hi.evalf();
+            if (is_a<numeric>(nl) && is_a<numeric>(nh))
+                return KValue(integral(x, lo, hi, f).evalf());
+            throw KError("cannot integrate this expression over a symbolic range");
+        }
+        symbol x = symOf(a[1], "integration variable");
+        ex F;
+        if (integrate(f, x, &F)) return KValue(F);
+        return KValue(kernel_inert_call("int", {f, x}));
+    };
+    auto seriesBuiltin = [](KInterpreter& k, const Args& a) {
+        need(a, 2, 3);
+        ex f = exOf(k, a[0]);
+        ex point = 0;
+        symbol x;
+        if (isEquation(a[1])) {
+            x = symOf(a[1].items[0], "series variable");
+            point = exOf(k, a[1].items[1]);
+        } else {
+            x = symOf(a[1], "series variable");
+        }
+        long order = 6;
+        if (a.size() == 3) {
+            numeric n = intOf(a[2]);
+            if (n < 0 || n > 100000) throw KError("invalid order");
+            order = n.to_long();
+        }
+        return KValue(f.series(x == point, int(order)));
+    };
+    b["series"] = seriesBuiltin;
+    b["taylor"] = seriesBuiltin;
+    b["limit"] = limitBuiltin;
+    b["solve"] = solveBuiltin;
+    b["fsolve"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 2);
+        ex z = asZero(k, a[0]);
+        symbol x;
+        if (a.size() == 2 && isEquation(a[1]) && a[1].items[1].kind == KValue::Range) {
+            x = symOf(a[1].items[0], "variable");
+            ex lo = exOf(k, a[1].items[1].items[0]).evalf(), hi = exOf(k, a[1].items[1].items[1]).evalf();
+            if (!is_a<numeric>(lo) || !is_a<numeric>(hi)) throw KError("range bounds must be numbers");
+            return KValue(fsolve(z, x, ex_to<numeric>(lo), ex_to<numeric>(hi)));
+        }
+        if (a.size() == 2) x = symOf(a[1], "variable");
+        else {
+            for (const_preorder_iterator i = z.preorder_begin(); i != z.preorder_end(); ++i)
+                if (is_a<symbol>(*i)) { x = ex_to<symbol>(*i); break; }
+        }
+        ex p = z.normal().numer().expand();
+        if (!p.is_polynomial(x)) throw KError("give a range var = a..b for a non-polynomial equation");
+        return KValue::seq(numericRoots(k, p, x));
+    };
+    b["subs"] = [](KInterpreter& k, const Args& a) {
+        if (a.size() < 2) throw KError("wrong number (or type) of parameters");
+        KValue r = a.back();
+        for (std::size_t i = 0; i + 1 < a.size(); ++i) {
+            exmap m;
+            for (const auto& e : elements(a[i])) {
+                if (!isEquation(e)) throw KError("substitutions must be equations");
+                m[exOf(k, e.items[0])] = exOf(k, e.items[1]);
+            }
+            r = mapEx(r, [&](const ex& e) { return e.subs(m); });
+        }
+        return r;
+    };
+    b["eval"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 2);
+        if (a.size() == 1) return a[0];
+        exmap m;
+        for (const auto& e : elements(a[1])) {
+            if (!isEquation(e)) throw KError("substitutions must be equations");
+            m[exOf(k, e.items[0])] = exOf(k, e.items[1]);
+        }
+        return mapEx(a[0], [&](const ex& e) { return e.subs(m); });
+    };
+    b["evalf"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 2);
+        long d = k.digits();
+        if (a.size() == 2) {
+            numeric n = intOf(a[1]);
+            if (n < 1 || n > 100000) throw KError("invalid number of digits");
+            d = n.to_long();
+        }
+        long saved = GiNaC::Digits;
+        GiNaC::Digits = d;
+        KValue r;
+        try {
+            r = mapEx(a[0], [](const ex& e) { return e.evalf(); });
+        } catch (...) {
+            GiNaC::Digits = saved;
+            throw;
+        }
+        GiNaC::Digits = saved;
+        r.digits = int(d);
+        return r;
+    };
+    b["evalb"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 1);
+        (void)k;
+        const KValue& v = a[0];
+        if (v.kind != KValue::Rel) return v;
+        const KValue &l = v.items[0], &r = v.items[1];
+        if (v.rel == DAG_EQUATION || v.rel == DAG_INEQUAT) {
+            bool eq = l.kind == KValue::Expr && r.kind == KValue::Expr ? (l.ex - r.ex).is_zero()
+                                                                       : kernel_value_equal(l, r);
+            return kernel_bool(v.rel == DAG_EQUATION ? eq : !eq);
+        }
+        ex d = (exOf(k, r) - exOf(k, l)).evalf();
+        if (!is_a<numeric>(d) || !ex_to<numeric>(d).is_real()) return v;
+        numeric n = ex_to<numeric>(d);
+        return kernel_bool(v.rel == DAG_LESSTHAN ? n.is_positive() : !n.is_negative());
+    };
+    b["nops"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 1);
+        (void)k;
+        if (a[0].kind == KValue::Expr) {
+            const ex& e = a[0].ex;
+            bool atomic = is_a<symbol>(e) || is_a<numeric>(e) || is_a<constant>(e);
+            return KValue(numeric(atomic ? 1 : long(e.nops())));
+        }
+        if (a[0].kind == KValue::Str || a[0].kind == KValue::Proc) return KValue(numeric(1));
+        return KValue(numeric(long(a[0].items.size())));
+    };
+    b["op"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 2);
+        (void)k;
+        const KValue& v = a.back();
+        KSeq ops;
+        if (v.kind == KValue::Expr) {
+            const ex& e = v.ex;
+            if (is_a<symbol>(e) || is_a<numeric>(e) || is_a<constant>(e)) ops.push_back(v);
+            else for (std::size_t i = 0; i < e.nops(); ++i) ops.push_back(KValue(e.op(i)));
+        } else if (v.kind == KValue::Str) {
+            ops.push_back(v);
+        } else {
+            ops = v.items;
+        }
+        if (a.size() == 1) return KValue::seq(ops);
+        numeric i = intOf(a[0]);
+        long n = long(ops.size());
+        long idx = i.to_long();
+        if (idx < 0) idx += n + 1;
+        if (idx == 0 && v.kind == KValue::List) return KValue(kernel_symbol("list"));
+        if (idx < 1 || idx > n) throw KError("improper op or subscript selector");
+        return ops[std::size_t(idx - 1)];
+    };
+    b["lhs"] = [](KInterpreter&, const Args& a) {
+        need(a, 1, 1);
+        if (a[0].kind != KValue::Rel && a[0].kind != KValue::Range) throw KError("invalid argument");
+        return a[0].items[0];
+    };
+    b["rhs"] = [](KInterpreter&, const Args& a) {
+        need(a, 1, 1);
+        if (a[0].kind != KValue::Rel && a[0].kind != KValue::Range) throw KError("invalid argument");
+        return a[0].items[1];
+    };
+    b["coeff"] = [](KInterpreter& k, const Args& a) {
+        need(a, 2, 3);
+        ex p = exOf(k, a[0]).expand(), v = exOf(k, a[1]);
+        int n = 1;
+        if (a.size() == 3) n = int(intOf(a[2]).to_long());
+        else if (is_a<power>(v) && is_a<numeric>(v.op(1)) && ex_to<numeric>(v.op(1)).is_integer()) {
+            n = int(ex_to<numeric>(v.op(1)).to_long());
+            v = v.op(0);
+        }
+        if (!is_a<symbol>(v)) throw KError("invalid variable");
+        return KValue(p.coeff(v, n));
+    };
+    b["degree"] = [](KInterpreter& k, const Args& a) {
+        need(a, 1, 2);
+        ex p = exOf(k, a[0]).expand();
+        if (a.size() == 2) return KValue(numeric(p.degree(exOf(k, a[1]))));
+        // Total degree: the largest sum of exponents over the terms.
+        long best = 0;
+        auto termDegree = [](const ex& t) {
+            long d = 0;
+            auto one = [&](const ex& f) {
+                if (is_a<symbol>(f)) d += 1;
+                else if (is_a<power>(f) && is_a<symbol>(f.op(0)) && is_a<numeric>(f.op(1)))
+                    d += ex_to<numeric>(f.op(1)).to_long();
+            };
+            if (is_a<mul>(t)) for (std::size_t i = 0; i < t.nops(); ++i) one(t.op(i));
+            else one(t);
+            return d;
+        };
+        if (is_a<add>(p)) for (std::size_t i = 0; i < p.nops(); ++i) best = std::max(best, termDegree(p.op(i)));
+        else best = termDegree(p);
+        return KValue(numeric(best));
+    };
+    b["gcd"] = [](KInterpreter& k, const Args& a) {
+        need(a, 2, 2);
+        return KValue(gcd(exOf(k, a[0]), exOf(k, a[1])));
+    };
+    b["lcm"] = [](KInterpreter& k, const Args& a) {
+        need(a, 2, 2);
+        return KValue(lcm(exOf(k, a[0]), exOf(k, a[1])));
+    };
+    b["igcd"] = [](KInterpreter&, const Args& a) {
+        need(a, 2, 2);
+        return KValue(gcd(intOf(a[0]), intOf(a[1])));
+    };
+    b["irem"] = [](KInterpreter&, const Args& a) {
+        need(a, 2, 2);
+        numeric d = intOf(a[1]);
+        if (d.is_zero()) throw KError("division by zero");
+        return KValue(irem(intOf(a[0]), d));
+    };
+    b["iquo"] = [](KInterpreter&, const Args& a) {
+        need(a, 2, 2);
+        numeric d = intOf(a[1]);
+        if (d.is_zero()) throw KError("division by zero");
+        return KValue(iquo(intOf(a[0]), d));
+    };
+    b["mod"] = [](KInterpreter&, const Args& a) {
+        need(a, 2, 2);
+        numeric d = intOf(a[1]);
+        if (d.is_zero()) throw KError("division by zero");
+        return KValue(mod(intOf(a[0]), abs(d)));
+    };
+    b["ifactor"] = ifactorBuiltin;
+    b["isprime"] = [](KInterpreter&, const Args& a) {
+        need(a, 1, 1);
+        numeric n = intOf(a[0]);
+        return kernel_bool(n.is_positive() && n.info(info_flags::prime));
+    };
+    b["max"] = [](KInterpreter& k, const Args& a) { return minmax(k, a, true); };
+    b["min"] = [](KInterpreter& k, const Args& a) { return minmax(k, a, false); };
+    b["print"] = [](KInterpreter& k, const Args& a) {
+        k.sink().reply("PRINT", a);
+        return KValue::seq();
+    };
+    b["lprint"] = [](KInterpreter& k, const Args& a) {
+        k.sink().reply("LPRINT", a);
+        return KValue::seq();
+    };
+    b["ERROR"] = [](KInterpreter&, const Args& a) -> KValue { throw KError(joinText(a)); };
+    b["interface"] = interfaceBuiltin;
+    b["readlib"] = [](KInterpreter&, const Args& a) {
+        need(a, 1, 1);
+        std::string name;
+        if (a[0].kind == KValue::Str) name = a[0].text;
+        else if (a[0].kind != KValue::Expr || !kernel_is_name(a[0].ex, &name))
+            throw KError("library name expected");
+        if (name == "context/init") {
+            // Session start-up: nothing to load; a procedure that does nothing.
+            auto p = std::make_shared<KProc>();
+            auto body = std::make_shared<KNode>();
+            body->type = DAG_STATSEQ;
+            p->body = body;
+            p->name = name;
+            KValue v;
+            v.kind = KValue::Proc;
+            v.proc = p;
+            return v;
+        }
+        if (kernel_find_builtin(name) || kernel_find_lazy_builtin(name)) return KValue(kernel_symbol(name));
+        throw KError("could not find library function " + name);
+    };
+    b["union"] = [](KInterpreter&, const Args& a) {
+        KSeq all;
+        for (const auto& s : a) {
+            if (s.kind != KValue::Set) throw KError("sets expected");
+            all.insert(all.end(), s.items.begin(), s.items.end());
+        }
+        return makeSet(all);
+    };
+    b["intersect"] = [](KInterpreter&, const Args& a) {
+        if (a.empty()) throw KError("wrong number (or type) of parameters");
+        for (const auto& s : a) if (s.kind != KValue::Set) throw KError("sets expected");
+        KSeq r = a[0].items;
+        for (std::size_t i = 1; i < a.size(); ++i) {
+            KSeq keep;
+            for (const auto& x : r)
+                for (const auto& y : a[i].items)
+                    if (kernel_value_equal(x, y)) { keep.push_back(x); break; }
+            r = keep;
+        }
+        return makeSet(r);
+    };
+    b["minus"] = [](KInterpreter&, const Args& a) {
+        need(a, 2, 2);
+        if (a[0].kind != KValue::Set || a[1].kind != KValue::Set) throw KError("sets expected");
+        KSeq r;
+        for (const auto& x : a[0].items) {
+            bool found = false;
+            for (const auto& y : a[1].items) found = found || kernel_value_equal(x, y);
+            if (!found) r.push_back(x);
+        }
+        return makeSet(r);
+    };
+    return b;
+}
+
+std::map<std::string, KLazyBuiltin> makeLazy() {
+    std::map<std::string, KLazyBuiltin> b;
+    b["seq"] = seqLazy;
+    b["sum"] = sumLazy;
+    b["add"] = sumLazy;
+    b["product"] = productLazy;
+    b["mul"] = productLazy;
+    b["$"] = dollarLazy;
+    return b;
+}
+
+}  // namespace
+
+const KBuiltin* kernel_find_builtin(const std::string& name) {
+    static const std::map<std::string, KBuiltin> table = makeBuiltins();
+    auto it = table.find(name);
+    return it == table.end() ? nullptr : &it->second;
+}
+
+const KLazyBuiltin* kernel_find_lazy_builtin(const std::string& name) {
+    static const std::map<std::string, KLazyBuiltin> table = makeLazy();
+    auto it = table.find(name);
+    return it == table.end() ? nullptr : &it->second;
+}

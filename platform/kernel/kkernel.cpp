@@ -1,0 +1,183 @@
+// The kernel library's entry points (kkernel.h): option checking, the reply streams built as
+// INTERFACE_ DAGs in the kernel's reply area, and the boundary that turns every failure into an
+// ERROR reply so that no exception leaves the library.
+//
+// Reply area: replies of one evaluation are built in the area "KERNEL-REPLIES", which is
+// emptied when the next evaluation starts (the callers copy what they keep before answering).
+
+#include "kkernel.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "KInterpreter.h"
+#include "tovu/src/errors.h"
+#include "util/errjump.h"
+
+namespace {
+
+constexpr const char* BANNER = "Kelvo Kernel, Release 5, exact and floating-point mathematics";
+
+struct KernelState {
+    std::unique_ptr<KInterpreter> interpreter;
+    StorageArea* replies = nullptr;   // never freed as a whole: emptied per evaluation
+    bool busy = false;
+    std::string startError;
+};
+
+KernelState& state() {
+    static KernelState s;
+    return s;
+}
+
+class QuerySink : public KReplySink {
+public:
+    QuerySink(KernelQueryCallback q, KernelPollCallback p, void* link) : query_(q), poll_(p), link_(link) {}
+
+    KValue reply(const char* stream, const KSeq& args) override {
+        Dag answer = nullptr;
+        Dag message;
+        try {
+            TovuHandlerGuard guard;
+            StoragePush push(state().replies);
+            Dag seq = dag_new(args.size() + 1, DAG_EXPSEQ);
+            for (std::size_t i = 0; i < args.size(); ++i) dag_set_op(seq, i + 1, kernel_value_to_dag(args[i]));
+            std::string name = std::string("INTERFACE_") + stream;
+            message = dag_new2(DAG_FUNCTION, kernel_name_dag(name.c_str()), seq);
+        } catch (const TovuError& e) {
+            throw KError(e.message);
+        }
+        if (query_) answer = query_(link_, message);
+        if (answer == nullptr) return KValue::seq();
+        try {
+            TovuHandlerGuard guard;
+            return kernel_dag_to_value(answer);
+        } catch (const TovuError& e) {
+            throw KError(e.message);
+        }
+    }
+
+    int poll() override { return poll_ ? poll_(link_) : 0; }
+
+    // A reply whose own failure must not start another error reply.
+    void replyQuietly(const char* stream, const KSeq& args) {
+        try {
+            reply(stream, args);
+        } catch (...) {
+        }
+    }
+
+private:
+    KernelQueryCallback query_;
+    KernelPollCallback poll_;
+    void* link_;
+};
+
+// GiNaC and the C++ library phrase their failures their own way; the user sees ours.
+std::string error_text(const char* what) {
+    if (std::strstr(what, "division by zero")) return "division by zero";
+    if (std::strstr(what, "log(0)")) return "singularity encountered";
+    return what;
+}
+
+// The expression library and the reply area, made on first use by whichever entry comes first.
+void ensure_library() {
+    KernelState& s = state();
+    if (dag_NULL == nullptr) {   // a caller that has not set up the expression library
+        storage_init_default();
+        dag_init();
+    }
+    if (s.replies == nullptr) s.replies = storage_new(0, "KERNEL-REPLIES");
+}
+
+bool option_takes_value(char c) { return std::strchr("LTbegpw", c) != nullptr; }
+bool option_is_flag(char c) { return std::strchr("Iafqst", c) != nullptr; }
+
+}  // namespace
+
+extern "C" const char* kernel_start(int argc, char** argv) {
+    KernelState& s = state();
+    try {
+        for (int i = 1; i < argc; ++i) {
+            const char* w = argv[i];
+            if (w == nullptr) break;
+            if (w[0] != '-' || w[1] == '\0') {
+                s.startError = std::string("unknown kernel argument ") + w;
+                return s.startError.c_str();
+            }
+            if (option_is_flag(w[1])) continue;
+            if (!option_takes_value(w[1])) {
+                s.startError = std::string("unknown kernel option ") + w;
+                return s.startError.c_str();
+            }
+            if (w[2] == '\0') {
+                if (i + 1 >= argc || argv[i + 1] == nullptr) {
+                    s.startError = std::string("kernel option ") + w + " needs a value";
+                    return s.startError.c_str();
+                }
+                ++i;
+            }
+        }
+        ensure_library();
+        s.interpreter = std::make_unique<KInterpreter>();
+        return nullptr;
+    } catch (const std::exception& e) {
+        s.startError = std::string("kernel start failed: ") + e.what();
+    } catch (...) {
+        s.startError = "kernel start failed";
+    }
+    return s.startError.c_str();
+}
+
+extern "C" int kernel_evaluate(Dag request, KernelQueryCallback query, KernelPollCallback poll,
+                               int requestFlag, int mode, void* link) {
+    (void)mode;
+    KernelState& s = state();
+    // A nested call from inside a query callback would interleave two reply streams.
+    if (s.busy) return 1;
+    s.busy = true;
+    QuerySink sink(query, poll, link);
+    int rc = 0;
+    try {
+        ensure_library();
+        storage_free(s.replies);
+        if (!s.interpreter) {
+            sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, the kernel has not been started"))});
+            rc = 1;
+        } else if (request == nullptr || dag_is_null(request)) {
+            sink.reply("LOGO", {KValue(kernel_symbol(BANNER))});
+        } else {
+            KNodePtr statement = kernel_translate(request);
+            s.interpreter->run(*statement, requestFlag != 0, sink);
+        }
+    } catch (const KError& e) {
+        sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, " + error_text(e.what())))});
+    } catch (const KInterrupt&) {
+        sink.replyQuietly("INTR", {});
+    } catch (const KStopRequest&) {
+        sink.replyQuietly("STOP", {});
+    } catch (const std::bad_alloc&) {
+        sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, object too large"))});
+    } catch (const TovuError& e) {
+        sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, " + e.message))});
+    } catch (const ErrorJump&) {
+        sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, out of memory"))});
+    } catch (const std::exception& e) {
+        sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, " + error_text(e.what())))});
+    } catch (...) {
+        sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, internal kernel error"))});
+    }
+    if (s.interpreter) GiNaC::Digits = s.interpreter->digits();
+    sink.replyQuietly("DONE", {});
+    s.busy = false;
+    return rc;
+}
+
+extern "C" void kernel_third(void) {}
+
+extern "C" void kernel_stop(void) {
+    KernelState& s = state();
+    if (s.busy) return;
+    s.interpreter.reset();
+}
