@@ -68,13 +68,17 @@ TEST_F(ArithTest, ToDouble) {
     Dag float1 = dag_new2(DAG_FLOAT, dag_of_int(12345), dag_of_int(-2));
     Dag float2 = dag_new2(DAG_FLOAT, dag_of_int(-15), dag_of_int(21));
     Dag float3 = dag_new2(DAG_FLOAT, dag_of_int(1), dag_of_int(-300));
+    Dag zeroNegExp = dag_new2(DAG_FLOAT, dag_zero, dag_of_int(-8));   // once "exponent too large"
+    Dag zeroPosExp = dag_new2(DAG_FLOAT, dag_zero, dag_of_int(400));
     struct Row {
         const char* name;
         Dag d;
         double expected;
     } rows[] = {{"int", dag_of_int(-123456789), -123456789.0}, {"rational", rational, -0.75},
                 {"float", float1, 123.45},                      {"float big", float2, -1.5e22},
-                {"float tiny", float3, 1e-300}};
+                {"float tiny", float3, 1e-300},
+                {"zero, negative exponent", zeroNegExp, 0.0},
+                {"zero, huge exponent", zeroPosExp, 0.0}};
     for (const Row& r : rows) {
         double got = 0;
         EXPECT_EQ(tovuErrorOf([&] { got = arith_to_double(r.d); }), "") << r.name;

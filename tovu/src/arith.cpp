@@ -80,6 +80,9 @@ double arith_to_double(const DagWord* d) {
         Dag exponent = dag_op(d, 2);
         double m = std::fabs(arith_to_double(dag_op(d, 1)));
         K_INT e = arith_to_int(exponent);
+        // A zero mantissa is zero whatever the exponent; taking 1/m below would turn it into an
+        // infinity and report a negative exponent as "exponent too large".
+        if (m == 0) return 0.0;
         std::int64_t steps = e;
         if (steps < 0) {
             steps = -steps;
