@@ -18,10 +18,16 @@ function(kelvo_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
+    # The environment goes through `env` as the target's launcher, which gtest_discover_tests
+    # uses both to list and to run the tests; a list in the ENVIRONMENT property would be split
+    # into further property names.
+    if(T_ENV)
+        set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env ${T_ENV})
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENV}")
+        PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 function(kelvo_bench name)

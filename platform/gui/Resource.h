@@ -1,0 +1,54 @@
+#pragma once
+// Resources: the program's dialogs in a text format of ours, compiled into the program and
+// loaded at start-up.  A resource id travels as (id, type 0, class 256).
+//
+// Format (one item a line; words separated by blanks; texts in double quotes, cp1252, with \"
+// and \\ as escapes; "#" starts a comment line):
+//
+//   dialog <id> "<title>" <width> <height>        dialog units
+//     <Class> <local id> <x> <y> <width> <height> "<text>"
+//     ...
+//   end
+//
+// Classes: FixedText, Edit, PushButton, OKButton, CancelButton, CheckBox, TriStateBox,
+// RadioButton, GroupBox.  Controls are found by class and local id together, so one dialog may
+// hold an Edit 1 and a FixedText 1.  Dialog units: x and width in quarters, y and height in
+// eighths of the dialog font's average character width and height.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/gui/base/String.h"
+
+struct ResId {
+    int id = 0;
+    int type = 0;
+    int cls = 256;
+    ResId() = default;
+    ResId(int i, int t = 0, int c = 256) : id(i), type(t), cls(c) {}
+};
+
+namespace gui {
+
+struct ControlDesc {
+    std::string cls;
+    int id = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    String text;
+};
+
+struct DialogDesc {
+    int id = 0;
+    String title;
+    int width = 0, height = 0;
+    std::vector<ControlDesc> controls;
+};
+
+// Parses resource text; false with `error` ("line N: ...") on the first fault, leaving the
+// registry unchanged.  Later definitions of an id replace earlier ones.
+bool loadResources(std::string_view text, std::string* error = nullptr);
+// The dialog of an id, or null.
+const DialogDesc* findDialog(int id);
+
+}  // namespace gui

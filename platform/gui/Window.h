@@ -1,0 +1,166 @@
+#pragma once
+// Window: a window of the program with a Qt peer widget, a back buffer and the virtual events
+// the program overrides.
+//
+// Back buffer: every window keeps a QImage (Format_RGB32, device-pixel ratio 1) of its output
+// size.  Drawing through the window's OutputDevice writes into it at any time, also outside
+// paint events; the screen catches up at the next paint event without a call into the program.
+// The peer's paint event first lets the program paint the areas it invalidated (invalidate,
+// first show, resize), then copies the image to the screen and draws the text caret on top (the
+// caret never enters the image).  Window::update paints the pending areas at once.
+//
+// Lifetime guards:
+//  1. The peer is detached at the start of the window's destructor: no event reaches the window
+//     after that (events during a derived class's destructor body still reach it).
+//  2. A window deleted inside one of its own handlers is never touched again: the peer counts
+//     the handlers running on it and deletes itself after the outermost one returns.
+//  3. A peer deleted by Qt (its parent peer went first) tells its window, which then has none.
+//
+// Events, in slot order: mouseMove, mouseButtonDown, mouseButtonUp, keyInput, paint, resize,
+// move, getFocus, loseFocus, requestHelp (F1), activate, closeQuery.  Each runs through
+// gui::guardedCall (Application.h).
+
+#include <cstdint>
+
+#include "platform/gui/OutputDevice.h"
+#include "platform/gui/base/input_events.h"
+
+class QWidget;
+class Cursor;
+
+// Window styles the program passes.
+enum : uint32_t {
+    WB_CHILD_PLAIN = 0,         // splash (top-level): borderless
+    WB_SCROLLED_DOC = 2,        // document and GL plot windows
+    WB_BAR = 4,                 // context bars, help column pane
+    WB_POPUP_FRAME = 5,         // help pop-up frame: borderless top-level; status bar style
+    WB_MDI_CHILD = 258,         // MDI child frame
+    WB_FRAME = 496,             // ordinary resizable top-level window
+    WB_APP_FRAME = 1520,        // the main frame with the MDI client area
+    WB_SCROLL_HORZ = 0x5000,
+    WB_SCROLL_VERT = 0x6000,
+    WB_SPLITTER = 0x2000,
+};
+
+enum : int { POINTER_ARROW = 0, POINTER_WAIT = 1, POINTER_TEXT = 3 };
+
+class Pointer {
+public:
+    Pointer() = default;
+    // A system style (0 arrow, 1 wait, 3 text) or a pointer resource id (1000-1006).
+    explicit Pointer(int styleOrResource) : id_(styleOrResource) {}
+    int getId() const { return id_; }
+    bool operator==(const Pointer&) const = default;
+
+private:
+    int id_ = POINTER_ARROW;
+};
+
+class Window : public OutputDevice {
+public:
+    Window(Window* parent, uint32_t style = 0);
+    ~Window() override;
+
+    // ---- events (override) ----
+    virtual void mouseMove(const MouseEvent& e);
+    virtual void mouseButtonDown(const MouseEvent& e);
+    virtual void mouseButtonUp(const MouseEvent& e);
+    // Unhandled keys go to the parent window.
+    virtual void keyInput(const KeyEvent& e);
+    // Paints the rectangle (pixels); the default erases it with the background brush.
+    virtual void paint(const Rectangle& r);
+    virtual void resize();
+    virtual void move();
+    virtual void getFocus();
+    virtual void loseFocus();
+    virtual void requestHelp();
+    virtual void activate();
+    // The close request; true lets the window close.
+    virtual bool closeQuery();
+
+    // ---- operations ----
+    void show(bool visible = true);
+    void hide() { show(false); }
+    bool isVisible() const;
+    // Paints the pending invalid areas at once.
+    void update();
+    void invalidate(const Rectangle& r);
+    void invalidate();
+    // Also invalidates the child windows.
+    void invalidateAll();
+    // Moves the pixels of `area` (the whole output when empty) by (dx, dy) and invalidates the
+    // uncovered strip.
+    void scroll(long dx, long dy, const Rectangle& area = Rectangle());
+    void setPosPixel(const Point& p);
+    Point getPosPixel() const;
+    void setSizePixel(const Size& s);
+    Size getSizePixel() const;
+    void setPosSizePixel(const Point& p, const Size& s);
+    void setText(const String& text);
+    String getText() const;
+    void toTop();
+    void grabFocus();
+    bool hasFocus() const;
+    void enableInput(bool on);
+    bool isInputEnabled() const;
+    void captureMouse();
+    void releaseMouse();
+    void setPointer(const Pointer& p);
+    const Pointer& getPointer() const;
+    void setCursor(Cursor* c);
+    Cursor* getCursor() const;
+    // Kept and returned; a true-colour display needs nothing.
+    Palette setPalette(const Palette& p);
+    Point outputToScreenPixel(const Point& p) const;
+    // The peer widget (opaque); null once the peer is gone.
+    void* getNativeHandle() const;
+    void setParent(Window* parent);
+    Window* getParent() const;
+    // Runs the close request; true when the window closed (was hidden).
+    bool close();
+    uint32_t getStyle() const;
+
+    // The back buffer (test mode and the layer's own use).
+    const QImage* backBuffer() const;
+
+    struct WinImpl;
+    WinImpl* win_;
+
+protected:
+    QPaintDevice* paintTarget() const override;
+    QImage* imageTarget() const override;
+    void touched() const override;
+};
+
+// The text caret: a rectangle in window pixels drawn over the back buffer (never into it),
+// blinking in the focused window only.
+class Cursor {
+public:
+    Cursor() = default;
+    ~Cursor();
+    void setSize(const Size& s);
+    const Size& getSize() const { return size_; }
+    void setPos(const Point& p);
+    const Point& getPos() const { return pos_; }
+    void show();
+    void hide();
+    bool isVisible() const { return visible_; }
+
+private:
+    friend class Window;
+    void repaint();
+    Window* window_ = nullptr;
+    Point pos_;
+    Size size_{2, 16};
+    bool visible_ = false;
+};
+
+class WorkWindow : public Window {
+public:
+    WorkWindow(Window* parent, uint32_t style);
+    bool isMinimized() const;
+    bool isMaximized() const;
+    void minimize();
+    void maximize();
+    void restore();
+};
