@@ -8,9 +8,12 @@
 #include "plot/render/build.h"
 #include "plot/render/colour.h"
 #include "plot/render/view.h"
+#include "plot/plot_hidden_surface.h"
 
 namespace {
-PlotHiddenSurface hiddenSurface = nullptr;
+// 3-D frames with polygons go through hidden-surface removal unless a caller replaces the stage
+// (nullptr sends them to the direct output).
+PlotHiddenSurface hiddenSurface = plot_hidden_surface;
 }
 
 void plot_set_hidden_surface(PlotHiddenSurface stage) { hiddenSurface = stage; }

@@ -1,7 +1,8 @@
 #pragma once
 // The renderer's stage order for one plot, as the plot elements drive it: drawables, per frame
 // the view set-up and transform (and lighting in 3-D), then the direct output, or the
-// hidden-surface removal for a 3-D frame with polygons when one is installed, then the axes.
+// hidden-surface removal for a 3-D frame with polygons (the sweep of plot_hidden_surface unless a
+// caller installs another stage, or none), then the axes.
 
 #include "plot/render/drawables.h"
 

@@ -1,0 +1,169 @@
+// Hidden-surface removal against gnuplot's `set hidden3d`: z = sin(x) cos(y) sampled on n x n
+// grids (50, 100, 200) over [-3, 3]^2, both programs writing an SVG file of the surface seen
+// from the same angle.  Ours: reading the PLOT3D GRID structure, building, transforming and
+// lighting the drawables, the sweep and the SVG writer.  gnuplot: the whole process (start-up
+// included, as a user would run it) on a data file written beforehand.  After the runs the
+// time ratios (ours / gnuplot) are printed per size.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "plot/plot_hidden_surface.h"
+#include "plot/plot_read.h"
+#include "plot/render/pipeline.h"
+#include "tovu/src/dag.h"
+#include "tovu/src/errors.h"
+
+namespace {
+
+double sample(int n, int i) { return -3 + 6.0 * i / (n - 1); }
+
+Dag flt(double v) {
+    long m = std::lround(v * 1e8);
+    return dag_new2(DAG_RATIONAL, dag_of_int(m), dag_of_int(100000000));
+}
+
+Dag gridStructure(int n) {
+    Dag rows = dag_new(n + 1, DAG_EXPSEQ);
+    for (int i = 0; i < n; ++i) {
+        Dag row = dag_new(n + 1, DAG_EXPSEQ);
+        for (int j = 0; j < n; ++j) dag_set_op(row, j + 1, flt(std::sin(sample(n, i)) * std::cos(sample(n, j))));
+        dag_set_op(rows, i + 1, dag_new1(DAG_LIST, row));
+    }
+    Dag range = dag_new2(DAG_RANGE, flt(-3), flt(3));
+    Dag args = dag_new3(DAG_EXPSEQ, range, range, dag_new1(DAG_LIST, rows));
+    Dag grid = dag_new2(DAG_FUNCTION, dag_name("GRID"), args);
+    Dag proj = dag_new2(DAG_FUNCTION, dag_name("PROJECTION"), dag_new3(DAG_EXPSEQ, dag_of_int(60), dag_of_int(30), dag_of_int(1)));
+    return dag_new2(DAG_EXPSEQ, grid, proj);
+}
+
+void setup() {
+    static bool done = false;
+    if (done) return;
+    dag_init_constants();
+    storage_init_default();
+    dag_init_names();
+    plot_hidden_surface_install();
+    done = true;
+}
+
+// An SVG output side writing straight to a file.
+struct SvgFile {
+    PlotOutputCallbacks cb{};
+    std::FILE* f = nullptr;
+};
+SvgFile* of(PlotOutputCallbacks* cb) { return reinterpret_cast<SvgFile*>(cb); }
+
+void svgPolygon(PlotOutputCallbacks* cb, int n, const double* xs, const double* ys, ColourWord w) {
+    std::FILE* f = of(cb)->f;
+    std::fputs("<polygon points='", f);
+    for (int i = 0; i < n; ++i) std::fprintf(f, "%.2f,%.2f ", 300 + 250 * xs[i], 300 - 250 * ys[i]);
+    std::fprintf(f, "' fill='#%06x' stroke='black' stroke-width='0.3'/>\n", w & 0xFFFFFF);
+}
+void svgLine(PlotOutputCallbacks* cb, double x1, double y1, double x2, double y2, ColourWord w) {
+    std::fprintf(of(cb)->f, "<line x1='%.2f' y1='%.2f' x2='%.2f' y2='%.2f' stroke='#%06x'/>\n", 300 + 250 * x1,
+                 300 - 250 * y1, 300 + 250 * x2, 300 - 250 * y2, w & 0xFFFFFF);
+}
+void svgText(PlotOutputCallbacks* cb, double x, double y, const char* t, int, ColourWord, int) {
+    std::fprintf(of(cb)->f, "<text x='%.2f' y='%.2f' font-size='10'>%s</text>\n", 300 + 250 * x, 300 - 250 * y, t);
+}
+void svgPoint(PlotOutputCallbacks* cb, double x, double y, ColourWord w) {
+    std::fprintf(of(cb)->f, "<circle cx='%.2f' cy='%.2f' r='1' fill='#%06x'/>\n", 300 + 250 * x, 300 - 250 * y, w & 0xFFFFFF);
+}
+
+std::map<int, double> oursSeconds, gnuplotSeconds;
+
+struct RatioPrinter {
+    ~RatioPrinter() {
+        if (oursSeconds.empty()) return;
+        std::printf("\nhidden-surface SVG, time ratio kelvo / gnuplot (below 1: kelvo faster)\n");
+        for (const auto& [n, ours] : oursSeconds) {
+            auto g = gnuplotSeconds.find(n);
+            if (g == gnuplotSeconds.end() || g->second <= 0) continue;
+            std::printf("  %3d x %-3d  kelvo %8.1f ms  gnuplot %8.1f ms  ratio %.3f\n", n, n, ours * 1e3,
+                        g->second * 1e3, ours / g->second);
+        }
+    }
+} printer;
+
+std::string tempFile(const char* stem, int n, const char* ext) {
+    return std::string("/tmp/bench_hidden3d_") + stem + "_" + std::to_string(n) + ext;
+}
+
+void BM_hidden3d_kelvo(benchmark::State& state) {
+    setup();
+    const int n = static_cast<int>(state.range(0));
+    Dag structure = gridStructure(n);
+    std::string out = tempFile("kelvo", n, ".svg");
+    double total = 0;
+    long runs = 0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        OwnedArea area(STORAGE_ALIGN8, "plot");
+        StorageArea draw;
+        storage_init(&draw, STORAGE_ALIGN8, "draw");
+        SvgFile svg;
+        svg.cb.polygon = svgPolygon;
+        svg.cb.line = svgLine;
+        svg.cb.text = svgText;
+        svg.cb.point = svgPoint;
+        svg.cb.background = 0xFFFFFF;
+        svg.f = std::fopen(out.c_str(), "w");
+        if (!svg.f) {
+            state.SkipWithError("cannot write the SVG file");
+            break;
+        }
+        std::fputs("<?xml version='1.0'?>\n<svg xmlns='http://www.w3.org/2000/svg' width='600' height='600'>\n", svg.f);
+        try {
+            TovuHandlerGuard guard;
+            PlotRecord* plot = plot_read_structure(structure, 3, area.get());
+            plot_render(plot, &svg.cb, &draw);
+        } catch (const TovuError& e) {
+            state.SkipWithError(e.what());
+        }
+        std::fputs("</svg>\n", svg.f);
+        std::fclose(svg.f);
+        storage_free(&draw);
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ++runs;
+    }
+    if (runs) oursSeconds[n] = total / runs;
+}
+BENCHMARK(BM_hidden3d_kelvo)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_hidden3d_gnuplot(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    std::string data = tempFile("gnuplot", n, ".dat"), out = tempFile("gnuplot", n, ".svg");
+    {
+        std::ofstream d(data);
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j)
+                d << sample(n, i) << ' ' << sample(n, j) << ' ' << std::sin(sample(n, i)) * std::cos(sample(n, j)) << '\n';
+            d << '\n';
+        }
+    }
+    std::string command = "gnuplot -e \"set terminal svg size 600,600; set output '" + out +
+                          "'; set view 60,30; set hidden3d; splot '" + data + "' with lines notitle\" 2>/dev/null";
+    double total = 0;
+    long runs = 0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("gnuplot failed (is gnuplot-nox installed?)");
+            break;
+        }
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ++runs;
+    }
+    if (runs) gnuplotSeconds[n] = total / runs;
+}
+BENCHMARK(BM_hidden3d_gnuplot)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+}  // namespace

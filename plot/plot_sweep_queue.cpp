@@ -1,0 +1,100 @@
+// The sweep's event queue: a flat binary heap with doubling growth and a bottom-up pop (one
+// comparison per level on the way down, then a short sift-up of the last event).
+
+#include "plot/plot_sweep_queue.h"
+
+#include <cstdlib>
+
+#include "plot/plot_storage_records.h"
+#include "tovu/src/errors.h"
+
+namespace {
+
+constexpr int kInitialSlots = 2046;
+
+SweepEvent** heap = nullptr;
+int heapSize = 0;
+int heapCapacity = 0;
+StorageArea eventArea;
+
+}  // namespace
+
+void eventq_open() {
+    auto** slots = static_cast<SweepEvent**>(std::calloc(kInitialSlots, sizeof(SweepEvent*)));
+    if (!slots) tovu_error("Error in tovu-malloc - out of memory");
+    std::free(heap);
+    heap = slots;
+    heapCapacity = kInitialSlots;
+    heapSize = 0;
+    storage_init(&eventArea, STORAGE_ALIGN8 | STORAGE_NOZERO, "event");
+}
+
+void eventq_close() {
+    storage_free(&eventArea);
+    std::free(heap);
+    heap = nullptr;
+    heapSize = heapCapacity = 0;
+}
+
+int eventq_size() { return heapSize; }
+int eventq_capacity() { return heapCapacity; }
+
+SweepEvent* eventq_insert(double x, double y, std::int32_t kind, void* subject, void* second) {
+    auto* e = area_record<SweepEvent>(&eventArea);
+    e->x = x;
+    e->y = y;
+    e->kind = kind;
+    e->subject = subject;
+    e->second = second;
+    e->stamp = 0;
+    e->secondStamp = 0;
+    if (heapSize + 1 >= heapCapacity) {
+        auto* grown = static_cast<SweepEvent**>(std::realloc(heap, sizeof(SweepEvent*) * 2 * heapCapacity));
+        if (!grown) tovu_error("Error in tovu-eventq_insert:realloc - out of memory");
+        heap = grown;
+        for (int i = heapCapacity; i < 2 * heapCapacity; ++i) heap[i] = nullptr;
+        heapCapacity *= 2;
+    }
+    // Sift up; a parent of equal y moves down, so a new event rises above queued equals.
+    int hole = heapSize++;
+    while (hole > 0) {
+        int parent = (hole - 1) / 2;
+        if (!(heap[parent]->y >= y)) break;
+        heap[hole] = heap[parent];
+        hole = parent;
+    }
+    heap[hole] = e;
+    heap[heapSize] = nullptr;
+    return e;
+}
+
+SweepEvent* eventq_pop() {
+    if (heapSize == 0) return nullptr;
+    SweepEvent* result = heap[0];
+    --heapSize;
+    SweepEvent* last = heap[heapSize];
+    int hole = 0;
+    int child = 1;
+    while (child < heapSize - 1) {
+        if (heap[child + 1]->y < heap[child]->y) ++child;
+        heap[hole] = heap[child];
+        hole = child;
+        child = 2 * hole + 1;
+    }
+    if (child == heapSize - 1) {
+        heap[hole] = heap[child];
+        hole = child;
+    }
+    while (hole > 0) {
+        int parent = (hole - 1) / 2;
+        if (!(last->y <= heap[parent]->y)) break;
+        heap[hole] = heap[parent];
+        hole = parent;
+    }
+    heap[hole] = last;
+    heap[heapSize] = nullptr;
+    if (heapSize == 0) heap[0] = nullptr;
+    return result;
+}
+
+void eventq_release(SweepEvent* event) { area_give_back(&eventArea, event); }
