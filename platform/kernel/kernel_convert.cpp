@@ -13,6 +13,9 @@
 #include <cmath>
 #include <sstream>
 
+#include <cln/integer.h>
+#include <gmp.h>
+
 #include "KValue.h"
 #include "tovu/src/errors.h"
 
@@ -159,13 +162,55 @@ struct Translator {
 
 // ---- numbers ------------------------------------------------------------------------------
 
+// An integer DAG from its sign and base-10000 words (least significant first, no leading zero
+// word unless the value is 0).
+Dag words_dag(bool negative, const std::vector<DagWord>& words) {
+    if (words.size() == 1 && words[0] == 0) return dag_zero;
+    Dag d = dag_new(words.size() + 1, negative ? DAG_INTNEG : DAG_INTPOS);
+    std::copy(words.begin(), words.end(), d + 1);
+    return d;
+}
+
+// The base-10000 words of |v| for a CLN integer.  Machine-size values are split directly; larger
+// ones go to binary limbs (64 bits at a time through ldb) and from there to decimal digits with
+// GMP's subquadratic radix conversion, packed four digits a word.  Printing through CLN's
+// ostream instead converted by repeated single-limb division and took several times as long
+// as computing 2000! itself.
+std::vector<DagWord> integer_words(const cln::cl_I& v) {
+    std::vector<DagWord> words;
+    cln::cl_I m = cln::abs(v);
+    std::size_t bits = cln::integer_length(m);
+    if (bits <= 63) {
+        auto x = static_cast<std::uint64_t>(cln::cl_I_to_Q(m));
+        do {
+            words.push_back(static_cast<DagWord>(x % 10000));
+            x /= 10000;
+        } while (x != 0);
+        return words;
+    }
+    std::size_t limbs = (bits + 63) / 64;
+    std::vector<mp_limb_t> binary(limbs);
+    for (std::size_t k = 0; k < limbs; ++k)
+        binary[k] = static_cast<mp_limb_t>(cln::cl_I_to_UQ(cln::ldb(m, cln::cl_byte(64, 64 * k))));
+    // Room for the largest value of `limbs` limbs plus one, as mpn_get_str requires.
+    std::vector<unsigned char> digits(limbs * 20 + 2);
+    std::size_t count = mpn_get_str(digits.data(), 10, binary.data(), static_cast<mp_size_t>(limbs));
+    std::size_t first = 0;   // mpn_get_str may leave leading zeros
+    while (first + 1 < count && digits[first] == 0) ++first;
+    words.reserve((count - first + 3) / 4);
+    for (std::size_t end = count; end > first;) {
+        std::size_t start = end - first >= 4 ? end - 4 : first;
+        DagWord w = 0;
+        for (std::size_t i = start; i < end; ++i) w = w * 10 + digits[i];
+        words.push_back(w);
+        end = start;
+    }
+    return words;
+}
+
 Dag int_dag(const numeric& n) {
-    // Machine-size integers (nearly every coefficient) go without the decimal text.
-    static const numeric small(1000000000L);   // dag_of_int takes up to three base-10000 digits
-    if (abs(n) < small) return dag_of_int(n.to_long());
-    std::ostringstream os;
-    os << n;
-    return dag_integer_from_text(os.str());
+    cln::cl_I v = cln::the<cln::cl_I>(n.to_cl_N());
+    return words_dag(cln::minusp(v), integer_words(v));
 }
 
 // Decimal digits and exponent of a float: value = digits x 10^exponent (digits without sign).
@@ -264,6 +309,24 @@ std::string language_function_name(const std::string& g) {
     return it == names.end() ? g : it->second;
 }
 
+// Exact class tests by the class's registration record: one virtual call, where is_a's
+// dynamic_cast cost a type-name comparison per test and was a quarter of converting a large
+// sum.  symbol has subclasses (realsymbol, possymbol), so its test falls back to is_a.
+template <class T>
+bool is_exactly(const GiNaC::ex& e) {
+    return &ex_to<basic>(e).get_class_info() == &T::get_class_info_static();
+}
+bool is_symbol(const GiNaC::ex& e) { return is_exactly<symbol>(e) || is_a<symbol>(e); }
+
+// The factors of a product; each op() of a mul builds the factor afresh, so callers take them once.
+exvector factors_of(const GiNaC::ex& e) {
+    exvector f;
+    std::size_t n = e.nops();
+    f.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) f.push_back(e.op(i));
+    return f;
+}
+
 struct DagBuilder {
     int digits;
 
@@ -280,20 +343,33 @@ struct DagBuilder {
         std::vector<std::pair<std::string, double>> powers;
     };
     static void collect(const GiNaC::ex& t, double p, TermKey* key) {
-        if (is_a<symbol>(t)) {
+        if (is_exactly<power>(t)) {
+            const GiNaC::ex& x = t.op(1);
+            if (is_exactly<numeric>(x) && ex_to<numeric>(x).is_real()) {
+                collect(t.op(0), p * ex_to<numeric>(x).to_double(), key);
+                return;
+            }
+        } else if (is_exactly<mul>(t)) {
+            for (const GiNaC::ex& f : factors_of(t)) collect(f, p, key);
+            return;
+        } else if (is_exactly<numeric>(t)) {
+            return;
+        }
+        if (is_symbol(t)) {
             key->powers.push_back({ex_to<symbol>(t).get_name(), p});
             key->degree += p;
-        } else if (is_a<power>(t) && is_a<numeric>(t.op(1)) && ex_to<numeric>(t.op(1)).is_real()) {
-            collect(t.op(0), p * ex_to<numeric>(t.op(1)).to_double(), key);
-        } else if (is_a<mul>(t)) {
-            for (std::size_t i = 0; i < t.nops(); ++i) collect(t.op(i), p, key);
-        } else if (!is_a<numeric>(t)) {
+        } else {
             key->rank = 1;
         }
     }
-    static TermKey key_of(const GiNaC::ex& t) {
-        TermKey k{is_a<numeric>(t) ? 2 : 0, 0.0, {}};
-        collect(t, 1.0, &k);
+    // The key of a term; a product's factors come from its caller, which uses them again.
+    static TermKey key_of(const GiNaC::ex& t, const exvector* factors) {
+        TermKey k{is_exactly<numeric>(t) ? 2 : 0, 0.0, {}};
+        if (factors) {
+            for (const GiNaC::ex& f : *factors) collect(f, 1.0, &k);
+        } else {
+            collect(t, 1.0, &k);
+        }
         std::sort(k.powers.begin(), k.powers.end());
         return k;
     }
@@ -321,22 +397,21 @@ struct DagBuilder {
 
     // The PROD of a GiNaC product without its numeric coefficient, which goes to *coeff; a
     // product of one factor with exponent 1 is that factor alone.
-    Dag product(const GiNaC::ex& e, numeric* coeff) {
+    Dag product(const exvector& all, numeric* coeff) {
         std::vector<std::pair<std::string, GiNaC::ex>> factors;
-        factors.reserve(e.nops());
-        for (std::size_t i = 0; i < e.nops(); ++i) {
-            const GiNaC::ex& f = e.op(i);
-            if (is_a<numeric>(f)) { *coeff *= ex_to<numeric>(f); continue; }
+        factors.reserve(all.size());
+        for (const GiNaC::ex& f : all) {
+            if (is_exactly<numeric>(f)) { *coeff *= ex_to<numeric>(f); continue; }
             factors.push_back({factor_key(f), f});
         }
         std::stable_sort(factors.begin(), factors.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        if (factors.size() == 1 && !(is_a<power>(factors[0].second) && is_a<numeric>(factors[0].second.op(1))))
-            return conv(factors[0].second);
+        auto numericPower = [](const GiNaC::ex& f) { return is_exactly<power>(f) && is_exactly<numeric>(f.op(1)); };
+        if (factors.size() == 1 && !numericPower(factors[0].second)) return conv(factors[0].second);
         Dag p = dag_new(2 * factors.size() + 1, DAG_PROD);
         for (std::size_t i = 0; i < factors.size(); ++i) {
             const GiNaC::ex& f = factors[i].second;
-            if (is_a<power>(f) && is_a<numeric>(f.op(1))) {
+            if (numericPower(f)) {
                 dag_set_op(p, 2 * i + 1, conv(f.op(0)));
                 dag_set_op(p, 2 * i + 2, conv(f.op(1)));
             } else {
@@ -348,8 +423,8 @@ struct DagBuilder {
     }
 
     Dag conv(const GiNaC::ex& e) {
-        if (is_a<numeric>(e)) return numeric_dag(ex_to<numeric>(e), digits);
-        if (is_a<symbol>(e)) {
+        if (is_exactly<numeric>(e)) return numeric_dag(ex_to<numeric>(e), digits);
+        if (is_symbol(e)) {
             std::string name = ex_to<symbol>(e).get_name();
             auto it = indexed_table().find(name);
             if (it != indexed_table().end()) {
@@ -369,20 +444,34 @@ struct DagBuilder {
             return kernel_name_dag(os.str().c_str());
         }
         if (is_a<add>(e)) {
-            std::vector<std::pair<TermKey, GiNaC::ex>> terms;
-            terms.reserve(e.nops());
-            for (std::size_t i = 0; i < e.nops(); ++i) terms.push_back({key_of(e.op(i)), e.op(i)});
+            // Each op() of a sum builds the term afresh (coefficient times rest), so take it once.
+            struct Term {
+                TermKey key;
+                GiNaC::ex ex;
+                exvector factors;   // of a product, taken once for the key and the PROD
+            };
+            std::vector<Term> terms;
+            std::size_t n = e.nops();
+            terms.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                GiNaC::ex t = e.op(i);
+                exvector factors;
+                bool product = is_exactly<mul>(t);
+                if (product) factors = factors_of(t);
+                TermKey k = key_of(t, product ? &factors : nullptr);
+                terms.push_back({std::move(k), std::move(t), std::move(factors)});
+            }
             std::stable_sort(terms.begin(), terms.end(),
-                             [](const auto& a, const auto& b) { return before(a.first, b.first); });
+                             [](const Term& a, const Term& b) { return before(a.key, b.key); });
             Dag s = dag_new(2 * terms.size() + 1, DAG_SUM);
             for (std::size_t i = 0; i < terms.size(); ++i) {
-                const GiNaC::ex& t = terms[i].second;
+                const GiNaC::ex& t = terms[i].ex;
                 numeric c = 1;
                 Dag term;
-                if (is_a<numeric>(t)) {
+                if (is_exactly<numeric>(t)) {
                     term = numeric_dag(ex_to<numeric>(t), digits);
-                } else if (is_a<mul>(t)) {
-                    term = product(t, &c);
+                } else if (is_exactly<mul>(t)) {
+                    term = product(terms[i].factors, &c);
                 } else {
                     term = conv(t);
                 }
@@ -393,7 +482,7 @@ struct DagBuilder {
         }
         if (is_a<mul>(e)) {
             numeric c = 1;
-            Dag p = product(e, &c);
+            Dag p = product(factors_of(e), &c);
             if (c != 1) return dag_new2(DAG_SUM, p, numeric_dag(c, digits));
             return p;
         }

@@ -234,6 +234,62 @@ TEST_F(EncodeTest, KeptBackReferencesAcrossCalls) {
     EXPECT_EQ(readError("4F#"), "invalid back reference");
 }
 
+TEST_F(EncodeTest, KeptBackReferencesEndWithStorageReset) {
+    Dag first = typed(DAG_POWER, {name("x"), dag_of_int(2)});
+    EXPECT_EQ(dag_to_text(dag_new1(DAG_UNEVAL, first), DAG_KEEP_BACKREFS), ".)%\"xG\"\"#");
+    // The default area goes, and new DAGs may take the addresses of the old ones: none of
+    // them may be written as a reference to a node of the first call.
+    storage_reset();
+    Dag second = typed(DAG_POWER, {name("y"), dag_of_int(3)});
+    EXPECT_EQ(dag_to_text(dag_new1(DAG_UNEVAL, second), DAG_KEEP_BACKREFS | DAG_CONTINUE_COUNT),
+              ".)%\"yG\"\"$");
+    dag_to_text(dag_zero);   // drops the kept references
+}
+
+// Integers as the writer finds them, not only normalized ones: four digits for each lower
+// word (modulo 10000), then every digit of the top word.
+TEST_F(EncodeTest, IntegerWordsAreWrittenAsTheirDecimalText) {
+    struct Case {
+        const char* name;
+        Dag integer;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"lower word over 9999", makeInteger(DAG_INTPOS, {12345, 7}), "\"&XB("},
+        {"top word over 9999", makeInteger(DAG_INTPOS, {3, 123456}), "\"+.+cM7"},
+        {"zero words inside", makeInteger(DAG_INTNEG, {1, 0, 2}), "!*,+++#"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(dag_to_text(c.integer), c.text) << c.name;
+}
+
+// Many nodes spread over many pages of memory, some shared: every reference must lead back to
+// the node first written with that number.
+TEST_F(EncodeTest, BackReferencesInALargeDag) {
+    constexpr int kShared = 7, kTerms = 6000;
+    Dag shared[kShared];
+    for (int i = 0; i < kShared; ++i) shared[i] = typed(DAG_PROD, {name("z"), dag_of_int(i + 2)});
+    Dag sum = dag_new(2 * kTerms + 1, DAG_SUM);
+    for (int i = 0; i < kTerms; ++i) {
+        dag_set_op(sum, 2 * i + 1, typed(DAG_POWER, {shared[i % kShared], dag_of_int(i)}));
+        dag_set_op(sum, 2 * i + 2, dag_of_int(3 * i + 1));
+    }
+    std::string text = dag_to_text(sum);
+    std::string error;
+    Dag back = dag_from_text(text, &error);
+    ASSERT_NE(back, nullptr) << error;
+    EXPECT_TRUE(dag_equal(back, sum));
+    for (int i = kShared; i < kTerms; ++i)
+        ASSERT_EQ(dag_op(dag_op(back, 2 * i + 1), 1), dag_op(dag_op(back, 2 * (i % kShared) + 1), 1)) << i;
+    EXPECT_EQ(dag_to_text(back), text);
+
+    // A sink of its own gets the same characters, line breaks included.
+    std::string viaSink;
+    auto sink = [](void* data, int ch) { static_cast<std::string*>(data)->push_back(static_cast<char>(ch)); };
+    ASSERT_TRUE(dag_write(sum, sink, nullptr, 70, 0, &viaSink));
+    EXPECT_EQ(viaSink, dag_to_text(sum, 0, 70));
+    EXPECT_EQ(viaSink.find('\n'), 70u);
+}
+
 // ---- reader callbacks and malformed input ----------------------------------------------------
 
 struct CallbackLog {

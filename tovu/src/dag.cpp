@@ -29,8 +29,11 @@ constexpr std::size_t kKeepBuckets = 256;
 
 Dag allocDag(std::size_t n, unsigned type) {
     if (n == 0 || n > DAG_MAX_LENGTH) tovu_error("object too large");
-    Dag d = storage_alloc_current(n);
-    std::memset(d + 1, 0, (n - 1) * sizeof(DagWord));   // the area may not zero
+    StorageArea* area = storage_current();
+    Dag d = dag_alloc(area, n);
+    // Areas zero what they hand out unless made with STORAGE_NOZERO (storage.h); clearing
+    // again here doubled the cost of every large DAG.
+    if (area->flags & STORAGE_NOZERO) std::memset(d + 1, 0, (n - 1) * sizeof(DagWord));
     d[0] = dag_header(type, n);
     return d;
 }

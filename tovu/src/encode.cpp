@@ -33,9 +33,12 @@
 
 #include "tovu/src/encode.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tovu/src/errors.h"
@@ -110,6 +113,188 @@ long writerNodes = 0;
 long readerNodes = 0;
 long readerChars = 0;
 
+// Tables above this many slots are given back when they are cleared rather than zeroed, so
+// that one huge DAG does not make every later small call pay for clearing its table.
+constexpr std::size_t kKeptTableSlots = 4096;
+
+// The writer's back references: node address -> node number (numbers start at 1; 0 means
+// none).  The first number given to an address stays: a node written again at the top of a
+// later call (DAG_KEEP_BACKREFS) keeps its old one.
+//
+// The writer visits nodes roughly in the order they lie in memory (areas hand out blocks one
+// after the other), so the numbers are kept by address page: each 4 KB page of DAG words has
+// an array of 512 32-bit slots, found through a small hash of page ids and cached for the next
+// look-up.  One big hash table keyed by address instead cost two cache misses a node and made
+// the writer several times slower on large DAGs.
+//
+// Slot values: 0 none, kWide the number is in wide_ (numbers from 2^32 - 1 on, only reached by
+// very long DAG_CONTINUE_COUNT streams), anything else the number.  DAG words are 8-byte
+// aligned; a node at any other address goes to odd_.
+class AddressNumbers {
+public:
+    long find(const DagWord* d) {
+        if (misaligned(d)) return lookUp(odd_, d);
+        std::uint32_t* slot = slotOf(d, false);
+        if (!slot) return 0;
+        return *slot == kWide ? lookUp(wide_, d) : long(*slot);
+    }
+    void insert(const DagWord* d, long number) {
+        if (misaligned(d)) {
+            odd_.emplace(d, number);
+            return;
+        }
+        std::uint32_t* slot = slotOf(d, true);
+        if (*slot != 0) return;
+        if (number >= long(kWide)) {
+            *slot = kWide;
+            wide_.emplace(d, number);
+        } else {
+            *slot = static_cast<std::uint32_t>(number);
+        }
+    }
+    // Zeroes the pages used.  Slabs beyond those the call used are given back, so a large
+    // DAG written again and again does not fault its table in every time, while one written
+    // once leaves its memory only until the next, smaller call.
+    void clear() {
+        for (std::size_t k = 0; k < pagesUsed_; k += kSlabPages)
+            std::fill_n(slabs_[k / kSlabPages].get(), std::min(kSlabPages, pagesUsed_ - k) * kPageSlots, 0u);
+        std::size_t keep = std::max(kKeptSlabs, (pagesUsed_ + kSlabPages - 1) / kSlabPages);
+        if (slabs_.size() > keep) slabs_.resize(keep);
+        pagesUsed_ = 0;
+        pages_.clear();
+        index_.clear();
+        bits_ = 0;
+        last_ = nullptr;
+        odd_.clear();
+        wide_.clear();
+    }
+
+private:
+    static constexpr int kPageShift = 12;
+    static constexpr std::size_t kPageSlots = std::size_t(1) << (kPageShift - 3);
+    static constexpr std::uint32_t kWide = 0xFFFFFFFFu;
+    // Pages come from zeroed slabs of 32 (64 KB, below the heap's mmap threshold), so that a
+    // large DAG costs few heap calls; a few are always kept for the small DAGs of the pipes.
+    static constexpr std::size_t kSlabPages = 32;
+    static constexpr std::size_t kKeptSlabs = 2;
+
+    struct Page {
+        std::uintptr_t id;
+        std::uint32_t* slots;
+    };
+    using Map = std::unordered_map<const DagWord*, long>;
+
+    static bool misaligned(const DagWord* d) { return (reinterpret_cast<std::uintptr_t>(d) & 7u) != 0; }
+    static long lookUp(const Map& map, const DagWord* d) {
+        auto it = map.find(d);
+        return it == map.end() ? 0 : it->second;
+    }
+
+    std::uint32_t* slotOf(const DagWord* d, bool create) {
+        auto address = reinterpret_cast<std::uintptr_t>(d);
+        std::uintptr_t id = address >> kPageShift;
+        if (!last_ || id != lastId_) {
+            std::uint32_t* slots = findPage(id, create);
+            if (!slots) return nullptr;
+            lastId_ = id;
+            last_ = slots;
+        }
+        return last_ + ((address >> 3) & (kPageSlots - 1));
+    }
+    std::uint32_t* findPage(std::uintptr_t id, bool create) {
+        if (!index_.empty()) {
+            for (std::size_t i = hashOf(id); index_[i] != 0; i = (i + 1) & (index_.size() - 1))
+                if (pages_[index_[i] - 1].id == id) return pages_[index_[i] - 1].slots;
+        }
+        if (!create) return nullptr;
+        if (2 * (pages_.size() + 1) > index_.size()) regrow();
+        std::size_t k = pagesUsed_++;
+        if (k / kSlabPages == slabs_.size()) slabs_.emplace_back(new std::uint32_t[kSlabPages * kPageSlots]());
+        std::uint32_t* slots = slabs_[k / kSlabPages].get() + (k % kSlabPages) * kPageSlots;
+        pages_.push_back({id, slots});
+        place(pages_.size());
+        return slots;
+    }
+    std::size_t hashOf(std::uintptr_t id) const {
+        return static_cast<std::size_t>((id * std::uint64_t(0x9E3779B97F4A7C15)) >> (64 - bits_));
+    }
+    // Enters page k (1-based) into the index.
+    void place(std::size_t k) {
+        std::size_t i = hashOf(pages_[k - 1].id);
+        while (index_[i] != 0) i = (i + 1) & (index_.size() - 1);
+        index_[i] = k;
+    }
+    void regrow() {
+        bits_ = index_.empty() ? 6 : bits_ + 1;
+        index_.assign(std::size_t(1) << bits_, 0);
+        for (std::size_t k = 1; k <= pages_.size(); ++k) place(k);
+    }
+
+    std::vector<Page> pages_;
+    std::vector<std::size_t> index_;   // open addressing: 0 empty, else page index + 1
+    int bits_ = 0;
+    std::uintptr_t lastId_ = 0;
+    std::uint32_t* last_ = nullptr;   // slots of page lastId_
+    std::vector<std::unique_ptr<std::uint32_t[]>> slabs_;   // every page, kSlabPages a slab
+    std::size_t pagesUsed_ = 0;
+    Map odd_;
+    Map wide_;
+};
+
+// The reader's back references: node number -> node, for complete nodes only.  Numbers are
+// handed out one by one, so a vector indexed from the first number of the table holds them;
+// it grows only with the nodes really read.  As in the writer, the first node given a number
+// stays (a later call without DAG_CONTINUE_COUNT numbers from 1 again).
+class NumberedNodes {
+public:
+    Dag find(long number) const {
+        if (number < base_ || number - base_ >= static_cast<long>(nodes_.size())) return nullptr;
+        return nodes_[static_cast<std::size_t>(number - base_)];
+    }
+    void enter(long number, Dag d) {
+        if (number < base_) {   // numbering started again below the table
+            nodes_.insert(nodes_.begin(), static_cast<std::size_t>(base_ - number), nullptr);
+            base_ = number;
+        }
+        auto i = static_cast<std::size_t>(number - base_);
+        if (i >= nodes_.size()) nodes_.resize(i + 1, nullptr);
+        if (!nodes_[i]) nodes_[i] = d;
+    }
+    // Empties the table; the next number to be read becomes its first.
+    void clear(long next) {
+        if (nodes_.capacity() > kKeptTableSlots) nodes_ = {};
+        else nodes_.clear();
+        base_ = next;
+    }
+
+private:
+    std::vector<Dag> nodes_;
+    long base_ = 1;
+};
+
+// Both directions share one lifetime, as they share one table in the expression library: a
+// call without DAG_KEEP_BACKREFS empties both, before and after it.  The nodes they name live in
+// storage areas; when the library remakes its back-reference table (storage_reset frees the
+// default area) the references go too, so the table's address is noted and checked.
+struct BackReferences {
+    Dag owner = nullptr;   // dag_backref_table() when these were last valid
+    AddressNumbers written;
+    NumberedNodes read;
+
+    void clear() {
+        written.clear();
+        read.clear(readerNodes + 1);
+    }
+    // Called at the start of every write and read, after the counters are set.
+    void begin(bool keep) {
+        if (owner != dag_backref_table() || !keep) {
+            owner = dag_backref_table();
+            clear();
+        }
+    }
+};
+BackReferences backRefs;
+
 class DepthGuard {
 public:
     explicit DepthGuard(int& depth) : depth_(depth) {
@@ -127,23 +312,31 @@ private:
 // ---- writer -----------------------------------------------------------------------------------
 
 void stdoutSink(void*, int ch) { std::putchar(ch); }
+void stringSink(void* data, int ch);   // appends to a std::string (dag_to_text)
 void stderrErrorSink(void*, const char* message) { std::fprintf(stderr, "Output Error: %s\n", message); }
 
 class Writer {
 public:
     Writer(DagSink sink, int lineWidth, unsigned flags, void* data)
-        : sink_(sink), data_(data), lineWidth_(lineWidth), flags_(flags) {}
+        : sink_(sink), data_(data), lineWidth_(lineWidth), flags_(flags),
+          text_(sink == stringSink ? static_cast<std::string*>(data) : nullptr) {}
 
     void node(const DagWord* d, bool top);
 
 private:
     void put(int ch) {
         if (lineWidth_ > 0 && column_ >= lineWidth_) {
-            sink_(data_, '\n');
+            emit('\n');
             column_ = 0;
         }
-        sink_(data_, ch);
+        emit(ch);
         ++column_;
+    }
+    // Text written for dag_to_text goes straight into its string; any other sink gets every
+    // character through its callback, as it comes.
+    void emit(int ch) {
+        if (text_) text_->push_back(static_cast<char>(ch));
+        else sink_(data_, ch);
     }
     void putShort(long v);
     [[gnu::noinline]] void putInteger(const DagWord* d);
@@ -159,6 +352,8 @@ private:
     unsigned flags_;
     int column_ = 0;
     int depth_ = 0;
+    std::string* text_;                   // the string of stringSink, or null
+    std::vector<unsigned char> digits_;   // putInteger's digits, kept to spare allocations
 };
 
 void Writer::putShort(long v) {
@@ -179,17 +374,31 @@ void Writer::putShort(long v) {
 }
 
 // Decimal digits from the least significant, paired into one character when the pair's value
-// is below 80.
+// is below 80.  The digits are those of dag_integer_to_text: four for each lower base-10000
+// word (taken modulo 10000), then every digit of the top word as it stands.
 void Writer::putInteger(const DagWord* d) {
-    std::string decimal = dag_integer_to_text(d);
-    if (!decimal.empty() && decimal[0] == '-') decimal.erase(0, 1);
-    std::size_t n = decimal.size();
+    std::size_t words = dag_length(d) - 1;
+    DagWord top = d[words];
+    std::size_t topDigits = 1;
+    for (DagWord t = top; t >= 10; t /= 10) ++topDigits;
+    std::size_t n = 4 * (words - 1) + topDigits;
+    digits_.resize(n);
+    unsigned char* out = digits_.data();
+    for (std::size_t w = 1; w < words; ++w) {
+        auto v = static_cast<unsigned>(d[w] % 10000);
+        out[0] = static_cast<unsigned char>(v % 10);
+        out[1] = static_cast<unsigned char>(v / 10 % 10);
+        out[2] = static_cast<unsigned char>(v / 100 % 10);
+        out[3] = static_cast<unsigned char>(v / 1000);
+        out += 4;
+    }
+    for (std::size_t k = 0; k < topDigits; ++k, top /= 10) *out++ = static_cast<unsigned char>(top % 10);
     putShort(static_cast<long>(n));
-    std::size_t i = 0;   // counts from the least significant digit
+    std::size_t i = 0;
     while (i < n) {
-        int x = decimal[n - 1 - i] - '0';
+        int x = digits_[i];
         if (i + 1 < n) {
-            int y = decimal[n - 2 - i] - '0';
+            int y = digits_[i + 1];
             if (10 * y + x < 80) {
                 put(43 + 10 * y + x);
                 i += 2;
@@ -229,12 +438,10 @@ void Writer::node(const DagWord* d, bool top) {
         put('G');
         return;
     }
-    Dag table = dag_backref_table();
     if (!top) {
-        DagWord* pair = hash_find(reinterpret_cast<DagKey>(d), table);
-        if (pair != DAG_HASH_ABSENT) {
+        if (long number = backRefs.written.find(d)) {
             put('F');
-            putShort(static_cast<long>(pair[1]));
+            putShort(number);
             return;
         }
     }
@@ -243,7 +450,7 @@ void Writer::node(const DagWord* d, bool top) {
     std::size_t length = dag_length(d);
     if (type == 0 || type > DAG_TYPE_COUNT || kTypeChar[type] == 0)
         failWith("unexpected DAG type: %ld", long(type));
-    hash_insert(reinterpret_cast<DagKey>(d), static_cast<DagWord>(++writerNodes), table);
+    backRefs.written.insert(d, ++writerNodes);
 
     switch (type) {
     case DAG_INTPOS:
@@ -425,14 +632,13 @@ private:
         scratch_.resize(mark);
         return d;
     }
-    static void enter(Dag d, long number) {
-        hash_insert(static_cast<DagKey>(number), reinterpret_cast<DagWord>(d), dag_backref_table());
-    }
+    static void enter(Dag d, long number) { backRefs.read.enter(number, d); }
 
     DagSource source_;
     void* data_;
     int depth_ = 0;
     std::vector<DagWord> scratch_;
+    std::vector<DagWord> words_;   // readInteger's base-10000 words
 };
 
 long Reader::readShort() {
@@ -508,28 +714,33 @@ double Reader::readDouble() {
 // zero words, whatever the text announced.
 Dag Reader::readInteger(unsigned type) {
     long count = readLength(1, kMaxDigits);
-    std::vector<unsigned char> digits;
+    std::vector<DagWord>& words = words_;   // kept between integers to spare allocations
+    words.clear();
+    static const DagWord kPow[4] = {1, 10, 100, 1000};
+    std::size_t at = 0;   // digits stored so far
+    auto store = [&](DagWord digit) {
+        if (at % 4 == 0) words.push_back(0);
+        words.back() += digit * kPow[at % 4];
+        ++at;
+    };
     for (long left = count; left > 0;) {
         int c = next();
         if (c >= 33 && c <= 42) {
-            digits.push_back(static_cast<unsigned char>(c - 33));
+            store(static_cast<DagWord>(c - 33));
             --left;
         } else if (c >= 43 && c <= 122) {
             if (left == 1) tovu_error("too many digits in digit encoding");
-            digits.push_back(static_cast<unsigned char>((c - 43) % 10));
-            digits.push_back(static_cast<unsigned char>((c - 43) / 10));
+            store(static_cast<DagWord>((c - 43) % 10));
+            store(static_cast<DagWord>((c - 43) / 10));
             left -= 2;
         } else {
             tovu_error("invalid character in digit encoding");
         }
     }
-    std::vector<DagWord> words((digits.size() + 3) / 4, 0);
-    static const DagWord kPow[4] = {1, 10, 100, 1000};
-    for (std::size_t i = 0; i < digits.size(); ++i) words[i / 4] += digits[i] * kPow[i % 4];
     while (words.size() > 1 && words.back() == 0) words.pop_back();
     if (words.size() == 1 && words[0] == 0) type = DAG_INTPOS;   // there is no negative zero
     Dag d = dag_new(words.size() + 1, type);
-    for (std::size_t i = 0; i < words.size(); ++i) d[i + 1] = words[i];
+    std::memcpy(d + 1, words.data(), words.size() * sizeof(DagWord));
     return d;
 }
 
@@ -648,10 +859,9 @@ Dag Reader::node() {
     int c = next();
     if (c == 'G') return nullptr;
     if (c == 'F') {
-        long n = readShort();
-        DagWord* pair = n > 0 ? hash_find(static_cast<DagKey>(n), dag_backref_table()) : DAG_HASH_ABSENT;
-        if (pair == DAG_HASH_ABSENT) tovu_error("invalid back reference");
-        return dag_op(pair, 1);
+        Dag d = backRefs.read.find(readShort());
+        if (!d) tovu_error("invalid back reference");
+        return d;
     }
     DepthGuard depth(depth_);
     long number = ++readerNodes;
@@ -749,10 +959,9 @@ bool dag_write(const DagWord* dag, DagSink sink, DagErrorSink errorSink, int lin
                unsigned flags, void* data) {
     if (!sink) sink = stdoutSink;
     if (!errorSink) errorSink = stderrErrorSink;
-    Dag table = dag_backref_table();
     bool keep = (flags & DAG_KEEP_BACKREFS) != 0;
-    if (!keep) hash_clear(table, true);
     if (!(flags & DAG_CONTINUE_COUNT)) writerNodes = 0;
+    backRefs.begin(keep);
     bool ok = true;
     try {
         TovuHandlerGuard guard;
@@ -762,7 +971,7 @@ bool dag_write(const DagWord* dag, DagSink sink, DagErrorSink errorSink, int lin
         errorSink(data, e.message.c_str());
         ok = false;
     }
-    if (!keep) hash_clear(table, true);
+    if (!keep) backRefs.clear();
     return ok;
 }
 
@@ -771,13 +980,12 @@ Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagEr
     if (!source) source = stdinSource;
     if (!end) end = stderrEnd;
     if (!error) error = stderrError;
-    Dag table = dag_backref_table();
     bool keep = (flags & DAG_KEEP_BACKREFS) != 0;
-    if (!keep) hash_clear(table, true);
     if (!(flags & DAG_CONTINUE_COUNT)) {
         readerNodes = 0;
         readerChars = 0;
     }
+    backRefs.begin(keep);
     Dag result = nullptr;
     try {
         TovuHandlerGuard guard;
@@ -790,7 +998,7 @@ Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagEr
         end(data, readerChars);
         result = nullptr;
     }
-    if (!keep) hash_clear(table, true);
+    if (!keep) backRefs.clear();
     return result;
 }
 

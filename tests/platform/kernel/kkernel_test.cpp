@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -145,6 +146,13 @@ TEST_P(KernelResultTest, SendsResultThenDone) {
 const ResultCase resultCases[] = {
     {"small_sum", {"1+2;"}, "EXPSEQ(3)"},
     {"big_power_exact", {"2^100;"}, "EXPSEQ(1267650600228229401496703205376)"},
+    // Integers around the machine-word limit and with zero base-10000 words inside.
+    {"largest_word_integer", {"2^63-1;"}, "EXPSEQ(9223372036854775807)"},
+    {"first_multi_limb_integer", {"2^63;"}, "EXPSEQ(9223372036854775808)"},
+    {"negative_two_limbs", {"-(2^64);"}, "EXPSEQ(-18446744073709551616)"},
+    {"power_of_ten_zero_words", {"10^40;"}, "EXPSEQ(10000000000000000000000000000000000000000)"},
+    {"negative_nines", {"1-10^41;"}, "EXPSEQ(-99999999999999999999999999999999999999999)"},
+    {"zero_words_between", {"10^36+7*10^8+1;"}, "EXPSEQ(1000000000000000000000000000700000001)"},
     {"negative", {"3-5;"}, "EXPSEQ(-2)"},
     {"rational", {"1/3+1/6;"}, "EXPSEQ(RATIONAL(1,2))"},
     {"assigned_power", {"x:=2:", "x^10;"}, "EXPSEQ(1024)"},
@@ -314,6 +322,37 @@ TEST_F(KernelTest, SessionStartStatementIsQuiet) {
 TEST_F(KernelTest, ColonSuppressesResult) {
     EXPECT_EQ(run("1+2:").streams(), (std::vector<std::string>{"DONE"}));
     EXPECT_EQ(run("x:=3:").streams(), (std::vector<std::string>{"DONE"}));
+}
+
+// The decimal digits of n!, by schoolbook multiplication in base 10000 (independent of the
+// kernel's conversion).
+std::string factorialText(int n) {
+    std::vector<unsigned> words{1};   // least significant first
+    for (int k = 2; k <= n; ++k) {
+        unsigned carry = 0;
+        for (unsigned& w : words) {
+            unsigned v = w * unsigned(k) + carry;
+            w = v % 10000;
+            carry = v / 10000;
+        }
+        for (; carry; carry /= 10000) words.push_back(carry % 10000);
+    }
+    std::string text = std::to_string(words.back());
+    char group[8];
+    for (std::size_t i = words.size() - 1; i-- > 0;) {
+        std::snprintf(group, sizeof group, "%04u", words[i]);
+        text += group;
+    }
+    return text;
+}
+
+TEST_F(KernelTest, LargeIntegersKeepEveryDigit) {
+    for (int n : {20, 21, 25, 100, 2000}) {
+        std::string expected = "EXPSEQ(" + factorialText(n) + ")";
+        EXPECT_EQ(run("factorial(" + std::to_string(n) + ");").first("RESULT"), expected) << n;
+        EXPECT_EQ(run("-factorial(" + std::to_string(n) + ");").first("RESULT"),
+                  "EXPSEQ(-" + factorialText(n) + ")") << n;
+    }
 }
 
 TEST_F(KernelTest, NullValueSendsNoResult) {
