@@ -292,8 +292,7 @@ WorkWindow* Application::getAppWindow() { return gAppWindow; }
 void* Application::getMainWindowHandle() {
     return gAppWindow ? static_cast<Window*>(gAppWindow)->getNativeHandle() : nullptr;
 }
-int Application::getMDIWindowCount() { return 0; }
-bool Application::closeAll() { return true; }
+// getMDIWindowCount and closeAll live with the MDI windows (Window_mdi.cpp).
 
 void Application::abort(const String& text) {
     if (!text.isEmpty()) std::fprintf(stderr, "%s\n", cp1252ToUtf8(text.view()).c_str());

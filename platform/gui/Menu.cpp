@@ -6,9 +6,12 @@
 #include <QWidget>
 
 #include <map>
+#include <stdexcept>
+#include <vector>
 
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialog.h"
+#include "platform/gui/Resource.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/gui_test.h"
 #include "platform/gui/qt_text.h"
@@ -18,6 +21,8 @@ struct Menu::Impl {
     Link select, activate, deactivate, highlight;
     uint16_t current = 0;
     std::map<QAction*, Menu*> popups;
+    Menu* parent = nullptr;                    // the menu this one is a sub-menu of
+    std::vector<std::unique_ptr<Menu>> owned;  // sub-menus built from resources
 };
 
 namespace {
@@ -48,10 +53,18 @@ Menu::Menu() : impl_(std::make_unique<Impl>()) {
     QObject::connect(m->menu, &QMenu::triggered, m->menu, [m, self](QAction* a) {
         uint16_t id = idOf(a);
         if (id == 0 || m->popups.count(a)) return;
+        if (a->property("kelvo-windowlist").isValid()) return;  // the layer's window list
+        // Qt also reports a sub-menu's item to the menus that opened it: only the item's own
+        // menu dispatches it.
+        if (!m->menu->actions().contains(a)) return;
         if (Application::callSystemMessageHook(273, id, 0) != 0) return;  // consumed
+        // The nearest menu with a select handler, from the item's own menu outwards.
+        Menu* target = self;
+        while (!target->impl().select.isSet() && target->impl().parent) target = target->impl().parent;
         m->current = id;
-        Link l = m->select;
-        gui::guardedCall([&] { l.call(self); });
+        target->impl().current = id;
+        Link l = target->impl().select;
+        gui::guardedCall([&] { l.call(target); });
     });
     QObject::connect(m->menu, &QMenu::aboutToShow, m->menu, [m, self] {
         for (QAction* a : m->menu->actions()) applyHelp(a);
@@ -69,7 +82,42 @@ Menu::Menu() : impl_(std::make_unique<Impl>()) {
     });
 }
 
-Menu::~Menu() { delete impl_->menu; }
+namespace {
+// Sub-menus nest at most this deep; a resource naming itself (directly or not) stops here.
+constexpr int kMaxMenuDepth = 8;
+
+void buildFromResource(Menu& menu, int resId, int depth) {
+    const gui::MenuDesc* desc = gui::findMenu(resId);
+    if (!desc) throw std::runtime_error("menu resource " + std::to_string(resId) + " not found");
+    if (depth >= kMaxMenuDepth) throw std::runtime_error("menu resource " + std::to_string(resId) + " nests too deep");
+    for (const gui::MenuItemDesc& it : desc->items) {
+        if (it.kind == gui::MenuItemDesc::Separator) {
+            menu.insertSeparator();
+            continue;
+        }
+        menu.insertItem(static_cast<uint16_t>(it.id), it.text);
+        if (!it.help.isEmpty()) menu.setHelpText(static_cast<uint16_t>(it.id), it.help);
+        if (it.kind == gui::MenuItemDesc::Popup) {
+            auto sub = std::make_unique<PopupMenu>();
+            buildFromResource(*sub, it.popup, depth + 1);
+            menu.setPopupMenu(static_cast<uint16_t>(it.id), sub.get());
+            menu.impl().owned.push_back(std::move(sub));
+        }
+    }
+}
+}  // namespace
+
+Menu::Menu(const ResId& id) : Menu() { buildFromResource(*this, id.id, 0); }
+
+Menu::~Menu() {
+    for (auto& [a, sub] : impl_->popups)
+        if (sub && sub->impl_->parent == this) sub->impl_->parent = nullptr;
+    if (impl_->parent)
+        for (auto& [a, sub] : impl_->parent->impl_->popups)
+            if (sub == this) sub = nullptr;
+    impl_->owned.clear();
+    delete impl_->menu;
+}
 
 QMenu* Menu::qmenu() const { return impl_->menu; }
 
@@ -167,9 +215,15 @@ Menu* Menu::getPopupMenu(uint16_t id) const {
 void Menu::setPopupMenu(uint16_t id, Menu* popup) {
     QAction* a = findAction(*impl_, id);
     if (!a) return;
+    auto old = impl_->popups.find(a);
+    if (old != impl_->popups.end() && old->second && old->second->impl_->parent == this) old->second->impl_->parent = nullptr;
     a->setMenu(popup ? popup->qmenu() : nullptr);
-    if (popup) impl_->popups[a] = popup;
-    else impl_->popups.erase(a);
+    if (popup) {
+        impl_->popups[a] = popup;
+        popup->impl_->parent = this;
+    } else {
+        impl_->popups.erase(a);
+    }
 }
 
 void Menu::setSelectHdl(const Link& l) { impl_->select = l; }

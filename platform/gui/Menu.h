@@ -7,8 +7,9 @@
 // (0xFFFF) for an absent id.  Id searches include sub-menus.
 //
 // Selecting an item first offers (273, id, 0) to the application's system message hook; a
-// non-zero answer consumes the command.  Otherwise the select handler runs with the menu, and
-// getCurItemId tells the id.  PopupMenu::execute runs at a window point and answers the chosen
+// non-zero answer consumes the command.  Otherwise the select handler of the item's menu runs
+// with that menu, or, when it has none, the handler of the nearest menu above it (a menu bar's
+// handler sees the items of its sub-menus); getCurItemId of that menu tells the id.  PopupMenu::execute runs at a window point and answers the chosen
 // id or 0; in the test mode it takes a ChooseMenuItem step.
 
 #include <cstdint>
@@ -20,6 +21,7 @@
 
 class QMenu;
 class Window;
+struct ResId;
 
 constexpr uint16_t ITEM_NOTFOUND = 0xFFFF;
 constexpr uint16_t MENU_APPEND = 0xFFFF;
@@ -29,6 +31,9 @@ enum : uint32_t { MIB_CHECKABLE = 0x1, MIB_AUTOCHECK = 0x2 };
 class Menu {
 public:
     Menu();
+    // Built from a menu resource, sub-menus included (the menu owns those); throws
+    // std::runtime_error when the resource is missing or nests too deep.
+    explicit Menu(const ResId& id);
     virtual ~Menu();
     Menu(const Menu&) = delete;
     Menu& operator=(const Menu&) = delete;
@@ -69,6 +74,7 @@ protected:
 class PopupMenu : public Menu {
 public:
     PopupMenu() = default;
+    explicit PopupMenu(const ResId& id) : Menu(id) {}
     // Runs at a point of the window (window pixels); the chosen id or 0.
     uint16_t execute(Window* window, const Point& pos);
 };

@@ -12,6 +12,21 @@ std::map<int, DialogDesc>& dialogs() {
     static std::map<int, DialogDesc> d;
     return d;
 }
+std::map<int, MenuDesc>& menus() {
+    static std::map<int, MenuDesc> d;
+    return d;
+}
+std::map<int, ToolBoxDesc>& toolBoxes() {
+    static std::map<int, ToolBoxDesc> d;
+    return d;
+}
+
+// Optional quoted words at the end of a line: all must be quoted.
+bool quotedFrom(const std::vector<bool>& q, std::size_t from) {
+    for (std::size_t i = from; i < q.size(); ++i)
+        if (!q[i]) return false;
+    return true;
+}
 
 const char* const kClasses[] = {"FixedText", "Edit", "PushButton", "OKButton", "CancelButton",
                                 "CheckBox", "TriStateBox", "RadioButton", "GroupBox"};
@@ -57,9 +72,13 @@ bool toInt(const std::string& s, int& v) {
 }  // namespace
 
 bool loadResources(std::string_view text, std::string* error) {
-    std::map<int, DialogDesc> found;
-    DialogDesc* open = nullptr;
+    std::map<int, DialogDesc> foundDialogs;
+    std::map<int, MenuDesc> foundMenus;
+    std::map<int, ToolBoxDesc> foundBoxes;
+    enum class Block { None, Dialog, Menu, ToolBox } open = Block::None;
     DialogDesc current;
+    MenuDesc menu;
+    ToolBoxDesc box;
     int lineNo = 0;
     auto fail = [&](const std::string& why) {
         if (error) *error = "line " + std::to_string(lineNo) + ": " + why;
@@ -75,20 +94,73 @@ bool loadResources(std::string_view text, std::string* error) {
         std::vector<std::string> w;
         std::vector<bool> q;
         if (!tokenize(line, w, q)) return fail("unterminated text");
-        if (w.empty() || (!q[0] && w[0][0] == '#')) {
+        if (w.empty() || (!q[0] && !w[0].empty() && w[0][0] == '#')) {
             if (end == text.size()) break;
             continue;
         }
-        if (!open) {
-            if (w[0] != "dialog" || w.size() != 5 || !q[2]) return fail("expected: dialog <id> \"<title>\" <width> <height>");
-            current = DialogDesc();
-            if (!toInt(w[1], current.id) || !toInt(w[3], current.width) || !toInt(w[4], current.height))
-                return fail("bad number");
-            current.title = String(w[2]);
-            open = &current;
+        if (q[0]) return fail("a line starts with a keyword");
+        if (open == Block::None) {
+            if (w[0] == "dialog") {
+                if (w.size() != 5 || !q[2]) return fail("expected: dialog <id> \"<title>\" <width> <height>");
+                current = DialogDesc();
+                if (!toInt(w[1], current.id) || !toInt(w[3], current.width) || !toInt(w[4], current.height))
+                    return fail("bad number");
+                current.title = String(w[2]);
+                open = Block::Dialog;
+            } else if (w[0] == "menu" || w[0] == "toolbox") {
+                int id = 0;
+                if (w.size() != 2 || !toInt(w[1], id)) return fail("expected: " + w[0] + " <id>");
+                if (w[0] == "menu") {
+                    menu = MenuDesc();
+                    menu.id = id;
+                    open = Block::Menu;
+                } else {
+                    box = ToolBoxDesc();
+                    box.id = id;
+                    open = Block::ToolBox;
+                }
+            } else {
+                return fail("expected dialog, menu or toolbox");
+            }
         } else if (w[0] == "end" && w.size() == 1) {
-            found[current.id] = current;
-            open = nullptr;
+            if (open == Block::Dialog) foundDialogs[current.id] = current;
+            else if (open == Block::Menu) foundMenus[menu.id] = menu;
+            else foundBoxes[box.id] = box;
+            open = Block::None;
+        } else if (open == Block::Menu) {
+            MenuItemDesc it;
+            if (w[0] == "separator" && w.size() == 1) {
+                it.kind = MenuItemDesc::Separator;
+            } else if (w[0] == "item" && (w.size() == 3 || w.size() == 4) && quotedFrom(q, 2)) {
+                if (!toInt(w[1], it.id) || it.id <= 0) return fail("bad item id");
+                it.text = String(w[2]);
+                if (w.size() == 4) it.help = String(w[3]);
+            } else if (w[0] == "popup" && (w.size() == 4 || w.size() == 5) && q[2] && !q[3] && quotedFrom(q, 4)) {
+                it.kind = MenuItemDesc::Popup;
+                if (!toInt(w[1], it.id) || it.id <= 0 || !toInt(w[3], it.popup)) return fail("bad popup id");
+                it.text = String(w[2]);
+                if (w.size() == 5) it.help = String(w[4]);
+            } else {
+                return fail("expected: item <id> \"<text>\" [\"<help>\"], popup <id> \"<text>\" <menu id>, separator or end");
+            }
+            menu.items.push_back(std::move(it));
+        } else if (open == Block::ToolBox) {
+            ToolItemDesc it;
+            if (w[0] == "separator" && w.size() == 1) {
+                it.kind = ToolItemDesc::Separator;
+            } else if (w[0] == "break" && w.size() == 1) {
+                it.kind = ToolItemDesc::Break;
+            } else if (w[0] == "item" && w.size() >= 4 && w.size() <= 6 && q[2] && q[3] &&
+                       (w.size() < 5 || !q[4]) && (w.size() < 6 || !q[5])) {
+                if (!toInt(w[1], it.id) || it.id <= 0) return fail("bad item id");
+                it.text = String(w[2]);
+                it.help = String(w[3]);
+                if (w.size() >= 5 && !toInt(w[4], it.image)) return fail("bad image id");
+                if (w.size() == 6 && !toInt(w[5], it.image2)) return fail("bad image id");
+            } else {
+                return fail("expected: item <id> \"<text>\" \"<help>\" [<image> [<image>]], separator, break or end");
+            }
+            box.items.push_back(std::move(it));
         } else {
             bool known = false;
             for (const char* c : kClasses) known |= w[0] == c;
@@ -106,9 +178,21 @@ bool loadResources(std::string_view text, std::string* error) {
         }
         if (end == text.size()) break;
     }
-    if (open) return fail("missing end");
-    for (auto& [id, d] : found) dialogs()[id] = std::move(d);
+    if (open != Block::None) return fail("missing end");
+    for (auto& [id, d] : foundDialogs) dialogs()[id] = std::move(d);
+    for (auto& [id, d] : foundMenus) menus()[id] = std::move(d);
+    for (auto& [id, d] : foundBoxes) toolBoxes()[id] = std::move(d);
     return true;
+}
+
+const MenuDesc* findMenu(int id) {
+    auto it = menus().find(id);
+    return it == menus().end() ? nullptr : &it->second;
+}
+
+const ToolBoxDesc* findToolBox(int id) {
+    auto it = toolBoxes().find(id);
+    return it == toolBoxes().end() ? nullptr : &it->second;
 }
 
 const DialogDesc* findDialog(int id) {

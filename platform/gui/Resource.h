@@ -10,6 +10,21 @@
 //     ...
 //   end
 //
+//   menu <id>                                      menus, menu bars and pop-up menus
+//     item <id> "<text>" ["<help text>"]           "~" before the mnemonic
+//     popup <id> "<text>" <menu id> ["<help>"]     the sub-menu is the menu resource <menu id>
+//     separator
+//   end
+//
+//   toolbox <id>                                   a tool box of buttons in rows
+//     item <id> "<text>" "<help text>" [<image id> [<image id>]]
+//     separator
+//     break                                        the next item starts a new row
+//   end
+//
+// Image ids name images the program registers (gui::registerImage); an item whose image is
+// missing shows its text.  Menu nesting is resolved when the menu is built, with a depth cap.
+//
 // Classes: FixedText, Edit, PushButton, OKButton, CancelButton, CheckBox, TriStateBox,
 // RadioButton, GroupBox.  Controls are found by class and local id together, so one dialog may
 // hold an Edit 1 and a FixedText 1.  Dialog units: x and width in quarters, y and height in
@@ -45,10 +60,36 @@ struct DialogDesc {
     std::vector<ControlDesc> controls;
 };
 
+struct MenuItemDesc {
+    enum Kind { Item, Popup, Separator } kind = Item;
+    int id = 0;
+    String text, help;
+    int popup = 0;  // Popup: the menu resource of the sub-menu
+};
+
+struct MenuDesc {
+    int id = 0;
+    std::vector<MenuItemDesc> items;
+};
+
+struct ToolItemDesc {
+    enum Kind { Button = 1, Separator = 3, Break = 4 } kind = Button;
+    int id = 0;
+    String text, help;
+    int image = 0, image2 = 0;  // 0 = none
+};
+
+struct ToolBoxDesc {
+    int id = 0;
+    std::vector<ToolItemDesc> items;
+};
+
 // Parses resource text; false with `error` ("line N: ...") on the first fault, leaving the
 // registry unchanged.  Later definitions of an id replace earlier ones.
 bool loadResources(std::string_view text, std::string* error = nullptr);
 // The dialog of an id, or null.
 const DialogDesc* findDialog(int id);
+const MenuDesc* findMenu(int id);
+const ToolBoxDesc* findToolBox(int id);
 
 }  // namespace gui

@@ -7,6 +7,9 @@
 #include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLayout>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -18,6 +21,7 @@
 
 #include "platform/gui/Application.h"
 #include "platform/gui/qt_text.h"
+#include "platform/gui/window_private.h"
 
 namespace {
 
@@ -107,6 +111,7 @@ public:
         else deleteLater();  // the outermost handler on this peer is still running
     }
     Window* owner() const { return owner_; }
+    bool busy() const { return depth_ > 0; }
 
     // Runs program code for an event; false when the window is gone afterwards.
     template <typename F>
@@ -188,17 +193,6 @@ private:
     int depth_ = 0;
 };
 
-struct Window::WinImpl {
-    WindowPeer* peer = nullptr;
-    Window* parent = nullptr;
-    uint32_t style = 0;
-    QImage buffer;
-    QRegion pending;   // invalidated, waiting for the program's paint
-    bool painting = false;
-    Pointer pointer;
-    Cursor* caret = nullptr;
-    Palette palette;
-};
 
 WindowPeer::~WindowPeer() {
     // Qt deletes a child peer with its parent: the window then has none.
@@ -261,6 +255,7 @@ void WindowPeer::resizeEvent(QResizeEvent*) {
         m.pending = QRegion(QRect(QPoint(0, 0), s));
     }
     dispatch([this] { owner_->resize(); });
+    if (owner_ && owner_->win_->mdiArea) gui::detail::layoutMdiArea(*owner_);
 }
 
 void WindowPeer::mousePressEvent(QMouseEvent* e) {
@@ -305,6 +300,7 @@ Window::Window(Window* parent, uint32_t style) : OutputDevice(OUTDEV_WINDOW), wi
 
 Window::~Window() {
     if (win_->caret) win_->caret->window_ = nullptr;
+    gui::detail::releaseMdiFrame(*this);
     if (win_->peer) {
         WindowPeer* peer = win_->peer;
         win_->peer = nullptr;
@@ -344,6 +340,11 @@ void Window::touched() const {
 
 void Window::show(bool visible) {
     if (!win_->peer) return;
+    if (win_->sub) {
+        win_->peer->setVisible(visible);
+        win_->sub->setVisible(visible);
+        return;
+    }
     if (visible) {
         win_->peer->show();
         // A window shown with no size yet gets its buffer at its first resize event.
@@ -351,7 +352,7 @@ void Window::show(bool visible) {
         win_->peer->hide();
     }
 }
-bool Window::isVisible() const { return win_->peer && win_->peer->isVisible(); }
+bool Window::isVisible() const { return win_->peer && gui::detail::frameWidget(*this)->isVisible(); }
 
 void Window::update() {
     WindowPeer* p = win_->peer;
@@ -408,15 +409,25 @@ void Window::scroll(long dx, long dy, const Rectangle& area) {
     if (win_->peer) win_->peer->update(a);
 }
 
-void Window::setPosPixel(const Point& p) { if (win_->peer) win_->peer->move(p.x, p.y); }
+void Window::setPosPixel(const Point& p) { if (win_->peer) gui::detail::frameWidget(*this)->move(p.x, p.y); }
 Point Window::getPosPixel() const {
     if (!win_->peer) return Point();
-    QPoint q = win_->peer->isWindow() ? win_->peer->frameGeometry().topLeft() : win_->peer->pos();
+    QWidget* f = gui::detail::frameWidget(*this);
+    QPoint q = f->isWindow() ? f->frameGeometry().topLeft() : f->pos();
     return Point(q.x(), q.y());
 }
 void Window::setSizePixel(const Size& s) {
     if (!win_->peer) return;
-    win_->peer->resize(std::max<int32_t>(s.width, 0), std::max<int32_t>(s.height, 0));
+    QSize want(std::max<int32_t>(s.width, 0), std::max<int32_t>(s.height, 0));
+    if (QMdiSubWindow* sub = win_->sub) {
+        // The size is the output area's: the sub-window adds its own frame around it.
+        if (sub->layout()) sub->layout()->activate();
+        QSize frame = sub->size() - win_->peer->size();
+        if (frame.width() < 0 || frame.height() < 0) frame = QSize(0, 0);
+        sub->resize(want + frame);
+        if (sub->layout()) sub->layout()->activate();
+    }
+    win_->peer->resize(want);
     if (!win_->peer->isVisible()) {
         // Hidden widgets get no resize event until shown: keep the buffer in step now.
         QResizeEvent ev(win_->peer->size(), win_->buffer.size());
@@ -432,11 +443,20 @@ void Window::setPosSizePixel(const Point& p, const Size& s) {
     setSizePixel(s);
 }
 
-void Window::setText(const String& text) { if (win_->peer) win_->peer->setWindowTitle(gui::toQString(text)); }
+void Window::setText(const String& text) {
+    if (!win_->peer) return;
+    win_->peer->setWindowTitle(gui::toQString(text));
+    if (win_->sub) win_->sub->setWindowTitle(gui::toQString(text));
+}
 String Window::getText() const { return win_->peer ? gui::fromQString(win_->peer->windowTitle()) : String(); }
 
 void Window::toTop() {
     if (!win_->peer) return;
+    if (QMdiSubWindow* sub = win_->sub) {
+        sub->raise();
+        if (sub->mdiArea()) sub->mdiArea()->setActiveSubWindow(sub);
+        return;
+    }
     win_->peer->raise();
     win_->peer->activateWindow();
 }
@@ -505,8 +525,7 @@ Window* Window::getParent() const { return win_->parent; }
 
 bool Window::close() {
     if (!win_->peer) return false;
-    WindowPeer* p = win_->peer;
-    return p->close();
+    return gui::detail::frameWidget(*this)->close();
 }
 
 uint32_t Window::getStyle() const { return win_->style; }
@@ -526,15 +545,42 @@ void Cursor::hide() { visible_ = false; repaint(); }
 
 // ---- WorkWindow ----
 
-WorkWindow::WorkWindow(Window* parent, uint32_t style) : Window(parent, style) {}
+WorkWindow::WorkWindow(Window* parent, uint32_t style) : Window(parent, style) {
+    if (style == WB_APP_FRAME) gui::detail::createMdiArea(*this);
+}
 bool WorkWindow::isMinimized() const {
-    auto* p = static_cast<QWidget*>(getNativeHandle());
-    return p && p->isMinimized();
+    return getNativeHandle() && gui::detail::frameWidget(*this)->isMinimized();
 }
 bool WorkWindow::isMaximized() const {
-    auto* p = static_cast<QWidget*>(getNativeHandle());
-    return p && p->isMaximized();
+    return getNativeHandle() && gui::detail::frameWidget(*this)->isMaximized();
 }
-void WorkWindow::minimize() { if (auto* p = static_cast<QWidget*>(getNativeHandle())) p->showMinimized(); }
-void WorkWindow::maximize() { if (auto* p = static_cast<QWidget*>(getNativeHandle())) p->showMaximized(); }
-void WorkWindow::restore() { if (auto* p = static_cast<QWidget*>(getNativeHandle())) p->showNormal(); }
+void WorkWindow::minimize() { if (getNativeHandle()) gui::detail::frameWidget(*this)->showMinimized(); }
+void WorkWindow::maximize() { if (getNativeHandle()) gui::detail::frameWidget(*this)->showMaximized(); }
+void WorkWindow::restore() { if (getNativeHandle()) gui::detail::frameWidget(*this)->showNormal(); }
+
+// ---- private helpers shared with the other window facets ----
+
+namespace gui::detail {
+
+QWidget* frameWidget(const Window& w) {
+    if (w.win_->sub) return w.win_->sub;
+    return w.win_->peer;
+}
+
+bool dispatchToPeer(QWidget* peer, const std::function<void(Window&)>& f) {
+    auto* p = dynamic_cast<WindowPeer*>(peer);
+    if (!p || !p->owner()) return false;
+    return p->dispatch([&] { f(*p->owner()); });
+}
+
+Window* windowOfPeer(QWidget* peer) {
+    auto* p = dynamic_cast<WindowPeer*>(peer);
+    return p ? p->owner() : nullptr;
+}
+
+bool peerBusy(QWidget* peer) {
+    auto* p = dynamic_cast<WindowPeer*>(peer);
+    return p && p->busy();
+}
+
+}  // namespace gui::detail

@@ -155,6 +155,9 @@ private:
     bool visible_ = false;
 };
 
+// A top-level window.  With style WB_APP_FRAME it is the application frame: it holds the MDI
+// area of the document frames, which fills its output area less the heights of the bars the
+// frame places itself at the top (tool box, context bar) and at the bottom (status bar).
 class WorkWindow : public Window {
 public:
     WorkWindow(Window* parent, uint32_t style);
@@ -163,4 +166,50 @@ public:
     void minimize();
     void maximize();
     void restore();
+    // Application frame: the pixel heights taken by the bars above and below the MDI area
+    // (negative values count as 0).  The frame's resize layout reports them.
+    void setClientInsets(long top, long bottom);
+    // The MDI area's rectangle in the frame's output pixels (empty without an area).
+    Rectangle getClientRect() const;
 };
+
+// A document frame inside the MDI area of the application window (the parent's area, else the
+// application window's).  Position, title, window state and the close request act on the
+// sub-window; the output size is the area inside its frame.  Without any MDI area the frame
+// is an ordinary top-level window.  Closing only hides it; the program deletes it.
+class MDIWindow : public WorkWindow {
+public:
+    MDIWindow(Window* parent, uint32_t style = WB_MDI_CHILD);
+    ~MDIWindow() override;
+    // True when it is the area's active document frame.
+    bool isActiveFrame() const;
+};
+
+// A small tool window with a title that floats over the main frame (its parent's top-level
+// window); hidden with it, never behind it.
+class FloatingWindow : public Window {
+public:
+    FloatingWindow(Window* parent, uint32_t style = WB_FRAME);
+    // The output size (the area inside the title and borders).
+    void setOutputSizePixel(const Size& s) { setSizePixel(s); }
+};
+
+// The MDI operations on the application window's area (Window menu commands 1351 to 1356; Close
+// All is Application::closeAll).  Each does nothing without an area.
+namespace MDI {
+void cascade();
+// Sub-windows in a grid.
+void tile();
+// One above another, each as wide as the area.
+void horizontal();
+// Side by side, each as high as the area.
+void vertical();
+// Minimised frames in a row along the bottom edge of the area, left to right.
+void arrangeIcons();
+// The window-list menu: the layer appends, after a separator, one item per document frame
+// ("~1 title" ...), with ids from WINDOWLIST_FIRST_ID, each time the menu is about to show;
+// choosing one activates (and restores) that frame.  The menu is not owned; null stops.
+void setWindowListMenu(class Menu* menu);
+constexpr uint16_t WINDOWLIST_FIRST_ID = 30000;
+constexpr uint16_t WINDOWLIST_MAX = 100;
+}  // namespace MDI
