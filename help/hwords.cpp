@@ -1,0 +1,295 @@
+// Word parser, word scanner, page words and query normalisation (see hwords.h).
+
+#include "help/hwords.h"
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "tovu/src/storage.h"
+
+const char* const wparse_default_stop_words[] = {
+    "the", "then", "that", "there", "this", "than", "who", "what", "where", "when", "which",
+    "should", "could", "would", "are", "been", "being", "has", "was", "and", "or", "not", "see",
+    "call", "one", "two", "three", "for", "from", "is", "be", "as", "to", "if", "so", "of", "or",
+    "in", "an", "it", "its", "by", "on", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k",
+    "l", "m", "n", "o", "p", "q", "r", "s", "t", "u", "v", "w", "x", "y", "z", nullptr};
+
+const WParseSuffix wparse_default_suffixes[] = {
+    {"s", nullptr},      {"y", nullptr},      {"e", nullptr},      {"ed", nullptr},
+    {"er", nullptr},     {"es", nullptr},     {"ly", nullptr},     {"ion", nullptr},
+    {"ing", nullptr},    {"ent", nullptr},    {"ive", nullptr},    {"ies", nullptr},
+    {"ized", nullptr},   {"ised", nullptr},   {"ions", nullptr},   {"ives", nullptr},
+    {"ived", nullptr},   {"ings", nullptr},   {"izer", nullptr},   {"iser", nullptr},
+    {"ization", nullptr}, {"nning", "n"},     {"lling", "l"},      {"tting", "t"},
+    {"mming", "m"},      {"gging", "g"},      {"ssing", ""},       {"nnings", "n"},
+    {"llings", "l"},     {"ttings", "t"},     {"mmings", "m"},     {"ggings", "g"},
+    {"ssings", ""},      {"nn", "n"},         {"ll", "l"},         {"tt", "t"},
+    {nullptr, nullptr}};
+
+namespace {
+
+// The text that stands for a byte in a word, or null for a separator.
+const char* foldOf(unsigned char c) {
+    static const char* table[256];
+    static bool ready = false;
+    static char single[256][2];
+    if (!ready) {
+        for (int i = 0; i < 256; ++i) {
+            single[i][0] = char(i);
+            single[i][1] = 0;
+        }
+        for (int c2 = 'a'; c2 <= 'z'; ++c2) {
+            table[c2] = single[c2];
+            table[c2 - 'a' + 'A'] = single[c2];
+        }
+        auto range = [](int from, int to, const char* s) {
+            for (int i = from; i <= to; ++i) table[i] = s;
+        };
+        range(192, 197, "a");
+        range(224, 229, "a");
+        range(198, 198, "ae");
+        range(230, 230, "ae");
+        range(199, 199, "c");
+        range(231, 231, "c");
+        range(200, 203, "e");
+        range(232, 235, "e");
+        range(204, 207, "i");
+        range(236, 239, "i");
+        range(208, 208, single[240]);
+        range(240, 240, single[240]);
+        range(209, 209, "n");
+        range(241, 241, "n");
+        range(210, 214, "o");
+        range(216, 216, "o");
+        range(242, 246, "o");
+        range(248, 248, "o");
+        range(217, 220, "u");
+        range(249, 252, "u");
+        range(221, 221, "y");
+        range(253, 253, "y");
+        range(255, 255, "y");
+        range(222, 222, single[254]);
+        range(254, 254, single[254]);
+        range(223, 223, "ss");
+        ready = true;
+    }
+    return table[c];
+}
+
+}  // namespace
+
+struct WParse {
+    std::unordered_set<std::string> stopWords;                // "stopwords"
+    std::unordered_map<std::string, const char*> suffixes;    // "suffixes"; null = remove
+    WParseCallback callback = nullptr;
+    void* user = nullptr;
+
+    void strip(std::string& word) const {
+        static const std::size_t minLength[6] = {0, 5, 6, 7, 10, 11};   // n >= this for length k
+        const std::size_t n = word.size();
+        for (std::size_t k = 5; k >= 1; --k) {
+            if (n < minLength[k]) continue;
+            auto it = suffixes.find(word.substr(n - k));
+            if (it == suffixes.end()) continue;
+            word.erase(n - k);
+            if (it->second) word += it->second;
+            return;
+        }
+    }
+
+    void word(std::string& w) const {
+        if (w.empty() || stopWords.count(w)) return;
+        strip(w);
+        callback(user, w.c_str());
+    }
+
+    void bytes(const char* text, std::size_t length) {
+        std::string w;
+        std::size_t i = 0;
+        while (i < length) {
+            while (i < length && !foldOf(static_cast<unsigned char>(text[i]))) ++i;
+            w.clear();
+            while (i < length) {
+                const char* f = foldOf(static_cast<unsigned char>(text[i]));
+                if (!f) break;
+                for (; *f && w.size() < WPARSE_MAX_WORD; ++f) w += *f;
+                ++i;
+            }
+            word(w);
+        }
+    }
+};
+
+WParse* wparse_create(const char* const* stopWords, const WParseSuffix* suffixes,
+                      WParseCallback callback, void* user) {
+    auto* p = new WParse;
+    p->callback = callback;
+    p->user = user;
+    if (!stopWords) stopWords = wparse_default_stop_words;
+    for (; *stopWords; ++stopWords) p->stopWords.insert(*stopWords);
+    if (!suffixes) suffixes = wparse_default_suffixes;
+    for (; suffixes->suffix; ++suffixes) p->suffixes.emplace(suffixes->suffix, suffixes->replacement);
+    return p;
+}
+
+void wparse_delete(WParse* parser) { delete parser; }
+
+void wparse_text(WParse* parser, const char* text) {
+    if (text) parser->bytes(text, std::strlen(text));
+}
+
+void wparse_bytes(WParse* parser, const char* text, std::size_t length) {
+    if (text) parser->bytes(text, length);
+}
+
+struct WordScanner {
+    StorageArea* area = nullptr;
+    WParse* parser = nullptr;
+    std::unordered_map<std::string, HWord*> table;   // "wordscanner"
+    HWord* head = nullptr;
+    HWord* tail = nullptr;
+
+    static void add(void* user, const char* word) {
+        auto* s = static_cast<WordScanner*>(user);
+        auto it = s->table.find(word);
+        if (it != s->table.end()) {
+            ++it->second->count;
+            return;
+        }
+        const std::size_t len = std::strlen(word);
+        auto* rec = reinterpret_cast<HWord*>(
+            dag_alloc(s->area, (sizeof(HWord) + sizeof(DagWord) - 1) / sizeof(DagWord)));
+        rec->count = 1;
+        rec->next = nullptr;
+        rec->word = reinterpret_cast<char*>(dag_alloc(s->area, len / sizeof(DagWord) + 1));
+        std::memcpy(rec->word, word, len + 1);
+        if (s->tail) s->tail->next = rec;
+        else s->head = rec;
+        s->tail = rec;
+        s->table.emplace(word, rec);
+    }
+};
+
+WordScanner* wordscanner_create(StorageArea* area, int mode) {
+    static const char* const none[] = {nullptr};
+    static const WParseSuffix noSuffix[] = {{nullptr, nullptr}};
+    auto* s = new WordScanner;
+    s->area = area;
+    s->parser = mode == 1 ? wparse_create(none, noSuffix, WordScanner::add, s)
+                          : wparse_create(nullptr, nullptr, WordScanner::add, s);
+    return s;
+}
+
+void wordscanner_add_text(WordScanner* scanner, const char* text) {
+    wparse_text(scanner->parser, text);
+}
+
+HWord* wordscanner_finish(WordScanner* scanner) {
+    HWord* list = scanner->head;
+    wparse_delete(scanner->parser);
+    delete scanner;
+    return list;
+}
+
+HWord* hdb_page_words(StorageArea* area, const char* text, std::size_t length) {
+    WordScanner* s = wordscanner_create(area, 0);
+    struct Finish {
+        WordScanner* s;
+        HWord* list = nullptr;
+        ~Finish() {
+            if (s) wordscanner_finish(s);
+        }
+    } finish{s};
+    std::size_t i = (length >= 5 && std::memcmp(text, "{SECT", 5) == 0) ? 1 : 0;
+    std::string str;
+    while (i < length) {
+        if (text[i] != '"') {
+            ++i;
+            continue;
+        }
+        ++i;
+        str.clear();
+        bool closed = false;
+        while (i < length) {
+            char c = text[i++];
+            if (c == '\\' && i < length) {
+                str += text[i++];
+                continue;
+            }
+            if (c == '"') {
+                closed = true;
+                break;
+            }
+            str += c;
+        }
+        if (!closed) break;
+        wparse_bytes(s->parser, str.data(), str.size());
+    }
+    finish.s = nullptr;
+    return wordscanner_finish(s);
+}
+
+const char* help_query_normalise(const char* query, const char** section) {
+    static std::string buffer;
+    const char* sec = nullptr;
+    std::string q = query ? query : "";
+    auto printable = [&](std::size_t i) {
+        return i < q.size() && std::isprint(static_cast<unsigned char>(q[i]));
+    };
+    std::size_t start = 0;
+    if (q.size() > 1 && q[1] == '?') {
+        if (q.size() > 2 && q[2] == '?' && printable(3)) {
+            sec = "examples";
+            start = 2;
+        } else if (printable(2)) {
+            sec = "usage";
+            start = 1;
+        }
+    }
+    if (section) *section = sec;
+    std::string s;
+    for (std::size_t i = start; i < q.size(); ++i)
+        if (!std::isspace(static_cast<unsigned char>(q[i]))) s += q[i];
+
+    if (s == "?;" || s == "?:") {
+        buffer = ";";
+        return buffer.c_str();
+    }
+    if (s == "?::") {
+        buffer = "procedure,paramtype";
+        return buffer.c_str();
+    }
+    if (!s.empty() && (s.back() == ';' || s.back() == ':')) s.pop_back();
+    if (s == "?`") {
+        buffer = "symbol";
+        return buffer.c_str();
+    }
+    std::string t;
+    for (char c : s)
+        if (c != '`') t += c;
+    static const struct {
+        const char* query;
+        const char* topic;
+    } special[] = {{"?", "help"},       {"?'", "uneval"},     {"?\"", "string"},
+                   {"?,", "comma"},     {"?:=", "assignment"}, {"?%", "ditto"},
+                   {"?$", "dollar"},    {"?-", "arithop"},    {"?+", "arithop"},
+                   {"?*", "arithop"},   {"?/", "arithop"},    {"?**", "arithop"},
+                   {"?^", "arithop"}};
+    for (const auto& sp : special) {
+        if (t == sp.query) {
+            buffer = sp.topic;
+            return buffer.c_str();
+        }
+    }
+    buffer.clear();
+    for (std::size_t i = (!t.empty() && t[0] == '?') ? 1 : 0; i < t.size(); ++i) {
+        char c = t[i];
+        if (c == ',' || c == '[' || c == '/') buffer += ',';
+        else if (c == ']' || c == '.' || c == '\'') continue;
+        else buffer += c;
+    }
+    return buffer.c_str();
+}

@@ -1,0 +1,1173 @@
+// kbtree: the paged B-tree store (layout and invariants in kbtree.h).
+//
+// Every public operation runs inside a try block that is this module's guard: a failure throws
+// KbtFail with its message; the guard drops the operation's pages (an implicit transaction is
+// rolled back, so the file is untouched) and hands the message to the handle's error callback.
+// Leaves and interior pages are parsed into vectors, changed there and written back whole; the
+// parsers check every length against the page before reading it.
+
+#include "help/kbtree.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+struct KbtFail {
+    std::string message;
+};
+
+[[noreturn]] void fail(const char* message) { throw KbtFail{message}; }
+
+std::uint32_t rd16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+std::uint32_t rd32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+void wr16(unsigned char* p, std::uint32_t v) {
+    p[0] = v & 0xff;
+    p[1] = (v >> 8) & 0xff;
+}
+void wr32(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = (v >> (8 * i)) & 0xff;
+}
+
+struct Entry {
+    Bytes key;
+    Bytes value;
+    std::size_t size() const { return key.size() + value.size() + 8; }
+};
+
+// A leaf as read: small entries, or the single entry of a big-entry leaf (its value gathered
+// only when asked for).
+struct Leaf {
+    std::uint32_t page = 0;
+    bool big = false;
+    std::vector<Entry> entries;
+    std::size_t used = 0;   // bytes of the small entries, without the closing 0
+};
+
+struct Interior {
+    std::vector<std::uint32_t> children;   // one more than keys
+    std::vector<Bytes> keys;
+    std::size_t size() const {
+        std::size_t s = 4 + 4;   // child 0 and the closing 0
+        for (const auto& k : keys) s += 8 + k.size();
+        return s;
+    }
+};
+
+struct Level {
+    std::uint32_t page = 0;
+    std::size_t index = 0;   // child taken (interior levels)
+};
+
+struct Path {
+    unsigned tree = 0;
+    Level level[KBT_MAX_HEIGHT + 1];   // 0 = leaf
+};
+
+constexpr char kJournalMagic[4] = {'K', 'H', 'J', '1'};
+constexpr char kJournalEnd[4] = {'K', 'H', 'J', 'E'};
+
+}  // namespace
+
+struct KbtHandle {
+    unsigned pageSize = KBT_PAGE_SIZE;   // P
+    unsigned flags = 0;                  // header flags
+    std::uint32_t nextPage = 1;          // first page not in use
+    std::uint32_t freeHead = 0;          // first free page, 0 = none
+    unsigned treeCount = 0;              // N
+    std::vector<std::uint32_t> roots;    // N root pages
+    std::vector<std::uint32_t> heights;  // N heights
+    int fd = -1;                         // owned by the caller
+    std::vector<KbtCompare> compare;     // N comparisons
+    KbtError error = nullptr;
+    bool headerChanged = false;
+
+    // Transaction state: pages written (and pages read, which stay valid while the writer
+    // holds its lock) since begin; the header as it was at begin.
+    bool inTransaction = false;
+    bool explicitTransaction = false;
+    std::map<std::uint32_t, Bytes> dirty;
+    std::map<std::uint32_t, Bytes> cache;
+    std::map<std::uint32_t, Bytes> originals;   // file bytes of overwritten pages (journal)
+    std::uint32_t savedNext = 0, savedFree = 0;
+    std::vector<std::uint32_t> savedRoots, savedHeights;
+    std::string journal;
+
+    // ---- page input and output ------------------------------------------------------------
+
+    void readRaw(std::uint32_t n, unsigned char* buf) const {
+        std::size_t done = 0;
+        const off_t base = off_t(n) * pageSize;
+        while (done < pageSize) {
+            ssize_t r = pread(fd, buf + done, pageSize - done, base + off_t(done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) fail("read failed");
+            done += std::size_t(r);
+        }
+    }
+
+    void writeRaw(int to, std::uint32_t n, const unsigned char* buf) const {
+        std::size_t done = 0;
+        const off_t base = off_t(n) * pageSize;
+        while (done < pageSize) {
+            ssize_t r = pwrite(to, buf + done, pageSize - done, base + off_t(done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) fail("write failed");
+            done += std::size_t(r);
+        }
+    }
+
+    void checkPage(std::uint32_t n) const {
+        if (n == 0 || n >= nextPage) fail("corrupt help database: page number out of range");
+    }
+
+    Bytes readPage(std::uint32_t n) {
+        checkPage(n);
+        if (inTransaction) {
+            auto d = dirty.find(n);
+            if (d != dirty.end()) return d->second;
+            auto c = cache.find(n);
+            if (c != cache.end()) return c->second;
+        }
+        Bytes buf(pageSize);
+        readRaw(n, buf.data());
+        if (inTransaction) cache[n] = buf;
+        return buf;
+    }
+
+    void writePage(std::uint32_t n, Bytes buf) {
+        checkPage(n);
+        buf.resize(pageSize, 0);
+        // Keep the file's bytes of a page the transaction overwrites, for the journal.
+        if (!journal.empty() && n < savedNext && !originals.count(n) && !dirty.count(n)) {
+            auto c = cache.find(n);
+            if (c != cache.end()) {
+                originals[n] = std::move(c->second);
+            } else {
+                Bytes old(pageSize);
+                readRaw(n, old.data());
+                originals[n] = std::move(old);
+            }
+        }
+        cache.erase(n);
+        dirty[n] = std::move(buf);
+    }
+
+    std::uint32_t allocPage() {
+        std::uint32_t n;
+        if (freeHead != 0) {
+            n = freeHead;
+            Bytes p = readPage(n);
+            std::uint32_t next = rd32(p.data());
+            if (next != 0 && (next >= nextPage || next == n))
+                fail("corrupt help database: bad free-page link");
+            freeHead = next;
+        } else {
+            if (nextPage == 0xffffffffu) fail("help database full");
+            n = nextPage++;
+        }
+        headerChanged = true;
+        writePage(n, Bytes(pageSize, 0));
+        return n;
+    }
+
+    void freePage(std::uint32_t n) {
+        Bytes p(pageSize, 0);
+        wr32(p.data(), freeHead);
+        writePage(n, std::move(p));
+        freeHead = n;
+        headerChanged = true;
+    }
+
+    // ---- header ----------------------------------------------------------------------------
+
+    Bytes headerBytes() const {
+        Bytes h(pageSize, 0);
+        wr16(&h[0], pageSize);
+        wr16(&h[2], flags);
+        wr32(&h[4], nextPage);
+        wr32(&h[8], freeHead);
+        wr32(&h[12], treeCount);
+        for (unsigned i = 0; i < treeCount; ++i) {
+            wr32(&h[16 + 8 * i], roots[i]);
+            wr32(&h[20 + 8 * i], heights[i]);
+        }
+        return h;
+    }
+
+    // Reads the header page; `full` also takes page size, flags and tree count.
+    void readHeader(bool full, unsigned expectedTrees) {
+        if (full) {
+            unsigned char first[4];
+            ssize_t r;
+            do r = pread(fd, first, 4, 0);
+            while (r < 0 && errno == EINTR);
+            if (r != 4) fail("read failed");
+            pageSize = rd16(first);
+            if (pageSize < 128) fail("corrupt help database: bad page size");
+        }
+        Bytes h(pageSize);
+        readRaw(0, h.data());
+        std::uint32_t n = rd32(&h[12]);
+        if (full) {
+            if (n != expectedTrees) fail("corrupt help database: wrong number of trees");
+            if (16 + 8 * std::size_t(n) > pageSize) fail("corrupt help database: bad page size");
+            treeCount = n;
+            flags = rd16(&h[2]);
+        } else if (n != treeCount) {
+            fail("corrupt help database: wrong number of trees");
+        }
+        std::uint32_t next = rd32(&h[4]);
+        std::uint32_t free = rd32(&h[8]);
+        if (next == 0 || (free != 0 && free >= next))
+            fail("corrupt help database: bad header");
+        // Every page below the first unused one has been written, so the file holds them all;
+        // this also bounds every chain and value length by the file's real size.
+        struct stat st;
+        if (fstat(fd, &st) != 0) fail("read failed");
+        if (std::uint64_t(next) * pageSize > std::uint64_t(st.st_size))
+            fail("corrupt help database: file shorter than its header says");
+        std::vector<std::uint32_t> r(treeCount), ht(treeCount);
+        for (unsigned i = 0; i < treeCount; ++i) {
+            r[i] = rd32(&h[16 + 8 * i]);
+            ht[i] = rd32(&h[20 + 8 * i]);
+            if (r[i] >= next || ht[i] > KBT_MAX_HEIGHT || (r[i] == 0 && ht[i] != 0))
+                fail("corrupt help database: bad tree root");
+        }
+        nextPage = next;
+        freeHead = free;
+        roots = std::move(r);
+        heights = std::move(ht);
+    }
+
+    // ---- transactions ----------------------------------------------------------------------
+
+    void begin() {
+        inTransaction = true;
+        dirty.clear();
+        cache.clear();
+        originals.clear();
+        savedNext = nextPage;
+        savedFree = freeHead;
+        savedRoots = roots;
+        savedHeights = heights;
+        headerChanged = false;
+    }
+
+    void rollback() {
+        if (!inTransaction) return;
+        nextPage = savedNext;
+        freeHead = savedFree;
+        roots = savedRoots;
+        heights = savedHeights;
+        dirty.clear();
+        cache.clear();
+        originals.clear();
+        headerChanged = false;
+        inTransaction = false;
+        explicitTransaction = false;
+    }
+
+    void writeJournal() {
+        int jfd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (jfd < 0) fail("could not write journal");
+        struct Closer {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer{jfd};
+        std::string out(kJournalMagic, 4);
+        unsigned char w[4];
+        wr32(w, pageSize);
+        out.append(reinterpret_cast<char*>(w), 4);
+        wr32(w, savedNext);
+        out.append(reinterpret_cast<char*>(w), 4);
+        std::uint32_t count = 0;
+        Bytes page(pageSize);
+        auto save = [&](std::uint32_t n) {
+            readRaw(n, page.data());
+            wr32(w, n);
+            out.append(reinterpret_cast<char*>(w), 4);
+            out.append(reinterpret_cast<char*>(page.data()), pageSize);
+            ++count;
+        };
+        save(0);
+        for (const auto& d : dirty) {
+            if (d.first >= savedNext) continue;
+            auto o = originals.find(d.first);
+            if (o == originals.end()) {
+                save(d.first);
+                continue;
+            }
+            wr32(w, d.first);
+            out.append(reinterpret_cast<char*>(w), 4);
+            out.append(reinterpret_cast<const char*>(o->second.data()), pageSize);
+            ++count;
+        }
+        wr32(w, count);
+        out.append(reinterpret_cast<char*>(w), 4);
+        out.append(kJournalEnd, 4);
+        std::size_t done = 0;
+        while (done < out.size()) {
+            ssize_t r = ::write(jfd, out.data() + done, out.size() - done);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) fail("could not write journal");
+            done += std::size_t(r);
+        }
+        if (fsync(jfd) != 0) fail("could not write journal");
+    }
+
+    void commit() {
+        if (!inTransaction) return;
+        if (dirty.empty() && !headerChanged) {
+            rollback();   // nothing to write; just leave the transaction
+            return;
+        }
+        const bool journaled = !journal.empty();
+        if (journaled) writeJournal();
+        for (const auto& d : dirty) writeRaw(fd, d.first, d.second.data());
+        Bytes h = headerBytes();
+        writeRaw(fd, 0, h.data());
+        if (journaled) {
+            if (fsync(fd) != 0) fail("write failed");
+            ::unlink(journal.c_str());
+        }
+        dirty.clear();
+        cache.clear();
+        originals.clear();
+        headerChanged = false;
+        inTransaction = false;
+        explicitTransaction = false;
+    }
+
+    // ---- parsing ---------------------------------------------------------------------------
+
+    bool smallEntry(std::size_t k, std::size_t v) const { return k + v + 12 < pageSize / 2; }
+
+    std::size_t maxKey() const { return pageSize - 24; }
+
+    // Parses a leaf page; a big-entry leaf yields its key and, when `gather`, its whole value.
+    Leaf parseLeaf(std::uint32_t n, bool gather) {
+        Leaf leaf;
+        leaf.page = n;
+        Bytes p = readPage(n);
+        const std::size_t P = pageSize;
+        std::size_t off = 0;
+        while (true) {
+            if (off + 4 > P) fail("corrupt help database: leaf without end");
+            std::size_t k = rd32(&p[off]);
+            if (k == 0) break;
+            if (k > P || off + 8 + k > P) fail("corrupt help database: bad key length");
+            std::size_t v = rd32(&p[off + 4 + k]);
+            if (off == 0 && !smallEntry(k, v)) {
+                if (v > std::size_t(nextPage) * P) fail("corrupt help database: bad value length");
+                leaf.big = true;
+                Entry e;
+                e.key.assign(p.begin() + 4, p.begin() + 4 + std::ptrdiff_t(k));
+                if (gather) e.value = gatherChain(p, k, v);
+                leaf.entries.push_back(std::move(e));
+                return leaf;
+            }
+            if (!smallEntry(k, v) || off + 8 + k + v > P)
+                fail("corrupt help database: bad entry length");
+            Entry e;
+            e.key.assign(p.begin() + std::ptrdiff_t(off + 4), p.begin() + std::ptrdiff_t(off + 4 + k));
+            e.value.assign(p.begin() + std::ptrdiff_t(off + 8 + k),
+                           p.begin() + std::ptrdiff_t(off + 8 + k + v));
+            leaf.entries.push_back(std::move(e));
+            off += 8 + k + v;
+        }
+        leaf.used = off;
+        return leaf;
+    }
+
+    // Follows a chain from its first page; every link is checked, and the bytes left shrink
+    // with each page, so the loop ends.  `pages` receives the chain's page numbers.
+    Bytes gatherChain(const Bytes& first, std::size_t k, std::size_t v,
+                      std::vector<std::uint32_t>* pages = nullptr) {
+        const std::size_t P = pageSize;
+        Bytes value;
+        if (k + v + 8 <= P) {
+            value.assign(first.begin() + std::ptrdiff_t(8 + k),
+                         first.begin() + std::ptrdiff_t(8 + k + v));
+            return value;
+        }
+        if (k + 12 > P) fail("corrupt help database: bad key length");
+        value.reserve(v);
+        std::size_t take = P - k - 12;
+        value.insert(value.end(), first.begin() + std::ptrdiff_t(8 + k),
+                     first.begin() + std::ptrdiff_t(8 + k + take));
+        std::uint32_t next = rd32(&first[P - 4]);
+        while (value.size() < v) {
+            checkPage(next);
+            if (pages) pages->push_back(next);
+            Bytes p = readPage(next);
+            std::size_t left = v - value.size();
+            if (left <= P) {
+                value.insert(value.end(), p.begin(), p.begin() + std::ptrdiff_t(left));
+                break;
+            }
+            value.insert(value.end(), p.begin(), p.begin() + std::ptrdiff_t(P - 4));
+            next = rd32(&p[P - 4]);
+        }
+        return value;
+    }
+
+    std::vector<std::uint32_t> chainPages(std::uint32_t n) {
+        std::vector<std::uint32_t> pages{n};
+        Bytes p = readPage(n);
+        std::size_t k = rd32(&p[0]);
+        if (k == 0 || k + 8 > pageSize) fail("corrupt help database: bad key length");
+        std::size_t v = rd32(&p[4 + k]);
+        if (v > std::size_t(nextPage) * pageSize) fail("corrupt help database: bad value length");
+        gatherChain(p, k, v, &pages);
+        return pages;
+    }
+
+    Interior parseInterior(std::uint32_t n) {
+        Interior in;
+        Bytes p = readPage(n);
+        const std::size_t P = pageSize;
+        std::uint32_t c = rd32(&p[0]);
+        checkPage(c);
+        in.children.push_back(c);
+        std::size_t off = 4;
+        while (true) {
+            if (off + 4 > P) fail("corrupt help database: interior page without end");
+            std::size_t k = rd32(&p[off]);
+            if (k == 0) break;
+            if (k > P || off + 8 + k > P) fail("corrupt help database: bad separator length");
+            in.keys.emplace_back(p.begin() + std::ptrdiff_t(off + 4),
+                                 p.begin() + std::ptrdiff_t(off + 4 + k));
+            c = rd32(&p[off + 4 + k]);
+            checkPage(c);
+            in.children.push_back(c);
+            off += 8 + k;
+        }
+        return in;
+    }
+
+    // ---- page building ---------------------------------------------------------------------
+
+    Bytes leafBytes(const std::vector<Entry>& entries, std::size_t from, std::size_t to) const {
+        Bytes p(pageSize, 0);
+        std::size_t off = 0;
+        for (std::size_t i = from; i < to; ++i) {
+            const Entry& e = entries[i];
+            if (off + e.size() + 4 > pageSize) fail("page overflow");
+            wr32(&p[off], std::uint32_t(e.key.size()));
+            std::memcpy(&p[off + 4], e.key.data(), e.key.size());
+            wr32(&p[off + 4 + e.key.size()], std::uint32_t(e.value.size()));
+            if (!e.value.empty())
+                std::memcpy(&p[off + 8 + e.key.size()], e.value.data(), e.value.size());
+            off += e.size();
+        }
+        return p;
+    }
+
+    Bytes interiorBytes(const Interior& in) const {
+        if (in.size() > pageSize) fail("page overflow");
+        Bytes p(pageSize, 0);
+        wr32(&p[0], in.children[0]);
+        std::size_t off = 4;
+        for (std::size_t i = 0; i < in.keys.size(); ++i) {
+            wr32(&p[off], std::uint32_t(in.keys[i].size()));
+            std::memcpy(&p[off + 4], in.keys[i].data(), in.keys[i].size());
+            wr32(&p[off + 4 + in.keys[i].size()], in.children[i + 1]);
+            off += 8 + in.keys[i].size();
+        }
+        return p;
+    }
+
+    // A small entry in a new one-page leaf, or a big entry in a new chain; returns its first page.
+    // With `reuse`, its pages are taken first, in order (the caller frees what is left).
+    std::uint32_t writeNewLeaf(const Entry& e, std::vector<std::uint32_t>* reuse = nullptr) {
+        const std::size_t P = pageSize;
+        const std::size_t k = e.key.size(), v = e.value.size();
+        std::size_t used = 0;
+        auto allocPage = [&]() -> std::uint32_t {
+            if (reuse && used < reuse->size()) return (*reuse)[used++];
+            return this->allocPage();
+        };
+        struct Trim {
+            std::vector<std::uint32_t>* reuse;
+            std::size_t& used;
+            ~Trim() {
+                if (reuse) reuse->erase(reuse->begin(), reuse->begin() + std::ptrdiff_t(used));
+            }
+        } trim{reuse, used};
+        if (smallEntry(k, v)) {
+            std::uint32_t n = allocPage();
+            writePage(n, leafBytes({e}, 0, 1));
+            return n;
+        }
+        std::uint32_t first = allocPage();
+        Bytes p(P, 0);
+        wr32(&p[0], std::uint32_t(k));
+        std::memcpy(&p[4], e.key.data(), k);
+        wr32(&p[4 + k], std::uint32_t(v));
+        if (k + v + 8 <= P) {
+            std::memcpy(&p[8 + k], e.value.data(), v);
+            writePage(first, std::move(p));
+            return first;
+        }
+        std::size_t take = P - k - 12;
+        std::memcpy(&p[8 + k], e.value.data(), take);
+        std::size_t pos = take;
+        std::uint32_t current = first;
+        while (true) {
+            std::uint32_t next = allocPage();
+            wr32(&p[P - 4], next);
+            writePage(current, std::move(p));
+            p.assign(P, 0);
+            current = next;
+            std::size_t left = v - pos;
+            if (left <= P) {
+                std::memcpy(&p[0], e.value.data() + pos, left);
+                writePage(current, std::move(p));
+                return first;
+            }
+            std::memcpy(&p[0], e.value.data() + pos, P - 4);
+            pos += P - 4;
+        }
+    }
+
+    void freeLeaf(std::uint32_t n, bool big) {
+        if (!big) {
+            freePage(n);
+            return;
+        }
+        for (std::uint32_t page : chainPages(n)) freePage(page);
+    }
+
+    // ---- descent ---------------------------------------------------------------------------
+
+    int cmp(unsigned tree, const Bytes& a, const Bytes& b) const {
+        return compare[tree](a.size(), a.data(), b.size(), b.data());
+    }
+
+    // Fills levels height .. 0; the leaf page is level[0].page.  The separators are compared
+    // in place in the page (descents are the most frequent step of every operation).
+    void descend(Path& path, unsigned tree, const Bytes& key) {
+        path.tree = tree;
+        const std::size_t P = pageSize;
+        std::uint32_t page = roots[tree];
+        for (std::uint32_t l = heights[tree]; l >= 1; --l) {
+            const Bytes p = readPage(page);
+            std::uint32_t child = rd32(&p[0]);
+            std::size_t off = 4, i = 0;
+            while (true) {
+                if (off + 4 > P) fail("corrupt help database: interior page without end");
+                std::size_t k = rd32(&p[off]);
+                if (k == 0) break;
+                if (k > P || off + 8 + k > P) fail("corrupt help database: bad separator length");
+                if (compare[tree](key.size(), key.data(), k, &p[off + 4]) <= 0) break;
+                child = rd32(&p[off + 4 + k]);
+                off += 8 + k;
+                ++i;
+            }
+            checkPage(child);
+            path.level[l] = {page, i};
+            page = child;
+        }
+        path.level[0] = {page, 0};
+    }
+
+    // Makes `page` take the place of the leaf in its parent (or as root).
+    void replaceLeaf(Path& path, std::uint32_t page) {
+        unsigned t = path.tree;
+        if (heights[t] == 0) {
+            roots[t] = page;
+            headerChanged = true;
+            return;
+        }
+        Interior in = parseInterior(path.level[1].page);
+        in.children[path.level[1].index] = page;
+        writePage(path.level[1].page, interiorBytes(in));
+    }
+
+    // Replaces the child recorded at level L with (left, separator, right).
+    void insertParent(Path& path, std::uint32_t L, std::uint32_t left, const Bytes& sep,
+                      std::uint32_t right) {
+        unsigned t = path.tree;
+        if (heights[t] < L) {
+            if (L > KBT_MAX_HEIGHT) fail("tree too deep");
+            Interior root;
+            root.children = {left, right};
+            root.keys = {sep};
+            std::uint32_t n = allocPage();
+            writePage(n, interiorBytes(root));
+            roots[t] = n;
+            heights[t] = L;
+            headerChanged = true;
+            return;
+        }
+        const std::uint32_t old = path.level[L].page;
+        const std::size_t idx = path.level[L].index;
+        Interior in = parseInterior(old);
+        if (idx >= in.children.size()) fail("corrupt help database: bad descent");
+        in.children[idx] = left;
+        in.children.insert(in.children.begin() + std::ptrdiff_t(idx + 1), right);
+        in.keys.insert(in.keys.begin() + std::ptrdiff_t(idx), sep);
+        if (in.size() < pageSize) {
+            writePage(old, interiorBytes(in));
+            return;
+        }
+        // Split: (child, key) pairs go left while the left page's size before the pair plus 4
+        // stays at or below P/2 - 8; the first pair that does not fit gives the separator.
+        // With long keys that rule can leave a half too big for a page; then the separator
+        // that keeps the larger half smallest is taken instead (keys are at most maxKey(), so
+        // both halves of that split fit).
+        std::size_t total = 0;
+        for (const auto& k : in.keys) total += 8 + k.size();
+        auto halves = [&](std::size_t j, std::size_t before) {
+            std::size_t leftSize = 8 + before;
+            std::size_t rightSize = 8 + (total - before - 8 - in.keys[j].size());
+            return std::max(leftSize, rightSize);
+        };
+        std::size_t best = 0, before = 0;
+        while (best + 1 < in.keys.size() && before + 8 + in.keys[best].size() + 4 <= pageSize / 2 - 8) {
+            before += 8 + in.keys[best].size();
+            ++best;
+        }
+        if (halves(best, before) > pageSize) {
+            std::size_t bestSize = SIZE_MAX;
+            before = 0;
+            for (std::size_t j = 0; j < in.keys.size(); ++j) {
+                if (halves(j, before) < bestSize) {
+                    bestSize = halves(j, before);
+                    best = j;
+                }
+                before += 8 + in.keys[j].size();
+            }
+        }
+        Interior a, b;
+        a.children.assign(in.children.begin(), in.children.begin() + std::ptrdiff_t(best + 1));
+        a.keys.assign(in.keys.begin(), in.keys.begin() + std::ptrdiff_t(best));
+        b.children.assign(in.children.begin() + std::ptrdiff_t(best + 1), in.children.end());
+        b.keys.assign(in.keys.begin() + std::ptrdiff_t(best + 1), in.keys.end());
+        std::uint32_t na = allocPage(), nb = allocPage();
+        writePage(na, interiorBytes(a));
+        writePage(nb, interiorBytes(b));
+        insertParent(path, L + 1, na, in.keys[best], nb);
+        freePage(old);
+    }
+
+    // Writes the entries of a small leaf that no longer fits one page as two new leaves and
+    // links them into the parent in place of the old leaf.
+    void splitLeaf(Path& path, const std::vector<Entry>& entries) {
+        const std::size_t half = pageSize / 2;
+        std::size_t copied = 0, cut = entries.size();
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (i > 0 && (copied > half || copied + entries[i].size() + 4 >= pageSize)) {
+                cut = i;
+                break;
+            }
+            copied += entries[i].size();
+        }
+        std::uint32_t left = allocPage();
+        writePage(left, leafBytes(entries, 0, cut));
+        std::uint32_t right = allocPage();
+        writePage(right, leafBytes(entries, cut, entries.size()));
+        std::uint32_t old = path.level[0].page;
+        insertParent(path, 1, left, entries[cut - 1].key, right);
+        freePage(old);
+    }
+
+    // ---- operations ------------------------------------------------------------------------
+
+    void checkTree(unsigned tree) const {
+        if (tree >= treeCount) fail("bad tree number");
+    }
+
+    void checkKey(std::size_t k) const {
+        if (k == 0) fail("empty key");
+        if (k > maxKey()) fail("key too long");
+    }
+
+    // Stores (key, value) as the only entry of a big leaf's place, around the leaf's small
+    // entries: the ones before it, its chain, the ones after it.
+    void placeBig(Path& path, const Bytes& key, std::uint32_t chain, std::vector<Entry> before,
+                  std::vector<Entry> after, std::uint32_t oldLeaf) {
+        if (before.empty() && after.empty()) {
+            replaceLeaf(path, chain);
+        } else if (before.empty()) {
+            std::uint32_t r = allocPage();
+            writePage(r, leafBytes(after, 0, after.size()));
+            insertParent(path, 1, chain, key, r);
+        } else {
+            std::uint32_t l = allocPage();
+            writePage(l, leafBytes(before, 0, before.size()));
+            insertParent(path, 1, l, before.back().key, chain);
+            if (!after.empty()) {
+                std::uint32_t r = allocPage();
+                writePage(r, leafBytes(after, 0, after.size()));
+                Path again;
+                descend(again, path.tree, key);
+                if (again.level[0].page != chain) fail("corrupt help database: bad descent");
+                insertParent(again, 1, chain, key, r);
+            }
+        }
+        freePage(oldLeaf);
+    }
+
+    // Insert and update share this: `mustExist` is update, `mayExist` allows an insert to
+    // replace a present key.
+    void put(unsigned tree, Entry e, bool mustExist) {
+        checkTree(tree);
+        checkKey(e.key.size());
+        if (e.value.size() > 0x7fffffffu) fail("value too long");
+        const bool small = smallEntry(e.key.size(), e.value.size());
+        if (roots[tree] == 0) {
+            if (mustExist) fail("update not found");
+            roots[tree] = writeNewLeaf(e);
+            heights[tree] = 0;
+            headerChanged = true;
+            return;
+        }
+        Path path;
+        descend(path, tree, e.key);
+        const std::uint32_t leafPage = path.level[0].page;
+        Leaf leaf = parseLeaf(leafPage, false);
+
+        if (leaf.big) {
+            const Bytes& oldKey = leaf.entries[0].key;
+            int c = cmp(tree, e.key, oldKey);
+            if (c == 0) {
+                // Replace the big entry, rewriting its chain's pages in place (so the leaf keeps
+                // its page number and its parent is untouched); pages left over are freed.
+                std::vector<std::uint32_t> pages = chainPages(leafPage);
+                writeNewLeaf(e, &pages);
+                for (std::uint32_t n : pages) freePage(n);
+                return;
+            }
+            if (mustExist) fail("not found");
+            std::uint32_t n = writeNewLeaf(e);
+            if (c < 0) insertParent(path, 1, n, e.key, leafPage);
+            else insertParent(path, 1, leafPage, oldKey, n);
+            return;
+        }
+
+        // Small leaf: position of the key.
+        std::size_t pos = 0;
+        while (pos < leaf.entries.size() && cmp(tree, e.key, leaf.entries[pos].key) > 0) ++pos;
+        const bool present = pos < leaf.entries.size() && cmp(tree, e.key, leaf.entries[pos].key) == 0;
+        if (mustExist && !present) fail("not found");
+        std::size_t used = leaf.used;
+        if (present) used -= leaf.entries[pos].size();
+
+        if (small) {
+            std::vector<Entry> entries = std::move(leaf.entries);
+            if (present) entries[pos] = std::move(e);
+            else entries.insert(entries.begin() + std::ptrdiff_t(pos), std::move(e));
+            const std::size_t size = used + entries[pos].size() + 4;
+            if (present ? size <= pageSize : size < pageSize) {
+                writePage(leafPage, leafBytes(entries, 0, entries.size()));
+                return;
+            }
+            splitLeaf(path, entries);
+            return;
+        }
+
+        // A big entry: its own chain, between the smaller and the greater keys of the leaf.
+        std::uint32_t chain = writeNewLeaf(e);
+        std::vector<Entry> before(std::make_move_iterator(leaf.entries.begin()),
+                                  std::make_move_iterator(leaf.entries.begin() + std::ptrdiff_t(pos)));
+        std::vector<Entry> after(
+            std::make_move_iterator(leaf.entries.begin() + std::ptrdiff_t(pos + (present ? 1 : 0))),
+            std::make_move_iterator(leaf.entries.end()));
+        placeBig(path, e.key, chain, std::move(before), std::move(after), leafPage);
+    }
+
+    void remove(unsigned tree, const Bytes& key) {
+        checkTree(tree);
+        if (roots[tree] == 0) fail("not found");
+        Path path;
+        descend(path, tree, key);
+        const std::uint32_t leafPage = path.level[0].page;
+        Leaf leaf = parseLeaf(leafPage, false);
+        if (leaf.big) {
+            if (cmp(tree, key, leaf.entries[0].key) != 0) fail("not found");
+            std::uint32_t n = allocPage();   // a fresh empty leaf takes the chain's place
+            replaceLeaf(path, n);
+            freeLeaf(leafPage, true);
+            return;
+        }
+        for (std::size_t i = 0; i < leaf.entries.size(); ++i) {
+            int c = cmp(tree, key, leaf.entries[i].key);
+            if (c < 0) break;
+            if (c == 0) {
+                leaf.entries.erase(leaf.entries.begin() + std::ptrdiff_t(i));
+                writePage(leafPage, leafBytes(leaf.entries, 0, leaf.entries.size()));
+                return;
+            }
+        }
+        fail("not found");
+    }
+
+    int lookup(unsigned tree, const Bytes& key, KbtVisitor visitor, void* user) {
+        checkTree(tree);
+        if (roots[tree] == 0) return 0;
+        Path path;
+        descend(path, tree, key);
+        // The leaf's small entries are compared in place; a big entry is gathered.
+        const Bytes p = readPage(path.level[0].page);
+        const std::size_t P = pageSize;
+        std::size_t off = 0;
+        while (true) {
+            if (off + 4 > P) fail("corrupt help database: leaf without end");
+            std::size_t k = rd32(&p[off]);
+            if (k == 0) return 0;
+            if (k > P || off + 8 + k > P) fail("corrupt help database: bad key length");
+            std::size_t v = rd32(&p[off + 4 + k]);
+            const bool small = smallEntry(k, v);
+            if (!small && off != 0) fail("corrupt help database: bad entry length");
+            if (small && off + 8 + k + v > P) fail("corrupt help database: bad entry length");
+            int c = compare[tree](key.size(), key.data(), k, &p[off + 4]);
+            if (c < 0) return 0;
+            if (c == 0) {
+                if (small) return visitor(user, k, &p[off + 4], v, &p[off + 8 + k]);
+                Leaf full = parseLeaf(path.level[0].page, true);
+                const Entry& f = full.entries[0];
+                return visitor(user, f.key.size(), f.key.data(), f.value.size(), f.value.data());
+            }
+            if (!small) return 0;
+            off += 8 + k + v;
+        }
+    }
+
+    // mode 0: from the first entry; 1: from key forwards; 2: from key backwards.
+    void walk(unsigned tree, int mode, const Bytes& key, KbtVisitor visitor, void* user) {
+        checkTree(tree);
+        if (roots[tree] == 0) return;
+        const bool backwards = mode == 2;
+        const std::uint32_t height = heights[tree];
+        std::vector<Interior> levels(height + 1);
+        std::vector<std::size_t> index(height + 1, 0);
+        std::uint64_t leavesVisited = 0;
+
+        // Descends from level `from` (whose page is in levels[from]) to a leaf, taking the key's
+        // child, the first or the last.
+        auto down = [&](std::uint32_t from, bool byKey, bool last) -> std::uint32_t {
+            std::uint32_t page = 0;
+            for (std::uint32_t l = from; l >= 1; --l) {
+                const Interior& in = levels[l];
+                std::size_t i = 0;
+                if (byKey) {
+                    while (i < in.keys.size() && cmp(tree, key, in.keys[i]) > 0) ++i;
+                } else if (last) {
+                    i = in.children.size() - 1;
+                }
+                index[l] = i;
+                page = in.children[i];
+                if (l > 1) levels[l - 1] = parseInterior(page);
+            }
+            return page;
+        };
+
+        std::uint32_t leafPage = roots[tree];
+        if (height > 0) {
+            levels[height] = parseInterior(roots[tree]);
+            leafPage = down(height, mode != 0, false);
+        }
+        bool first = true;
+        while (true) {
+            if (++leavesVisited > nextPage) fail("corrupt help database: tree has a cycle");
+            Leaf leaf = parseLeaf(leafPage, true);
+            std::size_t n = leaf.entries.size();
+            for (std::size_t k = 0; k < n; ++k) {
+                const Entry& e = leaf.entries[backwards ? n - 1 - k : k];
+                if (first && mode == 1 && cmp(tree, e.key, key) < 0) continue;
+                if (first && mode == 2 && cmp(tree, e.key, key) > 0) continue;
+                if (visitor(user, e.key.size(), e.key.data(), e.value.size(), e.value.data()) == 0)
+                    return;
+            }
+            first = false;
+            // Next (previous) leaf: the lowest level with a further child moves on.
+            std::uint32_t l = 1;
+            while (l <= height) {
+                if (!backwards && index[l] + 1 < levels[l].children.size()) break;
+                if (backwards && index[l] > 0) break;
+                ++l;
+            }
+            if (l > height) return;
+            index[l] += backwards ? std::size_t(-1) : 1;
+            std::uint32_t page = levels[l].children[index[l]];
+            if (l == 1) {
+                leafPage = page;
+            } else {
+                levels[l - 1] = parseInterior(page);
+                leafPage = down(l - 1, false, backwards);
+            }
+        }
+    }
+
+    // Runs one change in a transaction of its own unless one is open.
+    template <class F>
+    int change(F&& f) {
+        const bool implicit = !inTransaction;
+        if (implicit) begin();
+        try {
+            f();
+            if (implicit) commit();
+            return 1;
+        } catch (...) {
+            if (implicit) rollback();
+            throw;
+        }
+    }
+
+    void report(const char* message) const {
+        (error ? error : kbtree_default_error)(message);
+    }
+};
+
+void kbtree_default_error(const char* message) {
+    std::fprintf(stderr, "Fatal error: %s\n", message);
+    std::fflush(stderr);
+    std::exit(-1);
+}
+
+int kbtree_compare_string(std::size_t len1, const unsigned char* key1, std::size_t len2,
+                          const unsigned char* key2) {
+    std::size_t n = std::min(len1, len2);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (key1[i] != key2[i]) return int(key1[i]) - int(key2[i]);
+        if (key1[i] == 0) break;
+    }
+    return len1 < len2 ? -1 : len1 > len2 ? 1 : 0;
+}
+
+int kbtree_compare_int16(std::size_t len1, const unsigned char* key1, std::size_t len2,
+                         const unsigned char* key2) {
+    auto value = [](std::size_t len, const unsigned char* k) {
+        unsigned v = (len > 0 ? k[0] : 0) | (len > 1 ? k[1] << 8 : 0);
+        return int(std::int16_t(std::uint16_t(v)));
+    };
+    return value(len1, key1) - value(len2, key2);
+}
+
+namespace {
+
+// The guard of every public operation; returns `failed` after reporting.
+template <class F>
+auto guarded(KbtHandle* h, F&& f, decltype(f()) failed) -> decltype(f()) {
+    std::string message;
+    try {
+        return f();
+    } catch (const KbtFail& e) {
+        message = e.message;
+    } catch (const std::bad_alloc&) {
+        message = "out of memory";
+    }
+    h->report(message.c_str());
+    return failed;
+}
+
+Bytes toBytes(std::size_t n, const void* p) {
+    auto* b = static_cast<const unsigned char*>(p);
+    return n && b ? Bytes(b, b + n) : Bytes(n, 0);
+}
+
+}  // namespace
+
+KbtHandle* kbtree_create(int fd, unsigned trees, const KbtCompare* compare, KbtError error) {
+    std::unique_ptr<KbtHandle> owner(new (std::nothrow) KbtHandle);
+    KbtHandle* h = owner.get();
+    if (!h) {
+        (error ? error : kbtree_default_error)("out of memory");
+        return nullptr;
+    }
+    h->fd = fd;
+    h->error = error;
+    h->treeCount = trees;
+    h->compare.assign(compare, compare + trees);
+    h->roots.assign(trees, 0);
+    h->heights.assign(trees, 0);
+    KbtHandle* result = guarded(
+        h,
+        [&]() -> KbtHandle* {
+            if (16 + 8 * std::size_t(trees) > h->pageSize) fail("too many trees");
+            Bytes header = h->headerBytes();
+            h->writeRaw(fd, 0, header.data());
+            return h;
+        },
+        nullptr);
+    // A callback that throws leaves through here too; the owner frees the handle.
+    if (result) owner.release();
+    return result;
+}
+
+KbtHandle* kbtree_open(int fd, unsigned trees, const KbtCompare* compare, KbtError error) {
+    std::unique_ptr<KbtHandle> owner(new (std::nothrow) KbtHandle);
+    KbtHandle* h = owner.get();
+    if (!h) {
+        (error ? error : kbtree_default_error)("out of memory");
+        return nullptr;
+    }
+    h->fd = fd;
+    h->error = error;
+    h->compare.assign(compare, compare + trees);
+    KbtHandle* result = guarded(
+        h,
+        [&]() -> KbtHandle* {
+            h->readHeader(true, trees);
+            return h;
+        },
+        nullptr);
+    // A callback that throws leaves through here too; the owner frees the handle.
+    if (result) owner.release();
+    return result;
+}
+
+void kbtree_close(KbtHandle* handle) {
+    if (!handle) return;
+    handle->rollback();
+    delete handle;
+}
+
+int kbtree_refresh(KbtHandle* h) {
+    return guarded(h, [&] { h->readHeader(false, h->treeCount); return 1; }, 0);
+}
+
+unsigned kbtree_flags(const KbtHandle* handle) { return handle->flags; }
+
+void kbtree_set_error(KbtHandle* handle, KbtError error) { handle->error = error; }
+
+std::size_t kbtree_max_key(const KbtHandle* handle) { return handle->maxKey(); }
+
+int kbtree_insert(KbtHandle* h, unsigned tree, std::size_t keyLength, const void* key,
+                  std::size_t valueLength, const void* value) {
+    return guarded(h, [&] {
+        return h->change([&] {
+            h->put(tree, Entry{toBytes(keyLength, key), toBytes(valueLength, value)}, false);
+        });
+    }, 0);
+}
+
+int kbtree_update(KbtHandle* h, unsigned tree, std::size_t keyLength, const void* key,
+                  std::size_t valueLength, const void* value) {
+    return guarded(h, [&] {
+        return h->change([&] {
+            h->put(tree, Entry{toBytes(keyLength, key), toBytes(valueLength, value)}, true);
+        });
+    }, 0);
+}
+
+int kbtree_delete(KbtHandle* h, unsigned tree, std::size_t keyLength, const void* key) {
+    return guarded(h, [&] {
+        return h->change([&] { h->remove(tree, toBytes(keyLength, key)); });
+    }, 0);
+}
+
+int kbtree_lookup(KbtHandle* h, unsigned tree, std::size_t keyLength, const void* key,
+                  KbtVisitor visitor, void* user) {
+    return guarded(h, [&] { return h->lookup(tree, toBytes(keyLength, key), visitor, user); }, 0);
+}
+
+int kbtree_walk(KbtHandle* h, unsigned tree, KbtVisitor visitor, void* user) {
+    return guarded(h, [&] { h->walk(tree, 0, Bytes(), visitor, user); return 1; }, 0);
+}
+
+int kbtree_walk_from(KbtHandle* h, unsigned tree, std::size_t keyLength, const void* key,
+                     KbtVisitor visitor, void* user) {
+    return guarded(h, [&] {
+        h->walk(tree, 1, toBytes(keyLength, key), visitor, user);
+        return 1;
+    }, 0);
+}
+
+int kbtree_walk_back(KbtHandle* h, unsigned tree, std::size_t keyLength, const void* key,
+                     KbtVisitor visitor, void* user) {
+    return guarded(h, [&] {
+        h->walk(tree, 2, toBytes(keyLength, key), visitor, user);
+        return 1;
+    }, 0);
+}
+
+int kbtree_begin(KbtHandle* h) {
+    return guarded(h, [&] {
+        if (h->inTransaction) fail("transaction already open");
+        h->begin();
+        h->explicitTransaction = true;
+        return 1;
+    }, 0);
+}
+
+int kbtree_commit(KbtHandle* h) {
+    return guarded(h, [&] {
+        try {
+            h->commit();
+        } catch (...) {
+            h->rollback();
+            throw;
+        }
+        return 1;
+    }, 0);
+}
+
+void kbtree_rollback(KbtHandle* h) { h->rollback(); }
+
+void kbtree_set_journal(KbtHandle* h, const char* path) { h->journal = path ? path : ""; }
+
+int kbtree_recover_journal(int fd, const char* journalPath, KbtError error) {
+    int jfd = ::open(journalPath, O_RDONLY | O_CLOEXEC);
+    if (jfd < 0) return 1;   // no journal: nothing to do
+    std::string data;
+    char buf[65536];
+    ssize_t r;
+    while ((r = ::read(jfd, buf, sizeof buf)) > 0) data.append(buf, std::size_t(r));
+    ::close(jfd);
+    const auto* d = reinterpret_cast<const unsigned char*>(data.data());
+    bool complete = data.size() >= 20 && std::memcmp(d, kJournalMagic, 4) == 0 &&
+                    std::memcmp(d + data.size() - 4, kJournalEnd, 4) == 0;
+    std::size_t P = complete ? rd32(d + 4) : 0;
+    std::uint32_t count = complete ? rd32(d + data.size() - 8) : 0;
+    if (complete && (P < 128 || P > 65535 ||
+                     data.size() != 12 + std::size_t(count) * (4 + P) + 8)) {
+        complete = false;
+    }
+    if (!complete) {
+        // Commit syncs the whole journal before it touches the file, so a journal without
+        // its end mark means the file was never changed.
+        ::unlink(journalPath);
+        return 1;
+    }
+    const std::uint32_t pages = rd32(d + 8);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const unsigned char* rec = d + 12 + std::size_t(i) * (4 + P);
+        std::uint32_t n = rd32(rec);
+        std::size_t done = 0;
+        while (done < P) {
+            ssize_t w = pwrite(fd, rec + 4 + done, P - done, off_t(n) * off_t(P) + off_t(done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                (error ? error : kbtree_default_error)("write failed");
+                return 0;
+            }
+            done += std::size_t(w);
+        }
+    }
+    if (ftruncate(fd, off_t(pages) * off_t(P)) != 0 || fsync(fd) != 0) {
+        (error ? error : kbtree_default_error)("write failed");
+        return 0;
+    }
+    ::unlink(journalPath);
+    return 1;
+}
