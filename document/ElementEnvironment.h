@@ -1,0 +1,134 @@
+#pragma once
+// ElementEnvironment: what the element tree needs of the document, its views and its worksheet
+// window, as narrow interfaces.  The element layer sees the world only through these, so that
+// it builds and is tested without the GUI layer: the worksheet document and window classes
+// implement them (over platform/gui), tests implement them with fixed metrics and recorders.
+//
+// Owns nothing.  Every pointer handed out by these interfaces is borrowed for one call.
+//
+//   ElementDocument  the owning document: views, held layout, placing a position at a point,
+//                    the document's own caret moves, the active worksheet window.
+//   ElementView      a view of the document: output geometry, scale, coordinate mapping,
+//                    extent changes, polylines and inversion.
+//   ElementWindow    the worksheet window: visibility and scrolling, inversion, repaint,
+//                    menu bar, command states, the beep and the text cursor.
+//   TextCursor       the GUI text cursor that a caret places, sizes, shows and hides.
+//
+// Geometry is in document pixels unless a name says window.
+
+#include <cstdint>
+
+class Element;
+class TextPosition;
+class ViewCaret;
+
+struct ElementPoint {
+    int x = 0;
+    int y = 0;
+};
+
+struct ElementRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+    int right() const { return x + width; }     // one past the last column
+    int bottom() const { return y + height; }   // one past the last row
+};
+
+struct ElementExtent {
+    int width = 0;
+    int height = 0;
+};
+
+// A mouse event as elements see it: document point, click count, buttons (1 left, 4 right).
+struct ElementMouseEvent {
+    int x = 0;
+    int y = 0;
+    int clicks = 1;
+    int buttons = 1;
+};
+
+class TextCursor {
+public:
+    virtual ~TextCursor() = default;
+    virtual void setSize(int width, int height) = 0;
+    virtual void setPos(int x, int y) = 0;   // window coordinates
+    virtual void show() = 0;
+    virtual void hide() = 0;
+};
+
+class ElementView {
+public:
+    virtual ~ElementView() = default;
+    // Plain geometry, in device pixels.
+    virtual int outputWidth() const = 0;
+    virtual int outputHeight() const = 0;
+    virtual int leftMargin() const { return 0; }
+    virtual int rightMargin() const { return 0; }
+    virtual int topMargin() const { return 0; }
+    virtual int bottomMargin() const { return 0; }
+    // One view unit is numerator / denominator pixels (integer division).
+    virtual int scaleNumerator() const { return 1; }
+    virtual int scaleDenominator() const { return 1; }
+    virtual bool showsGroupBrackets() const { return true; }
+    // Window pixel point to document coordinates, and back (clamped to 16 bits).
+    virtual ElementPoint windowToDocument(int x, int y) const { return {x, y}; }
+    virtual ElementPoint documentToWindowXY(int x, int y) const { return {x, y}; }
+    // The root's size changed by (dw, dh); origin is the root's origin.
+    virtual void extentChanged(int dw, int dh, ElementPoint origin) { (void)dw, (void)dh, (void)origin; }
+    // An open polyline; `inverting` draws in the inverting mode (a second draw erases).
+    virtual void drawPolyline(const ElementPoint* points, int count, bool inverting) {
+        (void)points, (void)count, (void)inverting;
+    }
+    // Redraw of a changed document area.
+    virtual void redraw(const ElementRect& area) { (void)area; }
+
+    int scaled(int n) const {
+        int d = scaleDenominator();
+        return d == 0 ? n : n * scaleNumerator() / d;
+    }
+};
+
+class ElementWindow {
+public:
+    virtual ~ElementWindow() = default;
+    virtual ElementView* view() = 0;
+    // Makes the text cursor of the window (Cursor::Cursor, Window::setCursor); owned by the caller.
+    virtual TextCursor* createCursor() = 0;
+    virtual bool isRectVisible(const ElementRect& documentRect) = 0;
+    virtual void scrollIntoView(const ElementRect& documentRect) = 0;
+    virtual void invert(const ElementRect& documentRect) = 0;
+    virtual void update() {}                 // paint pending invalid areas
+    virtual bool allowsCaret() const { return true; }
+    virtual void setMenuBarId(int id) { (void)id; }
+    virtual int menuBarId() const { return 0; }
+    virtual void refreshCommandState(int commandId) { (void)commandId; }
+    virtual void beep() {}
+    // The options' debug switch: selection zones are drawn only while it is set.
+    virtual bool drawsSelectionZones() const { return true; }
+    // The selection of this window, flagged active after a double click.
+    virtual void selectionActivated() {}
+    virtual ViewCaret* caret() { return nullptr; }
+    virtual class Selection* selection() { return nullptr; }
+};
+
+class ElementDocument {
+public:
+    virtual ~ElementDocument() = default;
+    virtual Element* root() = 0;
+    virtual ElementView* activeView() { return nullptr; }
+    virtual ElementWindow* activeWindow() { return nullptr; }
+    // Held layout: tree changes only flag layout while it is held.
+    virtual bool layoutHeld() const { return false; }
+    virtual void holdLayout() {}
+    virtual void releaseLayout() {}
+    // Every view of the document forgets the element (it is being destroyed or detached).
+    virtual void forgetElement(Element* element) { (void)element; }
+    // Places the position at a document point; the default descends from the root.
+    virtual void positionAtPoint(TextPosition& position, int x, int y);
+    // The document's own caret moves; true when it handled the code.
+    virtual bool moveCaret(ViewCaret& caret, int code) { (void)caret, (void)code; return false; }
+    virtual void beep();
+};
