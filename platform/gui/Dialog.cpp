@@ -3,6 +3,9 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
+#include <QSpinBox>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -17,6 +20,7 @@
 #include <stdexcept>
 
 #include "platform/gui/Application.h"
+#include "platform/gui/Dialog_controls.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/gui_test.h"
 #include "platform/gui/qt_text.h"
@@ -51,6 +55,29 @@ QWidget* peerOf(Window* w) { return w ? static_cast<QWidget*>(w->getNativeHandle
 
 std::string titleOf(const Dialog& d) { return d.getText().str(); }
 
+// A scripted choice of an entry, as the user makes it: by its text, or by position (`state`)
+// when the text is empty.  False when there is no such entry.
+bool selectScripted(QWidget* w, const gui::test::Step& s) {
+    const QString t = gui::toQString(String(s.text));
+    if (auto* l = qobject_cast<QListWidget*>(w)) {
+        int row = s.text.empty() ? s.state : -1;
+        for (int i = 0; row < 0 && i < l->count(); ++i)
+            if (l->item(i)->text() == t) row = i;
+        if (row < 0 || row >= l->count()) return false;
+        l->setCurrentRow(row);
+        if (s.answer == 2) emit l->itemDoubleClicked(l->item(row));
+        return true;
+    }
+    if (auto* c = qobject_cast<QComboBox*>(w)) {
+        int row = s.text.empty() ? s.state : c->findText(t, Qt::MatchExactly);
+        if (row < 0 || row >= c->count()) return false;
+        c->setCurrentIndex(row);
+        emit c->activated(row);
+        return true;
+    }
+    return false;
+}
+
 // One step of the test script for a running modal dialog (gui_test.h).
 void driveDialog(Dialog* d, std::shared_ptr<bool> alive) {
     if (!*alive || !d->isVisible()) return;
@@ -72,7 +99,8 @@ void driveDialog(Dialog* d, std::shared_ptr<bool> alive) {
         dlg->done(0);
         return;
     }
-    const char* cls = s.kind == gui::test::Step::SetEditText ? "Edit" : s.control.c_str();
+    const char* cls = s.kind == gui::test::Step::SetEditText && s.control.empty() ? "Edit" : s.control.c_str();
+    if (s.kind == gui::test::Step::SelectEntry && s.control.empty()) cls = "ListBox";
     QWidget* w = d->findControl(cls, s.id);
     if (!w) {
         gui::test::recordFailure("dialog \"" + title + "\" has no " + cls + " " + std::to_string(s.id));
@@ -81,7 +109,23 @@ void driveDialog(Dialog* d, std::shared_ptr<bool> alive) {
     }
     switch (s.kind) {
     case gui::test::Step::SetEditText:
-        if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(gui::toQString(String(s.text)));
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            // As typed: the field's edit handlers run, then it is left (reformat).
+            e->setText(gui::toQString(String(s.text)));
+            emit e->textEdited(e->text());
+            emit e->editingFinished();
+        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+            c->setEditText(gui::toQString(String(s.text)));
+        } else if (auto* n = qobject_cast<QSpinBox*>(w)) {
+            n->setValue(gui::toQString(String(s.text)).toInt());
+        }
+        break;
+    case gui::test::Step::SelectEntry:
+        if (!selectScripted(w, s)) {
+            gui::test::recordFailure("dialog \"" + title + "\": " + cls + " " + std::to_string(s.id) + " has no entry \"" + s.text + "\"");
+            dlg->done(0);
+            return;
+        }
         break;
     case gui::test::Step::CheckBox:
         if (auto* c = qobject_cast<QCheckBox*>(w)) c->setCheckState(s.state == 2 ? Qt::PartiallyChecked : s.state ? Qt::Checked : Qt::Unchecked);
@@ -123,6 +167,7 @@ Dialog::Dialog(Window* parent, const ResId& id, bool modal) : impl_(std::make_un
             t->setTristate(true);
             w = t;
         } else if (c.cls == "RadioButton") w = new QRadioButton(text, dlg);
+        else if (QWidget* lw = gui::makeListControl(c.cls, c.text, dlg)) w = lw;
         else {
             auto* b = new QPushButton(text, dlg);
             b->setAutoDefault(false);
@@ -204,6 +249,7 @@ Control::~Control() = default;
 
 void Control::setText(const String& text) {
     if (auto* e = qobject_cast<QLineEdit*>(widget_)) e->setText(gui::toQString(text));
+    else if (auto* c = qobject_cast<QComboBox*>(widget_)) c->setEditText(gui::toQString(text));
     else if (auto* l = qobject_cast<QLabel*>(widget_)) l->setText(gui::mnemonicText(text));
     else if (auto* b = qobject_cast<QAbstractButton*>(widget_)) b->setText(gui::mnemonicText(text));
     else if (auto* g = qobject_cast<QGroupBox*>(widget_)) g->setTitle(gui::mnemonicText(text));
@@ -212,6 +258,8 @@ void Control::setText(const String& text) {
 String Control::getText() const {
     QString t;
     if (auto* e = qobject_cast<QLineEdit*>(widget_)) return gui::fromQString(e->text());
+    if (auto* c = qobject_cast<QComboBox*>(widget_)) return gui::fromQString(c->currentText());
+    if (auto* n = qobject_cast<QSpinBox*>(widget_)) return gui::fromQString(n->text());
     if (auto* l = qobject_cast<QLabel*>(widget_)) t = l->text();
     else if (auto* b = qobject_cast<QAbstractButton*>(widget_)) t = b->text();
     else if (auto* g = qobject_cast<QGroupBox*>(widget_)) t = g->title();

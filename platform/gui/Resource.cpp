@@ -1,8 +1,13 @@
 // The resource text reader and registry (format in Resource.h).
 #include "platform/gui/Resource.h"
 
+#include <QImage>
+
 #include <cstdlib>
 #include <map>
+
+#include "platform/gui/Bitmap.h"
+#include "platform/gui/ToolBox.h"
 
 namespace gui {
 
@@ -29,7 +34,8 @@ bool quotedFrom(const std::vector<bool>& q, std::size_t from) {
 }
 
 const char* const kClasses[] = {"FixedText", "Edit", "PushButton", "OKButton", "CancelButton",
-                                "CheckBox", "TriStateBox", "RadioButton", "GroupBox"};
+                                "CheckBox", "TriStateBox", "RadioButton", "GroupBox", "ComboBox",
+                                "ListBox", "MetricField", "NumericField", "FixedIcon", "FixedBitmap"};
 
 // Splits a line into words and quoted texts; false on an unterminated text.
 bool tokenize(std::string_view line, std::vector<std::string>& out, std::vector<bool>& quoted) {
@@ -75,7 +81,10 @@ bool loadResources(std::string_view text, std::string* error) {
     std::map<int, DialogDesc> foundDialogs;
     std::map<int, MenuDesc> foundMenus;
     std::map<int, ToolBoxDesc> foundBoxes;
-    enum class Block { None, Dialog, Menu, ToolBox } open = Block::None;
+    std::map<int, ImageDesc> foundImages;
+    enum class Block { None, Dialog, Menu, ToolBox, Image } open = Block::None;
+    ImageDesc image;
+    int colorOf[256];
     DialogDesc current;
     MenuDesc menu;
     ToolBoxDesc box;
@@ -107,6 +116,13 @@ bool loadResources(std::string_view text, std::string* error) {
                     return fail("bad number");
                 current.title = String(w[2]);
                 open = Block::Dialog;
+            } else if (w[0] == "image") {
+                image = ImageDesc();
+                if (w.size() != 4 || !toInt(w[1], image.id) || !toInt(w[2], image.width) || !toInt(w[3], image.height) ||
+                    image.width < 1 || image.width > 1024 || image.height < 1 || image.height > 1024)
+                    return fail("expected: image <id> <width> <height> (1 to 1024 pixels)");
+                for (int& c : colorOf) c = -1;
+                open = Block::Image;
             } else if (w[0] == "menu" || w[0] == "toolbox") {
                 int id = 0;
                 if (w.size() != 2 || !toInt(w[1], id)) return fail("expected: " + w[0] + " <id>");
@@ -123,7 +139,11 @@ bool loadResources(std::string_view text, std::string* error) {
                 return fail("expected dialog, menu or toolbox");
             }
         } else if (w[0] == "end" && w.size() == 1) {
-            if (open == Block::Dialog) foundDialogs[current.id] = current;
+            if (open == Block::Image) {
+                if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height)
+                    return fail("image " + std::to_string(image.id) + " needs " + std::to_string(image.height) + " rows");
+                foundImages[image.id] = image;
+            } else if (open == Block::Dialog) foundDialogs[current.id] = current;
             else if (open == Block::Menu) foundMenus[menu.id] = menu;
             else foundBoxes[box.id] = box;
             open = Block::None;
@@ -144,6 +164,29 @@ bool loadResources(std::string_view text, std::string* error) {
                 return fail("expected: item <id> \"<text>\" [\"<help>\"], popup <id> \"<text>\" <menu id>, separator or end");
             }
             menu.items.push_back(std::move(it));
+        } else if (open == Block::Image) {
+            if (w[0] == "color" && w.size() == 5 && q[1] && !q[2] && !q[3] && !q[4]) {
+                int r = 0, g = 0, b = 0;
+                if (w[1].size() != 1 || !toInt(w[2], r) || !toInt(w[3], g) || !toInt(w[4], b) || r < 0 || r > 255 ||
+                    g < 0 || g > 255 || b < 0 || b > 255)
+                    return fail("expected: color \"<one character>\" <red> <green> <blue> (0 to 255)");
+                int& slot = colorOf[static_cast<unsigned char>(w[1][0])];
+                if (slot < 0) {
+                    slot = static_cast<int>(image.palette.size());
+                    image.palette.push_back(0u);
+                }
+                image.palette[slot] = static_cast<uint32_t>(r << 16 | g << 8 | b);
+            } else if (w[0] == "row" && w.size() == 2 && q[1]) {
+                if (w[1].size() != static_cast<std::size_t>(image.width)) return fail("row of the wrong width");
+                if (image.pixels.size() >= static_cast<std::size_t>(image.width) * image.height) return fail("too many rows");
+                for (char c : w[1]) {
+                    int slot = colorOf[static_cast<unsigned char>(c)];
+                    if (slot < 0) return fail(std::string("no color for \"") + c + "\"");
+                    image.pixels.push_back(static_cast<uint8_t>(slot));
+                }
+            } else {
+                return fail("expected: color \"<c>\" <red> <green> <blue>, row \"<pixels>\" or end");
+            }
         } else if (open == Block::ToolBox) {
             ToolItemDesc it;
             if (w[0] == "separator" && w.size() == 1) {
@@ -182,6 +225,16 @@ bool loadResources(std::string_view text, std::string* error) {
     for (auto& [id, d] : foundDialogs) dialogs()[id] = std::move(d);
     for (auto& [id, d] : foundMenus) menus()[id] = std::move(d);
     for (auto& [id, d] : foundBoxes) toolBoxes()[id] = std::move(d);
+    for (auto& [id, d] : foundImages) {
+        QImage img(d.width, d.height, QImage::Format_Indexed8);
+        QList<QRgb> table;
+        for (uint32_t c : d.palette) table.push_back(qRgb(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF));
+        img.setColorTable(table);
+        for (int y = 0; y < d.height; ++y)
+            for (int x = 0; x < d.width; ++x) img.setPixel(x, y, d.pixels[static_cast<std::size_t>(y) * d.width + x]);
+        const int bits = d.palette.size() <= 2 ? 1 : d.palette.size() <= 16 ? 4 : 8;
+        registerImage(id, makeBitmap(img, bits));
+    }
     return true;
 }
 

@@ -22,14 +22,23 @@
 //     break                                        the next item starts a new row
 //   end
 //
-// Image ids name images the program registers (gui::registerImage); an item whose image is
-// missing shows its text.  Menu nesting is resolved when the menu is built, with a depth cap.
+//   image <id> <width> <height>                    an image drawn as text, 1..1024 pixels a side
+//     color "<c>" <red> <green> <blue>              one character c stands for a colour (0..255)
+//     row "<pixels>"                                <height> rows of <width> characters, top first
+//   end
+//
+// Image ids name images the program registers (gui::registerImage); image resources register
+// themselves there when loaded, as 1-, 4- or 8-bit bitmaps by their colour count.  An item
+// whose image is missing shows its text.  Pointer ids 1000 to 1006 are the layer's own shapes
+// (Window.h), not resources.  Menu nesting is resolved when the menu is built, with a depth cap.
 //
 // Classes: FixedText, Edit, PushButton, OKButton, CancelButton, CheckBox, TriStateBox,
-// RadioButton, GroupBox.  Controls are found by class and local id together, so one dialog may
+// RadioButton, GroupBox, ComboBox, ListBox, MetricField, NumericField, FixedIcon and FixedBitmap
+// (whose text is the id of their image).  Controls are found by class and local id together, so one dialog may
 // hold an Edit 1 and a FixedText 1.  Dialog units: x and width in quarters, y and height in
 // eighths of the dialog font's average character width and height.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +86,13 @@ struct ToolItemDesc {
     int id = 0;
     String text, help;
     int image = 0, image2 = 0;  // 0 = none
+};
+
+struct ImageDesc {
+    int id = 0;
+    int width = 0, height = 0;
+    std::vector<uint32_t> palette;  // 0xRRGGBB
+    std::vector<uint8_t> pixels;    // palette indexes, rows top first
 };
 
 struct ToolBoxDesc {

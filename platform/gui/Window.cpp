@@ -1,6 +1,8 @@
 // Windows: the Qt peer, the back buffer, events and window operations (rules in Window.h).
 #include "platform/gui/Window.h"
 
+#include <QIcon>
+#include <QPixmap>
 #include <QApplication>
 #include <QCursor>
 #include <QDateTime>
@@ -556,6 +558,11 @@ bool WorkWindow::isMaximized() const {
 }
 void WorkWindow::minimize() { if (getNativeHandle()) gui::detail::frameWidget(*this)->showMinimized(); }
 void WorkWindow::maximize() { if (getNativeHandle()) gui::detail::frameWidget(*this)->showMaximized(); }
+void WorkWindow::setIcon(const Icon& icon) {
+    if (!getNativeHandle()) return;
+    gui::detail::frameWidget(*this)->setWindowIcon(
+        icon.isEmpty() ? QIcon() : QIcon(QPixmap::fromImage(gui::bitmapImage(icon.getImage()))));
+}
 void WorkWindow::restore() { if (getNativeHandle()) gui::detail::frameWidget(*this)->showNormal(); }
 
 // ---- private helpers shared with the other window facets ----

@@ -166,6 +166,8 @@ public:
     void minimize();
     void maximize();
     void restore();
+    // The frame's icon (an empty icon removes it).
+    void setIcon(const Icon& icon);
     // Application frame: the pixel heights taken by the bars above and below the MDI area
     // (negative values count as 0).  The frame's resize layout reports them.
     void setClientInsets(long top, long bottom);

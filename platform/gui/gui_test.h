@@ -8,7 +8,9 @@
 // as the screen shows it (peer widget grab, children included) and the back buffer alone; with
 // WKELVO_TEST_SHOTS naming a folder, saveShot writes them there as PNG.
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gui/base/geometry.h"
@@ -39,17 +41,54 @@ bool takeBreakKey();
 
 // ---- scripts ----
 // One step of a script.  Modal runs take steps in order: a message box takes an AnswerBox; a
-// modal dialog takes SetEditText, CheckBox and ClickButton steps (by control class and local
-// id) until it closes.  `expect` (optional) must equal the dialog title or the box text.
+// modal dialog takes SetEditText, CheckBox, ClickButton and SelectEntry steps (by control class
+// and local id) until it closes.  SetEditText types into an Edit (control empty), a
+// MetricField, a ComboBox or a NumericField; SelectEntry chooses the entry of a ListBox (control
+// empty) or ComboBox named by `text`, or at position `state` when the text is empty, and with
+// `answer` 2 double-clicks it.  `expect` (optional) must equal the dialog title or the box text.
 struct Step {
-    enum Kind { AnswerBox, SetEditText, CheckBox, ClickButton, ChooseMenuItem } kind = AnswerBox;
+    enum Kind {
+        AnswerBox, SetEditText, CheckBox, ClickButton, ChooseMenuItem, SelectEntry,
+        ChooseFile, ChooseColor, ChoosePrinter, CancelDialog,
+    } kind = AnswerBox;
     std::string expect;  // cp1252; empty = any
     int answer = 0;      // AnswerBox: 1 OK, 2 Yes, 3 No, 0 Cancel; ChooseMenuItem: the id (0 = none)
     std::string control; // SetEditText, CheckBox, ClickButton: "Edit", "CheckBox", "OKButton", ...
     int id = 0;
     std::string text;    // SetEditText (cp1252)
     int state = 0;       // CheckBox: 0, 1, 2
+    // ChooseFile: the path (UTF-8, as the dialog would return it) and the filter's name in
+    // `text` (empty = the current one).  ChoosePrinter: the output file of the PDF printer.
+    std::string path;
+    // ChooseColor: 16-bit components.
+    uint16_t red = 0, green = 0, blue = 0;
+    // ChoosePrinter: printer name in `text`, copies, collate, page range (0, 0 = all pages).
+    int copies = 1;
+    bool collate = false;
+    int firstPage = 0, lastPage = 0;
 };
+// Takes the next step for a standard dialog that wants a step of `kind` (or CancelDialog);
+// records a failure naming `what` and answers false when the script ran out or the step does
+// not fit.  `title` is matched against the step's `expect`.
+bool takeStepFor(Step::Kind kind, const std::string& what, const std::string& title, Step& out);
+
+// Script files (WKELVO_GUI_SCRIPT), UTF-8, one step a line, "#" starts a comment line; texts
+// in double quotes with \" and \\ as escapes; a trailing quoted "<expect>" is optional where
+// shown:
+//   answer <1|2|3|0> ["<box text>"]                 message box: OK, Yes, No, Cancel
+//   type <Class> <id> "<text>" ["<dialog title>"]   SetEditText
+//   check <Class> <id> <0|1|2> ["<dialog title>"]
+//   click <Class> <id> ["<dialog title>"]
+//   select <Class> <id> "<entry>" ["<dialog title>"] | select <Class> <id> @<position> ...
+//   menu <id>                                        pop-up menu answer (0 = none)
+//   file "<path>" ["<filter name>" ["<dialog title>"]]
+//   color <red> <green> <blue>                       16-bit components
+//   printer "<name>" <copies> <collate 0|1> <first> <last> ["<pdf file>"]
+//   cancel                                           cancels a file, colour or print dialog
+//   screen <width> <height>                          fixes the screen size now
+//   break                                            presses the break key now
+// False with `error` ("line N: ...") on the first fault; nothing is changed then.
+bool parseScript(std::string_view text, std::vector<Step>& out, std::string* error = nullptr);
 void setScript(std::vector<Step> steps);
 void addStep(const Step& step);
 std::size_t stepsLeft();
