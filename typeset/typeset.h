@@ -31,12 +31,12 @@
 
 #include "tovu/src/dag.h"
 #include "tovu/src/storage.h"
+#include "tovu/src/ifvars.h"
 
 struct TypesetContext;
 struct TypesetNode;
 struct TypesetDrawState;
 struct LayoutOptions;
-struct InterfaceSettings;
 
 // ---- binding codes -------------------------------------------------------------------------
 constexpr int bind_of(unsigned type) { return int(type) << 17; }
@@ -174,10 +174,8 @@ struct LayoutOptions {
     LabelOutput* labelOutput = nullptr;
 };
 
-// The interface variables the typesetter reads (a subset of the session's settings).
-struct InterfaceSettings {
-    int indentamount = 4, labelling = 1, labelwidth = 20, verboseproc = 1, showassumed = 1;
-};
+// The typesetter reads the session's interface variables (InterfaceSettings, tovu/src/ifvars.h):
+// indentamount, labelling, labelwidth, verboseproc and showassumed.
 
 void layout_options_init(int preset, LayoutOptions* options, const InterfaceSettings* settings);
 void layout_options_apply(TypesetContext* ctx, const LayoutOptions* options);
