@@ -8,10 +8,23 @@
 //   - answer DAG -> KValue (kernel_dag_to_value) for GET answers.
 // Sum terms are put in a fixed order (total degree descending, then by variable), so that the
 // same result always prints the same way whatever GiNaC's internal order is.
+//
+// Speed: converting a large result once cost several times GiNaC's computing it.  Sums and
+// products are therefore read through GiNaC's stored (rest, coeff) pairs rather than op(), which
+// builds a new object per term; each variable's name, NAME and sort rank are found once per
+// conversion; terms are ordered by one packed integer key each where the exponents allow; the
+// many small DAGs of a sum are cut from one block; machine-size integers skip CLN calls and big
+// ones are read from CLN's digits in place.  On expand((1+x+y+z)^20), 1771 terms, the
+// conversion went from about 28 to about 3 million instructions.
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <forward_list>
 #include <sstream>
+#include <unordered_map>
 
 #include <cln/integer.h>
 #include <gmp.h>
@@ -171,6 +184,53 @@ Dag words_dag(bool negative, const std::vector<DagWord>& words) {
     return d;
 }
 
+// The binary limbs of m >= 0 through CLN's public interface, 64 bits at a time.  Each ldb of 64
+// bits makes a heap number (a fixnum holds 62 bits), which made this the larger part of
+// converting the denominators of a long series.
+void limbs_through_ldb(const cln::cl_I& m, std::size_t limbs, mp_limb_t* out) {
+    for (std::size_t k = 0; k < limbs; ++k)
+        out[k] = static_cast<mp_limb_t>(cln::cl_I_to_UQ(cln::ldb(m, cln::cl_byte(64, 64 * k))));
+}
+
+// CLN keeps a bignum as a heap object: the public reference-count header (cl_heap), its digit
+// count, then its 64-bit digits least significant first (two's complement), at the first
+// 8-byte boundary after the count.  That layout is CLN's own, not in its public headers, so it
+// is checked once against a number of known limbs; where it does not hold, callers fall back to
+// limbs_through_ldb.
+constexpr std::size_t kBignumCountOffset = sizeof(cln::cl_heap);
+constexpr std::size_t kBignumDigitOffset = (sizeof(cln::cl_heap) + sizeof(std::uint32_t) + 7) / 8 * 8;
+
+bool read_bignum_digits(const cln::cl_I& m, std::size_t bits, mp_limb_t* out) {
+    static_assert(sizeof(mp_limb_t) == 8, "64-bit limbs expected");
+    if (!cln::cl_pointer_p(m.word) || bits == 0) return false;
+    const std::size_t limbs = (bits + 63) / 64;
+    const auto* object = reinterpret_cast<const unsigned char*>(m.heappointer);
+    std::uint32_t count;   // the low half of a 64-bit count on this little-endian machine
+    std::memcpy(&count, object + kBignumCountOffset, sizeof count);
+    if (count < limbs || count > limbs + 1) return false;   // one more for the sign digit
+    std::memcpy(out, object + kBignumDigitOffset, limbs * sizeof(mp_limb_t));
+    return out[limbs - 1] >> ((bits - 1) % 64) == 1;   // the top bit where integer_length says
+}
+
+bool bignum_layout_holds() {
+    static const bool holds = [] {
+        // 3 * 2^193 + 5 * 2^128 + 7 * 2^64 + 9: the four limbs 9, 7, 5, 6.
+        const cln::cl_I probe = cln::ash(cln::cl_I(3), 193) + cln::ash(cln::cl_I(5), 128) +
+                                cln::ash(cln::cl_I(7), 64) + cln::cl_I(9);
+        const std::size_t bits = cln::integer_length(probe);
+        const std::size_t limbs = (bits + 63) / 64;
+        std::vector<mp_limb_t> direct(limbs), expected(limbs);
+        limbs_through_ldb(probe, limbs, expected.data());
+        return read_bignum_digits(probe, bits, direct.data()) && direct == expected;
+    }();
+    return holds;
+}
+
+// The limbs of m >= 0 (integer_length bits, more than 63) copied from CLN's digits in place.
+bool bignum_limbs_in_place(const cln::cl_I& m, std::size_t bits, mp_limb_t* out) {
+    return bignum_layout_holds() && read_bignum_digits(m, bits, out);
+}
+
 // The base-10000 words of |v| for a CLN integer.  Machine-size values are split directly; larger
 // ones go to binary limbs (64 bits at a time through ldb) and from there to decimal digits with
 // GMP's subquadratic radix conversion, packed four digits a word.  Printing through CLN's
@@ -190,8 +250,7 @@ std::vector<DagWord> integer_words(const cln::cl_I& v) {
     }
     std::size_t limbs = (bits + 63) / 64;
     std::vector<mp_limb_t> binary(limbs);
-    for (std::size_t k = 0; k < limbs; ++k)
-        binary[k] = static_cast<mp_limb_t>(cln::cl_I_to_UQ(cln::ldb(m, cln::cl_byte(64, 64 * k))));
+    if (!bignum_limbs_in_place(m, bits, binary.data())) limbs_through_ldb(m, limbs, binary.data());
     // Room for the largest value of `limbs` limbs plus one, as mpn_get_str requires.
     std::vector<unsigned char> digits(limbs * 20 + 2);
     std::size_t count = mpn_get_str(digits.data(), 10, binary.data(), static_cast<mp_size_t>(limbs));
@@ -208,8 +267,85 @@ std::vector<DagWord> integer_words(const cln::cl_I& v) {
     return words;
 }
 
+// A numeric's CLN value in place (numeric::to_cl_N() returns a copy); see PairAccess below.
+struct NumericAccess : GiNaC::numeric {
+    static const cln::cl_N& value_of(const numeric& n) { return n.*(&NumericAccess::value); }
+};
+
+// The value of an integer that CLN holds as an immediate word (a fixnum, 62 bits with sign):
+// the commonest numbers of a result (coefficients, exponents) are read without a CLN call.
+bool fixnum_value(const numeric& n, std::int64_t* value) {
+    const cln::cl_N& x = NumericAccess::value_of(n);
+    if (cln::cl_tag(x.word) != cl_FN_tag) return false;
+    *value = static_cast<std::int64_t>(x.word) >> cl_value_shift;
+    return true;
+}
+
+// An integer DAG of a machine-size value: a shared small constant or words made directly.
+Dag small_int_dag(std::int64_t x) {
+    if (x >= 0 && x < 140) return dag_intpos[x];
+    if (x < 0 && x >= -140) return dag_intneg[-x - 1];
+    std::uint64_t m = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
+    DagWord words[5];   // 2^63 has 19 decimal digits
+    std::size_t count = 0;
+    do {
+        words[count++] = static_cast<DagWord>(m % 10000);
+        m /= 10000;
+    } while (m != 0);
+    Dag d = dag_new(count + 1, x < 0 ? DAG_INTNEG : DAG_INTPOS);
+    std::copy(words, words + count, d + 1);
+    return d;
+}
+
+// Words small_int_dag(x) allocates: 0 for a shared constant, else header and digit words.
+std::size_t small_int_words(std::int64_t x) {
+    if (x >= -140 && x < 140) return 0;
+    std::uint64_t m = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
+    std::size_t count = 1;
+    while (m >= 10000) {
+        m /= 10000;
+        ++count;
+    }
+    return count + 1;
+}
+
+// Consecutive DAGs cut from one block of the current area, for the many small DAGs of a large
+// sum: one allocation instead of one per DAG.  The caller counts the words beforehand and fills
+// every word of each DAG it takes.  Should the count fall short, further DAGs come from the
+// area one by one; words left over stay unused in the block.
+struct DagRun {
+    DagWord* next = nullptr;
+    DagWord* end = nullptr;
+    Dag take(std::size_t n, unsigned type) {
+        if (std::size_t(end - next) < n) return dag_new(n, type);   // miscounted: not from the run
+        Dag d = next;
+        next += n;
+        d[0] = dag_header(type, n);
+        return d;
+    }
+};
+
+Dag small_int_dag(std::int64_t x, DagRun* run) {
+    if (run == nullptr || (x >= -140 && x < 140)) return small_int_dag(x);
+    std::uint64_t m = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
+    DagWord words[5];
+    std::size_t count = 0;
+    do {
+        words[count++] = static_cast<DagWord>(m % 10000);
+        m /= 10000;
+    } while (m != 0);
+    Dag d = run->take(count + 1, x < 0 ? DAG_INTNEG : DAG_INTPOS);
+    std::copy(words, words + count, d + 1);
+    return d;
+}
+
 Dag int_dag(const numeric& n) {
+    std::int64_t x;
+    if (fixnum_value(n, &x)) return small_int_dag(x);
     cln::cl_I v = cln::the<cln::cl_I>(n.to_cl_N());
+    if (cln::integer_length(v) <= 63) {
+        return small_int_dag(static_cast<std::int64_t>(cln::cl_I_to_Q(v)));
+    }
     return words_dag(cln::minusp(v), integer_words(v));
 }
 
@@ -273,6 +409,8 @@ Dag real_dag(const numeric& n, int digits) {
 }
 
 Dag numeric_dag(const numeric& n, int digits) {
+    std::int64_t x;
+    if (fixnum_value(n, &x)) return small_int_dag(x);
     if (n.is_real()) return real_dag(n, digits);
     numeric re = n.real(), im = n.imag();
     Dag nameI = kernel_name_dag("I");
@@ -316,9 +454,17 @@ template <class T>
 bool is_exactly(const GiNaC::ex& e) {
     return &ex_to<basic>(e).get_class_info() == &T::get_class_info_static();
 }
-bool is_symbol(const GiNaC::ex& e) { return is_exactly<symbol>(e) || is_a<symbol>(e); }
+bool is_symbol(const GiNaC::ex& e) {
+    if (is_exactly<symbol>(e)) return true;
+    // The classes that make up nearly every result are known not to be symbols; only others
+    // pay for the dynamic_cast.
+    if (is_exactly<mul>(e) || is_exactly<power>(e) || is_exactly<numeric>(e) || is_exactly<add>(e) ||
+        is_exactly<function>(e))
+        return false;
+    return is_a<symbol>(e);
+}
 
-// The factors of a product; each op() of a mul builds the factor afresh, so callers take them once.
+// The factors of a product through op(), for products whose pairs are not read in place.
 exvector factors_of(const GiNaC::ex& e) {
     exvector f;
     std::size_t n = e.nops();
@@ -327,8 +473,112 @@ exvector factors_of(const GiNaC::ex& e) {
     return f;
 }
 
+// GiNaC keeps a sum or a product as (rest, coeff) pairs plus an overall numeric coefficient, and
+// op(i) recombines pair i into a new object (rest*coeff in a sum, rest^coeff in a product) on
+// every call; a power keeps its base and exponent as members that op() copies out.  Building and
+// freeing those objects was most of the time of converting a large sum, so they are read in
+// place.  A class derived from a GiNaC class may form pointers to the protected members it
+// inherits; reading an object through such a pointer is ordinary member access.
+struct PairAccess : GiNaC::expairseq {
+    static const epvector& pairs(const expairseq& s) { return s.*(&PairAccess::seq); }
+    static const GiNaC::ex& overall(const expairseq& s) { return s.*(&PairAccess::overall_coeff); }
+};
+struct PowerAccess : GiNaC::power {
+    static const GiNaC::ex& base_of(const power& p) { return p.*(&PowerAccess::basis); }
+    static const GiNaC::ex& exponent_of(const power& p) { return p.*(&PowerAccess::exponent); }
+};
+
+// Whether a numeric coefficient equals 1 (as GiNaC's own test: a float 1.0 does too).
+bool is_one(const GiNaC::ex& c) {
+    static const numeric one(1);
+    std::int64_t x;
+    if (fixnum_value(ex_to<numeric>(c), &x)) return x == 1;
+    return ex_to<numeric>(c).is_equal(one);
+}
+
+// A real numeric exponent as a double; integers that a double holds exactly without a CLN call.
+double exponent_double(const numeric& n) {
+    std::int64_t x;
+    if (fixnum_value(n, &x) && x > -(std::int64_t(1) << 53) && x < (std::int64_t(1) << 53)) return double(x);
+    return n.to_double();
+}
+
 struct DagBuilder {
+    explicit DagBuilder(int shownDigits) : digits(shownDigits) {}
+
     int digits;
+
+    // ---- variables seen in this conversion --------------------------------------------------
+    // A variable's name, NAME DAG and sort rank are found once per conversion instead of once
+    // per occurrence.  Entries hold the symbol, so an address is never reused for another one.
+    struct SymbolEntry {
+        const basic* ptr;
+        GiNaC::ex sym;
+        std::string name;
+        Dag dag;    // its NAME; nullptr for an indexed name, converted afresh at each use
+        int rank;   // order of the name among the names seen; set before a sum is sorted
+    };
+    static constexpr std::size_t kLinearSymbols = 16;   // searched in order up to this many
+    std::vector<SymbolEntry> symbols;
+    std::unordered_map<const basic*, int> symbolIndex;   // all entries, once there are more
+
+    // Objects made by op() where pairs could not be read in place; they live as long as the
+    // builder so that factors and terms may point at them.
+    std::forward_list<GiNaC::ex> keep;
+    const GiNaC::ex& kept(GiNaC::ex e) {
+        keep.push_front(std::move(e));
+        return keep.front();
+    }
+
+    int symbol_id(const GiNaC::ex& s) {
+        const basic* p = &ex_to<basic>(s);
+        if (symbols.size() <= kLinearSymbols) {
+            for (std::size_t i = 0; i < symbols.size(); ++i)
+                if (symbols[i].ptr == p) return int(i);
+        } else {
+            auto it = symbolIndex.find(p);
+            if (it != symbolIndex.end()) return it->second;
+        }
+        return new_symbol(s, p);
+    }
+    [[gnu::noinline]] int new_symbol(const GiNaC::ex& s, const basic* p) {
+        std::string name = ex_to<symbol>(s).get_name();
+        Dag dag = indexed_table().count(name) ? nullptr : kernel_name_dag(name.c_str());
+        symbols.push_back({p, s, std::move(name), dag, 0});
+        int id = int(symbols.size() - 1);
+        if (symbols.size() == kLinearSymbols + 1) {
+            for (std::size_t i = 0; i < symbols.size(); ++i)
+                symbolIndex.emplace(symbols[i].ptr, int(i));
+        } else if (symbols.size() > kLinearSymbols + 1) {
+            symbolIndex.emplace(p, id);
+        }
+        return id;
+    }
+
+    // Ranks follow the names' order; variables of equal names share a rank.
+    std::size_t rankedSymbols = 0;   // symbols with ids below this have a valid rank
+    void rank_symbols() {
+        rankedSymbols = symbols.size();
+        std::vector<int> order(symbols.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = int(i);
+        std::sort(order.begin(), order.end(),
+                  [&](int a, int b) { return symbols[a].name < symbols[b].name; });
+        int rank = -1;
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k == 0 || symbols[order[k]].name != symbols[order[k - 1]].name) ++rank;
+            symbols[order[k]].rank = rank;
+        }
+    }
+
+    Dag symbol_dag(const GiNaC::ex& e) {
+        const SymbolEntry& s = symbols[symbol_id(e)];
+        if (s.dag) return s.dag;
+        auto it = indexed_table().find(s.name);
+        Dag idx = dag_new(it->second.second.size() + 1, DAG_EXPSEQ);
+        for (std::size_t i = 0; i < it->second.second.size(); ++i)
+            dag_set_op(idx, i + 1, kernel_value_to_dag(it->second.second[i]));
+        return dag_new2(DAG_TABLEREF, kernel_name_dag(it->second.first.c_str()), idx);
+    }
 
     Dag seq(const exvector& v) {
         Dag s = dag_new(v.size() + 1, DAG_EXPSEQ);
@@ -336,17 +586,31 @@ struct DagBuilder {
         return s;
     }
 
-    // Sort key of a sum term: total degree (descending), then the variables' exponents.
-    struct TermKey {
-        int rank;   // 0 polynomial term, 1 anything else, 2 a number
-        double degree;
-        std::vector<std::pair<std::string, double>> powers;
+    // ---- sort keys ----------------------------------------------------------------------------
+    // Sum terms are ordered by: rank (0 polynomial term, 1 anything else, 2 a number), total
+    // degree descending, then the variables' exponents compared variable by variable in the
+    // order of their names, a larger power of the earlier name first, a term with more variables
+    // first.  Exponents are doubles so that fractional and float exponents order too.
+    struct Power {
+        int sym;   // symbol id while collecting, its rank once the sum is about to be sorted
+        double p;
+        bool operator<(const Power& o) const { return sym != o.sym ? sym < o.sym : p < o.p; }
     };
-    static void collect(const GiNaC::ex& t, double p, TermKey* key) {
+    struct Key {
+        int rank = 0;
+        double degree = 0.0;
+        std::vector<Power>* powers = nullptr;   // where the variables go; null: no key wanted
+    };
+
+    void add_power(const GiNaC::ex& sym, double p, Key* key) {
+        key->powers->push_back({symbol_id(sym), p});
+        key->degree += p;
+    }
+    void collect(const GiNaC::ex& t, double p, Key* key) {
         if (is_exactly<power>(t)) {
-            const GiNaC::ex& x = t.op(1);
+            const GiNaC::ex& x = PowerAccess::exponent_of(ex_to<power>(t));
             if (is_exactly<numeric>(x) && ex_to<numeric>(x).is_real()) {
-                collect(t.op(0), p * ex_to<numeric>(x).to_double(), key);
+                collect(PowerAccess::base_of(ex_to<power>(t)), p * exponent_double(ex_to<numeric>(x)), key);
                 return;
             }
         } else if (is_exactly<mul>(t)) {
@@ -355,86 +619,383 @@ struct DagBuilder {
         } else if (is_exactly<numeric>(t)) {
             return;
         }
-        if (is_symbol(t)) {
-            key->powers.push_back({ex_to<symbol>(t).get_name(), p});
-            key->degree += p;
-        } else {
-            key->rank = 1;
-        }
-    }
-    // The key of a term; a product's factors come from its caller, which uses them again.
-    static TermKey key_of(const GiNaC::ex& t, const exvector* factors) {
-        TermKey k{is_exactly<numeric>(t) ? 2 : 0, 0.0, {}};
-        if (factors) {
-            for (const GiNaC::ex& f : *factors) collect(f, 1.0, &k);
-        } else {
-            collect(t, 1.0, &k);
-        }
-        std::sort(k.powers.begin(), k.powers.end());
-        return k;
-    }
-    static bool before(const TermKey& a, const TermKey& b) {
-        if (a.rank != b.rank) return a.rank < b.rank;
-        if (a.degree != b.degree) return a.degree > b.degree;
-        // Compare exponents variable by variable: larger power of the earlier name first.
-        std::size_t i = 0;
-        for (; i < a.powers.size() && i < b.powers.size(); ++i) {
-            if (a.powers[i].first != b.powers[i].first) return a.powers[i].first < b.powers[i].first;
-            if (a.powers[i].second != b.powers[i].second) return a.powers[i].second > b.powers[i].second;
-        }
-        return a.powers.size() > b.powers.size();
+        if (is_symbol(t)) add_power(t, p, key);
+        else key->rank = 1;
     }
 
-    // Sort key of a product's factor: the name of a variable or of a power's base, so that
-    // factors come in the order of their names; other factors keep GiNaC's order after them.
-    static std::string factor_key(const GiNaC::ex& f) {
-        const GiNaC::ex& base = is_a<power>(f) ? f.op(0) : f;
-        if (is_a<symbol>(base)) return ex_to<symbol>(base).get_name();
+    // ---- products -----------------------------------------------------------------------------
+    // One factor: base^expo for a power with a numeric exponent (expo set), else the factor whole
+    // (expo null) with exponent 1.  Factors are ordered by the name of a variable or of a
+    // power's base; other factors by "\x7f" and their printed form, which puts them after the
+    // names and keeps their order among themselves.
+    struct Factor {
+        const GiNaC::ex* base;
+        const GiNaC::ex* expo;
+        int sym;     // id of the variable whose name orders it, or -1
+        int other;   // the order text in otherTexts when sym is -1
+        bool symbolBase = false;   // base is that variable itself
+    };
+    std::vector<std::string> otherTexts;
+    const std::string& order_text(const Factor& f) const {
+        return f.sym >= 0 ? symbols[f.sym].name : otherTexts[f.other];
+    }
+
+    static void multiply(GiNaC::ex* coeff, const GiNaC::ex& n) {
+        *coeff = ex_to<numeric>(*coeff).mul(ex_to<numeric>(n));
+    }
+
+    // A factor f that lives as long as the builder: numbers go into *coeff, the rest to *out,
+    // and its variables to the key when one is wanted.
+    void add_factor(const GiNaC::ex& f, std::vector<Factor>* out, GiNaC::ex* coeff, Key* key) {
+        if (is_exactly<numeric>(f)) { multiply(coeff, f); return; }
+        if (key->powers) collect(f, 1.0, key);
+        if (is_symbol(f)) { out->push_back({&f, nullptr, symbol_id(f), -1, true}); return; }
+        const bool isPower = is_a<power>(f);
+        const GiNaC::ex* base = &f;
+        const GiNaC::ex* expo = nullptr;
+        if (isPower) {
+            base = &PowerAccess::base_of(ex_to<power>(f));
+            if (is_exactly<power>(f) && is_exactly<numeric>(PowerAccess::exponent_of(ex_to<power>(f))))
+                expo = &PowerAccess::exponent_of(ex_to<power>(f));
+        }
+        if (is_a<symbol>(*base)) {
+            out->push_back({expo ? base : &f, expo, symbol_id(*base), -1, expo != nullptr});
+            return;
+        }
         std::ostringstream os;
-        os << f;
-        return "\x7f" + os.str();
+        os << '\x7f' << f;
+        otherTexts.push_back(os.str());
+        out->push_back({expo ? base : &f, expo, -1, int(otherTexts.size() - 1), false});
     }
 
-    // The PROD of a GiNaC product without its numeric coefficient, which goes to *coeff; a
-    // product of one factor with exponent 1 is that factor alone.
-    Dag product(const exvector& all, numeric* coeff) {
-        std::vector<std::pair<std::string, GiNaC::ex>> factors;
-        factors.reserve(all.size());
-        for (const GiNaC::ex& f : all) {
-            if (is_exactly<numeric>(f)) { *coeff *= ex_to<numeric>(f); continue; }
-            factors.push_back({factor_key(f), f});
-        }
-        std::stable_sort(factors.begin(), factors.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        auto numericPower = [](const GiNaC::ex& f) { return is_exactly<power>(f) && is_exactly<numeric>(f.op(1)); };
-        if (factors.size() == 1 && !numericPower(factors[0].second)) return conv(factors[0].second);
-        Dag p = dag_new(2 * factors.size() + 1, DAG_PROD);
-        for (std::size_t i = 0; i < factors.size(); ++i) {
-            const GiNaC::ex& f = factors[i].second;
-            if (numericPower(f)) {
-                dag_set_op(p, 2 * i + 1, conv(f.op(0)));
-                dag_set_op(p, 2 * i + 2, conv(f.op(1)));
+    // The factors of the product m in the order of m.op(0..nops-1), reading its pairs in place:
+    // a pair (x, c) with a variable x and c != 1 is the power x^c; other pairs whose op() would
+    // build something new are taken through op().
+    void mul_factors(const mul& m, std::vector<Factor>* out, GiNaC::ex* coeff, Key* key) {
+        const epvector& pairs = PairAccess::pairs(m);
+        for (std::size_t j = 0; j < pairs.size(); ++j) {
+            const GiNaC::ex& r = pairs[j].rest;
+            const GiNaC::ex& c = pairs[j].coeff;
+            const numeric& cn = ex_to<numeric>(c);
+            std::int64_t x = 0;
+            const bool fix = fixnum_value(cn, &x);
+            if (fix ? x == 1 : is_one(c)) {
+                if (is_exactly<symbol>(r)) {   // the commonest factor, as add_factor takes it
+                    int id = symbol_id(r);
+                    if (key->powers) {
+                        key->powers->push_back({id, 1.0});
+                        key->degree += 1.0;
+                    }
+                    out->push_back({&r, nullptr, id, -1, true});
+                } else {
+                    add_factor(r, out, coeff, key);
+                }
+            } else if (is_symbol(r)) {
+                int id = symbol_id(r);
+                if (key->powers) {
+                    if (fix || cn.is_real()) {
+                        const double p = fix ? exponent_double(cn) : cn.to_double();
+                        key->powers->push_back({id, p});
+                        key->degree += p;
+                    } else {
+                        key->rank = 1;
+                    }
+                }
+                out->push_back({&r, &c, id, -1, true});
             } else {
-                dag_set_op(p, 2 * i + 1, conv(f));
-                dag_set_op(p, 2 * i + 2, dag_one);
+                add_factor(kept(m.op(j)), out, coeff, key);
             }
+        }
+        const GiNaC::ex& oc = PairAccess::overall(m);
+        if (!is_one(oc)) multiply(coeff, oc);
+    }
+
+    // The factors of any product, in op() order.
+    void product_factors(const GiNaC::ex& e, std::vector<Factor>* out, GiNaC::ex* coeff, Key* key) {
+        if (is_exactly<mul>(e)) {
+            mul_factors(ex_to<mul>(e), out, coeff, key);
+            return;
+        }
+        std::size_t n = e.nops();
+        for (std::size_t i = 0; i < n; ++i) add_factor(kept(e.op(i)), out, coeff, key);
+    }
+
+    // The PROD of factors (without the numeric coefficient); one factor with exponent 1 is that
+    // factor alone.
+    // Words product() cuts from a run for these (sorted) factors.
+    static std::size_t product_words(const Factor* fs, std::size_t n) {
+        if (n == 1 && fs[0].expo == nullptr) return 0;
+        std::size_t words = 2 * n + 1;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::int64_t x;
+            if (fs[i].expo && fixnum_value(ex_to<numeric>(*fs[i].expo), &x)) words += small_int_words(x);
+        }
+        return words;
+    }
+
+    void sort_factors(Factor* fs, std::size_t n) const {
+        // Stable insertion sort: products have few factors.  Ranks follow the names, so two
+        // ranked variables compare by rank.
+        auto before = [&](const Factor& a, const Factor& b) {
+            if (a.sym >= 0 && b.sym >= 0 && std::size_t(a.sym) < rankedSymbols &&
+                std::size_t(b.sym) < rankedSymbols)
+                return symbols[a.sym].rank < symbols[b.sym].rank;
+            return order_text(a) < order_text(b);
+        };
+        for (std::size_t i = 1; i < n; ++i) {
+            for (std::size_t k = i; k > 0 && before(fs[k], fs[k - 1]); --k) std::swap(fs[k], fs[k - 1]);
+        }
+    }
+
+    // The PROD of sorted factors, its PROD and integer exponents cut from *run when given.
+    Dag product(const Factor* fs, std::size_t n, DagRun* run) {
+        if (n == 1 && fs[0].expo == nullptr) return conv(*fs[0].base);
+        Dag p = run ? run->take(2 * n + 1, DAG_PROD) : dag_new(2 * n + 1, DAG_PROD);
+        for (std::size_t i = 0; i < n; ++i) {
+            Dag base = fs[i].symbolBase ? symbols[fs[i].sym].dag : nullptr;
+            dag_set_op(p, 2 * i + 1, base ? base : conv(*fs[i].base));
+            Dag expo = dag_one;
+            if (fs[i].expo) {   // always a number
+                std::int64_t x;
+                expo = fixnum_value(ex_to<numeric>(*fs[i].expo), &x) ? small_int_dag(x, run) : conv(*fs[i].expo);
+            }
+            dag_set_op(p, 2 * i + 2, expo);
         }
         return p;
     }
 
+    // ---- sums ---------------------------------------------------------------------------------
+    struct Term {
+        enum Kind : unsigned char { Number, Single, Product } kind;
+        int rank;
+        double degree;
+        std::uint32_t powFirst, powCount;   // its variables in the sum's power list
+        std::uint32_t facFirst, facCount;   // a product's factors in the sum's factor list
+        const GiNaC::ex* item;              // Number: the number; Single: the term
+        GiNaC::ex coeff;                    // Product: its numeric coefficient
+    };
+    struct SumParts {
+        std::vector<Term> terms;
+        std::vector<Power> powers;
+        std::vector<Factor> factors;
+        std::vector<std::uint32_t> order;
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
+        std::vector<std::uint64_t> dense;
+        void clear() {
+            terms.clear();
+            powers.clear();
+            factors.clear();
+            order.clear();
+            keys.clear();
+            dense.clear();
+        }
+    };
+    // The lists of the sums being converted, one set per nesting level, kept from one conversion
+    // to the next: allocating and freeing a large sum's lists each time cost more than filling
+    // them (a large block makes malloc consolidate its free lists).  They keep the size of the
+    // largest sum converted so far.
+    struct SumLevel {
+        SumParts& parts;
+        explicit SumLevel(std::size_t n) : parts(take()) {
+            try {
+                parts.terms.reserve(n);
+                parts.powers.reserve(3 * n);
+                parts.factors.reserve(3 * n);
+            } catch (...) {
+                --depth();
+                throw;
+            }
+        }
+        ~SumLevel() {
+            parts.clear();   // drops the references to GiNaC objects, keeps the room
+            --depth();
+        }
+        SumLevel(const SumLevel&) = delete;
+        SumLevel& operator=(const SumLevel&) = delete;
+        static int& depth() {
+            static thread_local int d = 0;
+            return d;
+        }
+        static SumParts& take() {
+            static thread_local std::vector<std::unique_ptr<SumParts>> levels;
+            int d = depth();
+            if (std::size_t(d) >= levels.size()) levels.push_back(std::make_unique<SumParts>());
+            ++depth();
+            return *levels[d];
+        }
+    };
+
+    // A term t (living as long as the builder) as op(i) of the sum gives it.
+    void add_term(const GiNaC::ex& t, SumParts* s) {
+        Term term{Term::Single, 0, 0.0, std::uint32_t(s->powers.size()), 0,
+                  std::uint32_t(s->factors.size()), 0, &t, GiNaC::ex(1)};
+        Key key{0, 0.0, &s->powers};
+        if (is_exactly<numeric>(t)) {
+            term.kind = Term::Number;
+            key.rank = 2;
+        } else if (is_exactly<mul>(t)) {
+            term.kind = Term::Product;
+            mul_factors(ex_to<mul>(t), &s->factors, &term.coeff, &key);
+        } else {
+            collect(t, 1.0, &key);
+        }
+        finish_term(std::move(term), key, s);
+    }
+    void finish_term(Term term, const Key& key, SumParts* s) {
+        term.rank = key.rank;
+        term.degree = key.degree;
+        term.powCount = std::uint32_t(s->powers.size() - term.powFirst);
+        term.facCount = std::uint32_t(s->factors.size() - term.facFirst);
+        s->terms.push_back(std::move(term));
+    }
+
+    // Pair (r, c) of a sum, the term r*c, c != 1, read in place where op() would give a product
+    // of the variable r, of r's own power of a variable, or of r's factors, and then c.
+    bool add_scaled_term(const GiNaC::ex& r, const GiNaC::ex& c, SumParts* s) {
+        Term term{Term::Product, 0, 0.0, std::uint32_t(s->powers.size()), 0,
+                  std::uint32_t(s->factors.size()), 0, nullptr, c};
+        Key key{0, 0.0, &s->powers};
+        if (is_symbol(r)) {
+            add_power(r, 1.0, &key);
+            s->factors.push_back({&r, nullptr, symbol_id(r), -1, true});
+        } else if (is_exactly<power>(r) && is_symbol(PowerAccess::base_of(ex_to<power>(r))) &&
+                   is_exactly<numeric>(PowerAccess::exponent_of(ex_to<power>(r)))) {
+            const GiNaC::ex& b = PowerAccess::base_of(ex_to<power>(r));
+            const GiNaC::ex& x = PowerAccess::exponent_of(ex_to<power>(r));
+            if (ex_to<numeric>(x).is_real()) add_power(b, exponent_double(ex_to<numeric>(x)), &key);
+            else key.rank = 1;
+            s->factors.push_back({&b, &x, symbol_id(b), -1, true});
+        } else if (is_exactly<mul>(r) && is_one(PairAccess::overall(ex_to<mul>(r)))) {
+            GiNaC::ex none(1);
+            mul_factors(ex_to<mul>(r), &s->factors, &none, &key);
+        } else {
+            return false;
+        }
+        finish_term(std::move(term), key, s);
+        return true;
+    }
+
+    // The order of the terms by one 64-bit key each, when every exponent is a positive integer
+    // and each term has a variable at most once: then comparing the variables' lists as the
+    // general comparison does is comparing the dense exponent vectors (indexed by name rank),
+    // larger first, an absent variable counting as exponent 0.  The key packs, from the top:
+    // rank, (max degree - degree), and (max exponent - exponent) for each name rank; ties keep
+    // the terms' order through the index.  Answers false when the key does not fit.
+    bool packed_order(SumParts& s) const {
+        double maxExp = 0, maxDeg = 0;
+        for (const Power& p : s.powers) {
+            if (!(p.p >= 1 && p.p <= 65535) || p.p != double(std::uint32_t(p.p))) return false;
+            maxExp = std::max(maxExp, p.p);
+        }
+        for (const Term& t : s.terms) maxDeg = std::max(maxDeg, t.degree);
+        const unsigned ranks = symbols.empty() ? 0 : unsigned(symbols.size());
+        const unsigned eBits = unsigned(std::bit_width(std::uint64_t(maxExp)));
+        const unsigned dBits = unsigned(std::bit_width(std::uint64_t(maxDeg)));
+        if (2 + dBits + std::uint64_t(ranks) * eBits > 64) return false;
+        const std::uint64_t topExp = std::uint64_t(maxExp);
+        std::vector<std::pair<std::uint64_t, std::uint32_t>>& keys = s.keys;
+        std::vector<std::uint64_t>& dense = s.dense;
+        keys.resize(s.terms.size());
+        dense.resize(ranks);
+        for (std::size_t i = 0; i < s.terms.size(); ++i) {
+            const Term& t = s.terms[i];
+            std::fill(dense.begin(), dense.end(), 0);
+            for (std::uint32_t k = 0; k < t.powCount; ++k) {
+                const Power& p = s.powers[t.powFirst + k];
+                if (dense[p.sym] != 0) return false;   // two variables of one name
+                dense[p.sym] = std::uint64_t(p.p);
+            }
+            std::uint64_t key = std::uint64_t(t.rank);
+            key = (key << dBits) | (std::uint64_t(maxDeg) - std::uint64_t(t.degree));
+            for (unsigned r = 0; r < ranks; ++r) key = (key << eBits) | (topExp - dense[r]);
+            keys[i] = {key, std::uint32_t(i)};
+        }
+        std::sort(keys.begin(), keys.end());
+        for (std::size_t i = 0; i < keys.size(); ++i) s.order[i] = keys[i].second;
+        return true;
+    }
+
+    Dag sum(const GiNaC::ex& e) {
+        std::size_t n = e.nops();
+        SumLevel level(n);
+        SumParts& s = level.parts;
+        if (is_exactly<add>(e)) {
+            const epvector& pairs = PairAccess::pairs(ex_to<add>(e));
+            for (std::size_t i = 0; i < pairs.size(); ++i) {
+                const GiNaC::ex& r = pairs[i].rest;
+                const GiNaC::ex& c = pairs[i].coeff;
+                if (is_one(c)) add_term(r, &s);
+                else if (!add_scaled_term(r, c, &s)) add_term(kept(e.op(i)), &s);
+            }
+            if (n > pairs.size()) add_term(PairAccess::overall(ex_to<add>(e)), &s);
+        } else {
+            for (std::size_t i = 0; i < n; ++i) add_term(kept(e.op(i)), &s);
+        }
+
+        // Names to ranks, then each term's variables in order of name and exponent.
+        rank_symbols();
+        for (Power& p : s.powers) p.sym = symbols[p.sym].rank;
+        for (const Term& t : s.terms)
+            std::sort(s.powers.begin() + t.powFirst, s.powers.begin() + t.powFirst + t.powCount);
+
+        std::vector<std::uint32_t>& order = s.order;
+        order.resize(s.terms.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
+        if (!packed_order(s))
+            std::stable_sort(order.begin(), order.end(), [&](std::uint32_t ia, std::uint32_t ib) {
+            const Term& a = s.terms[ia];
+            const Term& b = s.terms[ib];
+            if (a.rank != b.rank) return a.rank < b.rank;
+            if (a.degree != b.degree) return a.degree > b.degree;
+            const Power* pa = s.powers.data() + a.powFirst;
+            const Power* pb = s.powers.data() + b.powFirst;
+            for (std::uint32_t i = 0; i < a.powCount && i < b.powCount; ++i) {
+                if (pa[i].sym != pb[i].sym) return pa[i].sym < pb[i].sym;
+                if (pa[i].p != pb[i].p) return pa[i].p > pb[i].p;
+            }
+            return a.powCount > b.powCount;
+        });
+
+        // The SUM and the products' PRODs and machine-size integers come from one block.
+        std::size_t runWords = 0;
+        for (Term& t : s.terms) {
+            if (t.kind != Term::Product) continue;
+            Factor* fs = s.factors.data() + t.facFirst;
+            sort_factors(fs, t.facCount);
+            runWords += product_words(fs, t.facCount);
+            std::int64_t x;
+            if (fixnum_value(ex_to<numeric>(t.coeff), &x)) runWords += small_int_words(x);
+        }
+        const std::size_t sumWords = 2 * s.terms.size() + 1;
+        if (sumWords > DAG_MAX_LENGTH) return dag_new(sumWords, DAG_SUM);   // raises "object too large"
+        DagRun run;
+        run.next = storage_alloc_current(sumWords + runWords);
+        run.end = run.next + sumWords + runWords;
+        Dag d = run.take(sumWords, DAG_SUM);
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const Term& t = s.terms[order[i]];
+            Dag term = nullptr;
+            Dag coeff = dag_one;
+            switch (t.kind) {
+            case Term::Number: term = numeric_dag(ex_to<numeric>(*t.item), digits); break;
+            case Term::Single: term = conv(*t.item); break;
+            case Term::Product: {
+                term = product(s.factors.data() + t.facFirst, t.facCount, &run);
+                std::int64_t x;
+                coeff = fixnum_value(ex_to<numeric>(t.coeff), &x) ? small_int_dag(x, &run)
+                                                                  : numeric_dag(ex_to<numeric>(t.coeff), digits);
+                break;
+            }
+            }
+            dag_set_op(d, 2 * i + 1, term);
+            dag_set_op(d, 2 * i + 2, coeff);
+        }
+        return d;
+    }
+
     Dag conv(const GiNaC::ex& e) {
         if (is_exactly<numeric>(e)) return numeric_dag(ex_to<numeric>(e), digits);
-        if (is_symbol(e)) {
-            std::string name = ex_to<symbol>(e).get_name();
-            auto it = indexed_table().find(name);
-            if (it != indexed_table().end()) {
-                Dag idx = dag_new(it->second.second.size() + 1, DAG_EXPSEQ);
-                for (std::size_t i = 0; i < it->second.second.size(); ++i)
-                    dag_set_op(idx, i + 1, kernel_value_to_dag(it->second.second[i]));
-                return dag_new2(DAG_TABLEREF, kernel_name_dag(it->second.first.c_str()), idx);
-            }
-            return kernel_name_dag(name.c_str());
-        }
+        if (is_symbol(e)) return symbol_dag(e);
         if (is_a<constant>(e)) {
             if (e.is_equal(Pi)) return kernel_name_dag("Pi");
             if (e.is_equal(Catalan)) return kernel_name_dag("Catalan");
@@ -443,47 +1004,15 @@ struct DagBuilder {
             os << e;
             return kernel_name_dag(os.str().c_str());
         }
-        if (is_a<add>(e)) {
-            // Each op() of a sum builds the term afresh (coefficient times rest), so take it once.
-            struct Term {
-                TermKey key;
-                GiNaC::ex ex;
-                exvector factors;   // of a product, taken once for the key and the PROD
-            };
-            std::vector<Term> terms;
-            std::size_t n = e.nops();
-            terms.reserve(n);
-            for (std::size_t i = 0; i < n; ++i) {
-                GiNaC::ex t = e.op(i);
-                exvector factors;
-                bool product = is_exactly<mul>(t);
-                if (product) factors = factors_of(t);
-                TermKey k = key_of(t, product ? &factors : nullptr);
-                terms.push_back({std::move(k), std::move(t), std::move(factors)});
-            }
-            std::stable_sort(terms.begin(), terms.end(),
-                             [](const Term& a, const Term& b) { return before(a.key, b.key); });
-            Dag s = dag_new(2 * terms.size() + 1, DAG_SUM);
-            for (std::size_t i = 0; i < terms.size(); ++i) {
-                const GiNaC::ex& t = terms[i].ex;
-                numeric c = 1;
-                Dag term;
-                if (is_exactly<numeric>(t)) {
-                    term = numeric_dag(ex_to<numeric>(t), digits);
-                } else if (is_exactly<mul>(t)) {
-                    term = product(terms[i].factors, &c);
-                } else {
-                    term = conv(t);
-                }
-                dag_set_op(s, 2 * i + 1, term);
-                dag_set_op(s, 2 * i + 2, numeric_dag(c, digits));
-            }
-            return s;
-        }
+        if (is_a<add>(e)) return sum(e);
         if (is_a<mul>(e)) {
-            numeric c = 1;
-            Dag p = product(factors_of(e), &c);
-            if (c != 1) return dag_new2(DAG_SUM, p, numeric_dag(c, digits));
+            GiNaC::ex c(1);
+            std::vector<Factor> factors;
+            Key none;
+            product_factors(e, &factors, &c, &none);
+            sort_factors(factors.data(), factors.size());
+            Dag p = product(factors.data(), factors.size(), nullptr);
+            if (!is_one(c)) return dag_new2(DAG_SUM, p, numeric_dag(ex_to<numeric>(c), digits));
             return p;
         }
         if (is_a<power>(e)) {
@@ -589,7 +1118,10 @@ bool kernel_is_name(const GiNaC::ex& e, std::string* text) {
 
 GiNaC::ex kernel_indexed_symbol(const std::string& base, const KSeq& index) {
     std::string key = base + "[";
-    for (std::size_t i = 0; i < index.size(); ++i) key += (i ? "," : "") + kernel_value_text(index[i]);
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        if (i) key += ',';
+        key += kernel_value_text(index[i]);
+    }
     key += "]";
     indexed_table()[key] = {base, index};
     return kernel_symbol(key);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -214,6 +215,65 @@ const ResultCase resultCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, KernelResultTest, ::testing::ValuesIn(resultCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- shapes and term order of converted results -----------------------------------------
+
+// Rows of tests/data/platform/kernel/result_shapes.txt: a statement, then its RESULT dump.
+struct ShapeRow {
+    int line;
+    std::string statement;
+    std::string expected;
+};
+
+std::vector<ShapeRow> readShapeRows() {
+    std::vector<ShapeRow> rows;
+    std::ifstream in(std::string(KELVO_TEST_DATA) + "/platform/kernel/result_shapes.txt");
+    std::string statement, line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (line.empty() || line[0] == '#') continue;
+        if (statement.empty()) {
+            statement = line;
+        } else {
+            rows.push_back({number - 1, statement, line});
+            statement.clear();
+        }
+    }
+    return rows;
+}
+
+TEST_F(KernelTest, ResultShapesAndTermOrderStayPinned) {
+    const std::vector<ShapeRow> rows = readShapeRows();
+    ASSERT_FALSE(rows.empty()) << "fixture missing";
+    for (const ShapeRow& row : rows) {
+        EXPECT_EQ(run(row.statement).first("RESULT"), row.expected)
+            << "fixture line " << row.line << ": " << row.statement;
+    }
+}
+
+// More variables than the conversion looks up one by one: terms and factors still come in the
+// order of the names, whatever order the names were made in.
+TEST_F(KernelTest, ManyVariablesOrderByName) {
+    std::string sum, product, sumExpected, productExpected;
+    for (int i = 20; i >= 1; --i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "v%02d", i);
+        sum += std::string(i == 20 ? "" : "+") + name;
+        product += std::string(i == 20 ? "" : "*") + name;
+    }
+    for (int i = 1; i <= 20; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "v%02d", i);
+        sumExpected += std::string(i == 1 ? "" : ",") + name + ",1";
+        productExpected += std::string(i == 1 ? "" : ",") + name + ",1";
+    }
+    EXPECT_EQ(run(sum + ";").first("RESULT"), "EXPSEQ(SUM(" + sumExpected + "))");
+    EXPECT_EQ(run(product + ";").first("RESULT"), "EXPSEQ(PROD(" + productExpected + "))");
+    // The same variables in one sum of scaled powers: by degree first, then by name.
+    EXPECT_EQ(run("3*v02^2+v20^3-2*v01^2;").first("RESULT"),
+              "EXPSEQ(SUM(PROD(v20,3),1,PROD(v01,2),-2,PROD(v02,2),3))");
+}
 
 // ---- results as the worksheet prints them ---------------------------------------------------
 
