@@ -1,5 +1,6 @@
 // The event loop, handler guards, timers and idle handlers (rules in Application.h).
 #include "platform/gui/Application.h"
+#include "platform/gui/break_key.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -150,6 +151,7 @@ void ensureApplication(const char* argv0) {
         QObject::connect(QAbstractEventDispatcher::instance(qApp->thread()),
                          &QAbstractEventDispatcher::aboutToBlock, qApp, onAboutToBlock);
         test::initFromEnvironment();
+        installBreakKeyHook();
     }
 }
 

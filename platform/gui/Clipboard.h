@@ -10,11 +10,14 @@
 // block of a registered format larger than kMaxBlock (64 MiB) is refused (reported absent, so
 // a caller that allocates its length plus one never sees it); pasted text loses NUL characters
 // and characters outside cp1252 become "?".  Text goes out as UTF-8 text/plain, bitmaps as PNG.
+// Pictures go out in the picture byte form (picture_bytes.h, "application/x-wkelvo-picture") with
+// a PNG rendering for other programs, unless the same copy already holds a bitmap.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/gui/Bitmap.h"
+#include "platform/gui/Picture.h"
 #include "platform/gui/base/String.h"
 
 enum : uint32_t { FORMAT_STRING = 1, FORMAT_BITMAP = 2, FORMAT_PICTURE = 3, FORMAT_FIRST_REGISTERED = 0xC000 };
@@ -27,6 +30,8 @@ public:
     static bool copyString(const String& text);
     static bool copyBitmap(const Bitmap& bitmap);
     static bool copyData(uint32_t format, const void* data, std::size_t length);
+    // False for an empty picture.
+    static bool copyPicture(const Picture& picture);
 
     static bool hasFormat(uint32_t format);
     // Bytes a paste of the format gives (text: cp1252 bytes without NULs); 0 when absent.
@@ -35,6 +40,10 @@ public:
     static std::size_t pasteData(uint32_t format, void* buffer, std::size_t maxLength);
     static String pasteString();
     static Bitmap pasteBitmap();
+    // The clipboard's picture; an empty picture when there is none or its bytes are damaged.
+    static Picture pastePicture();
+    // Largest rendering (pixels per side) placed beside a copied picture.
+    static constexpr int kMaxPictureImage = 4096;
 
     static constexpr std::size_t kMaxBlock = std::size_t(64) << 20;
 };

@@ -8,8 +8,10 @@
 #include <QRegion>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
+#include "platform/gui/Picture.h"
 #include "platform/gui/qt_text.h"
 
 namespace {
@@ -53,6 +55,7 @@ struct OutputDevice::Impl {
     bool clipping = false;
     QRegion clip;          // device pixels
     std::vector<SavedState> stack;
+    Picture* recording = nullptr;  // set: calls append actions instead of drawing
 
     // Painter cache.
     std::unique_ptr<QPainter> own;
@@ -67,6 +70,25 @@ struct OutputDevice::Impl {
     bool symbol = false;
     char16_t symbolMap[256];
 };
+
+namespace {
+
+// Appends an action when the device records; the caller then skips drawing.
+bool record(OutputDevice::Impl& m, PictureAction&& a) {
+    if (!m.recording) return false;
+    m.recording->addAction(std::move(a));
+    return true;
+}
+
+PictureAction rectAction(int type, const Rectangle& r) {
+    PictureAction a(type);
+    a.rect = r;
+    return a;
+}
+
+}  // namespace
+
+void OutputDevice::setRecording(Picture* target) { dev_->recording = target; }
 
 OutputDevice::OutputDevice(int type, int dpiX, int dpiY) : dev_(new Impl) {
     dev_->type = type;
@@ -139,6 +161,11 @@ void OutputDevice::flushDrawing() const {
 
 void OutputDevice::setFont(const Font& f) {
     if (f == dev_->font) return;
+    if (dev_->recording) {
+        PictureAction a(PA_FONT);
+        a.font = f;
+        record(*dev_, std::move(a));
+    }
     dev_->font = f;
     dev_->fontValid = false;
     if (dev_->use == PainterUse::Text) dev_->use = PainterUse::None;
@@ -147,6 +174,11 @@ const Font& OutputDevice::getFont() const { return dev_->font; }
 
 void OutputDevice::setPen(const Pen& p) {
     if (p == dev_->pen) return;
+    if (dev_->recording) {
+        PictureAction a(PA_PEN);
+        a.pen = p;
+        record(*dev_, std::move(a));
+    }
     dev_->pen = p;
     dev_->penDirty = true;
 }
@@ -154,16 +186,33 @@ const Pen& OutputDevice::getPen() const { return dev_->pen; }
 
 void OutputDevice::setFillInBrush(const Brush& b) {
     if (b == dev_->brush) return;
+    if (dev_->recording) {
+        PictureAction a(PA_FILLBRUSH);
+        a.brush = b;
+        record(*dev_, std::move(a));
+    }
     dev_->brush = b;
     dev_->penDirty = true;
 }
 const Brush& OutputDevice::getFillInBrush() const { return dev_->brush; }
-void OutputDevice::setBackgroundBrush(const Brush& b) { dev_->background = b; }
+void OutputDevice::setBackgroundBrush(const Brush& b) {
+    if (dev_->recording && !(b == dev_->background)) {
+        PictureAction a(PA_BACKBRUSH);
+        a.brush = b;
+        record(*dev_, std::move(a));
+    }
+    dev_->background = b;
+}
 const Brush& OutputDevice::getBackgroundBrush() const { return dev_->background; }
 
 void OutputDevice::setRasterOp(int op) {
     op = op == ROP_XOR ? ROP_XOR : ROP_OVERPAINT;
     if (op == dev_->rop) return;
+    if (dev_->recording) {
+        PictureAction a(PA_RASTEROP);
+        a.rasterOp = op;
+        record(*dev_, std::move(a));
+    }
     dev_->rop = op;
     dev_->ropDirty = dev_->penDirty = true;
     dev_->use = PainterUse::None;
@@ -171,6 +220,11 @@ void OutputDevice::setRasterOp(int op) {
 int OutputDevice::getRasterOp() const { return dev_->rop; }
 
 void OutputDevice::setMapMode(const MapMode& m) {
+    if (dev_->recording && !(m == dev_->map)) {
+        PictureAction a(PA_MAPMODE);
+        a.mapMode = m;
+        record(*dev_, std::move(a));
+    }
     dev_->map = m;
     dev_->identity = m.unit == MapUnit::Pixel && m.origin == Point() && m.scaleX.num == m.scaleX.den &&
                      m.scaleY.num == m.scaleY.den;
@@ -242,6 +296,12 @@ Size OutputDevice::getOutputSize() const { return pixelToLogic(getOutputSizePixe
 // ---- clipping ----
 
 void OutputDevice::setClipRegion(const Region& r) {
+    if (dev_->recording) {
+        PictureAction a(PA_CLIPREGION);
+        a.region = r;
+        a.clipping = true;  // an empty region clips everything away; resetClip records false
+        record(*dev_, std::move(a));
+    }
     QRegion q;
     switch (r.kind) {
     case Region::Empty: break;
@@ -265,6 +325,7 @@ void OutputDevice::setClipRegion(const Region& r) {
 }
 
 void OutputDevice::intersectClipRegion(const Rectangle& r) {
+    record(*dev_, rectAction(PA_INTERSECTCLIP, r));
     QRect qr;
     QRegion add = toPixelRect(*dev_, r, qr) ? QRegion(qr) : QRegion();
     dev_->clip = dev_->clipping ? dev_->clip.intersected(add) : add;
@@ -272,7 +333,20 @@ void OutputDevice::intersectClipRegion(const Rectangle& r) {
     dev_->clipDirty = true;
 }
 
+void OutputDevice::moveClipRegion(long dx, long dy) {
+    if (dev_->recording) {
+        PictureAction a(PA_MOVECLIP);
+        a.dx = clamp16(dx);
+        a.dy = clamp16(dy);
+        record(*dev_, std::move(a));
+    }
+    if (!dev_->clipping) return;
+    dev_->clip.translate(static_cast<int>(lengthX(*dev_, clamp16(dx))), static_cast<int>(lengthY(*dev_, clamp16(dy))));
+    dev_->clipDirty = true;
+}
+
 void OutputDevice::resetClip() {
+    if (dev_->recording && dev_->clipping) record(*dev_, PictureAction(PA_CLIPREGION));
     dev_->clipping = false;
     dev_->clip = QRegion();
     dev_->clipDirty = true;
@@ -280,11 +354,15 @@ void OutputDevice::resetClip() {
 bool OutputDevice::isClipping() const { return dev_->clipping; }
 
 void OutputDevice::push() {
+    record(*dev_, PictureAction(PA_PUSH));
     dev_->stack.push_back({dev_->font, dev_->pen, dev_->brush, dev_->rop, dev_->map, dev_->clipping, dev_->clip});
 }
 
 void OutputDevice::pop() {
     if (dev_->stack.empty()) return;
+    record(*dev_, PictureAction(PA_POP));
+    Picture* recording = dev_->recording;
+    dev_->recording = nullptr;  // the restoring setters below are part of the pop
     SavedState s = std::move(dev_->stack.back());
     dev_->stack.pop_back();
     setFont(s.font);
@@ -295,6 +373,7 @@ void OutputDevice::pop() {
     dev_->clipping = s.clipping;
     dev_->clip = s.clip;
     dev_->clipDirty = true;
+    dev_->recording = recording;
 }
 
 // ---- pens and brushes on the painter ----
@@ -337,6 +416,13 @@ void useFor(QPainter* p, OutputDevice::Impl& m, PainterUse use) {
 // ---- shapes ----
 
 void OutputDevice::drawLine(const Point& a, const Point& b) {
+    if (dev_->recording) {
+        PictureAction act(PA_LINE);
+        act.point = a;
+        act.point2 = b;
+        record(*dev_, std::move(act));
+        return;
+    }
     if (dev_->pen.style == PEN_NULL) return;
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
@@ -346,6 +432,12 @@ void OutputDevice::drawLine(const Point& a, const Point& b) {
 }
 
 void OutputDevice::drawPolyLine(const Polygon& poly) {
+    if (dev_->recording) {
+        PictureAction a(PA_POLYLINE);
+        a.polygons.push_back(poly);
+        record(*dev_, std::move(a));
+        return;
+    }
     if (dev_->pen.style == PEN_NULL || poly.size() < 2) return;
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
@@ -358,6 +450,12 @@ void OutputDevice::drawPolyLine(const Polygon& poly) {
 }
 
 void OutputDevice::drawPolygon(const Polygon& poly) {
+    if (dev_->recording) {
+        PictureAction a(PA_POLYGON);
+        a.polygons.push_back(poly);
+        record(*dev_, std::move(a));
+        return;
+    }
     if (poly.size() < 2) return;
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
@@ -370,6 +468,7 @@ void OutputDevice::drawPolygon(const Polygon& poly) {
 }
 
 void OutputDevice::drawRect(const Rectangle& r) {
+    if (record(*dev_, rectAction(PA_RECT, r))) return;
     QRect qr;
     if (!toPixelRect(*dev_, r, qr)) return;
     bool pen = dev_->pen.style != PEN_NULL;
@@ -389,6 +488,7 @@ void OutputDevice::drawRect(const Rectangle& r) {
 }
 
 void OutputDevice::drawEllipse(const Rectangle& r) {
+    if (record(*dev_, rectAction(PA_ELLIPSE, r))) return;
     QRect qr;
     if (!toPixelRect(*dev_, r, qr)) return;
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
@@ -398,9 +498,107 @@ void OutputDevice::drawEllipse(const Rectangle& r) {
     touched();
 }
 
-void OutputDevice::drawPixel(const Point& pt) { drawPixel(pt, dev_->pen.color); }
+void OutputDevice::drawRect(const Rectangle& r, long roundX, long roundY) {
+    if (dev_->recording) {
+        PictureAction a = rectAction(PA_RECT, r);
+        a.roundX = clamp16(roundX);
+        a.roundY = clamp16(roundY);
+        record(*dev_, std::move(a));
+        return;
+    }
+    if (roundX <= 0 || roundY <= 0) {
+        drawRect(r);
+        return;
+    }
+    QRect qr;
+    if (!toPixelRect(*dev_, r, qr)) return;
+    QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
+    if (!p) return;
+    useFor(p, *dev_, PainterUse::Fill);
+    p->drawRoundedRect(QRect(qr.x(), qr.y(), qr.width() - 1, qr.height() - 1),
+                       static_cast<qreal>(lengthX(*dev_, clamp16(roundX))) / 2,
+                       static_cast<qreal>(lengthY(*dev_, clamp16(roundY))) / 2);
+    touched();
+}
+
+namespace {
+
+// Start angle and span (1/16 degree, counter-clockwise, y pointing down on screen) of the arc of
+// `r` between the rays through `a` and `b`; equal rays give the whole ellipse.
+void arcAngles(const QRect& r, QPoint a, QPoint b, int& start, int& span) {
+    double cx = r.x() + (r.width() - 1) / 2.0, cy = r.y() + (r.height() - 1) / 2.0;
+    auto angle = [&](QPoint q) {
+        if (q.x() == cx && q.y() == cy) return 0.0;
+        double deg = std::atan2(cy - q.y(), q.x() - cx) * 180.0 / 3.14159265358979323846;
+        return deg < 0 ? deg + 360.0 : deg;
+    };
+    double s = angle(a), e = angle(b);
+    double d = e - s;
+    if (d <= 0) d += 360.0;
+    start = static_cast<int>(std::lround(s * 16));
+    span = static_cast<int>(std::lround(d * 16));
+}
+
+}  // namespace
+
+void OutputDevice::drawArc(const Rectangle& r, const Point& start, const Point& end) {
+    if (dev_->recording) {
+        PictureAction a = rectAction(PA_ARC, r);
+        a.point = start;
+        a.point2 = end;
+        record(*dev_, std::move(a));
+        return;
+    }
+    QRect qr;
+    if (dev_->pen.style == PEN_NULL || !toPixelRect(*dev_, r, qr)) return;
+    QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
+    if (!p) return;
+    useFor(p, *dev_, PainterUse::Line);
+    int a = 0, span = 0;
+    arcAngles(qr, toPixel(*dev_, start), toPixel(*dev_, end), a, span);
+    p->drawArc(QRect(qr.x(), qr.y(), qr.width() - 1, qr.height() - 1), a, span);
+    touched();
+}
+
+void OutputDevice::drawPie(const Rectangle& r, const Point& start, const Point& end) {
+    if (dev_->recording) {
+        PictureAction a = rectAction(PA_PIE, r);
+        a.point = start;
+        a.point2 = end;
+        record(*dev_, std::move(a));
+        return;
+    }
+    QRect qr;
+    if (!toPixelRect(*dev_, r, qr)) return;
+    QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
+    if (!p) return;
+    useFor(p, *dev_, PainterUse::Fill);
+    int a = 0, span = 0;
+    arcAngles(qr, toPixel(*dev_, start), toPixel(*dev_, end), a, span);
+    p->drawPie(QRect(qr.x(), qr.y(), qr.width() - 1, qr.height() - 1), a, span);
+    touched();
+}
+
+void OutputDevice::drawMetafile(const Rectangle& r, const Picture& picture) { picture.play(*this, r); }
+
+void OutputDevice::drawPixel(const Point& pt) {
+    if (dev_->recording) {
+        PictureAction a(PA_POINT);
+        a.point = pt;
+        record(*dev_, std::move(a));
+        return;
+    }
+    drawPixel(pt, dev_->pen.color);
+}
 
 void OutputDevice::drawPixel(const Point& pt, const Color& c) {
+    if (dev_->recording) {
+        PictureAction a(PA_PIXEL);
+        a.point = pt;
+        a.color = c;
+        record(*dev_, std::move(a));
+        return;
+    }
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
     QColor qc = toQColor(c);
@@ -410,6 +608,7 @@ void OutputDevice::drawPixel(const Point& pt, const Color& c) {
 }
 
 void OutputDevice::invert(const Rectangle& r) {
+    if (record(*dev_, rectAction(PA_INVERT, r))) return;
     QRect qr;
     if (!toPixelRect(*dev_, r, qr) || dev_->type == OUTDEV_PRINTER) return;
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
@@ -420,7 +619,27 @@ void OutputDevice::invert(const Rectangle& r) {
     touched();
 }
 
+namespace {
+
+// A recorded erase: the rectangle filled with the background brush, the state kept.
+void recordErase(OutputDevice& d, OutputDevice::Impl& m, const Rectangle& r) {
+    Brush fill = m.background;
+    fill.transparent = false;
+    d.push();
+    d.setPen(Pen(Color(), 0, PEN_NULL));
+    d.setFillInBrush(fill);
+    d.drawRect(r);
+    d.pop();
+}
+
+}  // namespace
+
 void OutputDevice::erase() {
+    if (dev_->recording) {
+        const Picture& pic = *dev_->recording;
+        recordErase(*this, *dev_, Rectangle(Point(0, 0), pic.getPrefSize()));
+        return;
+    }
     Size s = getOutputSizePixel();
     if (s.width <= 0 || s.height <= 0) return;
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
@@ -435,6 +654,10 @@ void OutputDevice::erase() {
 }
 
 void OutputDevice::erase(const Rectangle& r) {
+    if (dev_->recording) {
+        recordErase(*this, *dev_, r);
+        return;
+    }
     QRect qr;
     if (!toPixelRect(*dev_, r, qr)) return;
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
@@ -475,6 +698,15 @@ QString textFor(OutputDevice::Impl& m, std::string_view bytes) {
 void OutputDevice::drawText(const Point& pt, const String& text, std::size_t index, std::size_t len) {
     std::string_view bytes = slice(text, index, len);
     if (bytes.empty()) return;
+    if (dev_->recording) {
+        PictureAction a(PA_TEXT);
+        a.point = pt;
+        a.text = text;
+        a.textIndex = static_cast<int32_t>(std::min<std::size_t>(index, text.len()));
+        a.textCount = static_cast<int32_t>(bytes.size());
+        record(*dev_, std::move(a));
+        return;
+    }
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
     ensureFont(*dev_);
@@ -549,6 +781,13 @@ Color OutputDevice::getPixel(const Point& pt) const {
 
 void OutputDevice::drawBitmap(const Point& pt, const Bitmap& b) {
     if (b.isEmpty()) return;
+    if (dev_->recording) {
+        PictureAction a(PA_BITMAP);
+        a.point = pt;
+        a.bitmap = b;
+        record(*dev_, std::move(a));
+        return;
+    }
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
     const QImage& img = gui::bitmapImage(b);
@@ -560,6 +799,14 @@ void OutputDevice::drawBitmap(const Point& pt, const Bitmap& b) {
 
 void OutputDevice::drawBitmap(const Point& pt, const Size& s, const Bitmap& b) {
     if (b.isEmpty() || s.width == 0 || s.height == 0) return;
+    if (dev_->recording) {
+        PictureAction a(PA_BITMAPSCALE);
+        a.point = pt;
+        a.size = s;
+        a.bitmap = b;
+        record(*dev_, std::move(a));
+        return;
+    }
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
     QPoint a = toPixel(*dev_, pt);
@@ -579,6 +826,11 @@ Bitmap OutputDevice::getBitmap(const Point& pt, const Size& s) const {
 void OutputDevice::copyFromDevice(const Point& dest, const Size& size, const Point& src, const OutputDevice& from) {
     const QImage* img = from.imageTarget();
     if (!img || size.width <= 0 || size.height <= 0) return;
+    if (dev_->recording) {
+        // The recorder keeps a copy of the pixels as a scaled bitmap.
+        drawBitmap(dest, size, from.getBitmap(src, size));
+        return;
+    }
     QPainter* p = beginPainter(*this, *dev_, paintTarget(), externalPainter());
     if (!p) return;
     QPoint s = toPixel(*from.dev_, src);

@@ -16,6 +16,10 @@
 // Text: a drawing position names the top of the line (font alignment 0) or the baseline (1);
 // text is cp1252 (Shift-JIS in the Japanese mode), or Symbol-encoding bytes for the Symbol face.
 //
+// Recording (PictureRecorder, Picture.h): while a device records, every drawing call appends an
+// action to its picture instead of drawing, and every state change that alters the state appends
+// one too; the state itself is kept as usual, so measuring answers as before.
+//
 // Device kinds: 0 window, 1 printer, 2 virtual device.
 
 #include <cstddef>
@@ -32,6 +36,7 @@
 class QImage;
 class QPaintDevice;
 class QPainter;
+class Picture;
 
 enum OutDevType : int { OUTDEV_WINDOW = 0, OUTDEV_PRINTER = 1, OUTDEV_VIRDEV = 2 };
 enum RasterOp : int { ROP_OVERPAINT = 0, ROP_XOR = 1 };
@@ -77,6 +82,8 @@ public:
     // ---- clipping and saved states ----
     void setClipRegion(const Region& r);  // logic units
     void intersectClipRegion(const Rectangle& r);
+    // Shifts the clip region by (dx, dy) logic units; nothing when not clipping.
+    void moveClipRegion(long dx, long dy);
     void resetClip();
     bool isClipping() const;
     // Saves pen, brush, font, raster operation, clip and map mode; pop restores the last push.
@@ -96,6 +103,12 @@ public:
     void drawPolygon(const Polygon& poly);
     void drawRect(const Rectangle& r);
     void drawEllipse(const Rectangle& r);
+    // A rectangle with rounded corners (horizontal and vertical rounding, logic units).
+    void drawRect(const Rectangle& r, long roundX, long roundY);
+    // Arc and pie of the ellipse in `r`, counter-clockwise from the ray through `start` to the ray
+    // through `end` (both rays from the centre); equal rays give the whole ellipse.
+    void drawArc(const Rectangle& r, const Point& start, const Point& end);
+    void drawPie(const Rectangle& r, const Point& start, const Point& end);
     void drawPixel(const Point& p);
     void drawPixel(const Point& p, const Color& c);
     // Inverts the pixels of the rectangle ("highlight"); twice restores them.
@@ -110,6 +123,8 @@ public:
     void drawBitmap(const Point& p, const Size& s, const Bitmap& b);
     Bitmap getBitmap(const Point& p, const Size& s) const;
     void copyFromDevice(const Point& dest, const Size& size, const Point& src, const OutputDevice& from);
+    // Plays a recorded picture into the rectangle (see Picture::play).
+    void drawMetafile(const Rectangle& r, const Picture& picture);
 
     // ---- units ----
     Point logicToPixel(const Point& p) const;
@@ -147,6 +162,9 @@ protected:
     // Called after drawing touched the surface (windows schedule a screen update).
     virtual void touched() const;
     void setResolution(int dpiX, int dpiY);
+    // From now on drawing and state calls append actions to `target` instead of drawing
+    // (PictureRecorder); null stops recording.
+    void setRecording(Picture* target);
 
     Impl* dev_;
 };

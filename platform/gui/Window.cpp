@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDateTime>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -22,6 +25,8 @@
 #include <cmath>
 
 #include "platform/gui/Application.h"
+#include "platform/gui/DragServer.h"
+#include "platform/gui/gui_test.h"
 #include "platform/gui/qt_text.h"
 #include "platform/gui/window_private.h"
 
@@ -104,6 +109,7 @@ public:
         setAttribute(Qt::WA_NoSystemBackground);
         setFocusPolicy(Qt::StrongFocus);
         setMouseTracking(true);
+        setAcceptDrops(true);
     }
     ~WindowPeer() override;
 
@@ -180,6 +186,9 @@ protected:
             dispatch([this] { owner_->activate(); });
         QWidget::changeEvent(e);
     }
+    void dragEnterEvent(QDragEnterEvent* e) override { askDrop(e, false); }
+    void dragMoveEvent(QDragMoveEvent* e) override { askDrop(e, false); }
+    void dropEvent(QDropEvent* e) override { askDrop(e, true); }
     void closeEvent(QCloseEvent* e) override {
         bool allow = true;
         if (!dispatch([&] { allow = owner_->closeQuery(); }) && owner_ == nullptr) {
@@ -191,6 +200,30 @@ protected:
     }
 
 private:
+    // Asks the program about a drop arriving here (queryDrop) or carries it out (drop), with the
+    // drag's data readable through DragServer meanwhile.
+    void askDrop(QDropEvent* e, bool isDrop) {
+        const Qt::DropActions possible = e->possibleActions();
+        bool copy = (e->modifiers() & Qt::ControlModifier) || !(possible & Qt::MoveAction);
+        if (copy && !(possible & Qt::CopyAction)) {
+            e->ignore();
+            return;
+        }
+        MouseEvent me(Point(std::lround(e->position().x()), std::lround(e->position().y())), copy ? DROP_COPY : DROP_MOVE,
+                      MOUSE_LEFT, modifiersOf(e->modifiers()));
+        bool taken = false;
+        {
+            gui::detail::IncomingDragScope scope(e->mimeData());
+            dispatch([&] { taken = isDrop ? owner_->drop(me) : owner_->queryDrop(me); });
+        }
+        if (taken) {
+            e->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+            e->accept();
+        } else {
+            e->ignore();
+        }
+    }
+
     Window* owner_;
     int depth_ = 0;
 };
@@ -325,6 +358,63 @@ void Window::move() {}
 void Window::getFocus() {}
 void Window::loseFocus() {}
 void Window::requestHelp() {}
+bool Window::drop(const MouseEvent&) { return false; }
+bool Window::queryDrop(const MouseEvent&) { return false; }
+
+namespace {
+
+// A scripted drag: the next step names the target and point (test mode; offscreen has no drag).
+int scriptedDrag(Window& source, int allowed) {
+    gui::test::Step step;
+    if (!gui::test::takeStepFor(gui::test::Step::DropAt, "drag", "", step) ||
+        step.kind == gui::test::Step::CancelDialog)
+        return 0;
+    bool copy = step.state == 1 || !(allowed & DRAG_MOVE);
+    if (copy && !(allowed & DRAG_COPY)) return 0;
+    Window* target = step.dropTarget ? step.dropTarget : &source;
+    QWidget* peer = static_cast<QWidget*>(target->getNativeHandle());
+    if (!peer) return 0;
+    MouseEvent me(step.point, copy ? DROP_COPY : DROP_MOVE, MOUSE_LEFT, copy ? KEY_MOD1 : 0);
+    const QMimeData* data = gui::detail::outgoingDragData();
+    bool taken = false;
+    {
+        gui::detail::IncomingDragScope scope(data);
+        if (!gui::detail::dispatchToPeer(peer, [&](Window& w) { taken = w.queryDrop(me); }) || !taken) return 0;
+        taken = false;
+        peer = static_cast<QWidget*>(target->getNativeHandle());
+        if (!peer || !gui::detail::dispatchToPeer(peer, [&](Window& w) { taken = w.drop(me); }) || !taken) return 0;
+    }
+    return copy ? DRAG_COPY : DRAG_MOVE;
+}
+
+}  // namespace
+
+int Window::startDrag(const Pointer& movePointer, const Pointer& copyPointer, int allowedActions) {
+    if (!(allowedActions & (DRAG_COPY | DRAG_MOVE))) return 0;
+    gui::LoopScope scope(gui::LoopKind::Modal, nullptr);
+    int result = 0;
+    if (gui::test::isActive()) {
+        result = scriptedDrag(*this, allowedActions);
+    } else if (win_->peer) {
+        // QDrag owns the data it carries: hand it a copy, so the program's data stays readable.
+        const QMimeData* src = gui::detail::outgoingDragData();
+        auto* data = new QMimeData;
+        for (const QString& f : src->formats()) data->setData(f, src->data(f));
+        QDrag drag(win_->peer);
+        drag.setMimeData(data);
+        for (auto [pointer, action] : {std::pair{movePointer, Qt::MoveAction}, std::pair{copyPointer, Qt::CopyAction}}) {
+            QPixmap pm = QCursor(shapeOf(pointer.getId())).pixmap();
+            if (!pm.isNull()) drag.setDragCursor(pm, action);
+        }
+        Qt::DropActions allowed;
+        if (allowedActions & DRAG_COPY) allowed |= Qt::CopyAction;
+        if (allowedActions & DRAG_MOVE) allowed |= Qt::MoveAction;
+        Qt::DropAction done = drag.exec(allowed, (allowed & Qt::MoveAction) ? Qt::MoveAction : Qt::CopyAction);
+        result = done == Qt::CopyAction ? DRAG_COPY : done == Qt::MoveAction ? DRAG_MOVE : 0;
+    }
+    scope.rethrowIfFailed();
+    return result;
+}
 void Window::activate() {}
 bool Window::closeQuery() { return true; }
 

@@ -17,8 +17,14 @@
 //  3. A peer deleted by Qt (its parent peer went first) tells its window, which then has none.
 //
 // Events, in slot order: mouseMove, mouseButtonDown, mouseButtonUp, keyInput, paint, resize,
-// move, getFocus, loseFocus, requestHelp (F1), activate, closeQuery.  Each runs through
-// gui::guardedCall (Application.h).
+// move, getFocus, loseFocus, requestHelp (F1), drop, queryDrop, activate, closeQuery.  Each
+// runs through gui::guardedCall (Application.h).
+//
+// Drag and drop: the program prepares the data of a drag through DragServer (DragServer.h) and
+// runs it with startDrag.  Drops arriving at a window ask queryDrop while the pointer moves over
+// it and drop when released; both get a MouseEvent with the point (window pixels) and the
+// action as its click count (DROP_MOVE 1, DROP_COPY 2: a copy while Ctrl is held), and read the
+// data through DragServer while they run.
 
 #include <cstdint>
 
@@ -43,6 +49,11 @@ enum : uint32_t {
 };
 
 enum : int { POINTER_ARROW = 0, POINTER_WAIT = 1, POINTER_TEXT = 3 };
+
+// Drag actions: the allowed set passed to startDrag (bits; 15 = any) and its result.
+enum : int { DRAG_COPY = 1, DRAG_MOVE = 2, DRAG_LINK = 4, DRAG_ALL = 15 };
+// The action of a drop event (its click count).
+enum : uint16_t { DROP_MOVE = 1, DROP_COPY = 2 };
 
 class Pointer {
 public:
@@ -74,6 +85,10 @@ public:
     virtual void getFocus();
     virtual void loseFocus();
     virtual void requestHelp();
+    // A drop at the event's point; true when the window took the data.  Default: refused.
+    virtual bool drop(const MouseEvent& e);
+    // Whether a drop at the event's point would be taken.  Default: refused.
+    virtual bool queryDrop(const MouseEvent& e);
     virtual void activate();
     // The close request; true lets the window close.
     virtual bool closeQuery();
@@ -118,6 +133,12 @@ public:
     Window* getParent() const;
     // Runs the close request; true when the window closed (was hidden).
     bool close();
+    // Runs a drag of the data prepared through DragServer since its last clear, showing the
+    // move and copy pointers (resources 1000 and 1001) over targets, and returns when it ends:
+    // DRAG_COPY (1) or DRAG_MOVE (2) when a target took it, 0 when nobody did or the allowed set
+    // holds neither.  In the test mode the next script step (DropAt or CancelDialog) decides.
+    // An exception a handler lets escape during the drag is rethrown here.
+    int startDrag(const Pointer& movePointer, const Pointer& copyPointer, int allowedActions = DRAG_ALL);
     uint32_t getStyle() const;
 
     // The back buffer (test mode and the layer's own use).

@@ -194,6 +194,14 @@ bool parseScript(std::string_view text, std::vector<Step>& out, std::string* err
             if (w.size() != 2 || q[1] || !number(w[1], 0, 65535, a)) return fail("expected: menu <id>");
             s.kind = Step::ChooseMenuItem;
             s.answer = static_cast<int>(a);
+        } else if (k == "drop") {
+            bool copy = w.size() == 4 && !q[3] && w[3] == "copy";
+            if ((w.size() != 3 && !copy) || q[1] || q[2] || !number(w[1], -32768, 32767, a) ||
+                !number(w[2], -32768, 32767, b))
+                return fail("expected: drop <x> <y> [copy]");
+            s.kind = Step::DropAt;
+            s.point = Point(a, b);
+            s.state = copy ? 1 : 0;
         } else if (k == "file") {
             if (w.size() < 2 || !q[1] || !trailing(1, 3)) return fail("expected: file \"<path>\" [\"<filter>\" [\"<title>\"]]");
             s.kind = Step::ChooseFile;

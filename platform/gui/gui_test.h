@@ -49,7 +49,7 @@ bool takeBreakKey();
 struct Step {
     enum Kind {
         AnswerBox, SetEditText, CheckBox, ClickButton, ChooseMenuItem, SelectEntry,
-        ChooseFile, ChooseColor, ChoosePrinter, CancelDialog,
+        ChooseFile, ChooseColor, ChoosePrinter, CancelDialog, DropAt,
     } kind = AnswerBox;
     std::string expect;  // cp1252; empty = any
     int answer = 0;      // AnswerBox: 1 OK, 2 Yes, 3 No, 0 Cancel; ChooseMenuItem: the id (0 = none)
@@ -66,6 +66,11 @@ struct Step {
     int copies = 1;
     bool collate = false;
     int firstPage = 0, lastPage = 0;
+    // DropAt: a drag ends over `dropTarget` (null: the window the drag started in) at `point`
+    // (its pixels), as a copy when `state` is 1 (Ctrl held), else as a move.  A CancelDialog
+    // step ends a drag without a drop.
+    Window* dropTarget = nullptr;
+    Point point;
 };
 // Takes the next step for a standard dialog that wants a step of `kind` (or CancelDialog);
 // records a failure naming `what` and answers false when the script ran out or the step does
@@ -81,10 +86,11 @@ bool takeStepFor(Step::Kind kind, const std::string& what, const std::string& ti
 //   click <Class> <id> ["<dialog title>"]
 //   select <Class> <id> "<entry>" ["<dialog title>"] | select <Class> <id> @<position> ...
 //   menu <id>                                        pop-up menu answer (0 = none)
+//   drop <x> <y> [copy]                              a drag ends over its own window there
 //   file "<path>" ["<filter name>" ["<dialog title>"]]
 //   color <red> <green> <blue>                       16-bit components
 //   printer "<name>" <copies> <collate 0|1> <first> <last> ["<pdf file>"]
-//   cancel                                           cancels a file, colour or print dialog
+//   cancel                                           cancels a file, colour, print dialog or drag
 //   screen <width> <height>                          fixes the screen size now
 //   break                                            presses the break key now
 // False with `error` ("line N: ...") on the first fault; nothing is changed then.
