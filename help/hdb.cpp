@@ -149,17 +149,50 @@ WordList parseWordList(std::string_view v) {
     return w;
 }
 
-std::string formatWordList(const WordList& w) {
-    std::string v;
-    unsigned t = std::min(w.total, 0xffffffu);
-    v += char(t & 0xff);
-    v += char((t >> 8) & 0xff);
-    v += char((t >> 16) & 0xff);
-    for (auto [id, c] : w.ids) {
-        put16(v, id);
-        put16(v, c);
+// The word lists are changed in their stored form: a topic's words touch lists of up to 64K
+// entries, and one splice costs less than parsing and formatting the whole list again.
+
+// Puts (id, count) into a stored list at its ascending place and adds count to the total
+// (capped at the u24 maximum).  False, with the list unchanged, when the id is listed already.
+bool addToWordList(std::string& v, unsigned id, unsigned count) {
+    if (v.size() < 3 || (v.size() - 3) % 4 != 0) corrupt("bad word entry");
+    std::size_t at = v.size();
+    for (std::size_t i = 3; i < v.size(); i += 4) {
+        const unsigned e = u16at(v, i);
+        if (e == id) return false;
+        if (e > id && at == v.size()) at = i;
     }
-    return v;
+    unsigned total = static_cast<unsigned char>(v[0]) | (static_cast<unsigned char>(v[1]) << 8) |
+                     (static_cast<unsigned char>(v[2]) << 16);
+    total = std::min(total + count, 0xffffffu);
+    v[0] = char(total & 0xff);
+    v[1] = char((total >> 8) & 0xff);
+    v[2] = char((total >> 16) & 0xff);
+    const char entry[4] = {char(id & 0xff), char((id >> 8) & 0xff), char(count & 0xff),
+                           char((count >> 8) & 0xff)};
+    v.insert(at, entry, 4);
+    return true;
+}
+
+// Drops every entry of the id from a stored list; the total becomes the sum of the counts
+// left (capped at the u24 maximum).  False when no entry is left.
+bool removeFromWordList(std::string& v, unsigned id) {
+    if (v.size() < 3 || (v.size() - 3) % 4 != 0) corrupt("bad word entry");
+    std::size_t out = 3;
+    unsigned long long total = 0;
+    for (std::size_t i = 3; i < v.size(); i += 4) {
+        if (u16at(v, i) == id) continue;
+        total += u16at(v, i + 2);
+        if (out != i) std::memmove(&v[out], &v[i], 4);
+        out += 4;
+    }
+    v.resize(out);
+    if (out == 3) return false;
+    const unsigned t = unsigned(std::min(total, 0xffffffull));
+    v[0] = char(t & 0xff);
+    v[1] = char((t >> 8) & 0xff);
+    v[2] = char((t >> 16) & 0xff);
+    return true;
 }
 
 struct NameEntry {
@@ -440,17 +473,11 @@ void removeTopicId(KbtHandle* h, std::string_view name, unsigned id) {
         for (const std::string& word : splitNuls(v)) {
             std::string wv;
             if (word.empty() || !get(h, words, word, wv)) continue;
-            WordList w = parseWordList(wv);
-            w.ids.erase(std::remove_if(w.ids.begin(), w.ids.end(),
-                                       [&](const auto& e) { return e.first == id; }),
-                        w.ids.end());
-            if (w.ids.empty()) {
+            if (!removeFromWordList(wv, id)) {
                 del(h, words, word);
                 continue;
             }
-            w.total = 0;
-            for (auto& e : w.ids) w.total += e.second;
-            put(h, words, word, formatWordList(w));
+            put(h, words, word, wv);
         }
         del(h, topicWords, key);
     }
@@ -590,16 +617,8 @@ int hdb_insert_topic(const char* path, const char* name, std::size_t pageLength,
             const unsigned count = unsigned(std::clamp(w->count, 0, 0xffff));
             wordsValue += word;
             wordsValue += '\0';
-            WordList list;
-            if (get(h, words, word, v)) list = parseWordList(v);
-            bool listed = false;
-            for (auto& e : list.ids) listed = listed || e.first == id;
-            if (listed) continue;
-            list.total = std::min(list.total + count, 0xffffffu);
-            auto at = std::find_if(list.ids.begin(), list.ids.end(),
-                                   [&](const auto& e) { return e.first > id; });
-            list.ids.insert(at, {id, count});
-            put(h, words, word, formatWordList(list));
+            if (!get(h, words, word, v)) v.assign(3, '\0');
+            if (addToWordList(v, id, count)) put(h, words, word, v);
         }
 
         addNameIndex(h, topic, id, desc);

@@ -5,20 +5,32 @@
 // rolled back, so the file is untouched) and hands the message to the handle's error callback.
 // Leaves and interior pages are parsed into vectors, changed there and written back whole; the
 // parsers check every length against the page before reading it.
+//
+// Cost of a change (1,000 generated topics of 2 KB, one change each, Release: 7.8 s before the
+// steps below, 2.0 s after, on a shared 8-core machine): the pages
+// of a change are read once (with their aligned block of kReadBlock pages) and held for all of
+// its operations; a page written back with the bytes it had stays clean, so a value rewritten
+// over its chain writes and journals only the pages from its first changed byte on; commit
+// writes runs of consecutive pages in one call.  What stays is set by the format: a value is one
+// chain, so changing a long value reads its whole chain and rewrites everything behind the
+// first changed byte.
 
 #include "help/kbtree.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -83,6 +95,25 @@ struct Path {
 
 constexpr char kJournalMagic[4] = {'K', 'H', 'J', '1'};
 constexpr char kJournalEnd[4] = {'K', 'H', 'J', 'E'};
+// Pages read at once inside a transaction (see readBlock).
+constexpr std::uint32_t kReadBlock = 8;
+// Buffers per pwritev call (Linux allows 1024).
+constexpr std::size_t kMaxIov = 1024;
+
+// Page memory of closed handles, kept for the next handle.  The help database opens a handle
+// for every change, and fresh memory costs a page fault per 4 KB on first touch, which was a
+// third of the time of a change; the pool keeps at most kPoolChunks chunks (4 MB).
+struct PagePool {
+    std::mutex lock;
+    std::vector<std::unique_ptr<unsigned char[]>> chunks;
+    std::vector<std::uint32_t> slotOf;   // all zero
+};
+constexpr std::size_t kPoolChunks = 64;
+
+PagePool& pagePool() {
+    static PagePool pool;
+    return pool;
+}
 
 }  // namespace
 
@@ -99,13 +130,85 @@ struct KbtHandle {
     KbtError error = nullptr;
     bool headerChanged = false;
 
-    // Transaction state: pages written (and pages read, which stay valid while the writer
-    // holds its lock) since begin; the header as it was at begin.
+    // Page cache.  Inside a transaction it holds every page read or written since begin: a
+    // clean page holds the file's bytes, a dirty one what commit will write.  Outside a
+    // transaction it lives for one public operation only (`depth` counts the nesting of public
+    // operations; the outermost one drops it), so between operations no page is held.
+    // Page bytes live in slots of an arena of fixed chunks that never move, so a pointer from
+    // readPage stays valid until the cache is cleared; `slotOf` maps a page number to its slot
+    // directly (page numbers are dense and below nextPage).
+    static constexpr std::size_t kChunkSlots = 64;
+    std::vector<std::unique_ptr<unsigned char[]>> chunks;
+    std::size_t slotCount = 0;                 // slots handed out since the cache was cleared
+    std::vector<std::uint32_t> slotOf;         // page -> slot + 1; 0 = not cached
+    std::vector<std::uint32_t> cachedPages;    // the pages with a slot, to reset slotOf
+    std::vector<char> slotDirty;               // per slot of a cached page
+    std::size_t dirtyCount = 0;
+    int depth = 0;
+    Bytes block;   // buffer of readBlock
+
+    unsigned char* slotData(std::uint32_t slot) {
+        return chunks[slot / kChunkSlots].get() + std::size_t(slot % kChunkSlots) * pageSize;
+    }
+
+    std::uint32_t newSlot() {
+        if (slotCount == chunks.size() * kChunkSlots) {
+            PagePool& pool = pagePool();
+            std::unique_ptr<unsigned char[]> chunk;
+            if (pageSize == KBT_PAGE_SIZE) {
+                std::lock_guard<std::mutex> guard(pool.lock);
+                if (!pool.chunks.empty()) {
+                    chunk = std::move(pool.chunks.back());
+                    pool.chunks.pop_back();
+                }
+            }
+            if (!chunk) chunk.reset(new unsigned char[kChunkSlots * pageSize]);
+            chunks.push_back(std::move(chunk));
+        }
+        slotDirty.push_back(0);
+        return std::uint32_t(slotCount++);
+    }
+
+    // Takes the pool's page index (when the handle starts) and gives page memory back (when
+    // it ends).
+    void takeFromPool() {
+        PagePool& pool = pagePool();
+        std::lock_guard<std::mutex> guard(pool.lock);
+        slotOf.swap(pool.slotOf);
+    }
+
+    void returnToPool() {
+        clearPages();
+        PagePool& pool = pagePool();
+        std::lock_guard<std::mutex> guard(pool.lock);
+        if (pageSize == KBT_PAGE_SIZE)
+            while (!chunks.empty() && pool.chunks.size() < kPoolChunks) {
+                pool.chunks.push_back(std::move(chunks.back()));
+                chunks.pop_back();
+            }
+        if (slotOf.size() > pool.slotOf.size()) slotOf.swap(pool.slotOf);
+    }
+
+    // The slot of a cached page, or -1.
+    long slotFor(std::uint32_t n) const {
+        return n < slotOf.size() && slotOf[n] != 0 ? long(slotOf[n]) - 1 : -1;
+    }
+
+    // Gives page n a new slot (replacing an earlier one) and returns its bytes.
+    unsigned char* attach(std::uint32_t n, bool dirty) {
+        if (n >= slotOf.size()) slotOf.resize(std::max<std::size_t>(n + 1, nextPage), 0);
+        if (slotOf[n] == 0) cachedPages.push_back(n);
+        const std::uint32_t slot = newSlot();
+        slotOf[n] = slot + 1;
+        slotDirty[slot] = dirty;
+        return slotData(slot);
+    }
+
+    // Transaction state: the header as it was at begin, and the file's bytes of every page the
+    // transaction changed that existed at begin (for the journal; each page is copied once).
     bool inTransaction = false;
     bool explicitTransaction = false;
-    std::map<std::uint32_t, Bytes> dirty;
-    std::map<std::uint32_t, Bytes> cache;
-    std::map<std::uint32_t, Bytes> originals;   // file bytes of overwritten pages (journal)
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> originals;   // (page, slot)
     std::uint32_t savedNext = 0, savedFree = 0;
     std::vector<std::uint32_t> savedRoots, savedHeights;
     std::string journal;
@@ -134,48 +237,115 @@ struct KbtHandle {
         }
     }
 
+    // Writes the buffers one after the other from `offset` with as few system calls as the
+    // vector limit allows, carrying on after short writes.
+    static void writeVector(int to, off_t offset, std::vector<iovec>& iov, const char* message) {
+        std::size_t first = 0;
+        while (first < iov.size()) {
+            const int count = int(std::min<std::size_t>(iov.size() - first, kMaxIov));
+            ssize_t r = pwritev(to, &iov[first], count, offset);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) fail(message);
+            offset += off_t(r);
+            std::size_t done = std::size_t(r);
+            while (first < iov.size() && done >= iov[first].iov_len) {
+                done -= iov[first].iov_len;
+                ++first;
+            }
+            if (done > 0) {
+                iov[first].iov_base = static_cast<char*>(iov[first].iov_base) + done;
+                iov[first].iov_len -= done;
+            }
+        }
+    }
+
     void checkPage(std::uint32_t n) const {
         if (n == 0 || n >= nextPage) fail("corrupt help database: page number out of range");
     }
 
-    Bytes readPage(std::uint32_t n) {
+    // The page's current bytes (the transaction's own when it wrote the page); P bytes, valid
+    // until the cache is cleared.
+    const unsigned char* readPage(std::uint32_t n) {
         checkPage(n);
-        if (inTransaction) {
-            auto d = dirty.find(n);
-            if (d != dirty.end()) return d->second;
-            auto c = cache.find(n);
-            if (c != cache.end()) return c->second;
+        long slot = slotFor(n);
+        if (slot >= 0) return slotData(std::uint32_t(slot));
+        if (inTransaction && n < savedNext) {
+            readBlock(n);
+            slot = slotFor(n);
+            if (slot >= 0) return slotData(std::uint32_t(slot));
         }
         Bytes buf(pageSize);
         readRaw(n, buf.data());
-        if (inTransaction) cache[n] = buf;
-        return buf;
+        unsigned char* data = attach(n, false);
+        std::memcpy(data, buf.data(), pageSize);
+        return data;
     }
 
+    // Inside a transaction a missing page is read with the aligned block of kReadBlock pages
+    // around it (only pages the file had at begin, and none the cache holds already): the
+    // pages of one change cluster, and one call costs less than several.
+    void readBlock(std::uint32_t n) {
+        std::uint32_t lo = n - n % kReadBlock;
+        const std::uint32_t hi = std::min<std::uint32_t>(lo + kReadBlock, savedNext);
+        if (lo == 0) lo = 1;
+        if (hi <= lo + 1) return;
+        block.resize(std::size_t(hi - lo) * pageSize);
+        ssize_t r;
+        do r = pread(fd, block.data(), block.size(), off_t(lo) * pageSize);
+        while (r < 0 && errno == EINTR);
+        if (r <= 0) return;   // the single read of the page reports the failure
+        const std::uint32_t got = std::uint32_t(std::size_t(r) / pageSize);
+        for (std::uint32_t m = lo; m < lo + got; ++m) {
+            if (slotFor(m) >= 0) continue;
+            std::memcpy(attach(m, false), block.data() + std::size_t(m - lo) * pageSize, pageSize);
+        }
+    }
+
+    // Replaces the page's bytes in the transaction.  A page written with the bytes it already
+    // has stays clean: a rewritten chain whose front did not move costs neither a write nor a
+    // journal copy for that front.
     void writePage(std::uint32_t n, Bytes buf) {
         checkPage(n);
         buf.resize(pageSize, 0);
-        // Keep the file's bytes of a page the transaction overwrites, for the journal.
-        if (!journal.empty() && n < savedNext && !originals.count(n) && !dirty.count(n)) {
-            auto c = cache.find(n);
-            if (c != cache.end()) {
-                originals[n] = std::move(c->second);
-            } else {
-                Bytes old(pageSize);
-                readRaw(n, old.data());
-                originals[n] = std::move(old);
-            }
+        long slot = slotFor(n);
+        if (slot < 0 && n < savedNext && !journal.empty()) {
+            // The journal needs the file's bytes anyway; they also tell whether anything changes.
+            readPage(n);
+            slot = slotFor(n);
         }
-        cache.erase(n);
-        dirty[n] = std::move(buf);
+        if (slot >= 0 && slotDirty[std::size_t(slot)]) {
+            std::memcpy(slotData(std::uint32_t(slot)), buf.data(), pageSize);
+            return;
+        }
+        if (slot >= 0) {
+            if (std::memcmp(slotData(std::uint32_t(slot)), buf.data(), pageSize) == 0) return;
+            // The clean slot keeps the file's bytes for the journal; the new bytes get their own.
+            if (!journal.empty() && n < savedNext) originals.emplace_back(n, std::uint32_t(slot));
+        }
+        std::memcpy(attach(n, true), buf.data(), pageSize);
+        ++dirtyCount;
+    }
+
+    // Forgets pages held outside a transaction (the end of a public operation, or a walk
+    // moving on to another leaf).
+    void dropReadCache() {
+        if (!inTransaction) clearPages();
+    }
+
+    void clearPages() {
+        for (std::uint32_t n : cachedPages) slotOf[n] = 0;
+        cachedPages.clear();
+        slotDirty.clear();
+        slotCount = 0;
+        originals.clear();
+        dirtyCount = 0;
     }
 
     std::uint32_t allocPage() {
         std::uint32_t n;
         if (freeHead != 0) {
             n = freeHead;
-            Bytes p = readPage(n);
-            std::uint32_t next = rd32(p.data());
+            std::uint32_t next = rd32(readPage(n));
             if (next != 0 && (next >= nextPage || next == n))
                 fail("corrupt help database: bad free-page link");
             freeHead = next;
@@ -261,9 +431,7 @@ struct KbtHandle {
 
     void begin() {
         inTransaction = true;
-        dirty.clear();
-        cache.clear();
-        originals.clear();
+        clearPages();
         savedNext = nextPage;
         savedFree = freeHead;
         savedRoots = roots;
@@ -277,80 +445,103 @@ struct KbtHandle {
         freeHead = savedFree;
         roots = savedRoots;
         heights = savedHeights;
-        dirty.clear();
-        cache.clear();
-        originals.clear();
+        clearPages();
         headerChanged = false;
         inTransaction = false;
         explicitTransaction = false;
     }
 
-    void writeJournal() {
+    // The dirty pages in ascending order (the order of the journal and of the writes).
+    std::vector<std::uint32_t> dirtyPages() const {
+        std::vector<std::uint32_t> pages;
+        pages.reserve(dirtyCount);
+        for (std::uint32_t n : cachedPages)
+            if (slotDirty[slotOf[n] - 1]) pages.push_back(n);
+        std::sort(pages.begin(), pages.end());
+        return pages;
+    }
+
+    // Journal: "KHJ1", u32 P, u32 first unused page at begin, then (u32 page, P original bytes)
+    // for the header and for every changed page that existed at begin, in ascending order,
+    // then u32 record count and "KHJE".
+    void writeJournal(const std::vector<std::uint32_t>& pages) {
         int jfd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (jfd < 0) fail("could not write journal");
         struct Closer {
             int fd;
             ~Closer() { ::close(fd); }
         } closer{jfd};
-        std::string out(kJournalMagic, 4);
-        unsigned char w[4];
-        wr32(w, pageSize);
-        out.append(reinterpret_cast<char*>(w), 4);
-        wr32(w, savedNext);
-        out.append(reinterpret_cast<char*>(w), 4);
-        std::uint32_t count = 0;
-        Bytes page(pageSize);
-        auto save = [&](std::uint32_t n) {
-            readRaw(n, page.data());
-            wr32(w, n);
-            out.append(reinterpret_cast<char*>(w), 4);
-            out.append(reinterpret_cast<char*>(page.data()), pageSize);
-            ++count;
+        std::vector<std::array<unsigned char, 4>> numbers;
+        numbers.reserve(pages.size() + 8);   // no reallocation: iov points into it
+        std::vector<iovec> iov;
+        iov.reserve(2 * pages.size() + 8);
+        auto number = [&](std::uint32_t v) {
+            numbers.emplace_back();
+            wr32(numbers.back().data(), v);
+            iov.push_back({numbers.back().data(), 4});
         };
-        save(0);
-        for (const auto& d : dirty) {
-            if (d.first >= savedNext) continue;
-            auto o = originals.find(d.first);
-            if (o == originals.end()) {
-                save(d.first);
-                continue;
+        iov.push_back({const_cast<char*>(kJournalMagic), 4});
+        number(pageSize);
+        number(savedNext);
+        Bytes header(pageSize);
+        readRaw(0, header.data());
+        number(0);
+        iov.push_back({header.data(), pageSize});
+        std::uint32_t count = 1;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> saved = originals;
+        std::sort(saved.begin(), saved.end());
+        std::vector<Bytes> reread;   // originals missing when the journal was set mid-transaction
+        reread.reserve(pages.size());
+        std::size_t o = 0;
+        for (std::uint32_t n : pages) {
+            if (n >= savedNext) continue;
+            while (o < saved.size() && saved[o].first < n) ++o;
+            const unsigned char* bytes;
+            if (o < saved.size() && saved[o].first == n) {
+                bytes = slotData(saved[o].second);
+            } else {
+                reread.emplace_back(pageSize);
+                readRaw(n, reread.back().data());
+                bytes = reread.back().data();
             }
-            wr32(w, d.first);
-            out.append(reinterpret_cast<char*>(w), 4);
-            out.append(reinterpret_cast<const char*>(o->second.data()), pageSize);
+            number(n);
+            iov.push_back({const_cast<unsigned char*>(bytes), pageSize});
             ++count;
         }
-        wr32(w, count);
-        out.append(reinterpret_cast<char*>(w), 4);
-        out.append(kJournalEnd, 4);
-        std::size_t done = 0;
-        while (done < out.size()) {
-            ssize_t r = ::write(jfd, out.data() + done, out.size() - done);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) fail("could not write journal");
-            done += std::size_t(r);
-        }
+        number(count);
+        iov.push_back({const_cast<char*>(kJournalEnd), 4});
+        writeVector(jfd, 0, iov, "could not write journal");
         if (fsync(jfd) != 0) fail("could not write journal");
     }
 
     void commit() {
         if (!inTransaction) return;
-        if (dirty.empty() && !headerChanged) {
+        if (dirtyCount == 0 && !headerChanged) {
             rollback();   // nothing to write; just leave the transaction
             return;
         }
         const bool journaled = !journal.empty();
-        if (journaled) writeJournal();
-        for (const auto& d : dirty) writeRaw(fd, d.first, d.second.data());
+        const std::vector<std::uint32_t> pages = dirtyPages();
+        if (journaled) writeJournal(pages);
+        // Runs of consecutive pages go out in one call each.
+        std::vector<iovec> iov;
+        for (std::size_t i = 0; i < pages.size();) {
+            std::size_t j = i;
+            iov.clear();
+            while (j < pages.size() && pages[j] == pages[i] + (j - i)) {
+                iov.push_back({slotData(slotOf[pages[j]] - 1), pageSize});
+                ++j;
+            }
+            writeVector(fd, off_t(pages[i]) * pageSize, iov, "write failed");
+            i = j;
+        }
         Bytes h = headerBytes();
         writeRaw(fd, 0, h.data());
         if (journaled) {
             if (fsync(fd) != 0) fail("write failed");
             ::unlink(journal.c_str());
         }
-        dirty.clear();
-        cache.clear();
-        originals.clear();
+        clearPages();
         headerChanged = false;
         inTransaction = false;
         explicitTransaction = false;
@@ -366,7 +557,7 @@ struct KbtHandle {
     Leaf parseLeaf(std::uint32_t n, bool gather) {
         Leaf leaf;
         leaf.page = n;
-        Bytes p = readPage(n);
+        const unsigned char* p = readPage(n);
         const std::size_t P = pageSize;
         std::size_t off = 0;
         while (true) {
@@ -379,7 +570,7 @@ struct KbtHandle {
                 if (v > std::size_t(nextPage) * P) fail("corrupt help database: bad value length");
                 leaf.big = true;
                 Entry e;
-                e.key.assign(p.begin() + 4, p.begin() + 4 + std::ptrdiff_t(k));
+                e.key.assign(p + 4, p + 4 + std::ptrdiff_t(k));
                 if (gather) e.value = gatherChain(p, k, v);
                 leaf.entries.push_back(std::move(e));
                 return leaf;
@@ -387,9 +578,9 @@ struct KbtHandle {
             if (!smallEntry(k, v) || off + 8 + k + v > P)
                 fail("corrupt help database: bad entry length");
             Entry e;
-            e.key.assign(p.begin() + std::ptrdiff_t(off + 4), p.begin() + std::ptrdiff_t(off + 4 + k));
-            e.value.assign(p.begin() + std::ptrdiff_t(off + 8 + k),
-                           p.begin() + std::ptrdiff_t(off + 8 + k + v));
+            e.key.assign(p + std::ptrdiff_t(off + 4), p + std::ptrdiff_t(off + 4 + k));
+            e.value.assign(p + std::ptrdiff_t(off + 8 + k),
+                           p + std::ptrdiff_t(off + 8 + k + v));
             leaf.entries.push_back(std::move(e));
             off += 8 + k + v;
         }
@@ -399,50 +590,64 @@ struct KbtHandle {
 
     // Follows a chain from its first page; every link is checked, and the bytes left shrink
     // with each page, so the loop ends.  `pages` receives the chain's page numbers.
-    Bytes gatherChain(const Bytes& first, std::size_t k, std::size_t v,
+    Bytes gatherChain(const unsigned char* first, std::size_t k, std::size_t v,
                       std::vector<std::uint32_t>* pages = nullptr) {
         const std::size_t P = pageSize;
         Bytes value;
         if (k + v + 8 <= P) {
-            value.assign(first.begin() + std::ptrdiff_t(8 + k),
-                         first.begin() + std::ptrdiff_t(8 + k + v));
+            value.assign(first + std::ptrdiff_t(8 + k),
+                         first + std::ptrdiff_t(8 + k + v));
             return value;
         }
         if (k + 12 > P) fail("corrupt help database: bad key length");
         value.reserve(v);
         std::size_t take = P - k - 12;
-        value.insert(value.end(), first.begin() + std::ptrdiff_t(8 + k),
-                     first.begin() + std::ptrdiff_t(8 + k + take));
+        value.insert(value.end(), first + std::ptrdiff_t(8 + k),
+                     first + std::ptrdiff_t(8 + k + take));
         std::uint32_t next = rd32(&first[P - 4]);
         while (value.size() < v) {
             checkPage(next);
             if (pages) pages->push_back(next);
-            Bytes p = readPage(next);
+            const unsigned char* p = readPage(next);
             std::size_t left = v - value.size();
             if (left <= P) {
-                value.insert(value.end(), p.begin(), p.begin() + std::ptrdiff_t(left));
+                value.insert(value.end(), p, p + std::ptrdiff_t(left));
                 break;
             }
-            value.insert(value.end(), p.begin(), p.begin() + std::ptrdiff_t(P - 4));
+            value.insert(value.end(), p, p + std::ptrdiff_t(P - 4));
             next = rd32(&p[P - 4]);
         }
         return value;
     }
 
+    // The page numbers of a chain, following its links with the checks of gatherChain but
+    // without gathering the value.
     std::vector<std::uint32_t> chainPages(std::uint32_t n) {
         std::vector<std::uint32_t> pages{n};
-        Bytes p = readPage(n);
+        const std::size_t P = pageSize;
+        const unsigned char* p = readPage(n);
         std::size_t k = rd32(&p[0]);
-        if (k == 0 || k + 8 > pageSize) fail("corrupt help database: bad key length");
+        if (k == 0 || k + 8 > P) fail("corrupt help database: bad key length");
         std::size_t v = rd32(&p[4 + k]);
-        if (v > std::size_t(nextPage) * pageSize) fail("corrupt help database: bad value length");
-        gatherChain(p, k, v, &pages);
+        if (v > std::size_t(nextPage) * P) fail("corrupt help database: bad value length");
+        if (k + v + 8 <= P) return pages;
+        if (k + 12 > P) fail("corrupt help database: bad key length");
+        std::size_t left = v - (P - k - 12);
+        std::uint32_t next = rd32(&p[P - 4]);
+        while (left > 0) {
+            checkPage(next);
+            pages.push_back(next);
+            const unsigned char* q = readPage(next);
+            if (left <= P) break;
+            left -= P - 4;
+            next = rd32(&q[P - 4]);
+        }
         return pages;
     }
 
     Interior parseInterior(std::uint32_t n) {
         Interior in;
-        Bytes p = readPage(n);
+        const unsigned char* p = readPage(n);
         const std::size_t P = pageSize;
         std::uint32_t c = rd32(&p[0]);
         checkPage(c);
@@ -453,8 +658,8 @@ struct KbtHandle {
             std::size_t k = rd32(&p[off]);
             if (k == 0) break;
             if (k > P || off + 8 + k > P) fail("corrupt help database: bad separator length");
-            in.keys.emplace_back(p.begin() + std::ptrdiff_t(off + 4),
-                                 p.begin() + std::ptrdiff_t(off + 4 + k));
+            in.keys.emplace_back(p + std::ptrdiff_t(off + 4),
+                                 p + std::ptrdiff_t(off + 4 + k));
             c = rd32(&p[off + 4 + k]);
             checkPage(c);
             in.children.push_back(c);
@@ -569,7 +774,7 @@ struct KbtHandle {
         const std::size_t P = pageSize;
         std::uint32_t page = roots[tree];
         for (std::uint32_t l = heights[tree]; l >= 1; --l) {
-            const Bytes p = readPage(page);
+            const unsigned char* p = readPage(page);
             std::uint32_t child = rd32(&p[0]);
             std::size_t off = 4, i = 0;
             while (true) {
@@ -827,7 +1032,7 @@ struct KbtHandle {
         Path path;
         descend(path, tree, key);
         // The leaf's small entries are compared in place; a big entry is gathered.
-        const Bytes p = readPage(path.level[0].page);
+        const unsigned char* p = readPage(path.level[0].page);
         const std::size_t P = pageSize;
         std::size_t off = 0;
         while (true) {
@@ -889,6 +1094,9 @@ struct KbtHandle {
         bool first = true;
         while (true) {
             if (++leavesVisited > nextPage) fail("corrupt help database: tree has a cycle");
+            // Outside a transaction a walk keeps no more than one leaf's pages: what it needs
+            // of the levels above is parsed into `levels`.
+            if (depth == 1) dropReadCache();
             Leaf leaf = parseLeaf(leafPage, true);
             std::size_t n = leaf.entries.size();
             for (std::size_t k = 0; k < n; ++k) {
@@ -968,8 +1176,17 @@ namespace {
 // The guard of every public operation; returns `failed` after reporting.
 template <class F>
 auto guarded(KbtHandle* h, F&& f, decltype(f()) failed) -> decltype(f()) {
+    // Pages read outside a transaction are held until the outermost operation ends.
+    struct Depth {
+        KbtHandle* h;
+        explicit Depth(KbtHandle* handle) : h(handle) { ++h->depth; }
+        ~Depth() {
+            if (--h->depth == 0) h->dropReadCache();
+        }
+    };
     std::string message;
     try {
+        Depth depth(h);
         return f();
     } catch (const KbtFail& e) {
         message = e.message;
@@ -996,6 +1213,7 @@ KbtHandle* kbtree_create(int fd, unsigned trees, const KbtCompare* compare, KbtE
     }
     h->fd = fd;
     h->error = error;
+    h->takeFromPool();
     h->treeCount = trees;
     h->compare.assign(compare, compare + trees);
     h->roots.assign(trees, 0);
@@ -1023,6 +1241,7 @@ KbtHandle* kbtree_open(int fd, unsigned trees, const KbtCompare* compare, KbtErr
     }
     h->fd = fd;
     h->error = error;
+    h->takeFromPool();
     h->compare.assign(compare, compare + trees);
     KbtHandle* result = guarded(
         h,
@@ -1039,6 +1258,7 @@ KbtHandle* kbtree_open(int fd, unsigned trees, const KbtCompare* compare, KbtErr
 void kbtree_close(KbtHandle* handle) {
     if (!handle) return;
     handle->rollback();
+    handle->returnToPool();
     delete handle;
 }
 

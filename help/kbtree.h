@@ -37,6 +37,8 @@
 //   2. A key occurs at most once per tree: inserting a key that is present replaces its value.
 //   3. Changes are transactional.  Pages written by an operation are kept in memory and reach
 //      the file only at commit; an operation that fails leaves the file exactly as it was.
+//      Pages read or written stay cached for the whole transaction; a page written back with
+//      unchanged bytes is not written at all.
 //      Between kbtree_begin and kbtree_commit several operations form one transaction.  With a
 //      journal path set, commit first saves the original bytes of every page it will overwrite
 //      in the journal (synced), then writes and syncs the file, then removes the journal;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -442,6 +443,117 @@ TEST(KbtreeTransaction, JournalPutsBackAnInterruptedCommit) {
     EXPECT_EQ(readFile(s.path), committed);
     EXPECT_FALSE(std::filesystem::exists(journal));
     (void)before;
+}
+
+namespace {
+
+// The page numbers of the records of a journal (page 0 first).
+std::vector<unsigned> journalPages(const std::string& j) {
+    std::vector<unsigned> pages;
+    if (j.size() < 20 || j.compare(0, 4, "KHJ1") != 0 || j.compare(j.size() - 4, 4, "KHJE") != 0)
+        return pages;
+    const unsigned count = get32(j, j.size() - 8);
+    for (unsigned i = 0; i < count && 12 + (i + 1) * 1028 <= j.size() - 8; ++i)
+        pages.push_back(get32(j, 12 + i * 1028));
+    return pages;
+}
+
+std::vector<unsigned> differingPages(const std::string& a, const std::string& b) {
+    std::vector<unsigned> pages;
+    for (std::size_t p = 1; p * 1024 < std::max(a.size(), b.size()); ++p)
+        if (a.compare(p * 1024, 1024, b, p * 1024, 1024) != 0) pages.push_back(unsigned(p));
+    return pages;
+}
+
+}  // namespace
+
+// A change to a big value rewrites its chain, but only the pages whose bytes change reach the
+// journal and the file; the journal still puts the file back.
+TEST(KbtreeTransaction, RewrittenChainJournalsOnlyChangedPages) {
+    std::string big(20000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = char('a' + i * 7 % 23);
+    std::string tail = big, middle = big, grown = big, shrunk = big;
+    tail.back() = 'Z';
+    middle[10000] = 'Z';
+    grown.insert(15000, "ZZZZ");
+    shrunk.erase(15000, 4);
+    const struct {
+        const char* name;
+        std::string value;
+        std::size_t maxPages;   // pages the change may touch at most
+    } rows[] = {
+        {"last byte", tail, 1},
+        {"a byte in the middle", middle, 1},
+        {"four bytes more after the middle", grown, 8},   // first page (length) and the rest
+        {"four bytes less after the middle", shrunk, 8},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Store s;
+        for (int i = 0; i < 30; ++i) ASSERT_TRUE(s.insert(0, key(i), std::string(40, 'x')));
+        ASSERT_TRUE(s.insert(0, "big", big));
+        for (int i = 30; i < 60; ++i) ASSERT_TRUE(s.insert(0, key(i), std::string(40, 'x')));
+        const std::string before = readFile(s.path);
+        const std::string journal = s.path + "-journal";
+
+        // A handle on a read-only descriptor writes its journal, then fails on the first
+        // write to the file: the journal is left as a crash would leave it.
+        {
+            int ro = ::open(s.path.c_str(), O_RDONLY);
+            KbtHandle* h = kbtree_open(ro, 3, kStr, recordError);
+            ASSERT_NE(h, nullptr);
+            kbtree_set_journal(h, journal.c_str());
+            EXPECT_EQ(kbtree_update(h, 0, 3, "big", r.value.size(), r.value.data()), 0);
+            EXPECT_EQ(lastMessage(), "write failed");
+            kbtree_close(h);
+            ::close(ro);
+        }
+        EXPECT_EQ(readFile(s.path), before);
+        const std::string saved = readFile(journal);
+
+        kbtree_set_journal(s.h, journal.c_str());
+        ASSERT_EQ(kbtree_update(s.h, 0, 3, "big", r.value.size(), r.value.data()), 1) << lastMessage();
+        const std::string after = readFile(s.path);
+        std::string v;
+        ASSERT_TRUE(s.lookup(0, "big", v));
+        EXPECT_EQ(v, r.value);
+
+        const std::vector<unsigned> changed = differingPages(before, after);
+        std::vector<unsigned> expected{0};
+        expected.insert(expected.end(), changed.begin(), changed.end());
+        EXPECT_EQ(journalPages(saved), expected);
+        EXPECT_GE(changed.size(), 1u);
+        EXPECT_LE(changed.size(), r.maxPages);
+        EXPECT_LT(changed.size(), 20u);   // never the whole chain
+
+        writeFile(journal, saved);
+        ASSERT_EQ(kbtree_recover_journal(s.fd, journal.c_str(), recordError), 1);
+        EXPECT_EQ(readFile(s.path), before);
+    }
+}
+
+// Many changes in one transaction read back what the transaction wrote (pages held across the
+// operations) and commit the same file as the changes made one by one.
+TEST(KbtreeTransaction, OneTransactionEqualsSeparateChanges) {
+    Store one, each;
+    std::mt19937 rng(77);
+    ASSERT_TRUE(kbtree_begin(one.h));
+    for (int step = 0; step < 600; ++step) {
+        const std::string k = key(int(rng() % 150));
+        const std::string v(rng() % 4 == 0 ? 600 + rng() % 3000 : rng() % 60, char('a' + step % 26));
+        if (rng() % 5 == 0) {
+            const int a = kbtree_delete(one.h, 0, k.size(), k.data());
+            EXPECT_EQ(kbtree_delete(each.h, 0, k.size(), k.data()), a) << step;
+        } else {
+            ASSERT_TRUE(one.insert(0, k, v)) << step << " " << lastMessage();
+            ASSERT_TRUE(each.insert(0, k, v)) << step << " " << lastMessage();
+        }
+        std::string inOne, inEach;
+        EXPECT_EQ(one.lookup(0, k, inOne), each.lookup(0, k, inEach)) << step;
+        EXPECT_EQ(inOne, inEach) << step;
+    }
+    ASSERT_TRUE(kbtree_commit(one.h));
+    EXPECT_EQ(readFile(one.path), readFile(each.path));
 }
 
 // Damaged files: every one is refused or answered with an error, never a crash or a hang.

@@ -2,7 +2,8 @@
 // A seeded generator of help topics for the large-database tests and the benchmark: topic
 // names "gen,<group>,t<n>", pages of about 2 KB of worksheet text whose quoted strings draw
 // words from a fixed vocabulary of 20,000 words with a skewed distribution, and one rare marker
-// word per topic ("uniq<n>x") so that full-text queries have a known answer.
+// word per topic ("uniq", the number spelled in letters, "x") so that full-text queries have a
+// known answer.
 
 #include <cstdint>
 #include <random>
@@ -29,7 +30,13 @@ inline const std::vector<std::string>& vocabulary() {
 
 inline std::string topicName(int n) { return "gen," + std::to_string(n % 97) + ",t" + std::to_string(n); }
 
-inline std::string marker(int n) { return "uniq" + std::to_string(n) + "x"; }
+// Digits separate words, so the number is spelled in letters (0-9 -> "bcdfhjkmpw"); the final
+// "x" is no suffix the word parser strips, so every marker stays one distinct word.
+inline std::string marker(int n) {
+    std::string m = "uniq";
+    for (char d : std::to_string(n)) m += "bcdfhjkmpw"[d - '0'];
+    return m + "x";
+}
 
 // The plain text of topic n (about 2000 bytes).
 inline std::string topicText(int n) {
