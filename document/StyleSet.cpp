@@ -27,6 +27,32 @@ T* slot(const std::vector<std::unique_ptr<T>>& table, int index) {
     return table[std::size_t(index)].get();
 }
 
+// The index a style added by name takes: the user style of that name when there is one, else
+// one past the last user style, else the first free user index.
+template <typename T>
+int indexForName(const std::vector<std::unique_ptr<T>>& table, const T& style) {
+    int index = -1;
+    for (std::size_t i = StyleSet::FIRST_USER_INDEX; i < table.size(); ++i)
+        if (table[i] && table[i]->name == style.name) index = int(i);
+    if (index < 0) {
+        index = StyleSet::FIRST_USER_INDEX;
+        for (std::size_t i = table.size(); i-- > StyleSet::FIRST_USER_INDEX;)
+            if (table[i]) {
+                index = int(i) + 1;
+                break;
+            }
+    }
+    if (index >= StyleSet::INDEX_LIMIT) {
+        index = -1;
+        for (int i = StyleSet::FIRST_USER_INDEX; i < StyleSet::INDEX_LIMIT; ++i)
+            if (!slot(table, i)) {
+                index = i;
+                break;
+            }
+    }
+    return index;
+}
+
 std::size_t cacheHash(int c, int p, int o) {
     auto s = [](int v) { return std::uint32_t(std::int32_t(std::int16_t(v))); };
     return std::size_t((s(c) << 13) ^ (s(p) << 7) ^ s(o));
@@ -127,35 +153,13 @@ int StyleSet::addParaStyle(std::unique_ptr<ParaStyle> style, int index) {
 
 int StyleSet::addCharStyleByName(std::unique_ptr<CharStyle> style) {
     if (!style || !style->name) return -1;
-    int index = -1;
-    for (std::size_t i = FIRST_USER_INDEX; i < charStyles_.size(); ++i)
-        if (charStyles_[i] && charStyles_[i]->name == style->name) index = int(i);
-    if (index < 0) {
-        index = FIRST_USER_INDEX;
-        for (std::size_t i = charStyles_.size(); i-- > FIRST_USER_INDEX;)
-            if (charStyles_[i]) {
-                index = int(i) + 1;
-                break;
-            }
-    }
-    if (index >= INDEX_LIMIT) index = firstFreeUserChar();
+    int index = indexForName(charStyles_, *style);
     return index < 0 ? -1 : addCharStyle(std::move(style), index);
 }
 
 int StyleSet::addParaStyleByName(std::unique_ptr<ParaStyle> style) {
     if (!style || !style->name) return -1;
-    int index = -1;
-    for (std::size_t i = FIRST_USER_INDEX; i < paraStyles_.size(); ++i)
-        if (paraStyles_[i] && paraStyles_[i]->name == style->name) index = int(i);
-    if (index < 0) {
-        index = FIRST_USER_INDEX;
-        for (std::size_t i = paraStyles_.size(); i-- > FIRST_USER_INDEX;)
-            if (paraStyles_[i]) {
-                index = int(i) + 1;
-                break;
-            }
-    }
-    if (index >= INDEX_LIMIT) index = firstFreeUserPara();
+    int index = indexForName(paraStyles_, *style);
     return index < 0 ? -1 : addParaStyle(std::move(style), index);
 }
 
