@@ -12,5 +12,7 @@ cmake --build build/fuzz -j "${FUZZ_JOBS:-$(nproc)}" --target "$target"
 corpus=build/fuzz-corpus/$target
 mkdir -p "$corpus"
 mapfile -t seeds < <(find tests/data -type d -name "$target")
+# CLN, behind the kernel library, keeps a start-up block that LeakSanitizer would report.
+export LSAN_OPTIONS=suppressions=$PWD/tests/data/kernsrv/lsan.supp
 bin=$(find build/fuzz/fuzz -type f -executable -name "$target" | head -n 1)
 exec "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$@" "$corpus" "${seeds[@]}"

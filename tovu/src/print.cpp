@@ -148,6 +148,7 @@ bool is_number(const DagWord* d) {
     return t == DAG_INTPOS || t == DAG_INTNEG || t == DAG_RATIONAL || t == DAG_FLOAT;
 }
 bool is_negative_number(const DagWord* d) {
+    if (d == nullptr) return false;   // an empty slot (replies from outside may hold one)
     unsigned t = dag_type(d);
     if (t == DAG_INTNEG) return true;
     if ((t == DAG_RATIONAL || t == DAG_FLOAT) && dag_length(d) >= 3 && dag_op(d, 1) != nullptr)

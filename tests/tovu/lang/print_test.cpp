@@ -118,6 +118,7 @@ TEST_F(PrintTest, HandBuiltDags) {
     struct Row { const char* name; Dag dag; const char* expected; } rows[] = {
         {"power of power", node(DAG_POWER, {node(DAG_POWER, {N("a"), N("b")}), N("c")}), "(a^b)^c"},
         {"x to the -1", node(DAG_PROD, {N("x"), I(-1)}), "1/x"},
+        {"empty exponent slot", node(DAG_PROD, {N("x"), nullptr}), "x^"},   // no crash; nothing to print
         {"x times y to the -2", node(DAG_PROD, {N("x"), I(1), N("y"), I(-2)}), "x/y^2"},
         {"float exponent 3", float5, ".12345e8"},
         {"float exponent -7", node(DAG_FLOAT, {I(12345), I(-7)}), ".12345e-2"},
