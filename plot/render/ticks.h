@@ -12,7 +12,7 @@
 constexpr int TICK_MAX_WANTED = 1000;
 constexpr int TICK_MAX_BUILT = 10000;
 
-// A new set in the area (sharing the specification's positions and, for kind 3, labels), or
+// A new set in the area (sharing the tick request's positions and, for kind 3, labels), or
 // null when there are no ticks.
 TickSet* tick_set_build(StorageArea* area, double lo, double hi, int wanted, double minStep,
                         const TickSet* spec, int subdivision);
