@@ -580,7 +580,11 @@ void print_hfarray(const DagWord* d) {
     for (std::size_t k = 0; k < dims; ++k) {
         std::intptr_t low = std::intptr_t(d[3 + 2 * k]), high = std::intptr_t(d[4 + 2 * k]);
         if (high < low) { product = 0; break; }
-        product *= std::size_t(high - low + 1);
+        // Bounds from outside can be huge: a product that wraps around could match the count
+        // while the nested loops below walk far past the data.
+        if (__builtin_mul_overflow(product, std::size_t(high) - std::size_t(low) + 1, &product) ||
+            product > count)
+            unprintable();
     }
     if (product != count || (count > 0 && d[1] == 0)) unprintable();
     print_word("hfarray");

@@ -231,6 +231,19 @@ TEST_F(PrintTest, UnprintableStopsWithTheTextSoFar) {
     print_to_text(deep, 0, 0, &error);
     EXPECT_EQ(error, "unprintable data structure");
     EXPECT_EQ(error_handler_depth(), depth);
+
+    // An hfarray whose bounds multiply past the word size (wrapping to its count of 0) once
+    // walked far past its data; found by fuzzing kernel replies.
+    Dag wrapping = dag_new(7, DAG_HFARRAY);
+    wrapping[1] = 0;
+    wrapping[2] = 0;
+    wrapping[3] = 1;
+    wrapping[4] = DagWord(1) << 32;
+    wrapping[5] = 1;
+    wrapping[6] = DagWord(1) << 32;
+    error.clear();
+    print_to_text(wrapping, 0, 0, &error);
+    EXPECT_EQ(error, "unprintable data structure");
 }
 
 TEST_F(PrintTest, NameQuotingRules) {
