@@ -9,11 +9,16 @@
 #include "plot/render/ticks.h"
 #include "plot/render/view.h"
 
+const int kBoxEdges[12][3] = {{1, 1, 3}, {0, 3, 7}, {1, 5, 7}, {0, 1, 5}, {2, 0, 1}, {2, 2, 3},
+                              {2, 6, 7}, {2, 4, 5}, {1, 0, 2}, {0, 2, 6}, {1, 4, 6}, {0, 0, 4}};
+
 namespace {
 
-struct Pt {
-    double x, y;
-};
+// Faces of the box: corners C0 .. C3, then the four edges; (C1 - C0) x (C3 - C0) points outward.
+const int kBoxFaces[6][8] = {{1, 5, 7, 3, 0, 1, 2, 3}, {2, 6, 4, 0, 8, 9, 10, 11}, {5, 4, 6, 7, 2, 6, 7, 10},
+                             {1, 3, 2, 0, 0, 4, 5, 8},  {3, 7, 6, 2, 1, 5, 6, 9},   {1, 0, 4, 5, 3, 4, 7, 11}};
+
+using Pt = AxesPoint;
 struct Box {
     double x0, y0, x1, y1;   // normalised: x0 <= x1, y0 <= y1
 };
@@ -252,9 +257,13 @@ void plot_build_axes_3d(PlotOutputCallbacks* cb, const PlotRecord* plot, const P
         return Pt{v.x, v.y};
     };
     Pt corner[8];
+    double depth[8];   // the projected z of each corner
     double X0 = 0, X1 = 0, Y0 = 0, Y1 = 0;
     for (int k = 0; k < 8; ++k) {
-        corner[k] = project((k & 4) ? box.hi[0] : box.lo[0], (k & 2) ? box.hi[1] : box.lo[1], (k & 1) ? box.hi[2] : box.lo[2]);
+        DrawVertex v{(k & 4) ? box.hi[0] : box.lo[0], (k & 2) ? box.hi[1] : box.lo[1], (k & 1) ? box.hi[2] : box.lo[2], 0};
+        view_transform_point(view, &v);
+        corner[k] = Pt{v.x, v.y};
+        depth[k] = v.z;
         if (k == 0 || corner[k].x < X0) X0 = corner[k].x;
         if (k == 0 || corner[k].x > X1) X1 = corner[k].x;
         if (k == 0 || corner[k].y < Y0) Y0 = corner[k].y;
@@ -283,45 +292,112 @@ void plot_build_axes_3d(PlotOutputCallbacks* cb, const PlotRecord* plot, const P
         return;
     }
     if (style != AXES_BOX && style != AXES_FRAME) return;
-    static const int kEdges[12][3] = {{1, 1, 3}, {0, 3, 7}, {1, 5, 7}, {0, 1, 5}, {2, 0, 1}, {2, 2, 3},
-                                      {2, 6, 7}, {2, 4, 5}, {1, 0, 2}, {0, 2, 6}, {1, 4, 6}, {0, 0, 4}};
-    static const int kFaces[6][8] = {{1, 5, 7, 3, 0, 1, 2, 3}, {2, 6, 4, 0, 8, 9, 10, 11}, {5, 4, 6, 7, 2, 6, 7, 10},
-                                     {1, 3, 2, 0, 0, 4, 5, 8},  {3, 7, 6, 2, 1, 5, 6, 9},   {1, 0, 4, 5, 3, 4, 7, 11}};
-    bool visible[12] = {};
-    for (const auto& f : kFaces) {
+    bool visible[12];
+    int chosen[3];
+    axes_box_edges(corner, depth, visible, chosen);
+    for (int e = 0; e < 12; ++e)
+        if (visible[e]) add_segment(s, corner[kBoxEdges[e][1]], corner[kBoxEdges[e][2]]);
+    Pt candidates[5];
+    axes_tick_directions(corner, chosen, candidates);
+    for (int a = 0; a < 3; ++a) {
+        int e = chosen[a];
+        if (e < 0) continue;
+        Pt A = corner[kBoxEdges[e][1]], B = corner[kBoxEdges[e][2]];
+        draw_axis(s, A, B, nullptr, box.lo[a], box.hi[a], labels ? labels[a] : nullptr, ticks ? ticks[a] : nullptr, 0.5, 0,
+                  origin, axes_pick_tick_direction(candidates, A, B));
+        visible[e] = false;
+    }
+    if (style == AXES_BOX)
+        for (int e = 0; e < 12; ++e)
+            if (visible[e]) line(s, corner[kBoxEdges[e][1]], corner[kBoxEdges[e][2]], 0x22000000);
+}
+
+// ---- the edges of a 3-D box or frame ----------------------------------------------------------
+
+void axes_box_edges(const AxesPoint corner[8], const double depth[8], bool visible[12], int chosen[3]) {
+    for (int e = 0; e < 12; ++e) visible[e] = false;
+    for (int a = 0; a < 3; ++a) chosen[a] = -1;
+    for (const auto& f : kBoxFaces) {
         Pt c0 = corner[f[0]], c1 = corner[f[1]], c3 = corner[f[3]];
         double cross = (c1.x - c0.x) * (c3.y - c0.y) - (c3.x - c0.x) * (c1.y - c0.y);
         if (cross > 0)
             for (int e = 4; e < 8; ++e) visible[f[e]] = true;
     }
-    // One edge per axis: the z edge furthest left, then the x and y edges met at its lower end.
-    int chosen[3] = {-1, -1, -1};
-    double best = X1;
-    for (int e = 0; e < 12; ++e) {
-        if (!visible[e] || kEdges[e][0] != 2) continue;
-        double x = std::fmin(corner[kEdges[e][1]].x, corner[kEdges[e][2]].x);
-        if (chosen[2] < 0 || x < best) { chosen[2] = e; best = x; }
-    }
-    for (int a = 0; a < 2; ++a) {
-        double leftmost = 0;
+    auto leftEnd = [&](int e) { return std::fmin(corner[kBoxEdges[e][1]].x, corner[kBoxEdges[e][2]].x); };
+    auto touches = [&](int e, int k) { return kBoxEdges[e][1] == k || kBoxEdges[e][2] == k; };
+    double right = corner[0].x;
+    for (int k = 1; k < 8; ++k) right = std::fmax(right, corner[k].x);
+    double best = right;
+    for (int e = 0; e < 12; ++e)
+        if (visible[e] && kBoxEdges[e][0] == 2 && leftEnd(e) < best) {
+            chosen[2] = e;
+            best = leftEnd(e);
+        }
+    int first = -1;
+    if (chosen[2] >= 0) {
+        int z1 = kBoxEdges[chosen[2]][1], z2 = kBoxEdges[chosen[2]][2];
+        int P = corner[z1].y < corner[z2].y ? z1 : z2;
+        double slope = 0;
         for (int e = 0; e < 12; ++e) {
-            if (!visible[e] || kEdges[e][0] != a) continue;
-            double x = std::fmin(corner[kEdges[e][1]].x, corner[kEdges[e][2]].x);
-            if (chosen[a] < 0 || x < leftmost) { chosen[a] = e; leftmost = x; }
+            if (!visible[e] || e == chosen[2] || !touches(e, P)) continue;
+            int a = kBoxEdges[e][1], b = kBoxEdges[e][2];
+            double dx = corner[a].x - corner[b].x;
+            if (std::fabs(dx) < 2e-10) dx = std::copysign(2e-10, dx);
+            double v = (depth[a] - depth[b]) / dx;
+            if (first < 0 || v < slope) {
+                first = e;
+                slope = v;
+            }
+        }
+        if (first >= 0) {
+            int axis = kBoxEdges[first][0];
+            chosen[axis] = first;
+            int Q = kBoxEdges[first][1] == P ? kBoxEdges[first][2] : kBoxEdges[first][1];
+            int other = 1 - axis;
+            for (int e = 0; e < 12; ++e)
+                if (visible[e] && kBoxEdges[e][0] == other && touches(e, Q)) chosen[other] = e;
+            if (chosen[other] < 0)
+                for (int e = 0; e < 12; ++e)
+                    if (visible[e] && kBoxEdges[e][0] == other && (touches(e, z1) || touches(e, z2))) chosen[other] = e;
         }
     }
-    for (int e = 0; e < 12; ++e)
-        if (visible[e]) add_segment(s, corner[kEdges[e][1]], corner[kEdges[e][2]]);
-    for (int a = 0; a < 3; ++a) {
-        int e = chosen[a];
-        if (e < 0) continue;
-        // Corners of an edge differ only along its axis; the first is the minimum end.
-        Pt A = corner[kEdges[e][1]], B = corner[kEdges[e][2]];
-        draw_axis(s, A, B, nullptr, box.lo[a], box.hi[a], labels ? labels[a] : nullptr, ticks ? ticks[a] : nullptr, 0.5, 0,
-                  origin, {0, 0});
-        visible[e] = false;
+    if (first < 0) {
+        // A degenerate view without a usable z edge: each of x and y takes its leftmost visible edge.
+        for (int a = 0; a < 2; ++a) {
+            double leftmost = 0;
+            for (int e = 0; e < 12; ++e)
+                if (visible[e] && kBoxEdges[e][0] == a && (chosen[a] < 0 || leftEnd(e) < leftmost)) {
+                    chosen[a] = e;
+                    leftmost = leftEnd(e);
+                }
+        }
     }
-    if (style == AXES_BOX)
-        for (int e = 0; e < 12; ++e)
-            if (visible[e]) line(s, corner[kEdges[e][1]], corner[kEdges[e][2]], 0x22000000);
+}
+
+void axes_tick_directions(const AxesPoint corner[8], const int chosen[3], AxesPoint out[5]) {
+    out[0] = {1, 0};
+    out[1] = {0, 1};
+    int slot = 2;
+    for (int a = 0; a < 3; ++a)
+        if (chosen[a] >= 0) out[slot++] = axes_unit_direction(corner[kBoxEdges[chosen[a]][1]], corner[kBoxEdges[chosen[a]][2]]);
+    while (slot < 5) out[slot++] = {0, 0};
+}
+
+AxesPoint axes_unit_direction(AxesPoint a, AxesPoint b) {
+    double dx = b.x - a.x, dy = b.y - a.y, L = std::hypot(dx, dy);
+    if (!(L > 0)) return {0, 0};
+    return {dx / L, dy / L};
+}
+
+AxesPoint axes_pick_tick_direction(const AxesPoint candidates[5], AxesPoint a, AxesPoint b) {
+    AxesPoint along = axes_unit_direction(a, b), chosen{0, 0};
+    double best = 2.0;
+    for (int i = 0; i < 5; ++i) {
+        double dot = std::fabs(candidates[i].x * along.x + candidates[i].y * along.y);
+        if (dot < best) {
+            best = dot;
+            chosen = candidates[i];
+        }
+    }
+    return chosen;
 }
