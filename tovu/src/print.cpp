@@ -576,15 +576,28 @@ void print_hfarray(const DagWord* d) {
     if (n < 3) unprintable();
     std::size_t count = std::size_t(d[2]);
     std::size_t dims = (n - 3) / 2;
+    // Any empty range (high below low) makes the whole array empty. Its nested lists are printed
+    // down to the first empty range; the ranges before it cost no data, so their lists are
+    // limited to as many as a small array's elements.
+    constexpr std::size_t kMaxEmptyLists = 65534;
     std::size_t product = dims > 0 ? 1 : 0;
-    for (std::size_t k = 0; k < dims; ++k) {
+    std::size_t lists = 1;
+    bool tooManyLists = false;   // matters only when a later range turns out empty
+    for (std::size_t k = 0; k < dims && product > 0; ++k) {
         std::intptr_t low = std::intptr_t(d[3 + 2 * k]), high = std::intptr_t(d[4 + 2 * k]);
-        if (high < low) { product = 0; break; }
+        if (high < low) {
+            product = 0;
+        } else if (__builtin_mul_overflow(lists, std::size_t(high) - std::size_t(low) + 1, &lists) ||
+                   lists > kMaxEmptyLists) {
+            tooManyLists = true;
+        }
+    }
+    if (product == 0 && tooManyLists) unprintable();
+    for (std::size_t k = 0; k < dims && product > 0; ++k) {
+        std::size_t extent = std::size_t(d[4 + 2 * k]) - std::size_t(d[3 + 2 * k]) + 1;
         // Bounds from outside can be huge: a product that wraps around could match the count
         // while the nested loops below walk far past the data.
-        if (__builtin_mul_overflow(product, std::size_t(high) - std::size_t(low) + 1, &product) ||
-            product > count)
-            unprintable();
+        if (__builtin_mul_overflow(product, extent, &product) || product > count) unprintable();
     }
     if (product != count || (count > 0 && d[1] == 0)) unprintable();
     print_word("hfarray");
@@ -600,7 +613,9 @@ void print_hfarray(const DagWord* d) {
     // Nested lists, first index slowest.
     auto emit = [&](auto&& self, std::size_t dim) -> void {
         out_char('[');
-        std::size_t extent = std::size_t(std::intptr_t(d[4 + 2 * dim]) - std::intptr_t(d[3 + 2 * dim]) + 1);
+        // An empty range (high below low) is an empty list, not a wrapped-around huge extent.
+        std::intptr_t low = std::intptr_t(d[3 + 2 * dim]), high = std::intptr_t(d[4 + 2 * dim]);
+        std::size_t extent = high < low ? 0 : std::size_t(high) - std::size_t(low) + 1;
         for (std::size_t i = 0; i < extent; ++i) {
             if (i > 0) out_char(',');
             if (dim + 1 < dims) {

@@ -1,6 +1,8 @@
 // The one-line printer: statements that parse and print back, hand-built DAGs for the forms the
 // parser never builds, quoting modes, line breaking and errors.
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "lang_test_util.h"
 
@@ -244,6 +246,37 @@ TEST_F(PrintTest, UnprintableStopsWithTheTextSoFar) {
     error.clear();
     print_to_text(wrapping, 0, 0, &error);
     EXPECT_EQ(error, "unprintable data structure");
+}
+
+// Hfarrays print as nested lists, first index slowest; an empty range is an empty list.
+TEST_F(PrintTest, HfarrayNestedLists) {
+    struct Row {
+        const char* name;
+        std::vector<long> bounds;
+        std::vector<double> data;
+        const char* expected;
+    } rows[] = {
+        {"one dimension", {1, 3}, {1, -2.5, 0.125}, "hfarray(1..3,[1,-2.5,0.125])"},
+        {"two dimensions", {0, 1, 1, 2}, {1, 2, 3, 4}, "hfarray(0..1,1..2,[[1,2],[3,4]])"},
+        // Once the printer took 25-52+1 as an unsigned extent and read far past the data.
+        {"first range empty", {52, 25, 2, 10, 54, 9}, {}, "hfarray(52..25,2..10,54..9,[])"},
+        {"inner range empty", {1, 2, 5, 4}, {}, "hfarray(1..2,5..4,[[],[]])"},
+        // An empty array costs no data however large its other ranges: printing a billion
+        // empty lists once hung the worksheet.
+        {"too many empty lists", {1, 1000000000, 2, 1}, {}, ""},
+        {"too many empty lists past a full range",
+         {1, 1000000000, std::numeric_limits<long>::min(), std::numeric_limits<long>::max(), 2, 1}, {}, ""},
+        {"data does not fill the ranges", {1, 2, 1, 2}, {1, 2, 3}, ""},
+    };
+    for (const Row& r : rows) {
+        Dag a = dag_new(3 + r.bounds.size(), DAG_HFARRAY);
+        for (std::size_t k = 0; k < r.bounds.size(); ++k) a[3 + k] = DagWord(r.bounds[k]);
+        hfarray_alloc(a, r.data.size());
+        for (std::size_t k = 0; k < r.data.size(); ++k) hfarray_data(a)[k] = r.data[k];
+        std::string error;
+        EXPECT_EQ(print_to_text(a, 0, 0, &error), r.expected) << r.name;
+        EXPECT_EQ(error, r.expected[0] == '\0' ? "unprintable data structure" : "") << r.name;
+    }
 }
 
 TEST_F(PrintTest, NameQuotingRules) {
