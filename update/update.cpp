@@ -1,13 +1,28 @@
 // The source update facility (see update.h).
 //
-// Invariants of a run:
-//   1. text[length] is the NUL and length < capacity; every edit goes through replace_text,
-//      which keeps both and moves the marks (reading position, statement and token starts) that
-//      lie behind the edit.
-//   2. The reader never looks past the NUL; `line` counts the line ends it has read (inserted
-//      warning lines lie behind the reading position and are never counted).
+// Edits are not made in the buffer as they come: each pass reads the text as it was when the
+// pass began (the "pass text") and queues its insertions and replacements, which are applied in
+// one sweep when the pass ends or is abandoned by an error.  Moving the rest of the buffer for
+// every warning line made a run quadratic in the number of edits; the sweep keeps it linear in
+// the text and n log n in the edits.
+//
+// Invariants of a pass:
+//   1. text[length] is the NUL of the pass text, which does not change during the pass;
+//      `updatedLength` is its length with the queued edits applied, always < capacity.
+//   2. Every position of the pass (reading position, token and statement starts, edit places)
+//      is an index into the pass text.  An edit at `at` goes after the insertions queued
+//      earlier at `at` and, when it is an insertion, before a replacement starting at `at`;
+//      replacements never overlap (each replaces text behind the previous one's end).
+//   3. The place of a pass position q in the updated text is q plus the length changes of the
+//      insertions at or before q and of the replacements that start before q (a replacement
+//      starting at q leaves q on its new text); `shifts` sums them when a callback needs it.
+//   4. The reader never looks past the NUL; `line` counts the line ends it has read (warning
+//      lines are inserted behind the reading position and are never counted).
+//   5. Whatever ends a pass, error or not, applies its queued edits first, so the buffer holds
+//      the text updated up to that point.
 #include "update/update.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -88,18 +103,35 @@ const UpdateRule update_rules[UPDATE_RULE_COUNT] = {
 namespace {
 
 // ---- facility state --------------------------------------------------------------------------------
+// One queued edit: `oldLength` bytes of the pass text at `at` (0 for an insertion) become the
+// `newLength` bytes at `newOffset` of Facility::newTexts.
+struct Edit {
+    std::int32_t at;
+    std::int32_t oldLength;
+    std::size_t newOffset;
+    std::int32_t newLength;
+};
+
 struct Facility {
     char* text = nullptr;
     std::int32_t capacity = 0;
     UpdateNotify notify = nullptr;
     void* context = nullptr;
-    std::int32_t length = 0;
+    std::int32_t length = 0;           // of the pass text
+    std::int32_t updatedLength = 0;    // with the queued edits applied
     std::int32_t position = 0;
     std::int32_t line = 1;
     int previous = '\n';
-    // Marks moved by every edit behind them, like `position`.
     std::int32_t tokenStart = 0;
     std::int32_t statementStart = 0;
+    // Queued edits of the pass, in the order they were made; their new texts back to back.
+    std::vector<Edit> edits;
+    std::string newTexts;
+    std::int32_t replacedUpTo = 0;     // end of the last replacement
+    std::vector<std::uint32_t> shifts; // Fenwick tree of length changes (see shift_before)
+    // Cache of line_start: no line end lies in [lineStart, lineQuery).
+    std::int32_t lineQuery = 0;
+    std::int32_t lineStart = 0;
     // Second pass.
     bool parseFailed = false;
     std::string parseError;
@@ -131,50 +163,107 @@ int read_char() {
 }
 
 // ---- editing ------------------------------------------------------------------------------------------
-// A mark behind the edit moves with the text after it.  A mark exactly at `at` moves only for a
-// pure insertion (the inserted text goes in front of what the mark points at); a replacement
-// starting at the mark leaves it on the replaced text.
-void move_mark(std::int32_t& mark, std::int32_t at, bool insertion, std::int32_t difference) {
-    if (mark > at || (mark == at && insertion)) mark += difference;
+// Length changes are summed in a Fenwick tree keyed by where they start to count: an insertion
+// at p counts from p on, a replacement at p from p + 1 on (invariant 3).  The sums are taken
+// modulo 2^32: every true prefix sum fits in 32 bits with its sign, so the wrapped result is
+// exact.  The tree is only built when there is a callback to tell positions to.
+void add_shift(std::int32_t key, std::int32_t difference) {
+    if (fac.notify == nullptr) return;
+    if (fac.shifts.empty()) fac.shifts.assign(std::size_t(fac.length) + 3, 0);
+    for (std::size_t i = std::size_t(key) + 1; i < fac.shifts.size(); i += i & (~i + 1))
+        fac.shifts[i] += std::uint32_t(difference);
 }
 
+std::int32_t shift_before(std::int32_t key) {
+    std::uint32_t sum = 0;
+    if (fac.shifts.empty()) return 0;
+    for (std::size_t i = std::size_t(key) + 1; i > 0; i -= i & (~i + 1)) sum += fac.shifts[i];
+    return std::int32_t(sum);
+}
+
+// Where the pass position `at` lies in the updated text.
+std::int32_t updated_position(std::int32_t at) { return at + shift_before(at); }
+
+// Queues the replacement of `old` at `at` by `replacement` (an insertion when `old` is empty).
 void replace_text(const char* old, std::int32_t at, const char* replacement) {
     std::size_t oldLength = std::strlen(old);
     std::size_t newLength = std::strlen(replacement);
     if (at < 0 || at > fac.length || std::size_t(fac.length - at) < oldLength ||
-        std::memcmp(fac.text + at, old, oldLength) != 0) {
+        std::memcmp(fac.text + at, old, oldLength) != 0 ||
+        (oldLength != 0 && at < fac.replacedUpTo)) {
         tovu_error("text to replace does not match");
     }
     std::int64_t difference = std::int64_t(newLength) - std::int64_t(oldLength);
-    if (std::int64_t(fac.length) + difference >= fac.capacity)
+    if (std::int64_t(fac.updatedLength) + difference >= fac.capacity)
         tovu_error("out of space to perform replacement");
-    // The rest of the text, NUL included, moves by the difference.
-    std::memmove(fac.text + at + newLength, fac.text + at + oldLength,
-                 std::size_t(fac.length - at) - oldLength + 1);
-    std::memcpy(fac.text + at, replacement, newLength);
-    fac.length += std::int32_t(difference);
-    bool insertion = oldLength == 0;
-    move_mark(fac.position, at, insertion, std::int32_t(difference));
-    move_mark(fac.tokenStart, at, insertion, std::int32_t(difference));
-    move_mark(fac.statementStart, at, insertion, std::int32_t(difference));
+    fac.edits.push_back(Edit{at, std::int32_t(oldLength), fac.newTexts.size(),
+                             std::int32_t(newLength)});
+    fac.newTexts.append(replacement, newLength);
+    fac.updatedLength += std::int32_t(difference);
+    if (oldLength != 0) fac.replacedUpTo = at + std::int32_t(oldLength);
+    add_shift(oldLength == 0 ? at : at + 1, std::int32_t(difference));
 }
 
+// Applies the queued edits to the buffer in one sweep; the updated text becomes the pass text.
+void apply_edits() {
+    if (fac.edits.empty()) return;
+    // Invariant 2: by place, insertions before a replacement at the same place, else in order.
+    std::stable_sort(fac.edits.begin(), fac.edits.end(), [](const Edit& a, const Edit& b) {
+        return a.at != b.at ? a.at < b.at : (a.oldLength == 0 && b.oldLength != 0);
+    });
+    std::string updated;
+    updated.reserve(std::size_t(fac.updatedLength));
+    std::int32_t from = 0;
+    for (const Edit& e : fac.edits) {
+        updated.append(fac.text + from, std::size_t(e.at - from));
+        updated.append(fac.newTexts, e.newOffset, std::size_t(e.newLength));
+        from = e.at + e.oldLength;
+    }
+    updated.append(fac.text + from, std::size_t(fac.length - from));
+    std::memcpy(fac.text, updated.c_str(), updated.size() + 1);
+    fac.length = std::int32_t(updated.size());
+    fac.updatedLength = fac.length;
+    fac.edits.clear();
+    fac.newTexts.clear();
+    fac.replacedUpTo = 0;
+    fac.shifts.clear();
+    fac.lineQuery = fac.lineStart = 0;
+}
+
+// Runs one pass; its edits reach the buffer however it ends.
+template <typename F>
+void run_pass(F&& pass) {
+    try {
+        pass();
+    } catch (...) {
+        apply_edits();
+        throw;
+    }
+    apply_edits();
+}
+
+// The start of the line that holds `at`.  Queries come in nearly increasing order, so the last
+// answer is kept: without it one long line with many warnings would be scanned once for each.
 std::int32_t line_start(std::int32_t at) {
     if (at > fac.length) at = fac.length;
-    while (at > 0 && fac.text[at - 1] != '\n') --at;
-    return at;
+    if (at >= fac.lineStart && at <= fac.lineQuery) return fac.lineStart;
+    std::int32_t stop = at > fac.lineQuery ? fac.lineQuery : 0;
+    std::int32_t start = at;
+    while (start > stop && fac.text[start - 1] != '\n') --start;
+    if (start == stop && at > fac.lineQuery) start = fac.lineStart;
+    fac.lineQuery = at;
+    fac.lineStart = start;
+    return start;
 }
 
 // Reports a message about the text at `at`; with `insertLine` a warning line goes in above it.
-// The callback gets where the flagged text lies after the insertion.
+// The callback gets where the flagged text lies in the updated text.
 void report(std::int32_t at, const char* message, bool insertLine) {
     if (insertLine) {
         std::string warning = std::string("### WARNING: ") + message + "\n";
-        std::int32_t start = line_start(at);
-        replace_text("", start, warning.c_str());
-        at += std::int32_t(warning.size());
+        replace_text("", line_start(at), warning.c_str());
     }
-    if (fac.notify != nullptr) fac.notify(fac.context, at, message);
+    if (fac.notify != nullptr) fac.notify(fac.context, updated_position(at), message);
 }
 
 void start_run(char* text, std::int32_t capacity, UpdateNotify notify, void* context) {
@@ -187,6 +276,7 @@ void start_run(char* text, std::int32_t capacity, UpdateNotify notify, void* con
     // A text that fills the whole buffer leaves no room even for its NUL.
     if (capacity <= 0 || n >= std::size_t(capacity)) tovu_error("out of space to perform replacement");
     fac.length = std::int32_t(n);
+    fac.updatedLength = fac.length;
 }
 
 void restart_reader() {
@@ -439,13 +529,13 @@ void run_pass2() {
 
 void update_pass1(char* text, std::int32_t capacity, UpdateNotify notify, void* context) {
     start_run(text, capacity, notify, context);
-    run_pass1();
+    run_pass(run_pass1);
 }
 
 int update_source(char* text, std::int32_t capacity, UpdateNotify notify, void* context) {
     start_run(text, capacity, notify, context);
-    run_pass1();
-    run_pass2();
+    run_pass(run_pass1);
+    run_pass(run_pass2);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,212 @@ TEST_F(UpdateTest, ErrorsKeepTheChangesMadeSoFar) {
         EXPECT_EQ(std::string(buffer.data(), strnlen(buffer.data(), buffer.size())), c.textAfter)
             << c.name;
     }
+}
+
+// ---- callback positions and many edits in one pass ------------------------------------------------
+// Each position is where the flagged text lies in the text as it stands when the callback runs:
+// after the edits made before it, not after those that follow.
+struct Note {
+    std::int32_t position;
+    std::string message;
+    bool operator==(const Note&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Note& n) {
+    return os << n.position << ": " << n.message;
+}
+
+struct Noted {
+    std::string text;
+    std::vector<Note> notes;
+    std::string error;
+};
+
+void collect_note(void* context, std::int32_t position, const char* message) {
+    static_cast<Noted*>(context)->notes.push_back({position, message});
+}
+
+Noted update_noted(const std::string& input, bool firstPassOnly = false,
+                   std::int32_t capacity = 0) {
+    std::vector<char> buffer = buffer_of(input, capacity);
+    Noted out;
+    out.error = tovuErrorOf([&] {
+        if (firstPassOnly) update_pass1(buffer.data(), capacity, collect_note, &out);
+        else update_source(buffer.data(), capacity, collect_note, &out);
+    });
+    out.text.assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
+    return out;
+}
+
+std::int32_t size_of(const std::string& s) { return std::int32_t(s.size()); }
+
+std::string implicit_local(const std::string& name) {
+    return "`" + name + "` is implicitly declared local";
+}
+
+const std::string kRgf = "`rgf_seq` has been replaced by `ratseq`";
+const std::string kDitto = "`\"` has been replaced by `%`";
+const std::int32_t kReadlineLine = size_of(warning(kReadline));
+
+struct NoteCase {
+    const char* name;
+    std::string input;
+    bool firstPassOnly;
+    std::string expected;
+    std::vector<Note> notes;
+};
+
+TEST_F(UpdateTest, CallbackPositionsFollowTheEditsBeforeThem) {
+    const std::string y = implicit_local("y"), z = implicit_local("z");
+    const std::int32_t W = kReadlineLine, Wy = size_of(warning(y)), Wz = size_of(warning(z));
+    const NoteCase cases[] = {
+        {"two warning lines above one line", "y := readline(f); z := readline(g);\n", false,
+         warning(kReadline) + warning(kReadline) + "y := readline(f); z := readline(g);\n",
+         {{5 + W, kReadline}, {23 + 2 * W, kReadline}}},
+        {"shorter replacement before a warning line", "a := rgf_seq;\nb := readline(x);\n", false,
+         "a := ratseq;\n" + warning(kReadline) + "b := readline(x);\n",
+         {{5, kRgf}, {18 + W, kReadline}}},
+        {"warning line above a replaced line start", "rgf_seq(readline(x));\n", false,
+         warning(kReadline) + "ratseq(readline(x));\n", {{0, kRgf}, {7 + W, kReadline}}},
+        {"blank after a ditto before a warning", "\"x + readline(y)", true,
+         warning(kReadline) + "% x + readline(y)", {{0, kDitto}, {6 + W, kReadline}}},
+        {"colon below a warning line of the first pass",
+         "readline(a); f := proc(x:integer) x end;\n", false,
+         warning(kReadline) + "readline(a); f := proc(x::integer) x end;\n",
+         {{W, kReadline}, {24 + W, kColon}}},
+        {"scope warning after a colon of its statement",
+         "a := 1; f := proc(x:integer)\n y := x\nend;\n", false,
+         warning(y) + "a := 1; f := proc(x::integer)\n y := x\nend;\n",
+         {{19, kColon}, {8 + Wy, y}}},
+        {"two statements of one line", "f := proc() y := 1 end; g := proc() z := 2 end;\n",
+         false, warning(y) + warning(z) + "f := proc() y := 1 end; g := proc() z := 2 end;\n",
+         {{Wy, y}, {24 + Wy + Wz, z}}},
+    };
+    for (const NoteCase& c : cases) {
+        Noted out = update_noted(c.input, c.firstPassOnly);
+        EXPECT_EQ(out.error, "") << c.name;
+        EXPECT_EQ(out.text, c.expected) << c.name;
+        EXPECT_EQ(out.notes, c.notes) << c.name;
+    }
+}
+
+struct BatchErrorCase {
+    const char* name;
+    std::string input;
+    std::int32_t extra;   // capacity = input size + extra
+    std::string error;
+    std::string textAfter;
+    std::vector<std::string> messages;
+};
+
+// Where several edits are waiting when the buffer runs out or the parse fails: those made
+// before the error are in the text, the one that did not fit and all after it are not.
+TEST_F(UpdateTest, ErrorInTheMiddleOfABatchOfEdits) {
+    const std::string oos = "out of space to perform replacement";
+    const std::string y = implicit_local("y");
+    const std::int32_t W = kReadlineLine, Wy = size_of(warning(y));
+    const std::string twoOnOneLine = "y := readline(f); z := readline(g);\n";
+    const std::string typed = "f := proc(x:integer)\n y := x\nend;\n";
+    const std::string typedUpdated = "f := proc(x::integer)\n y := x\nend;\n";
+    const std::string growing = "readline(a); readline(b); maxorder(c);\n";
+    const BatchErrorCase cases[] = {
+        {"second warning line of a line does not fit", twoOnOneLine, 2 * W, oos,
+         warning(kReadline) + twoOnOneLine, {kReadline}},
+        {"both warning lines fit exactly", twoOnOneLine, 2 * W + 1, "",
+         warning(kReadline) + warning(kReadline) + twoOnOneLine, {kReadline, kReadline}},
+        {"scope warning after the colon does not fit", typed, 1 + Wy, oos, typedUpdated,
+         {kColon}},
+        {"scope warning fits exactly", typed, 2 + Wy, "", warning(y) + typedUpdated, {kColon, y}},
+        {"replacement after two warning lines does not fit", growing, 2 * W + 6, oos,
+         warning(kReadline) + warning(kReadline) + growing, {kReadline, kReadline}},
+        {"parse error keeps the edits of both passes",
+         "readline(a); f := proc(x:integer) x end;\nx := (1;\n", 4096, "on line 3, `;` unexpected",
+         warning(kReadline) + "readline(a); f := proc(x::integer) x end;\nx := (1;\n",
+         {kReadline, kColon}},
+    };
+    for (const BatchErrorCase& c : cases) {
+        Outcome out = update(c.input, size_of(c.input) + c.extra);
+        EXPECT_EQ(out.error, c.error) << c.name;
+        EXPECT_EQ(out.text, c.textAfter) << c.name;
+        EXPECT_EQ(out.messages, c.messages) << c.name;
+    }
+}
+
+// Hundreds of edits in one pass, checked against the text and positions built line by line.
+TEST_F(UpdateTest, ManyEditsInOneText) {
+    std::string input, expected;
+    std::vector<Note> notes;
+    for (int i = 0; i < 300; ++i) {
+        std::string n = std::to_string(i);
+        switch (i % 3) {
+        case 0:
+            input += "r" + n + " := readline(x);\n";
+            expected += warning(kReadline);
+            notes.push_back({size_of(expected) + size_of(n) + 5, kReadline});
+            expected += "r" + n + " := readline(x);\n";
+            break;
+        case 1:
+            input += "s" + n + " := rgf_seq(y);\n";
+            notes.push_back({size_of(expected) + size_of(n) + 5, kRgf});
+            expected += "s" + n + " := ratseq(y);\n";
+            break;
+        default:
+            input += "t" + n + " := \"+1;\n";
+            notes.push_back({size_of(expected) + size_of(n) + 5, kDitto});
+            expected += "t" + n + " := %+1;\n";
+            break;
+        }
+    }
+    // One line with many warnings: every warning line goes above it, in order.
+    std::string line, lineWarnings;
+    std::vector<Note> lineNotes;
+    for (int k = 0; k < 200; ++k) {
+        lineNotes.push_back({size_of(line) + (k + 1) * kReadlineLine, kReadline});
+        line += "readline(x); ";
+        lineWarnings += warning(kReadline);
+    }
+    for (Note& n : lineNotes) n.position += size_of(expected);
+    notes.insert(notes.end(), lineNotes.begin(), lineNotes.end());
+    input += line + "\n";
+    expected += lineWarnings + line + "\n";
+
+    // The updated text and its NUL fill the buffer exactly.
+    Noted out = update_noted(input, false, size_of(expected) + 1);
+    EXPECT_EQ(out.error, "");
+    EXPECT_TRUE(out.text == expected) << "first difference at "
+        << std::mismatch(out.text.begin(), out.text.end(), expected.begin(), expected.end())
+                   .first - out.text.begin();
+    EXPECT_EQ(out.notes, notes);
+}
+
+// One statement with many typed parameters and many undeclared assignments: the colons are
+// replaced while it is parsed, the scope warnings then go in above it, in front of them.
+TEST_F(UpdateTest, ManyColonsAndScopeWarningsInOneStatement) {
+    std::string params, body, paramsUpdated;
+    std::vector<std::int32_t> colons;
+    const std::string head = "a := 1; f := proc(";
+    for (int i = 0; i < 40; ++i) {
+        std::string n = std::to_string(i);
+        if (i > 0) { params += ", "; paramsUpdated += ", "; }
+        params += "p" + n;
+        colons.push_back(size_of(head) + size_of(params) + i);   // i colons before it are "::"
+        params += ":integer";
+        paramsUpdated += "p" + n + "::integer";
+        body += " q" + n + " := p" + n + ";";
+    }
+    const std::string input = head + params + ")" + body + " end;\n";
+    std::vector<Note> notes;
+    for (std::int32_t at : colons) notes.push_back({at, kColon});
+    std::string warnings;
+    for (int i = 0; i < 40; ++i) {
+        std::string message = implicit_local("q" + std::to_string(i));
+        warnings += warning(message);
+        notes.push_back({8 + size_of(warnings), message});   // the statement starts at 8
+    }
+    Noted out = update_noted(input);
+    EXPECT_EQ(out.error, "");
+    EXPECT_EQ(out.text, warnings + head + paramsUpdated + ")" + body + " end;\n");
+    EXPECT_EQ(out.notes, notes);
 }
 
 TEST_F(UpdateTest, ExactFitSucceeds) {
