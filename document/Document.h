@@ -35,6 +35,7 @@ class ElementPosition;
 class TextPosition;
 class UndoHistory;
 class ViewCaret;
+class KViewOptions;
 class KWorksheetWriter;
 
 class DocumentView : public ElementView {
@@ -124,6 +125,13 @@ public:
     virtual void broadcastNotice2();
     virtual bool findTextInSections(const char* pattern, Element** section);
     virtual bool joinOfKind(int kind);
+
+    // Writes the document as a worksheet file (WorksheetFile.h): with whole, the version, the
+    // used styles, the element records, the mark and the view options (each when given);
+    // without, only the version and the style table (a style set file).  False when an error
+    // was raised while writing; what was written so far stays in the writer.
+    virtual bool writeWorksheet(KWorksheetWriter& writer, ElementPosition* mark, const KViewOptions* viewOptions,
+                                bool whole);
 
     // ---- ElementDocument -------------------------------------------------------------------
     Element* root() override { return root_; }

@@ -103,6 +103,11 @@ bool WorksheetTagTable::readNewRep(KWorksheetReader& reader, Element*& out, Elem
         reader.unknownRecordSeen = reader.unknownRecordSeen || !findTag(token.substr(1, token.size() - 2));
         return true;
     }
+    if (reader.braceDepth() > RECORD_DEPTH_LIMIT) {
+        reader.unknownRecordSeen = true;
+        reader.skipRecord();
+        return true;
+    }
     std::string tag = token.substr(1);
     if (tag == "NEWREP") {
         if (fragment && fragmentReader_) fragmentReader_(reader, fragment);

@@ -60,6 +60,9 @@ public:
     static constexpr int CAPACITY = 256;
     // Highest region number remembered for the oldest format's output regions.
     static constexpr int REGION_LIMIT = 1 << 16;
+    // Deepest nesting of element records read: every level takes error-jump guards and stack,
+    // so a record nested deeper is skipped like an unknown one.
+    static constexpr long RECORD_DEPTH_LIMIT = 64;
 
     WorksheetTagTable();   // buildWorksheetTagTable
 
