@@ -3,6 +3,7 @@
 // started and stopped.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -63,7 +64,8 @@ std::string options(std::initializer_list<const char*> texts) {
 class Server {
 public:
     // transfer: the PIPES_TRANSFER_VAR value; "" = made from the pipes; null = unset.
-    explicit Server(const char* transfer = "", long parentPid = -1) {
+    // withLog: the server's log (on standard error) goes to a file that waitForLog reads.
+    explicit Server(const char* transfer = "", long parentPid = -1, bool withLog = false) {
         int req[2], res[2], exc[2];
         EXPECT_EQ(::pipe2(req, O_CLOEXEC), 0);
         EXPECT_EQ(::pipe2(res, O_CLOEXEC), 0);
@@ -76,6 +78,10 @@ public:
         std::string given = transfer ? std::string("PIPES_TRANSFER_VAR=") + transfer : "";
         std::vector<std::string> vars = {std::string("KELVO_KERNEL=") + KL_SCRIPT_KERNEL, "KL_SCRIPT_TRACE=" + trace_,
                                          std::string("LSAN_OPTIONS=detect_leaks=0")};
+        if (withLog) {
+            log_ = "/tmp/kernsrv_test_log_" + std::to_string(getpid()) + "_" + std::to_string(counter_);
+            vars.push_back("KELVO_KERNSRV_LOG=1");
+        }
         if (transfer && *transfer == '\0') vars.push_back(var);
         else if (transfer) vars.push_back(given);
         std::vector<char*> envp;
@@ -84,6 +90,7 @@ public:
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         for (int fd : {req[0], res[1], exc[0]}) posix_spawn_file_actions_adddup2(&fa, fd, fd);
+        if (withLog) posix_spawn_file_actions_addopen(&fa, 2, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         char* argv[] = {const_cast<char*>(KL_KERNSRV), nullptr};
         EXPECT_EQ(::posix_spawn(&pid_, KL_KERNSRV, &fa, nullptr, argv, envp.data()), 0);
         posix_spawn_file_actions_destroy(&fa);
@@ -103,16 +110,20 @@ public:
             ::waitpid(pid_, nullptr, 0);
         }
         ::unlink(trace_.c_str());
+        if (!log_.empty()) ::unlink(log_.c_str());
     }
     void send(const std::string& bytes) {
         ASSERT_EQ(::write(request_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
     void sendException(unsigned char b) { ASSERT_EQ(::write(exception_, &b, 1), 1); }
-    // Reads exactly n bytes (fewer when the pipe ends).
+    // Reads exactly n bytes (fewer when the pipe ends, or when nothing comes for a minute: a
+    // reply that never comes fails the test instead of hanging it).
     std::string read(std::size_t n) {
         std::string s;
         char buf[4096];
         while (s.size() < n) {
+            struct pollfd p = {result_, POLLIN, 0};
+            if (::poll(&p, 1, 60000) <= 0) break;
             ssize_t r = ::read(result_, buf, std::min(sizeof buf, n - s.size()));
             if (r <= 0) break;
             s.append(buf, std::size_t(r));
@@ -143,6 +154,17 @@ public:
         }
         return -1;   // still running after a minute
     }
+    // Waits (up to a minute) until the server's log holds `text`.
+    bool waitForLog(const std::string& text) const {
+        for (int i = 0; i < 1200; ++i) {
+            std::ifstream in(log_);
+            std::stringstream ss;
+            ss << in.rdbuf();
+            if (ss.str().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
     std::string trace() const {
         std::ifstream in(trace_);
         std::stringstream ss;
@@ -156,6 +178,7 @@ private:
     bool waited_ = false;
     int request_ = -1, result_ = -1, exception_ = -1;
     std::string trace_;
+    std::string log_;
 };
 
 TEST(Kernsrv, UnusableTransferVariableExits48) {
@@ -260,10 +283,12 @@ TEST(Kernsrv, KernelStartFailureExits2) {
 }
 
 TEST(Kernsrv, InterruptWhileIdleHasNoEffect) {
-    Server s;
+    Server s("", -1, true);
     s.send(options({"1", "wkelvo"}));
     s.sendException('1');
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));   // let it arrive first
+    // The server has handled the interrupt before the request is sent (on a loaded machine a
+    // fixed pause was not always enough, and the late interrupt stopped the evaluation).
+    ASSERT_TRUE(s.waitForLog("interrupt requested"));
     s.send("\x01" + frame(parse("spin(30);")));
     std::string expected = frame(reply("RESULT", {dag_of_int(30)}));
     EXPECT_EQ(s.exchange(expected), expected);
