@@ -7,6 +7,7 @@
 #include <map>
 
 #include "platform/gui/Bitmap.h"
+#include "platform/gui/line_words.h"
 #include "platform/gui/ToolBox.h"
 
 namespace gui {
@@ -36,35 +37,6 @@ bool quotedFrom(const std::vector<bool>& q, std::size_t from) {
 const char* const kClasses[] = {"FixedText", "Edit", "PushButton", "OKButton", "CancelButton",
                                 "CheckBox", "TriStateBox", "RadioButton", "GroupBox", "ComboBox",
                                 "ListBox", "MetricField", "NumericField", "FixedIcon", "FixedBitmap"};
-
-// Splits a line into words and quoted texts; false on an unterminated text.
-bool tokenize(std::string_view line, std::vector<std::string>& out, std::vector<bool>& quoted) {
-    std::size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
-        if (c == '"') {
-            std::string t;
-            ++i;
-            bool closed = false;
-            while (i < line.size()) {
-                char d = line[i++];
-                if (d == '\\' && i < line.size()) { t += line[i++]; continue; }
-                if (d == '"') { closed = true; break; }
-                t += d;
-            }
-            if (!closed) return false;
-            out.push_back(t);
-            quoted.push_back(true);
-            continue;
-        }
-        std::size_t b = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '"') ++i;
-        out.emplace_back(line.substr(b, i - b));
-        quoted.push_back(false);
-    }
-    return true;
-}
 
 bool toInt(const std::string& s, int& v) {
     if (s.empty() || s.size() > 6) return false;
@@ -102,7 +74,7 @@ bool loadResources(std::string_view text, std::string* error) {
         ++lineNo;
         std::vector<std::string> w;
         std::vector<bool> q;
-        if (!tokenize(line, w, q)) return fail("unterminated text");
+        if (!splitLineWords(line, w, q)) return fail("unterminated text");
         if (w.empty() || (!q[0] && !w[0].empty() && w[0][0] == '#')) {
             if (end == text.size()) break;
             continue;

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/gui/base/text_tables.h"
+#include "platform/gui/line_words.h"
 
 #include "platform/gui/Window.h"
 
@@ -86,34 +87,6 @@ bool takeStepFor(Step::Kind kind, const std::string& what, const std::string& ti
 
 namespace {
 
-// Splits a script line into words and quoted texts; false on an unterminated text.
-bool splitLine(std::string_view line, std::vector<std::string>& words, std::vector<bool>& quoted) {
-    std::size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
-        if (c == '"') {
-            std::string t;
-            bool closed = false;
-            for (++i; i < line.size();) {
-                char d = line[i++];
-                if (d == '\\' && i < line.size()) { t += line[i++]; continue; }
-                if (d == '"') { closed = true; break; }
-                t += d;
-            }
-            if (!closed) return false;
-            words.push_back(t);
-            quoted.push_back(true);
-            continue;
-        }
-        std::size_t b = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '"') ++i;
-        words.emplace_back(line.substr(b, i - b));
-        quoted.push_back(false);
-    }
-    return true;
-}
-
 bool number(const std::string& w, long lo, long hi, long& v) {
     if (w.empty() || w.size() > 11) return false;
     char* end = nullptr;
@@ -141,7 +114,7 @@ bool parseScript(std::string_view text, std::vector<Step>& out, std::string* err
         };
         std::vector<std::string> w;
         std::vector<bool> q;
-        if (!splitLine(line, w, q)) return fail("unterminated text");
+        if (!splitLineWords(line, w, q)) return fail("unterminated text");
         if (w.empty() || (!q[0] && w[0][0] == '#')) continue;
         if (q[0]) return fail("a line starts with a keyword");
         const std::string& k = w[0];
