@@ -5,10 +5,16 @@
 #include "kernel_link/KL_PipeServer.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kernel_link/KKernelSession.h"
@@ -119,9 +125,25 @@ TEST(KLPipeServerFailures, CommandLineSplitting) {
 // A conversation with a real kernsrv; `kernel` is the kernel library it loads.
 class KernsrvLink : public ::testing::Test {
 protected:
-    std::unique_ptr<KL_PipeServer> start(const char* kernel, std::initializer_list<const char*> words) {
+    // With `log`, the server writes its log (its standard error) to that file.
+    std::unique_ptr<KL_PipeServer> start(const char* kernel, std::initializer_list<const char*> words,
+                                         const std::string& log = "") {
         ::setenv("KELVO_KERNEL", kernel, 1);
+        int savedError = -1;
+        if (!log.empty()) {
+            ::setenv("KELVO_KERNSRV_LOG", "1", 1);
+            int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            EXPECT_GE(fd, 0);
+            savedError = ::dup(2);
+            ::dup2(fd, 2);
+            ::close(fd);
+        }
         auto link = std::make_unique<KL_PipeServer>(pipe_info(KL_KERNSRV, words));
+        if (savedError >= 0) {
+            ::dup2(savedError, 2);
+            ::close(savedError);
+            ::unsetenv("KELVO_KERNSRV_LOG");
+        }
         ::unsetenv("KELVO_KERNEL");
         EXPECT_EQ(link->state(), KL_IDLE) << link->errorText();
         EXPECT_EQ(link->sendArguments(), 0);
@@ -160,9 +182,22 @@ TEST_F(KernsrvLink, RoundTripsInOrder) {
 }
 
 TEST_F(KernsrvLink, InterruptDuringLongEvaluation) {
-    auto link = start(KL_SCRIPT_KERNEL, {"wkelvo"});
-    // An interrupt while the server waits for a request changes nothing.
+    std::string log = kl_temp_name("kernsrv_log");
+    auto link = start(KL_SCRIPT_KERNEL, {"wkelvo"}, log);
+    // An interrupt while the server waits for a request changes nothing.  The request goes
+    // once the server has handled the interrupt: on a loaded machine it could otherwise still
+    // be on its way when the evaluation starts.
     EXPECT_EQ(link->interrupt(), 0);
+    bool handled = false;
+    for (int i = 0; i < 1200 && !handled; ++i) {
+        std::ifstream in(log);
+        std::stringstream text;
+        text << in.rdbuf();
+        handled = text.str().find("interrupt requested") != std::string::npos;
+        if (!handled) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::unlink(log.c_str());
+    ASSERT_TRUE(handled);
     EXPECT_EQ(run(*link, "spin(20);"), (std::vector<std::string>{"RESULT:20", "DONE:"}));
 
     ASSERT_EQ(link->startEvaluation(kl_parse("spinp(600000);"), 1), 0);
