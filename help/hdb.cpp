@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "help/kbtree.h"
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 #include "util/errjump.h"
 
 namespace {

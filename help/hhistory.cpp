@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 namespace {
 

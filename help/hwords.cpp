@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 const char* const wparse_default_stop_words[] = {
     "the", "then", "that", "there", "this", "than", "who", "what", "where", "when", "which",

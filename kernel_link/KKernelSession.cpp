@@ -4,9 +4,9 @@
 
 #include <atomic>
 
-#include "tovu/src/errors.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/stream.h"
+#include "tovu/errors.h"
+#include "tovu/parse_driver.h"
+#include "tovu/stream.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "kernel_link/KL_Direct.h"
 #include "kernel_link/KL_Link.h"
-#include "tovu/src/ifvars.h"
+#include "tovu/ifvars.h"
 #include "util/KString.h"
 
 class Document;

@@ -4,7 +4,7 @@
 // messages over three byte primitives that each link supplies (readByte, write,
 // getServerStatus).
 //
-// Frames: a DAG in the DAG text encoding (tovu/src/encode.h, written with flags 1, read with
+// Frames: a DAG in the DAG text encoding (tovu/encode.h, written with flags 1, read with
 // flags 0, so each message stands alone) followed by the end byte 0x01.  The reader knows from
 // the encoding where the DAG ends and then expects the end byte; it never searches for 0x01.
 // A request is one flag byte (0x01 for a non-zero request flag, else 0x00) and a frame.
@@ -29,7 +29,7 @@
 
 #include "kernel_link/KL_ByteBuffer.h"
 #include "kernel_link/KL_ConnectInfo.h"
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 enum : int { KL_CONSTRUCTING = 0, KL_IDLE = 1, KL_BUSY = 2, KL_RESULT_READY = 3, KL_DEAD = 4 };
 

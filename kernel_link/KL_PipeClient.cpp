@@ -17,7 +17,7 @@
 #include <string>
 
 #include "kernel_link/kl_log.h"
-#include "tovu/src/encode.h"
+#include "tovu/encode.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 
 #include "kernel_link/KL_ArgList.h"
 #include "kernel_link/KL_ByteBuffer.h"
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 class KL_Stream {
 public:

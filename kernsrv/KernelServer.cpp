@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "kernel_link/kl_log.h"
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 namespace {
 

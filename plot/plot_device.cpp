@@ -12,7 +12,7 @@
 #include <string>
 
 #include "plot/plot_read.h"
-#include "tovu/src/ifvars.h"
+#include "tovu/ifvars.h"
 #include "util/errjump.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include <cstddef>
 
-#include "tovu/src/errors.h"
-#include "tovu/src/storage.h"
+#include "tovu/errors.h"
+#include "tovu/storage.h"
 
 template <typename T>
 T* area_record(StorageArea* area) {

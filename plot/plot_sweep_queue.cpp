@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "plot/plot_storage_records.h"
-#include "tovu/src/errors.h"
+#include "tovu/errors.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 enum SweepEventKind : std::int32_t {
     SWEEP_POLYGON_START = 0,

@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/errors.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/errors.h"
+#include "tovu/storage.h"
 
 // ---- enumerations ---------------------------------------------------------------------------
 enum PlotObjectKind : std::int32_t {

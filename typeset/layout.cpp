@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "tovu/src/errors.h"
+#include "tovu/errors.h"
 #include "typeset_layout.h"
 #include "util/errjump.h"
 

@@ -29,9 +29,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/storage.h"
-#include "tovu/src/ifvars.h"
+#include "tovu/dag.h"
+#include "tovu/storage.h"
+#include "tovu/ifvars.h"
 
 struct TypesetContext;
 struct TypesetNode;
@@ -174,7 +174,7 @@ struct LayoutOptions {
     LabelOutput* labelOutput = nullptr;
 };
 
-// The typesetter reads the session's interface variables (InterfaceSettings, tovu/src/ifvars.h):
+// The typesetter reads the session's interface variables (InterfaceSettings, tovu/ifvars.h):
 // indentamount, labelling, labelwidth, verboseproc and showassumed.
 
 void layout_options_init(int preset, LayoutOptions* options, const InterfaceSettings* settings);

@@ -29,9 +29,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "tovu/src/errors.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/scan.h"
+#include "tovu/errors.h"
+#include "tovu/parse_driver.h"
+#include "tovu/scan.h"
 
 // ---- the rewrite table ---------------------------------------------------------------------------
 #define OBSOLETE_FUNCTION(op) \

@@ -24,7 +24,7 @@
 
 #include <cstdint>
 
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 // Called for each rewrite and each warning: the position of the flagged text in the updated
 // buffer and the message.

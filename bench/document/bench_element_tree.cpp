@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "document/ContainerElement.h"
-#include "document/ElementPosition.h"
-#include "document/Selection.h"
+#include "document/tree/ContainerElement.h"
+#include "document/tree/ElementPosition.h"
+#include "document/tree/Selection.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "document/OutputSink.h"
-#include "document/ReplyStreams.h"
-#include "document/WorksheetDocument.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/storage.h"
+#include "document/exec/OutputSink.h"
+#include "document/exec/ReplyStreams.h"
+#include "document/exec/WorksheetDocument.h"
+#include "tovu/dag.h"
+#include "tovu/storage.h"
 
 namespace {
 

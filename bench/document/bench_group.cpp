@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "document/ExecutionGroup.h"
-#include "document/OutputSink.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/storage.h"
+#include "document/exec/ExecutionGroup.h"
+#include "document/exec/OutputSink.h"
+#include "tovu/dag.h"
+#include "tovu/parse_driver.h"
+#include "tovu/storage.h"
 
 namespace {
 

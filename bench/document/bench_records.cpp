@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "document/KWorksheetReader.h"
-#include "document/KWorksheetWriter.h"
+#include "document/records/KWorksheetReader.h"
+#include "document/records/KWorksheetWriter.h"
 
 namespace {
 

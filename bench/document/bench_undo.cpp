@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "document/ContainerElement.h"
-#include "document/Document.h"
-#include "document/EditBracket.h"
-#include "document/EditRecord.h"
-#include "document/UndoHistory.h"
+#include "document/tree/ContainerElement.h"
+#include "document/edit/Document.h"
+#include "document/edit/EditBracket.h"
+#include "document/edit/EditRecord.h"
+#include "document/edit/UndoHistory.h"
 
 namespace {
 

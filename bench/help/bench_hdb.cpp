@@ -27,7 +27,7 @@
 #include "../../tests/help/topic_gen.h"
 #include "help/hdb.h"
 #include "help/hwords.h"
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "kernel_link/KL_Direct.h"
 #include "kernel_link/KL_PipeServer.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/storage.h"
+#include "tovu/parse_driver.h"
+#include "tovu/storage.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nleak:libginac.so\n"; }
 

@@ -8,8 +8,8 @@
 
 #include "plot/plot_read.h"
 #include "plot/render/pipeline.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/errors.h"
+#include "tovu/dag.h"
+#include "tovu/errors.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/encode.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/encode.h"
+#include "tovu/storage.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "document/ContainerElement.h"
-#include "document/ElementPosition.h"
-#include "document/KWorksheetReader.h"
+#include "document/tree/ContainerElement.h"
+#include "document/tree/ElementPosition.h"
+#include "document/records/KWorksheetReader.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <sstream>
 #include <string>
 
-#include "document/KWorksheetReader.h"
-#include "document/StyleSet.h"
-#include "document/WorksheetFileError.h"
-#include "document/WorksheetTagTable.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/storage.h"
+#include "document/records/KWorksheetReader.h"
+#include "document/styles/StyleSet.h"
+#include "document/records/WorksheetFileError.h"
+#include "document/styles/WorksheetTagTable.h"
+#include "tovu/dag.h"
+#include "tovu/storage.h"
 #include "util/errjump.h"
 
 namespace {

@@ -25,15 +25,15 @@
 #include <string>
 #include <utility>
 
-#include "document/OutputSink.h"
-#include "document/ReplyStreams.h"
-#include "document/WorksheetDocument.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/encode.h"
-#include "tovu/src/errors.h"
-#include "tovu/src/ifvars.h"
-#include "tovu/src/storage.h"
-#include "tovu/src/stream.h"
+#include "document/exec/OutputSink.h"
+#include "document/exec/ReplyStreams.h"
+#include "document/exec/WorksheetDocument.h"
+#include "tovu/dag.h"
+#include "tovu/encode.h"
+#include "tovu/errors.h"
+#include "tovu/ifvars.h"
+#include "tovu/storage.h"
+#include "tovu/stream.h"
 
 namespace {
 

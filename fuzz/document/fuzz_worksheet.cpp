@@ -15,20 +15,20 @@
 #include <string>
 #include <vector>
 
-#include "document/ElementPosition.h"
-#include "document/ExecutionGroup.h"
-#include "document/InputTextElement.h"
-#include "document/KViewOptions.h"
-#include "document/KWorksheetReader.h"
-#include "document/KWorksheetWriter.h"
-#include "document/ParagraphElement.h"
-#include "document/SectionElement.h"
-#include "document/WorksheetDocument.h"
-#include "document/WorksheetFile.h"
-#include "document/WorksheetTagTable.h"
+#include "document/tree/ElementPosition.h"
+#include "document/exec/ExecutionGroup.h"
+#include "document/elements/InputTextElement.h"
+#include "document/styles/KViewOptions.h"
+#include "document/records/KWorksheetReader.h"
+#include "document/records/KWorksheetWriter.h"
+#include "document/elements/ParagraphElement.h"
+#include "document/elements/SectionElement.h"
+#include "document/exec/WorksheetDocument.h"
+#include "document/exec/WorksheetFile.h"
+#include "document/styles/WorksheetTagTable.h"
 #include "kernel_link/KKernelSession.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/storage.h"
 #include "util/errjump.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "help/hdb.h"
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "kernel_link/KL_Link.h"
 #include "kernel_link/KL_PipeClient.h"
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "plot/plot_read.h"
 #include "plot/render/pipeline.h"
-#include "tovu/src/encode.h"
-#include "tovu/src/errors.h"
+#include "tovu/encode.h"
+#include "tovu/errors.h"
 #include "util/errjump.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

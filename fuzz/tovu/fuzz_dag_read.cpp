@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/encode.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/encode.h"
+#include "tovu/storage.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 
 #include <ginac/ginac.h>
 
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 struct KNode;
 using KNodePtr = std::shared_ptr<const KNode>;

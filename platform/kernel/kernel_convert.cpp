@@ -30,7 +30,7 @@
 #include <gmp.h>
 
 #include "KValue.h"
-#include "tovu/src/errors.h"
+#include "tovu/errors.h"
 
 using namespace GiNaC;
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "KInterpreter.h"
-#include "tovu/src/errors.h"
+#include "tovu/errors.h"
 #include "util/errjump.h"
 
 namespace {

@@ -25,7 +25,7 @@
 // Single-threaded: one evaluation at a time, on the caller's thread.  The poll callback may be
 // answered from a flag that another thread sets.
 
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 extern "C" {
 

@@ -1,10 +1,10 @@
 // Brings the expression library up once for the whole test binary.
-#include "document_env.h"
+#include "tests/document/document_env.h"
 
 #include <gtest/gtest.h>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/storage.h"
 #include "util/errjump.h"
 
 namespace {

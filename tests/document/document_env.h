@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "document/KWorksheetReader.h"
-#include "document/KWorksheetWriter.h"
-#include "document/WorksheetFileError.h"
+#include "document/records/KWorksheetReader.h"
+#include "document/records/KWorksheetWriter.h"
+#include "document/records/WorksheetFileError.h"
 
 // 0 when the call returns, the file-format code when it raises that record, -100 for any
 // other raise.  The error-jump depth is the same afterwards.

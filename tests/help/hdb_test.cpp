@@ -19,7 +19,7 @@
 #include "help/kbtree.h"
 #include "help_test_util.h"
 #include "topic_gen.h"
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 using namespace helptest;
 

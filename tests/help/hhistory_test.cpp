@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 namespace {
 

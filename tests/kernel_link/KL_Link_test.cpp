@@ -10,7 +10,7 @@
 
 #include "kernel_link/KL_ByteBuffer.h"
 #include "kl_test_util.h"
-#include "tovu/src/encode.h"
+#include "tovu/encode.h"
 
 namespace {
 

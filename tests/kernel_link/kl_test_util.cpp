@@ -11,10 +11,10 @@
 #include <sstream>
 #include <thread>
 
-#include "tovu/src/encode.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/print.h"
-#include "tovu/src/storage.h"
+#include "tovu/encode.h"
+#include "tovu/parse_driver.h"
+#include "tovu/print.h"
+#include "tovu/storage.h"
 
 // CLN and GiNaC (behind the real kernel library) keep start-up blocks they never release.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nleak:libginac.so\n"; }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 // Parses one statement (terminator included); fails the test when it does not parse.
 Dag kl_parse(const char* text);

@@ -33,8 +33,8 @@
 #include <thread>
 #include <vector>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/storage.h"
 
 extern "C" {
 typedef Dag (*KernelQueryCallback)(void* link, Dag reply);

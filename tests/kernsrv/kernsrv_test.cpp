@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/encode.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/encode.h"
+#include "tovu/parse_driver.h"
+#include "tovu/storage.h"
 
 extern char** environ;
 

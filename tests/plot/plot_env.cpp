@@ -1,6 +1,6 @@
 #include "plot_env.h"
 
-#include "tovu/src/errors.h"
+#include "tovu/errors.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "plot/plot_read.h"
-#include "tovu/src/parse_driver.h"
+#include "tovu/parse_driver.h"
 
 // The argument sequence of the PLOT or PLOT3D call in the text (a statement ending in ";").
 const DagWord* plotArgs(const std::string& text);

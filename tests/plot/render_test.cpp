@@ -17,7 +17,7 @@
 #include "plot/render/pipeline.h"
 #include "plot/render/ticks.h"
 #include "plot_env.h"
-#include "tovu/src/ifvars.h"
+#include "tovu/ifvars.h"
 
 namespace {
 

@@ -105,9 +105,9 @@ TEST_F(ArithTest, ToDoubleErrors) {
 }
 
 TEST_F(ArithDeathTest, ConversionOfWrongTypeIsAssertion) {
-    EXPECT_EXIT(arith_to_int(dag_name("x")), ::testing::ExitedWithCode(1), "line 123 of tovu/src/arithmet");
-    EXPECT_EXIT(arith_to_double(dag_name("x")), ::testing::ExitedWithCode(1), "line 149 of tovu/src/arithmet");
-    EXPECT_EXIT(arith_digit_count(dag_NULL), ::testing::ExitedWithCode(1), "line 214 of tovu/src/arithmet");
+    EXPECT_EXIT(arith_to_int(dag_name("x")), ::testing::ExitedWithCode(1), "line 123 of tovu/arithmet");
+    EXPECT_EXIT(arith_to_double(dag_name("x")), ::testing::ExitedWithCode(1), "line 149 of tovu/arithmet");
+    EXPECT_EXIT(arith_digit_count(dag_NULL), ::testing::ExitedWithCode(1), "line 214 of tovu/arithmet");
 }
 
 TEST_F(ArithTest, DigitCountAndSign) {

@@ -1,7 +1,7 @@
 // DAG constants, built-in names, constructors, copies, DAG hash tables, interning, the keep
 // table, the walker, attributes, hardware-float arrays and structural equality.
 
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 #include <cstring>
 #include <string>

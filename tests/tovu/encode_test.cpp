@@ -1,6 +1,6 @@
 // The DAG text encoding (golden texts, round trips, malformed input) and the byte packer.
 
-#include "tovu/src/encode.h"
+#include "tovu/encode.h"
 
 #include <cstring>
 #include <fstream>

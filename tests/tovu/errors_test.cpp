@@ -1,6 +1,6 @@
 // The library's handler stack, guards, formatted errors and the fatal exits.
 
-#include "tovu/src/errors.h"
+#include "tovu/errors.h"
 
 #include <string>
 
@@ -61,7 +61,7 @@ TEST_F(ErrorsTest, FormattedMessagesAreNeverCut) {
 TEST_F(ErrorsDeathTest, RaiseWithoutHandlerEndsProcess) {
     ASSERT_EQ(error_handler_depth(), 0);
     EXPECT_EXIT(tovu_error("nobody listens"), ::testing::ExitedWithCode(1),
-                "kelvo: assertion failed at line 32 of tovu/src/errors");
+                "kelvo: assertion failed at line 32 of tovu/errors");
 }
 
 TEST_F(ErrorsDeathTest, FifteenthHandlerIsAssertion) {
@@ -69,11 +69,11 @@ TEST_F(ErrorsDeathTest, FifteenthHandlerIsAssertion) {
         {
             for (int i = 0; i < TOVU_MAX_HANDLERS + 1; ++i) error_push_handler(tovu_throw_handler);
         },
-        ::testing::ExitedWithCode(1), "line 19 of tovu/src/errors");
+        ::testing::ExitedWithCode(1), "line 19 of tovu/errors");
 }
 
 TEST_F(ErrorsDeathTest, PopOfEmptyStackIsAssertion) {
-    EXPECT_EXIT(error_pop_handler(), ::testing::ExitedWithCode(1), "line 25 of tovu/src/errors");
+    EXPECT_EXIT(error_pop_handler(), ::testing::ExitedWithCode(1), "line 25 of tovu/errors");
 }
 
 void returningHandler(const char*) {}
@@ -84,7 +84,7 @@ TEST_F(ErrorsDeathTest, HandlerThatReturnsIsAssertion) {
             error_push_handler(reinterpret_cast<TovuErrorHandler>(&returningHandler));
             tovu_error("x");
         },
-        ::testing::ExitedWithCode(1), "line 34 of tovu/src/errors");
+        ::testing::ExitedWithCode(1), "line 34 of tovu/errors");
 }
 
 TEST_F(ErrorsDeathTest, SystemErrorMessageAndExitCode) {

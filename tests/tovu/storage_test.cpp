@@ -1,7 +1,7 @@
 // Storage areas: block sizes, large blocks, alignment, zeroing, the area of areas, the area
 // stack and its assertions, and storage_reset.
 
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 
 #include <vector>
 
@@ -143,7 +143,7 @@ TEST_F(StorageTest, SevenPushesAboveDefaultAreAllowed) {
 
 TEST_F(StorageDeathTest, PopOfDefaultAreaIsAssertion) {
     EXPECT_EXIT(storage_pop_area(), ::testing::ExitedWithCode(1),
-                "kelvo: assertion failed at line 170 of tovu/src/storage");
+                "kelvo: assertion failed at line 170 of tovu/storage");
 }
 
 TEST_F(StorageDeathTest, EighthPushIsAssertion) {
@@ -152,7 +152,7 @@ TEST_F(StorageDeathTest, EighthPushIsAssertion) {
         {
             for (int i = 0; i < 8; ++i) storage_push_area(area.get());
         },
-        ::testing::ExitedWithCode(1), "kelvo: assertion failed at line 162 of tovu/src/storage");
+        ::testing::ExitedWithCode(1), "kelvo: assertion failed at line 162 of tovu/storage");
 }
 
 TEST_F(StorageDeathTest, ResetWithPushedAreaIsAssertion) {
@@ -162,13 +162,13 @@ TEST_F(StorageDeathTest, ResetWithPushedAreaIsAssertion) {
             storage_push_area(area.get());
             storage_reset();
         },
-        ::testing::ExitedWithCode(1), "line 205 of tovu/src/storage");
+        ::testing::ExitedWithCode(1), "line 205 of tovu/storage");
 }
 
 TEST_F(StorageDeathTest, CheckLengthMismatchIsAssertion) {
     Dag d = dag_new(3, DAG_SUM);
     storage_check_length(d, 3);
-    EXPECT_EXIT(storage_check_length(d, 4), ::testing::ExitedWithCode(1), "line 200 of tovu/src/storage");
+    EXPECT_EXIT(storage_check_length(d, 4), ::testing::ExitedWithCode(1), "line 200 of tovu/storage");
 }
 
 TEST_F(StorageTest, ResetRebuildsNamesAndForgetsOthers) {

@@ -1,6 +1,6 @@
 // Generic hash table, growable text buffer and tovu_realloc.
 
-#include "tovu/src/table.h"
+#include "tovu/table.h"
 
 #include <cstring>
 #include <string>

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/errors.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/errors.h"
+#include "tovu/storage.h"
 
 class TovuTest : public ::testing::Test {
 protected:

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tovu/src/storage.h"
+#include "tovu/storage.h"
 #include "typeset/typeset.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 namespace tb {
 

@@ -5,7 +5,7 @@
 #include "dag_build.h"
 #include "typeset/devices/charcell.h"
 #include "typeset/typeset.h"
-#include "tovu/src/encode.h"
+#include "tovu/encode.h"
 
 using namespace tb;
 

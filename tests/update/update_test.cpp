@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/tovu/tovu_env.h"
-#include "tovu/src/parse_driver.h"
+#include "tovu/parse_driver.h"
 
 namespace {
 

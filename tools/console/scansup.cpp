@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "tovu/src/errors.h"
-#include "tovu/src/scan.h"
+#include "tovu/errors.h"
+#include "tovu/scan.h"
 
 unsigned label_to_type(const char* label) {
     if (label != nullptr) {

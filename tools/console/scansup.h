@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/parse_driver.h"
+#include "tovu/dag.h"
+#include "tovu/parse_driver.h"
 
 constexpr int PARSER_STACK_LEVELS = 20;
 

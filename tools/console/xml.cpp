@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tovu/src/errors.h"
+#include "tovu/errors.h"
 
 namespace {
 

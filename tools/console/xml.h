@@ -22,7 +22,7 @@
 // inside an element goes to the end-of-input reporter.  Nesting deeper than XML_MAX_DEPTH is an
 // error.  The writer raises its errors through tovu_error.
 
-#include "tovu/src/dag.h"
+#include "tovu/dag.h"
 
 enum : unsigned {
     XML_SPLIT_TEXT = 1u << 0,   // white space separates text items; quoted runs are one STRING

@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "tools/console/osl.h"
-#include "tovu/src/errors.h"
-#include "tovu/src/storage.h"
+#include "tovu/errors.h"
+#include "tovu/storage.h"
 #include "update/update.h"
 #include "util/errjump.h"
 

@@ -11,9 +11,9 @@
 #include <ginac/ginac.h>
 
 #include "platform/kernel/kkernel.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/parse_driver.h"
+#include "tovu/storage.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "tools/srcmend/srcmend.h"
-#include "tovu/src/errors.h"
-#include "tovu/src/storage.h"
+#include "tovu/errors.h"
+#include "tovu/storage.h"
 #include "update/update.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <string>
 
 #include "tools/console/xml.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/errors.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/errors.h"
+#include "tovu/storage.h"
 #include "util/errjump.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/errors.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/errors.h"
+#include "tovu/storage.h"
 #include "update/update.h"
 #include "util/errjump.h"
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "tovu/src/dag.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/print.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/parse_driver.h"
+#include "tovu/print.h"
+#include "tovu/storage.h"
 
 namespace {
 void sink(void*, int) {}

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "platform/kernel/kkernel.h"
-#include "tovu/src/dag.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/print.h"
-#include "tovu/src/storage.h"
+#include "tovu/dag.h"
+#include "tovu/parse_driver.h"
+#include "tovu/print.h"
+#include "tovu/storage.h"
 
 // CLN and GiNaC keep a few blocks from their static initialisation (number constants, the
 // function registry) that they never release; LeakSanitizer is told about them here so that the

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/tovu/tovu_env.h"
-#include "tovu/src/scan.h"
+#include "tovu/scan.h"
 
 namespace {
 

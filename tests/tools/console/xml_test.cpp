@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/tovu/tovu_env.h"
-#include "tovu/src/print.h"
+#include "tovu/print.h"
 
 namespace {
 

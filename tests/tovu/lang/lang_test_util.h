@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tests/tovu/tovu_env.h"
-#include "tovu/src/parse_driver.h"
-#include "tovu/src/print.h"
+#include "tovu/parse_driver.h"
+#include "tovu/print.h"
 
 struct ParseOutcome {
     Dag statement = nullptr;

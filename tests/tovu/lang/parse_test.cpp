@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "lang_test_util.h"
-#include "tovu/src/ifvars.h"
+#include "tovu/ifvars.h"
 
 namespace {
 

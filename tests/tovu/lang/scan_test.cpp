@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "lang_test_util.h"
-#include "tovu/src/scan.h"
+#include "tovu/scan.h"
 
 namespace {
 

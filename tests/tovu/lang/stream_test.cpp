@@ -1,6 +1,6 @@
 // The reply-stream table: unwrapping, lookup order, the default handler and its errors.
 #include "lang_test_util.h"
-#include "tovu/src/stream.h"
+#include "tovu/stream.h"
 
 namespace {
 

@@ -1,0 +1,214 @@
+#pragma once
+// Document: the base of every document a window shows.  Owns the element tree (a root
+// section), the style set, the bookmark index, the undo history, the titles, and the list of
+// views that show it.  Most operations are walks of the tree that call one element operation
+// on every element; every walk does nothing without a root.
+//
+// Members, in order: styleSet (owned), root (owned), activeView, bookmarks (owned),
+// interrupted, displayTitle (owned copy), title, modified, stopped, viewsNotified,
+// undoHistory (owned; limit from the options' "UndoBufferLength", 15 by default), layoutHold,
+// viewCount, currentElement, views (in order of attachment).
+//
+// Invariants:
+//   1. layoutHold >= 0: a release without a matching hold is ignored, so the document never
+//      stops laying out for good.
+//   2. viewCount == views.size(); removing the last view deletes the document (the caller must
+//      not touch it afterwards: removeView answers false then).
+//   3. A window that goes (its view is removed) leaves no undo group linked to it, and a
+//      document that goes leaves no group of another history linked to its own.
+//
+// DocumentView stands in for the application shell's view of a document: the view geometry of
+// ElementView plus the notices a document sends to its views and the window a view belongs to.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/tree/ElementEnvironment.h"
+#include "document/styles/StyleSet.h"
+#include "util/KString.h"
+
+class BookmarkIndex;
+class Element;
+class ElementPosition;
+class TextPosition;
+class UndoHistory;
+class ViewCaret;
+class KViewOptions;
+class KWorksheetWriter;
+
+class DocumentView : public ElementView {
+public:
+    // The document's display title changed.
+    virtual void titleChanged(const char* title) { (void)title; }
+    // The document-wide notice.
+    virtual void documentNotice(std::intptr_t argument) { (void)argument; }
+    // A paragraph style changed (-1: all); one character-style combination was dropped.
+    virtual void paraStyleChanged(int index) { (void)index; }
+    virtual void charStyleChanged(int charIndex, int paraIndex, int overrideIndex) {
+        (void)charIndex, (void)paraIndex, (void)overrideIndex;
+    }
+    // Drawing for layoutForView: save the output state, prepare the area, restore.
+    virtual void saveDrawingState() {}
+    virtual void prepareArea(int a, int b, int c, int d, int e, int f) { (void)a, (void)b, (void)c, (void)d, (void)e, (void)f; }
+    virtual void restoreDrawingState() {}
+    // The worksheet window holding the view, or the other window kind, when the view belongs to
+    // one; the editing part of each when it is ready (null otherwise).
+    virtual ElementWindow* worksheetWindow() { return nullptr; }
+    virtual ElementWindow* docWindow() { return nullptr; }
+    virtual ElementWindow* worksheetEditTarget() { return nullptr; }
+    virtual ElementWindow* docEditTarget() { return nullptr; }
+    // The view forgets an element that is going away.
+    virtual void forgetElement(Element* element) { (void)element; }
+};
+
+// Options the document reads at construction.
+struct DocumentOptions {
+    int undoBufferLength = 15;
+};
+extern DocumentOptions documentOptions;
+
+// Record of collectGroups (first group, last group, chain flag); the group class fills it.
+struct GroupListRecord {
+    Element* first = nullptr;
+    Element* last = nullptr;
+    bool chain = false;
+};
+
+// Record of replaceStyleIndex.
+struct StyleIndexChange {
+    int oldIndex = -1;
+    int newIndex = -1;
+    int kind = 0;
+};
+
+class Document : public ElementDocument, public StyleSetOwner {
+public:
+    Document();
+    ~Document() override;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // ---- virtual operations ----------------------------------------------------------------
+    virtual int documentKind() const override { return 0; }
+    virtual std::string filePath() const { return std::string(); }
+    void positionAtPoint(TextPosition& position, int x, int y) override;
+    // Codes 6 page up, 7 page down, 8 line start, 9 line end, 10 document start, 11 end.
+    virtual bool moveCaret(TextPosition& position, int code);
+    bool moveCaret(ViewCaret& caret, int code) override;
+    virtual void caretPosition(TextPosition& out, bool atStart);
+    virtual bool hasCopyableSelection();
+    virtual bool isPointInSelection(int x, int y);
+    virtual void setCurrentElement(Element* element) { currentElement_ = element; }
+    virtual Element* currentElement() const { return currentElement_; }
+    virtual Element* currentParagraph() const;
+    virtual void setActiveView(DocumentView* view, int a, int b);
+    virtual void layoutForView(DocumentView* view, int a, int b);
+    virtual Element* elementAtPoint(int x, int y, ElementPoint& origin);
+    virtual bool hasIdleSession() { return false; }
+    virtual void* interfaceVars() { return nullptr; }
+    virtual void visitLeaves();
+    virtual void collectLeafItems(std::vector<Element*>& list);
+    virtual bool exportText(void* writer);
+    virtual void markUsedStyles(Element* subtree);
+    virtual void collectWords(void* parser);
+    virtual void collectGroups(bool chain, bool markedOnly, Element** first);
+    virtual void countKinds(int counts[29], Element* subtree);
+    virtual void countCharacters(int counts[256]);
+    void replaceStyleIndex(bool character, int oldIndex, int newIndex) override;
+    virtual void replaceStyleIndex(int oldIndex, int newIndex, int kind, Element* subtree);
+    virtual void broadcastNotice();
+    virtual void broadcastNotice4(int a, int b, int c, int d);
+    virtual void broadcastValue(bool flag);
+    virtual void updateInputSyntax();
+    virtual void broadcastNotice2();
+    virtual bool findTextInSections(const char* pattern, Element** section);
+    virtual bool joinOfKind(int kind);
+
+    // Writes the document as a worksheet file (WorksheetFile.h): with whole, the version, the
+    // used styles, the element records, the mark and the view options (each when given);
+    // without, only the version and the style table (a style set file).  False when an error
+    // was raised while writing; what was written so far stays in the writer.
+    virtual bool writeWorksheet(KWorksheetWriter& writer, ElementPosition* mark, const KViewOptions* viewOptions,
+                                bool whole);
+
+    // ---- ElementDocument -------------------------------------------------------------------
+    Element* root() override { return root_; }
+    ElementView* activeView() override { return activeView_; }
+    ElementWindow* activeWindow() override { return activeEditTarget(); }
+    bool layoutHeld() const override { return layoutHold_ > 0; }
+    void holdLayout() override { holdLayout(false); }
+    void releaseLayout() override { holdLayout(true); }
+    void forgetElement(Element* element) override;
+
+    // ---- StyleSetOwner ---------------------------------------------------------------------
+    void paraStyleChanged(int index) override { notifyViewsParaStyle(index); }
+    void charStyleChanged(int c, int p, int o) override { notifyViewsCharStyle(c, p, o); }
+
+    // ---- non-virtual -------------------------------------------------------------------------
+    // Takes ownership of the root (the old one is deleted).
+    void setRoot(Element* root);
+    StyleSet* styleSet() const { return styleSet_.get(); }
+    // The old set is destroyed; the views restyle.
+    void replaceStyleSet(std::unique_ptr<StyleSet> styles);
+    BookmarkIndex* bookmarks() const { return bookmarks_.get(); }
+    UndoHistory* undoHistory() const { return undoHistory_.get(); }
+
+    const char* title() const { return displayTitle_.c_str(); }
+    const KString& plainTitle() const { return title_; }
+    void setPlainTitle(const char* text) { title_.assign(text); }
+    void setDisplayTitle(const char* text);
+
+    void addView(DocumentView* view);
+    // False when it was the last view: the document has deleted itself.
+    bool removeView(DocumentView* view);
+    int viewCount() const { return viewCount_; }
+    const std::vector<DocumentView*>& views() const { return views_; }
+
+    bool isPointOutsideSelection(int x, int y);
+    void stylesChanged();
+    void notifyStylesChanged(Element* subtree = nullptr);
+    void refreshTextLayout(Element* subtree = nullptr);
+    void holdLayout(bool release);
+    void relayout();
+    int countMarkedInline(Element* subtree);
+    void notifyShown();
+    void notifyClosing();
+    void notifyViews(std::intptr_t argument);
+    void notifyViewsParaStyle(int index);
+    void notifyViewsCharStyle(int charIndex, int paraIndex, int overrideIndex);
+    bool hasOpenUndoGroup() const;
+
+    DocumentView* activeDocumentView() const { return activeView_; }
+    ElementWindow* activeWorksheetWindow() const;
+    ElementWindow* activeDocWindow() const;
+    ElementWindow* activeEditTarget() const;
+    ViewCaret* activeCaret() const;
+
+    int layoutHold() const { return layoutHold_; }
+    int relayoutCount() const { return relayoutCount_; }
+
+    bool interrupted = false;
+    bool modified = false;
+    bool stopped = false;
+    bool viewsNotified = false;
+
+private:
+    // A walk from the subtree, or with markedFlags over the marked part of the whole tree.
+    void walkSubtreeOrMarked(Element* subtree, std::uint8_t flags, std::uint8_t markedFlags,
+                             void (Element::*method)(struct WalkControl&), struct WalkControl& control);
+
+    std::unique_ptr<StyleSet> styleSet_;
+    Element* root_ = nullptr;
+    DocumentView* activeView_ = nullptr;
+    std::unique_ptr<BookmarkIndex> bookmarks_;
+    std::string displayTitle_;
+    KString title_;
+    std::unique_ptr<UndoHistory> undoHistory_;
+    int layoutHold_ = 0;
+    int viewCount_ = 0;
+    Element* currentElement_ = nullptr;
+    std::vector<DocumentView*> views_;
+    int relayoutCount_ = 0;   // layouts run by relayout (observable by tests and benchmarks)
+};

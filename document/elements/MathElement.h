@@ -1,0 +1,36 @@
+#pragma once
+// MathElement (kind 9): typeset math of an expression.  Until the typeset math element lands it
+// keeps the expression's one-line printed text, which it shows and gives as its expression
+// text.  `kernelOutput` marks an element made from a kernel result.
+
+#include <string>
+
+#include "document/elements/InlineElement.h"
+#include "tovu/dag.h"
+
+class KString;
+
+class MathElement : public InlineElement {
+public:
+    // The execution group passes value 20 for kernel results.
+    MathElement(const DagWord* expression, int value);
+    MathElement(const MathElement& other) = default;
+
+    Element* cloneElement() const override { return new MathElement(*this); }
+    int elementKind() const override { return KIND_MATH; }
+    bool isMath() const override { return true; }
+
+    // Appends the linear text of the expression.
+    void expressionText(KString& out) const;
+    const std::string& text() const { return text_; }
+    int value() const { return value_; }
+
+    unsigned char kernelOutput = 0;
+
+protected:
+    int displayLength() const override { return static_cast<int>(text_.size()); }
+
+private:
+    int value_;
+    std::string text_;
+};
