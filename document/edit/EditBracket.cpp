@@ -74,15 +74,18 @@ void recordRemoval(Element* parent, Element* child) {
     bracket.addRedoElement(child);
 }
 
-void recordReplacementBefore(EditBracket& bracket, Element* oldChild) {
-    if (!bracket.isRecording() || !oldChild) return;
-    bracket.open();
-    bracket.setUndoRecord(new ModifyRecord(oldChild->document()));
-    bracket.addUndoElement(oldChild);
-}
-
-void recordReplacementAfter(EditBracket& bracket, Element* newChild) {
-    if (!bracket.pair() || !newChild) return;
-    bracket.setRedoRecord(new ModifyRecord(newChild->document()));
-    bracket.addRedoElement(newChild);
+void recordReplacement(Element* parent, Element* oldChild, Element* newChild,
+                       const std::function<void()>& swap) {
+    EditBracket bracket(parent->document());
+    const bool recording = bracket.isRecording() && oldChild;
+    if (recording) {
+        bracket.open();
+        bracket.setUndoRecord(new ModifyRecord(oldChild->document()));
+        bracket.addUndoElement(oldChild);
+    }
+    swap();
+    if (recording && bracket.pair() && newChild) {
+        bracket.setRedoRecord(new ModifyRecord(newChild->document()));
+        bracket.addRedoElement(newChild);
+    }
 }

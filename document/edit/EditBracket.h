@@ -14,6 +14,8 @@
 // document, a history or an open group.  The pair belongs to the group once opened; the
 // bracket owns nothing.
 
+#include "document/tree/TreeRecording.h"
+
 class Document;
 class EditRecord;
 class EditRecordPair;
@@ -45,10 +47,3 @@ private:
     Document* document_;
     EditRecordPair* pair_ = nullptr;
 };
-
-// The recording steps of the three structural tree operations, for the element classes.
-// Each records only when the element's document is recording (EditBracket::isRecording).
-void recordInsertion(Element* parent, Element* inserted);   // after the insertion
-void recordRemoval(Element* parent, Element* child);        // before the child leaves
-void recordReplacementBefore(EditBracket& bracket, Element* oldChild);
-void recordReplacementAfter(EditBracket& bracket, Element* newChild);

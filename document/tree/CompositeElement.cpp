@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "document/edit/EditBracket.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/Selection.h"
+#include "document/tree/TreeRecording.h"
 #include "document/tree/ViewCaret.h"
 
 namespace {
@@ -182,13 +182,12 @@ bool CompositeElement::replaceChild(Element* oldChild, Element* newChild) {
     if (index < 0 || !newChild || newChild == oldChild || newChild->parent() || newChild == this ||
         newChild->contains(this))
         return false;
-    EditBracket bracket(document());
-    recordReplacementBefore(bracket, oldChild);
-    newChild->setParent(this);
-    oldChild->setParent(nullptr);
-    slots_[index]->child = newChild;
-    newChild->markNeedsLayout();
-    recordReplacementAfter(bracket, newChild);
+    recordReplacement(this, oldChild, newChild, [&] {
+        newChild->setParent(this);
+        oldChild->setParent(nullptr);
+        slots_[index]->child = newChild;
+        newChild->markNeedsLayout();
+    });
     return true;
 }
 
