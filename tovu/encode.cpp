@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "tovu/errors.h"
+#include "tovu/storage.h"
 
 namespace {
 
@@ -274,10 +275,12 @@ private:
 
 // Both directions share one lifetime, as they share one table in the expression library: a
 // call without DAG_KEEP_BACKREFS empties both, before and after it.  The nodes they name live in
-// storage areas; when the library remakes its back-reference table (storage_reset frees the
-// default area) the references go too, so the table's address is noted and checked.
+// storage areas; once any area has freed blocks (storage_reset, storage_delete, storage_free)
+// those nodes may be gone and a new node may sit at a freed one's address, so the references
+// end with the storage generation they were made in.  Noting an address instead (of a table,
+// say) is not enough: the allocator hands freed addresses out again.
 struct BackReferences {
-    Dag owner = nullptr;   // dag_backref_table() when these were last valid
+    std::uint64_t generation = 0;   // storage_generation() when these were last valid
     AddressNumbers written;
     NumberedNodes read;
 
@@ -287,8 +290,8 @@ struct BackReferences {
     }
     // Called at the start of every write and read, after the counters are set.
     void begin(bool keep) {
-        if (owner != dag_backref_table() || !keep) {
-            owner = dag_backref_table();
+        if (generation != storage_generation() || !keep) {
+            generation = storage_generation();
             clear();
         }
     }

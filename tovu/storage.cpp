@@ -28,6 +28,7 @@ StorageArea areaArea{nullptr, nullptr, 0, kFullBlock, nullptr, kFullBlock + 1, 0
 StorageArea fallbackArea{nullptr, nullptr, 0, 6, nullptr, 1023, 0, 0, "sdagArea"};
 StorageArea defaultArea{nullptr, nullptr, 0, 6, nullptr, 7, 0, 0, "DAG-DEFAULT"};
 bool defaultReady = false;
+std::uint64_t generation = 0;   // advanced whenever blocks are freed
 
 StorageArea* areaStack[kStackEntries] = {};
 int stackTop = 0;
@@ -60,6 +61,7 @@ void storage_init(StorageArea* area, unsigned flags, const char* name) {
 }
 
 void storage_free(StorageArea* area) {
+    ++generation;
     freeChain(area->smallChain);
     freeChain(area->largeChain);
     storage_init(area, area->flags, area->name);
@@ -81,6 +83,8 @@ void storage_delete(StorageArea* area) {
 }
 
 void storage_release_hook() {}
+
+std::uint64_t storage_generation() { return generation; }
 
 DagWord* dag_alloc(StorageArea* area, std::size_t n) {
     const bool zero = (area->flags & STORAGE_NOZERO) == 0;

@@ -51,6 +51,10 @@ void storage_free(StorageArea* area);                    // all blocks freed; na
 StorageArea* storage_new(unsigned flags, const char* name);
 void storage_delete(StorageArea* area);
 void storage_release_hook();
+// Advances every time an area's blocks are freed (storage_free, storage_delete, storage_reset),
+// so that a table of node addresses kept across calls can tell that its nodes may be gone and
+// new ones may sit at their addresses.
+std::uint64_t storage_generation();
 
 DagWord* dag_alloc(StorageArea* area, std::size_t n);   // n words
 DagWord* storage_alloc_current(std::size_t n);          // current area (fallback before init)
