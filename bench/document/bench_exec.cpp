@@ -88,17 +88,12 @@ void runRegion(benchmark::State& state, Link link) {
 #endif
     }
     auto doc = std::make_unique<WorksheetDocument>(nullptr);
-    const bool server = link == Link::ScriptServer;
     double seconds = 0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         CountingSink sink;
         doc->executeInput(&sink, KString(regionText().c_str()));
-        for (int i = 0; i < 4 * kStatements && !doc->queueIsEmpty(); ++i) {
-            doc->runQueue();
-            if (server && !doc->serviceServerLink(true)) doc->drainAfterDeadLink();
-        }
-        doc->runQueue();
+        doc->runExecutionToEnd(4 * kStatements);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (sink.begins != 1 || sink.ends != 1 || sink.resets != 0 || sink.outputs != kStatements) {
             state.SkipWithError(("region did not run whole: " + std::to_string(sink.outputs) + " outputs, " +

@@ -74,9 +74,24 @@ WorksheetDocument::WorksheetDocument(const char* title, Element* root) {
     if (root != nullptr) setRoot(root);
 }
 
+void WorksheetDocument::connect() {
+    KernelConnectionFactory factory = worksheetHost().connectKernel;
+    evaluator_ = factory != nullptr ? factory(this) : nullptr;
+}
+
+namespace {
+
+// The per-worksheet in-process link carries a server descriptor (link type 3), so that the
+// document owns its evaluator as it owns a server's; the descriptor's command is never run.
+constexpr const char* kPerWorksheetInProcessCommand = "ruz";
+
+}  // namespace
+
+QuietEvaluator* connectNoKernel(WorksheetDocument*) { return nullptr; }
+
 // Builds the link for the host's options and the evaluator over it.  A link that cannot start
 // is still built: it is dead, and the document reports that at its first statement.
-void WorksheetDocument::connect() {
+QuietEvaluator* connectKernelFromOptions(WorksheetDocument* document) {
     WorksheetHost& host = worksheetHost();
     KKernelSession* session = nullptr;
     auto makeArgs = [&host](KL_ConnectInfo& info) {
@@ -92,17 +107,16 @@ void WorksheetDocument::connect() {
         return info;
     };
     const char* library = host.kernelLibrary.empty() ? nullptr : host.kernelLibrary.c_str();
-    if (host.kernelMode == 1) {
+    if (host.kernelMode == kKernelPerWorksheet) {
         KL_Link* link = nullptr;
-        if (host.linkKind == 2) {
-            KL_ConnectInfo info(KL_TRANSPORT_PIPES, "ruz");
+        if (host.linkKind == kLinkInProcess) {
+            KL_ConnectInfo info(KL_TRANSPORT_PIPES, kPerWorksheetInProcessCommand);
             info.linkType = KL_LINK_SERVER;
             makeArgs(info);
             auto* direct = new KL_Direct(info, library);
             host.directLink = direct;
             link = direct;
         } else {
-            // Link kind 3, and any other kind, talks to a kernel server.
             link = new KL_PipeServer(serverInfo());
         }
         session = new KKernelSession(link);
@@ -110,7 +124,7 @@ void WorksheetDocument::connect() {
         session = host.evaluators.front()->session();
     } else {
         KL_Link* link = nullptr;
-        if (host.linkKind == 2) {
+        if (host.linkKind == kLinkInProcess) {
             KL_ConnectInfo info;
             makeArgs(info);
             auto* direct = new KL_Direct(info, library);
@@ -121,8 +135,9 @@ void WorksheetDocument::connect() {
         }
         session = new KKernelSession(link);
     }
-    evaluator_ = new QuietEvaluator(this, session);
-    host.evaluators.push_back(evaluator_);
+    auto* evaluator = new QuietEvaluator(document, session);
+    host.evaluators.push_back(evaluator);
+    return evaluator;
 }
 
 // The paragraph styles of the options' template worksheet replace the defaults; a missing or
@@ -259,7 +274,7 @@ bool WorksheetDocument::executeInput(OutputSink* sink, KString text) {
         return true;
     }
     parsingSink_ = sink;
-    queue_.pushBegin(sinkKey(sink));
+    queue_.pushBegin(sink);
     std::size_t count = 1;
     while (true) {
         while (offset < length && isBlank(source[offset])) ++offset;
@@ -294,14 +309,14 @@ bool WorksheetDocument::executeInput(OutputSink* sink, KString text) {
         }
         // A text of nothing but comments parses to the control statement: nothing to run.
         if (dag_type(statement) != DAG_CONTROL) {
-            queue_.pushStatement(sinkKey(sink), statement, static_cast<unsigned char>(terminator != 0));
+            queue_.pushStatement(sink, statement, terminator != 0);
             ++count;
         }
         offset += consumed;
         if (offset >= length) break;
     }
     if (count > 1) {
-        queue_.pushEnd(sinkKey(sink));
+        queue_.pushEnd(sink);
     } else {
         // Only comments: the region ran, with nothing to show.
         queue_.dropLast(count);
@@ -331,12 +346,12 @@ void WorksheetDocument::freeParsedStatements() {
 
 void WorksheetDocument::drainQueue() {
     while (!queue_.isEmpty()) {
-        OutputSink* sink = sinkOfKey(queue_.frontElement());
+        OutputSink* sink = queue_.frontSink();
         bool begin = queue_.frontIsBegin();
         queue_.pop();
         // One resetOutput per region: at its end marker (a region cut before its end marker
         // was queued cannot exist: regions are queued whole).
-        if (!begin && queue_.frontElement() != sinkKey(sink) && sink) sink->resetOutput();
+        if (!begin && queue_.frontSink() != sink && sink) sink->resetOutput();
     }
     interrupted = false;
     statementDone_ = false;
@@ -353,7 +368,7 @@ void WorksheetDocument::runExecutionQueue() {
     if (statementDone_) {
         if (!queue_.isEmpty() && !queue_.frontIsBegin() && !queue_.frontIsEnd()) queue_.pop();
         if (queue_.frontIsEnd()) {
-            OutputSink* sink = sinkOfKey(queue_.frontElement());
+            OutputSink* sink = queue_.frontSink();
             firstOutputPending_ = false;
             queue_.pop();
             if (sink) sink->endOutput();
@@ -377,7 +392,7 @@ void WorksheetDocument::runExecutionQueue() {
     }
     if (queue_.frontIsBegin()) {
         setComputing(true);
-        OutputSink* sink = sinkOfKey(queue_.frontElement());
+        OutputSink* sink = queue_.frontSink();
         queue_.pop();
         if (sink) sink->beginOutput();
     }
@@ -396,7 +411,7 @@ void WorksheetDocument::runExecutionQueue() {
     }
     installCallbacks();
     Dag statement = queue_.frontStatement();
-    int flag = queue_.frontFlag() ? 1 : 0;
+    int flag = queue_.frontTerminated() ? 1 : 0;
     HandlerScope scope(this);
     if (evaluator_->startEvaluation(statement, flag) != 0) drainAfterDeadLink();
 }
@@ -436,9 +451,21 @@ bool WorksheetDocument::serviceServerLink(bool wait) {
     }
 }
 
+bool WorksheetDocument::pollExecution(bool wait) {
+    runQueue();
+    const bool server = evaluator_ != nullptr && dynamic_cast<KL_Direct*>(evaluator_->session()->link) == nullptr;
+    if (server && !serviceServerLink(wait)) drainAfterDeadLink();
+    return !queue_.isEmpty();
+}
+
+void WorksheetDocument::runExecutionToEnd(int maxSteps) {
+    for (int step = 0; step < maxSteps && !queue_.isEmpty(); ++step) pollExecution(true);
+    runQueue();
+}
+
 OutputSink* WorksheetDocument::currentSink() const {
     if (parsing_) return parsingSink_;
-    return sinkOfKey(queue_.frontElement());
+    return queue_.frontSink();
 }
 
 bool WorksheetDocument::routeOutput(Dag dag, int kind) {

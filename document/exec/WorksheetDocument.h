@@ -41,7 +41,7 @@
 
 #include "document/edit/Document.h"
 #include "document/exec/OutputSink.h"
-#include "kernel_link/KernelQueue.h"
+#include "document/exec/KernelQueue.h"
 #include "tovu/dag.h"
 #include "util/KString.h"
 
@@ -51,10 +51,28 @@ class QuietEvaluator;
 struct StorageArea;
 class WorksheetDocument;
 
+// The options' kernel mode and link kind.
+enum : int {
+    kKernelShared = 0,        // one kernel for every worksheet (any value but kKernelPerWorksheet)
+    kKernelPerWorksheet = 1,  // one kernel per worksheet
+    kLinkInProcess = 2,       // the kernel library in this process
+    kLinkServer = 3,          // a kernel server (any value but kLinkInProcess)
+};
+
+// Where a new worksheet's kernel connection comes from: answers the evaluator the document
+// uses (listed in the host's evaluators), or null for a document without a kernel, whose
+// statements end at once as after a dead link.  connectKernelFromOptions builds the link the
+// host's options ask for; connectNoKernel lets tests and fuzz targets load and write
+// worksheets without starting a kernel.
+using KernelConnectionFactory = QuietEvaluator* (*)(WorksheetDocument* document);
+QuietEvaluator* connectKernelFromOptions(WorksheetDocument* document);
+QuietEvaluator* connectNoKernel(WorksheetDocument* document);
+
 struct WorksheetHost {
     // Options.
-    int kernelMode = 0;                        // 1: one kernel per worksheet; else one shared
-    int linkKind = 2;                          // 2 in-process, 3 (or any other) server
+    int kernelMode = kKernelShared;            // kKernelPerWorksheet, or one shared kernel
+    int linkKind = kLinkInProcess;             // kLinkInProcess, or (any other) a server
+    KernelConnectionFactory connectKernel = connectKernelFromOptions;
     std::vector<std::string> kernelArgs{"wkelvo"};   // program name first
     std::string serverCommand;                 // the server command line (empty: the default)
     std::string kernelLibrary;                 // in-process kernel library (empty: the default)
@@ -123,6 +141,14 @@ public:
     // Whether the link has failed for good; a server link is polled, so a server that has gone
     // is noticed also while the document waits for something else.
     bool linkIsDead();
+    // One step of the execution path, what the main frame's poll does: runs the queue (starts
+    // the next statement, ends finished regions), services a server link (reading up to the
+    // running statement's DONE when wait is set) and drains the queue when the link is found
+    // dead.  Answers whether the queue still holds work.
+    bool pollExecution(bool wait);
+    // Steps with pollExecution(true) until the queue is empty (at most maxSteps steps) and once
+    // more, so that the last region ends: the event loop of tests, benchmarks and fuzz targets.
+    void runExecutionToEnd(int maxSteps = 10000);
     // The computing state of the active editing target (stand-in: a flag).
     void setComputing(bool on);
 
@@ -193,6 +219,3 @@ private:
     bool destroyRequested_ = false;
 };
 
-// The queue's nodes are keyed by an opaque pointer; the document's keys are its sinks.
-inline Element* sinkKey(OutputSink* sink) { return reinterpret_cast<Element*>(sink); }
-inline OutputSink* sinkOfKey(Element* key) { return reinterpret_cast<OutputSink*>(key); }

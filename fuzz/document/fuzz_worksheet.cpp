@@ -58,9 +58,8 @@ bool initialise() {
     dag_init_constants();
     storage_init_default();
     dag_init_names();
-    // Documents are built without a kernel: a library that is not there gives a dead link,
-    // shared by every document of the run.
-    worksheetHost().kernelLibrary = "/nonexistent/kelvo-kernel.so";
+    // Documents are built without a kernel connection.
+    worksheetHost().connectKernel = connectNoKernel;
     registerSectionReaders();
     registerExecutionGroupReaders();
     worksheetTagTable.registerReader("PARA", readParagraph);

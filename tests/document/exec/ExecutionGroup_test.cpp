@@ -150,14 +150,7 @@ protected:
     ViewCaret* caret() { return view.window.caretObject.get(); }
     InterfaceSettings* settings() { return static_cast<KInterfaceVars*>(doc->interfaceVars())->settings(); }
 
-    void run() {
-        for (int i = 0; i < 10000 && !doc->queueIsEmpty(); ++i) {
-            doc->runQueue();
-            if ((link_ == Link::Server || link_ == Link::RealServer) && !doc->serviceServerLink(true))
-                doc->drainAfterDeadLink();
-        }
-        doc->runQueue();
-    }
+    void run() { doc->runExecutionToEnd(); }
 
     // Output paragraph i of the group (children after the input paragraph).
     ParagraphElement* outputAt(Element* g, int i) { return dynamic_cast<ParagraphElement*>(g->childAt(i + 1)); }

@@ -97,14 +97,8 @@ protected:
     }
 
     // Runs the queue until it is empty (bounded), servicing a server link as the main frame's
-    // poll would.
-    void run(WorksheetDocument& doc) {
-        for (int i = 0; i < 10000 && !doc.queueIsEmpty(); ++i) {
-            doc.runQueue();
-            if (link_ == Link::Server && !doc.serviceServerLink(true)) doc.drainAfterDeadLink();
-        }
-        doc.runQueue();
-    }
+    // poll does.
+    void run(WorksheetDocument& doc) { doc.runExecutionToEnd(); }
 
     std::vector<std::string> execute(WorksheetDocument& doc, const char* text) {
         RecordingSink sink;

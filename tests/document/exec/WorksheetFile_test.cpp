@@ -52,8 +52,8 @@ protected:
         WorksheetDocument::resetUntitledCounter();
         WorksheetHost& host = worksheetHost();
         host = WorksheetHost();
-        // A kernel that cannot start: the documents are built without one.
-        host.kernelLibrary = "/nonexistent/kelvo-kernel.so";
+        // The documents are built without a kernel connection.
+        host.connectKernel = connectNoKernel;
         MessageGuiHooks hooks;
         hooks.isRunning = [] { return true; };
         hooks.errorBox = [](void*, int, const char* text) { shown->messages.push_back(text); };

@@ -1,6 +1,8 @@
 // The execution queue's rules.
 
-#include "kernel_link/KernelQueue.h"
+#include "document/exec/KernelQueue.h"
+
+#include "document/exec/OutputSink.h"
 
 #include <gtest/gtest.h>
 
@@ -8,18 +10,24 @@
 
 namespace {
 
-// Elements are only compared by address here.
-Element* const E = reinterpret_cast<Element*>(0x1000);
-Element* const F = reinterpret_cast<Element*>(0x2000);
+// Sinks are only compared by address here.
+struct NoSink : OutputSink {
+    void resetOutput() override {}
+    bool output(Dag, int) override { return true; }
+    bool newTextInputRegion() override { return false; }
+};
+NoSink sinkE, sinkF;
+OutputSink* const E = &sinkE;
+OutputSink* const F = &sinkF;
 
-// "B", "S<flag>", "E" for each node from the front, with the element as e/f.
+// "B", "S<terminated>", "E" for each node from the front, with the sink as e/f.
 std::string drain(KernelQueue& q) {
     std::string s;
     while (!q.isEmpty()) {
-        s += q.frontElement() == E ? 'e' : 'f';
+        s += q.frontSink() == E ? 'e' : 'f';
         if (q.frontIsBegin()) s += 'B';
         else if (q.frontIsEnd()) s += 'E';
-        else s += q.frontFlag() ? "S1" : "S0";
+        else s += q.frontTerminated() ? "S1" : "S0";
         s += ' ';
         q.pop();
     }
@@ -30,11 +38,11 @@ TEST(KernelQueue, RunsInOrder) {
     KernelQueue q;
     Dag s1 = dag_of_int(1), s2 = dag_of_int(2);
     q.pushBegin(E);
-    q.pushStatement(E, s1, 1);
-    q.pushStatement(E, s2, 0);
+    q.pushStatement(E, s1, true);
+    q.pushStatement(E, s2, false);
     q.pushEnd(E);
     q.pushBegin(F);
-    q.pushStatement(F, s1, 1);
+    q.pushStatement(F, s1, true);
     q.pushEnd(F);
     EXPECT_EQ(q.size(), 7u);
     EXPECT_TRUE(q.frontIsBegin());
@@ -52,18 +60,18 @@ TEST(KernelQueue, PushRules) {
         const char* expected;
     };
     const Case cases[] = {
-        {"statement on empty queue", [](KernelQueue& q) { q.pushStatement(E, dag_NULL, 1); }, ""},
+        {"statement on empty queue", [](KernelQueue& q) { q.pushStatement(E, dag_NULL, true); }, ""},
         {"statement after end marker",
          [](KernelQueue& q) {
              q.pushBegin(E);
-             q.pushStatement(E, dag_NULL, 1);
+             q.pushStatement(E, dag_NULL, true);
              q.pushEnd(E);
-             q.pushStatement(E, dag_NULL, 1);
+             q.pushStatement(E, dag_NULL, true);
          },
          "eB eS1 eE "},
-        {"statement of another element", [](KernelQueue& q) { q.pushBegin(E); q.pushStatement(F, dag_NULL, 1); }, "eB "},
+        {"statement of another sink", [](KernelQueue& q) { q.pushBegin(E); q.pushStatement(F, dag_NULL, true); }, "eB "},
         {"end of empty run", [](KernelQueue& q) { q.pushBegin(E); q.pushEnd(E); }, "eB "},
-        {"end of another element", [](KernelQueue& q) { q.pushBegin(E); q.pushStatement(E, dag_NULL, 0); q.pushEnd(F); }, "eB eS0 "},
+        {"end of another sink", [](KernelQueue& q) { q.pushBegin(E); q.pushStatement(E, dag_NULL, false); q.pushEnd(F); }, "eB eS0 "},
         {"end on empty queue", [](KernelQueue& q) { q.pushEnd(E); }, ""},
     };
     for (const auto& c : cases) {
@@ -82,11 +90,11 @@ TEST(KernelQueue, DropLast) {
     for (const auto& c : cases) {
         KernelQueue q;
         q.pushBegin(E);
-        q.pushStatement(E, dag_NULL, 1);
-        q.pushStatement(E, dag_NULL, 0);
+        q.pushStatement(E, dag_NULL, true);
+        q.pushStatement(E, dag_NULL, false);
         q.dropLast(c.drop);
         // The tail is right after the drop: a new statement joins only an open run.
-        q.pushStatement(E, dag_of_int(9), 1);
+        q.pushStatement(E, dag_of_int(9), true);
         std::string expected = c.expected;
         if (!expected.empty()) expected += "eS1 ";
         EXPECT_EQ(drain(q), expected) << c.drop;
@@ -96,9 +104,9 @@ TEST(KernelQueue, DropLast) {
 TEST(KernelQueue, EmptyQueueAnswers) {
     KernelQueue q;
     EXPECT_TRUE(q.isEmpty());
-    EXPECT_EQ(q.frontElement(), nullptr);
+    EXPECT_EQ(q.frontSink(), nullptr);
     EXPECT_EQ(q.frontStatement(), nullptr);
-    EXPECT_FALSE(q.frontFlag());
+    EXPECT_FALSE(q.frontTerminated());
     EXPECT_FALSE(q.frontIsBegin());
     EXPECT_FALSE(q.frontIsEnd());
     q.pop();   // nothing happens
