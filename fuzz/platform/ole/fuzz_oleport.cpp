@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (w <= 0 || hgt <= 0 || w > 1000000 || hgt > 1000000 || d != 0) std::abort();
     OLE_calcPixExtent(h, device->getNativeDC());
     OLE_getPixExtent(h, &w, &hgt, &d);
-    if (w <= 0 || hgt <= 0 || d != 0) std::abort();
+    // An extent of less than half a pixel rounds to 0; none exceeds 1,000,000 HIMETRIC at 96 dpi.
+    if (w < 0 || hgt < 0 || w > 37796 || hgt > 37796 || d != 0) std::abort();
 
     OLE_draw(h, device->getNativeDC(), 2, 2, 60, 44, 1);
     OLE_draw(h, device->getNativeDC(), 2, 46, 60, -44, 0);
