@@ -719,12 +719,12 @@ void GridView::dragMoveEvent(QDragMoveEvent* e) {
     long c, r;
     Window* owner = nullptr;
     SSHook* h = hook;
+    e->ignore();  // until the owner says otherwise
     if (h && cellAt(gp.x(), gp.y(), c, r)) {
         gui::detail::IncomingDragScope scope(e->mimeData());
         if (!callOut([&] { owner = h->worksheetWindow(handle_); })) return;
     }
     if (owner) e->acceptProposedAction();
-    else e->ignore();
 }
 
 void GridView::dropEvent(QDropEvent* e) {
