@@ -13,13 +13,12 @@
 #include <QImage>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/grid/grid.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/gui_test.h"
+#include "tests/platform/gui/demo_support.h"
 
 namespace {
 
@@ -37,13 +36,7 @@ long drawCell(SSHandle, int code, uintptr_t, const SSNotifyRecord* rec) {
     return 0;
 }
 
-int failures = 0;
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "FAIL: %s\n", what);
-        ++failures;
-    }
-}
+using demo::check;
 
 bool isDark(QRgb c) { return qRed(c) < 110 && qGreen(c) < 110 && qBlue(c) < 110; }
 
@@ -57,19 +50,10 @@ int darkIn(const QImage& img, int x, int y, int w, int h) {
 class DemoApp : public Application {
 public:
     void Main(int argc, char** argv) override {
-        bool hold = false;
-        int px = 40, py = 40;
-        for (int i = 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--hold") == 0) hold = true;
-            if (std::strcmp(argv[i], "--pos") == 0 && i + 2 < argc) {
-                px = std::atoi(argv[i + 1]);
-                py = std::atoi(argv[i + 2]);
-                i += 2;
-            }
-        }
+        const demo::Args args = demo::parseArgs(argc, argv);
         WorkWindow w(nullptr, WB_FRAME);
         w.setText("grid_demo");
-        w.setPosSizePixel(Point(px, py), Size(kWidth, kHeight));
+        w.setPosSizePixel(Point(args.x, args.y), Size(kWidth, kHeight));
         SSHandle grid = grid_create(w.getNativeHandle(), 0, 0, kWidth, kHeight, 1);
         check(static_cast<bool>(grid), "grid made");
         SSSetRowCount(grid, 100);
@@ -101,9 +85,8 @@ public:
             check(darkIn(img, 0, c22.top, 39, c22.bottom - c22.top) > 3, "row header 2");
             check(img.pixel(c22.left + 2, 3) != yellow, "headers are not the sheet colour");
         }
-        std::printf("%s: %d failed checks\n", failures ? "FAILED" : "OK", failures);
-        std::fflush(stdout);
-        if (hold) Application::execute();
+        demo::report();
+        if (args.hold) Application::execute();
         grid_destroy(grid);
     }
 };
@@ -114,5 +97,5 @@ DemoApp app;
 
 int main(int argc, char** argv) {
     gui::runProgram(argc, argv);
-    return failures == 0 ? 0 : 1;
+    return demo::failures == 0 ? 0 : 1;
 }
