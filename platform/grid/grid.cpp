@@ -90,7 +90,10 @@ int grid_child_id(SSHandle grid) {
     return v ? v->childId() : 0;
 }
 
-void* grid_native_handle(SSHandle grid) { return lookup(grid); }
+void* grid_native_handle(SSHandle grid) {
+    GridView* v = lookup(grid);
+    return v ? static_cast<void*>(static_cast<QTableView*>(v)) : nullptr;
+}
 
 void grid_show(SSHandle grid, bool visible) {
     if (GridView* v = lookup(grid)) v->setVisible(visible);

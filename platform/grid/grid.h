@@ -173,7 +173,7 @@ SSHandle grid_create(void* parentHandle, long x, long y, long width, long height
 void grid_destroy(SSHandle grid);
 bool grid_is_alive(SSHandle grid);
 int grid_child_id(SSHandle grid);
-// The grid's widget (opaque, for the GUI layer and tests); null for no grid.
+// The grid's widget (opaque: a QTableView, for the GUI layer and tests); null for no grid.
 void* grid_native_handle(SSHandle grid);
 void grid_show(SSHandle grid, bool visible);
 // Position relative to the parent, and size, in pixels.
