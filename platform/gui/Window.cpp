@@ -84,7 +84,11 @@ int functionOf(QKeyEvent* e) {
     return KEYFUNC_DONTKNOW;
 }
 
-Qt::CursorShape shapeOf(int id) {
+}  // namespace
+
+namespace gui::detail {
+
+Qt::CursorShape pointerShape(int id) {
     switch (id) {
     case 1: return Qt::WaitCursor;
     case 3: return Qt::IBeamCursor;
@@ -99,7 +103,7 @@ Qt::CursorShape shapeOf(int id) {
     }
 }
 
-}  // namespace
+}  // namespace gui::detail
 
 // The Qt peer of a Window.  It forwards events while attached and owns nothing of the window.
 class WindowPeer : public QWidget {
@@ -403,7 +407,7 @@ int Window::startDrag(const Pointer& movePointer, const Pointer& copyPointer, in
         QDrag drag(win_->peer);
         drag.setMimeData(data);
         for (auto [pointer, action] : {std::pair{movePointer, Qt::MoveAction}, std::pair{copyPointer, Qt::CopyAction}}) {
-            QPixmap pm = QCursor(shapeOf(pointer.getId())).pixmap();
+            QPixmap pm = QCursor(gui::detail::pointerShape(pointer.getId())).pixmap();
             if (!pm.isNull()) drag.setDragCursor(pm, action);
         }
         Qt::DropActions allowed;
@@ -564,7 +568,7 @@ void Window::captureMouse() { if (win_->peer && win_->peer->isVisible()) win_->p
 void Window::releaseMouse() { if (win_->peer) win_->peer->releaseMouse(); }
 void Window::setPointer(const Pointer& p) {
     win_->pointer = p;
-    if (win_->peer) win_->peer->setCursor(QCursor(shapeOf(p.getId())));
+    if (win_->peer) win_->peer->setCursor(QCursor(gui::detail::pointerShape(p.getId())));
 }
 const Pointer& Window::getPointer() const { return win_->pointer; }
 

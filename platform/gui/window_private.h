@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
+#include <Qt>
 
 #include "platform/gui/Window.h"
 
@@ -37,6 +38,9 @@ struct Window::WinImpl {
 };
 
 namespace gui::detail {
+
+// The Qt shape of a pointer id (Pointer, Window.h); unknown ids give the arrow.
+Qt::CursorShape pointerShape(int id);
 
 // The widget that stands for the window on screen: the MDI sub-window, or the peer.
 QWidget* frameWidget(const Window& w);

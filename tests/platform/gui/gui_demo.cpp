@@ -9,13 +9,10 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "platform/gui/Application.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/gui_test.h"
+#include "tests/platform/gui/demo_support.h"
 
 namespace {
 
@@ -41,32 +38,17 @@ public:
     }
 };
 
-int failures = 0;
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "FAIL: %s\n", what);
-        ++failures;
-    }
-}
+using demo::check;
 
 bool isDark(QRgb c) { return qRed(c) < 128 && qGreen(c) < 128 && qBlue(c) < 128; }
 
 class DemoApp : public Application {
 public:
     void Main(int argc, char** argv) override {
-        bool hold = false;
-        int px = 40, py = 40;
-        for (int i = 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--hold") == 0) hold = true;
-            if (std::strcmp(argv[i], "--pos") == 0 && i + 2 < argc) {
-                px = std::atoi(argv[i + 1]);
-                py = std::atoi(argv[i + 2]);
-                i += 2;
-            }
-        }
+        const demo::Args args = demo::parseArgs(argc, argv);
         DemoWindow w;
         w.setText("gui_demo");
-        w.setPosSizePixel(Point(px, py), Size(kWidth, kHeight));
+        w.setPosSizePixel(Point(args.x, args.y), Size(kWidth, kHeight));
         w.show();
         w.invalidate();
         w.update();
@@ -97,9 +79,8 @@ public:
                     }
                 }
         }
-        std::printf("%s: %d failed checks\n", failures ? "FAILED" : "OK", failures);
-        std::fflush(stdout);
-        if (hold) Application::execute();
+        demo::report();
+        if (args.hold) Application::execute();
     }
 };
 
@@ -109,5 +90,5 @@ DemoApp app;
 
 int main(int argc, char** argv) {
     gui::runProgram(argc, argv);
-    return failures == 0 ? 0 : 1;
+    return demo::failures == 0 ? 0 : 1;
 }
