@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gdi/emf_format.h"
@@ -34,15 +34,28 @@ struct GdiEnhMetafile {
 
 namespace {
 
-// Every handle the layer has given out and not yet freed.
-std::unordered_set<const void*>& liveHandles() {
-    static std::unordered_set<const void*> live;
+// Every handle the layer has given out and not yet freed, with its kind: a freed address that
+// the allocator hands out again for a record of another kind is not taken for the old handle.
+enum class HandleKind { Object, DC, Metafile, EnhMetafile };
+template <class T> constexpr HandleKind kindOf();
+template <> constexpr HandleKind kindOf<GdiObject>() { return HandleKind::Object; }
+template <> constexpr HandleKind kindOf<GdiDC>() { return HandleKind::DC; }
+template <> constexpr HandleKind kindOf<GdiMetafile>() { return HandleKind::Metafile; }
+template <> constexpr HandleKind kindOf<GdiEnhMetafile>() { return HandleKind::EnhMetafile; }
+
+std::unordered_map<const void*, HandleKind>& liveHandles() {
+    static std::unordered_map<const void*, HandleKind> live;
     return live;
 }
-bool alive(const void* h) { return h && liveHandles().count(h) != 0; }
+template <class T>
+bool alive(const T* h) {
+    if (!h) return false;
+    auto it = liveHandles().find(h);
+    return it != liveHandles().end() && it->second == kindOf<T>();
+}
 template <class T>
 T* give(std::unique_ptr<T> p) {
-    liveHandles().insert(p.get());
+    liveHandles()[p.get()] = kindOf<T>();
     return p.release();
 }
 template <class T>

@@ -15,8 +15,9 @@
 //    PlayMetaFile (wmf_player.h) plays a Windows metafile into a target.
 //
 // Handles are pointers to the layer's own records.  Every call checks that its handle is alive
-// (a handle deleted or never made fails like a bad Win32 handle: null, FALSE or 0), so deleting
-// twice or using a deleted handle does no harm.
+// and of the right kind (a handle deleted or never made fails like a bad Win32 handle: null,
+// FALSE or 0), so deleting twice or using a deleted handle does no harm.  As with Win32 handles,
+// a deleted handle's value may come back for a new handle of the same kind.
 //
 // Left out: device contexts that draw or measure (the typesetting device adds its measuring
 // context here), files (metafiles live in memory only), map modes of the recording context.
