@@ -98,13 +98,14 @@ private:
 }  // namespace
 
 void Picture::play(OutputDevice& dev, const Rectangle& destLogic) const {
-    if (actions_.empty()) return;
+    if (isEmpty()) return;
     Rectangle dest = destLogic;
     dest.justify();
     if (dest.isEmpty()) return;
-    long long prefW = prefMap_.lengthToPixelX(prefSize_.width, kRefDpi);
-    long long prefH = prefMap_.lengthToPixelY(prefSize_.height, kRefDpi);
-    if (prefW <= 0 || prefH <= 0) return;  // nothing to scale from
+    const bool metafile = !wmf_.empty();
+    if (!metafile && (prefMap_.lengthToPixelX(prefSize_.width, kRefDpi) <= 0 ||
+                      prefMap_.lengthToPixelY(prefSize_.height, kRefDpi) <= 0))
+        return;  // nothing to scale from
     const Rectangle destPixel = dev.logicToPixel(dest);
 
     // The picture starts from a device's initial drawing state, in device pixels, clipped to the
@@ -118,7 +119,15 @@ void Picture::play(OutputDevice& dev, const Rectangle& destLogic) const {
     dev.setFont(Font());
     dev.setRasterOp(ROP_OVERPAINT);
     dev.setBackgroundBrush(Brush(Color(COL_WHITE)));
+    std::size_t depth = metafile ? playWindowsMetafile(dev, destPixel) : playActions(dev, destPixel);
+    for (; depth > 0; --depth) dev.pop();
+    dev.pop();
+    dev.setBackgroundBrush(savedBackground);
+}
 
+std::size_t Picture::playActions(OutputDevice& dev, const Rectangle& destPixel) const {
+    const long long prefW = prefMap_.lengthToPixelX(prefSize_.width, kRefDpi);
+    const long long prefH = prefMap_.lengthToPixelY(prefSize_.height, kRefDpi);
     Mapper m(destPixel, prefW, prefH, prefMap_);
     std::size_t depth = 0;  // pushes made by the picture and not yet popped
 
@@ -215,9 +224,7 @@ void Picture::play(OutputDevice& dev, const Rectangle& destLogic) const {
         default: break;  // reserved and placeholder actions draw nothing
         }
     }
-    for (; depth > 0; --depth) dev.pop();
-    dev.pop();
-    dev.setBackgroundBrush(savedBackground);
+    return depth;
 }
 
 // ---- recorder ----

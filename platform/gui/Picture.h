@@ -43,7 +43,9 @@
 // onto the destination rectangle: positions, sizes, pen widths and font heights scale with it.  It
 // draws inside the rectangle only and leaves the device's pen, brush, font, map mode, raster
 // operation and clip as it found them, whatever pushes and pops the picture holds.  A wrapped
-// Windows metafile is not played here.
+// Windows metafile plays through the metafile layer's player (Picture_wmf.cpp): its window (the
+// origin and extent its records set, else origin 0 and the preferred size, whose numbers are the
+// metafile's own units) maps onto the rectangle.
 
 #include <cstddef>
 #include <cstdint>
@@ -127,6 +129,11 @@ public:
     friend bool operator==(const Picture& a, const Picture& b);
 
 private:
+    // Each plays into the device set up by play (pixels, clipped to `destPixel`) and returns the
+    // number of pushes it left for play to pop.
+    std::size_t playActions(OutputDevice& dev, const Rectangle& destPixel) const;
+    std::size_t playWindowsMetafile(OutputDevice& dev, const Rectangle& destPixel) const;
+
     Size prefSize_;
     MapMode prefMap_;
     std::vector<PictureAction> actions_;

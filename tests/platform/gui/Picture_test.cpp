@@ -304,7 +304,7 @@ TEST(Picture, WrappedWindowsMetafileKeepsItsBytes) {
 
     VirtualDevice d;
     ASSERT_TRUE(d.setOutputSizePixel(Size(10, 10)));
-    d.drawMetafile(Rectangle(0, 0, 9, 9), pic);  // not played by this layer: nothing drawn
+    d.drawMetafile(Rectangle(0, 0, 9, 9), pic);  // bits cut inside the header: nothing drawn
     d.flushDrawing();
     EXPECT_EQ(d.getPixel(Point(5, 5)), Color(COL_WHITE));
     pic.setWindowsMetafile({});
