@@ -1,15 +1,18 @@
 # Helpers shared by every folder's CMakeLists.txt.
 #
-#   kelvo_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>] [TIMEOUT <s>])
+#   kelvo_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>] [TIMEOUT <s>]
+#              [LABELS <labels...>])
 #       A GoogleTest binary; each TEST becomes one CTest test.  KELVO_TEST_DATA is the absolute
-#       path of tests/data, KELVO_BINARY_DIR the build tree.
+#       path of tests/data, KELVO_BINARY_DIR the build tree.  LABELS marks every test of the
+#       binary ("long": minutes of run time; still run by scripts/test.sh, left out by
+#       `ctest -LE long`).
 #   kelvo_bench(<name> SOURCES <files...> LIBS <targets...>)
 #       A Google Benchmark program (never run by CTest).
 #   kelvo_fuzz(<name> SOURCES <files...> LIBS <targets...>)
 #       A libFuzzer target; run it with scripts/fuzz.sh <name> <seconds>.
 
 function(kelvo_test name)
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_compile_definitions(${name} PRIVATE
@@ -24,10 +27,14 @@ function(kelvo_test name)
     if(T_ENV)
         set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env ${T_ENV})
     endif()
+    set(properties TIMEOUT ${T_TIMEOUT})
+    if(T_LABELS)
+        list(APPEND properties LABELS "${T_LABELS}")
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT ${T_TIMEOUT})
+        PROPERTIES ${properties})
 endfunction()
 
 function(kelvo_bench name)

@@ -25,7 +25,8 @@ constexpr const char* TRANSFER_VAR = "PIPES_TRANSFER_VAR";
 // Watch threads need little, but never less than the system's minimum (sanitizer builds need
 // more than that minimum for their own bookkeeping).
 constexpr std::size_t WATCH_STACK = 256 * 1024;
-// Period of the parent watch, and how long a stop may take before the server is ended hard.
+// Period of the parent watch (KELVO_WATCH_PERIOD_MS, 1 to 10000, shortens it for tests that
+// wait for the watch), and how long a stop may take before the server is ended hard.
 constexpr int WATCH_PERIOD_MS = 10000;
 constexpr int STOP_DELAY_MS = 1000;
 constexpr int STOP_GRACE_MS = 10000;
@@ -360,8 +361,13 @@ void KL_PipeClient::watchThread(KL_PipeClient* self) {
         kl_log("Could not identify parent process; vulture process disabled");
         return;
     }
+    int period = WATCH_PERIOD_MS;
+    if (const char* given = std::getenv("KELVO_WATCH_PERIOD_MS")) {
+        long ms = std::strtol(given, nullptr, 10);
+        if (ms >= 1 && ms <= WATCH_PERIOD_MS) period = int(ms);
+    }
     for (;;) {
-        sleep_ms(WATCH_PERIOD_MS);
+        sleep_ms(period);
         if (self->parentGone()) {
             kl_log("parent process has gone");
             ::raise(SIGTERM);

@@ -6,6 +6,8 @@
 
 #include "tovu/dag.h"
 
+#include "tovu/storage.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -408,6 +410,15 @@ void dag_init_names() {
 
 void dag_init() {
     dag_init_constants();
+    dag_init_names();
+}
+
+void tovu_start() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    dag_init_constants();
+    storage_init_default();
     dag_init_names();
 }
 

@@ -137,6 +137,10 @@ Dag dag_copied_table();
 void dag_init_constants();
 void dag_init_names();
 void dag_init();
+// Starts the library for a program, test or tool: the constants, the default storage area as
+// the only entry of the area stack, and the name tables with the built-in names.  Idempotent:
+// only the first call of a process does anything.
+void tovu_start();
 
 // ---- integer arithmetic on K_INT and doubles ---------------------------------------------------
 K_INT arith_to_int(const DagWord* d);                // "integer too large for K_INT"

@@ -26,9 +26,7 @@ void initLibrary() {
     static bool done = false;
     if (done) return;
     done = true;
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     registerReplyStreams();
 }
 

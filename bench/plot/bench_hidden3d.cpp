@@ -47,9 +47,7 @@ Dag gridStructure(int n) {
 void setup() {
     static bool done = false;
     if (done) return;
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     plot_hidden_surface_install();
     done = true;
 }

@@ -18,9 +18,7 @@ namespace {
 
 StorageArea* inputArea() {
     static StorageArea* area = [] {
-        dag_init_constants();
-        storage_init_default();
-        dag_init_names();
+        tovu_start();
         return storage_new(0, "bench-input");
     }();
     return area;

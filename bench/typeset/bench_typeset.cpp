@@ -15,9 +15,7 @@ void init_library() {
     static bool done = false;
     if (done) return;
     done = true;
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
 }
 
 Dag polynomial(int terms) {

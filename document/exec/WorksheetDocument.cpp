@@ -3,6 +3,7 @@
 #include "document/exec/WorksheetDocument.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "document/records/KWorksheetReader.h"
@@ -17,6 +18,7 @@
 #include "tovu/parse_driver.h"
 #include "tovu/print.h"
 #include "tovu/stream.h"
+#include "util/errjump.h"
 #include "util/messages.h"
 
 namespace {
@@ -572,15 +574,27 @@ Dag WorksheetDocument::kernelReplyCallback(void* document, Dag reply) {
     auto* self = static_cast<WorksheetDocument*>(document);
     if (self == nullptr || reply == nullptr) return dag_NULL;
     HandlerScope scope(self);
+    // What went wrong: out of memory only when memory ran out; otherwise the error's own text.
+    bool outOfMemory = false;
+    std::string failure;
     try {
         TovuHandlerGuard guard;
         Dag answer = stream_dispatch(nullptr, reply, self);
         return answer != nullptr ? answer : dag_NULL;
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    } catch (const ErrorJump& jump) {
+        outOfMemory = jump.record == nullptr || jump.record->kind == 1;
+        if (!outOfMemory) failure = "internal error while handling a kernel reply";
+    } catch (const std::exception& error) {
+        failure = error.what();
     } catch (...) {
+        failure = "unknown error while handling a kernel reply";
     }
     try {
         self->interrupt();
-        reportOutOfMemory("calculation");
+        if (outOfMemory) reportOutOfMemory("calculation");
+        else showError(failure.c_str());
     } catch (...) {
     }
     return dag_NULL;

@@ -48,9 +48,7 @@ bool fuzzSection(KWorksheetReader& reader, Element*& out, Element*) {
 }
 
 bool initialise() {
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     worksheetTagTable.registerReader("SECT", fuzzSection);
     worksheetTagTable.registerReader("PARA", fuzzSection);
     return true;

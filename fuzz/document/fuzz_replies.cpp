@@ -122,9 +122,7 @@ void startOnce() {
     static bool started = false;
     if (started) return;
     started = true;
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     registerReplyStreams();
     StreamTable* table = stream_global_table();
     for (int i = 0; i < table->count; ++i) {

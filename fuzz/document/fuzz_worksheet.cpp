@@ -55,9 +55,7 @@ bool readInput(KWorksheetReader& reader, Element*& out, Element*) {
 }
 
 bool initialise() {
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     // Documents are built without a kernel connection.
     worksheetHost().connectKernel = connectNoKernel;
     registerSectionReaders();

@@ -13,9 +13,7 @@
 #include "util/errjump.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     return 0;
 }
 

@@ -19,9 +19,7 @@ bool started = false;
 
 void startOnce() {
     if (started) return;
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     started = true;
 }
 

@@ -11,9 +11,7 @@ namespace {
 class DocumentEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        dag_init_constants();
-        storage_init_default();
-        dag_init_names();
+        tovu_start();
     }
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new DocumentEnvironment);

@@ -65,6 +65,8 @@ class Server {
 public:
     // transfer: the PIPES_TRANSFER_VAR value; "" = made from the pipes; null = unset.
     // withLog: the server's log (on standard error) goes to a file that waitForLog reads.
+    // The parent watch runs every 50 ms instead of every 10 s, so that a test waiting for it
+    // waits for the event, not for the period.
     explicit Server(const char* transfer = "", long parentPid = -1, bool withLog = false) {
         int req[2], res[2], exc[2];
         EXPECT_EQ(::pipe2(req, O_CLOEXEC), 0);
@@ -77,7 +79,7 @@ public:
                       unsigned(exc[0]), parentPid < 0 ? long(getpid()) : parentPid);
         std::string given = transfer ? std::string("PIPES_TRANSFER_VAR=") + transfer : "";
         std::vector<std::string> vars = {std::string("KELVO_KERNEL=") + KL_SCRIPT_KERNEL, "KL_SCRIPT_TRACE=" + trace_,
-                                         std::string("LSAN_OPTIONS=detect_leaks=0")};
+                                         std::string("LSAN_OPTIONS=detect_leaks=0"), "KELVO_WATCH_PERIOD_MS=50"};
         if (withLog) {
             log_ = "/tmp/kernsrv_test_log_" + std::to_string(getpid()) + "_" + std::to_string(counter_);
             vars.push_back("KELVO_KERNSRV_LOG=1");

@@ -12,9 +12,7 @@ namespace {
 class TypesetEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        dag_init_constants();
-        storage_init_default();
-        dag_init_names();
+        tovu_start();
         IdentifierStyleTable::loadBuiltin();
     }
     void TearDown() override { IdentifierStyleTable::free(); }

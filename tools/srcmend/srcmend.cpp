@@ -46,9 +46,7 @@ void warn(void* context, std::int32_t, const char* text) {
 void library_init() {
     static bool ready = false;
     if (ready) return;
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     ready = true;
 }
 

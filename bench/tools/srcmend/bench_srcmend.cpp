@@ -44,9 +44,7 @@ std::string generate() {
 
 void BM_update_generated_10mb(benchmark::State& state) {
     static const std::string text = generate();
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     std::vector<char> buffer(2 * text.size() + 1);
     for (auto _ : state) {
         std::copy(text.begin(), text.end(), buffer.begin());

@@ -16,9 +16,7 @@ namespace {
 
 void init_library() {
     static bool ready = [] {
-        dag_init_constants();
-        storage_init_default();
-        dag_init_names();
+        tovu_start();
         return true;
     }();
     (void)ready;

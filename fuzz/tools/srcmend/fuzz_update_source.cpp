@@ -17,9 +17,7 @@ namespace {
 void startOnce() {
     static bool ready = false;
     if (ready) return;
-    dag_init_constants();
-    storage_init_default();
-    dag_init_names();
+    tovu_start();
     ready = true;
 }
 

@@ -17,9 +17,7 @@ void errorSink(void*, const char*) {}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static bool ready = [] {
-        dag_init_constants();
-        storage_init_default();
-        dag_init_names();
+        tovu_start();
         return true;
     }();
     (void)ready;

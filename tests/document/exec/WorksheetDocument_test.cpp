@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,7 +18,9 @@
 #include "document/exec/ReplyStreams.h"
 #include "kernel_link/KKernelSession.h"
 #include "tovu/ifvars.h"
+#include "tovu/errors.h"
 #include "tovu/print.h"
+#include "tovu/stream.h"
 #include "util/messages.h"
 
 namespace {
@@ -291,6 +295,42 @@ TEST_F(ExecTest, SetAndGetWithEmptySlotsAnswerStructureError) {
         EXPECT_EQ(printed(answer), structureError) << row.name;
         EXPECT_EQ(int(settings(*doc)->screenwidth), width) << row.name;
     }
+}
+
+// A reply handler that fails reports its own error; only running out of memory is reported as
+// out of memory.  Either way the answer is NULL and the document stops computing.
+std::vector<std::string>* shownErrors = nullptr;
+
+TEST_F(ExecTest, FailingReplyHandlerReportsItsOwnError) {
+    auto doc = open(Link::Direct);
+    std::vector<std::string> shown;
+    shownErrors = &shown;
+    MessageGuiHooks hooks;
+    hooks.isRunning = [] { return true; };
+    hooks.errorBox = [](void*, int, const char* text) { shownErrors->push_back(text); };
+    messages_set_gui_hooks(hooks);
+    // The failing handlers stand in as the table's default, for a stream no one registered.
+    StreamTable* table = stream_global_table();
+    const StreamHandler kept = table->defaultHandler;
+    struct Row { const char* name; StreamHandler handler; bool outOfMemory; } rows[] = {
+        {"raises", [](void*, Dag) -> Dag { throw std::runtime_error("the handler broke"); }, false},
+        {"no memory", [](void*, Dag) -> Dag { throw std::bad_alloc(); }, true},
+    };
+    for (const Row& row : rows) {
+        shown.clear();
+        table->defaultHandler = row.handler;
+        Dag reply = dag_new2(DAG_FUNCTION, dag_name("INTERFACE_NOT_REGISTERED"), dag_new0(DAG_EXPSEQ));
+        Dag answer = WorksheetDocument::kernelReplyCallback(doc.get(), reply);
+        table->defaultHandler = kept;
+        EXPECT_EQ(answer, dag_NULL) << row.name;
+        ASSERT_EQ(shown.size(), 1u) << row.name;
+        char outOfMemoryText[256];
+        formatOutOfMemoryText(outOfMemoryText, sizeof outOfMemoryText, "calculation");
+        EXPECT_EQ(shown[0] == outOfMemoryText, row.outOfMemory) << row.name << ": " << shown[0];
+        if (!row.outOfMemory) EXPECT_NE(shown[0].find("the handler broke"), std::string::npos) << shown[0];
+    }
+    messages_clear_gui_hooks();
+    shownErrors = nullptr;
 }
 
 TEST_F(ExecTest, TwoCharRepliesMakeOneLine) {
