@@ -6,6 +6,7 @@
 #include "UndoFakes.h"
 #include "document/BookmarkIndex.h"
 #include "document/ElementPosition.h"
+#include "document/KExportWriter.h"
 
 using namespace undofakes;
 
@@ -148,15 +149,16 @@ TEST(DocumentLayout, HoldsNestAndUnmatchedReleaseIgnored) {
 
 TEST(DocumentWalks, CountsZeroedWithoutRoot) {
     Document doc;
-    int kinds[29];
-    std::fill(kinds, kinds + 29, 7);
+    ElementKindCounts kinds;
+    kinds.fill(7);
     doc.countKinds(kinds, nullptr);
     for (int k : kinds) EXPECT_EQ(k, 0);
-    int chars[256];
-    std::fill(chars, chars + 256, 7);
+    CharacterCounts chars;
+    chars.fill(7);
     doc.countCharacters(chars);
     for (int c : chars) EXPECT_EQ(c, 0);
-    EXPECT_FALSE(doc.exportText(nullptr));
+    KExportWriter writer(nullptr, 70);
+    EXPECT_FALSE(doc.exportText(writer));
     Element* first = reinterpret_cast<Element*>(1);
     doc.collectGroups(true, false, &first);
     EXPECT_EQ(first, nullptr);
@@ -168,7 +170,7 @@ TEST(DocumentWalks, CountKindsOverSubtreeAndMarkedPart) {
     auto* g2 = new UGroup;
     g2->insertChild(new UPara, nullptr, 2);
     d.root->insertChild(g2, nullptr, 2);
-    int kinds[29];
+    ElementKindCounts kinds;
     d.doc.countKinds(kinds, d.root->childAt(0));
     EXPECT_EQ(kinds[KIND_GROUP], 1);
     EXPECT_EQ(kinds[KIND_PARAGRAPH], 3);
