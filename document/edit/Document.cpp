@@ -90,11 +90,11 @@ void Document::collectLeafItems(std::vector<Element*>& list) {
     root_->walkMethod(&Element::collectOleObjects, control);
 }
 
-bool Document::exportText(void* writer) {
+bool Document::exportText(KExportWriter& writer) {
     if (!root_) return false;
     WalkControl control;
     control.flags = WALK_BEFORE | WALK_AFTER;
-    control.context = writer;
+    control.exportWriter = &writer;
     root_->walkMethod(&Element::exportText, control);
     return true;
 }
@@ -103,15 +103,15 @@ void Document::markUsedStyles(Element* subtree) {
     if (!root_ || !styleSet_) return;
     styleSet_->clearUsedMarks();
     WalkControl control;
-    control.context = styleSet_.get();
+    control.styleSet = styleSet_.get();
     walkSubtreeOrMarked(subtree, 5, 5 | MARKED, &Element::markUsedStyles, control);
 }
 
-void Document::collectWords(void* parser) {
+void Document::collectWords(WordScanner& scanner) {
     if (!root_) return;
     WalkControl control;
     control.flags = 4;
-    control.context = parser;
+    control.wordScanner = &scanner;
     root_->walkMethod(&Element::collectWords, control);
 }
 
@@ -121,26 +121,26 @@ void Document::collectGroups(bool chain, bool markedOnly, Element** first) {
     if (root_) {
         WalkControl control;
         control.flags = WALK_BEFORE | (markedOnly ? MARKED : 0);
-        control.context = &record;
+        control.groupList = &record;
         root_->walkMethod(&Element::collectGroups, control);
     }
     if (first) *first = record.first;
 }
 
-void Document::countKinds(int counts[29], Element* subtree) {
-    std::fill(counts, counts + ELEMENT_KIND_COUNT, 0);
+void Document::countKinds(ElementKindCounts& counts, Element* subtree) {
+    counts.fill(0);
     if (!root_) return;
     WalkControl control;
     walkSubtreeOrMarked(subtree, WALK_BEFORE, WALK_BEFORE | MARKED, &Element::countKind, control);
-    std::copy(control.counts, control.counts + ELEMENT_KIND_COUNT, counts);
+    counts = control.counts;
 }
 
-void Document::countCharacters(int counts[256]) {
-    std::fill(counts, counts + 256, 0);
+void Document::countCharacters(CharacterCounts& counts) {
+    counts.fill(0);
     if (!root_) return;
     WalkControl control;
     control.flags = WALK_BEFORE;
-    control.context = counts;
+    control.characterCounts = &counts;
     root_->walkMethod(&Element::countCharacters, control);
 }
 
@@ -154,27 +154,26 @@ void Document::replaceStyleIndex(int oldIndex, int newIndex, int kind, Element* 
     if (!root_) return;
     StyleIndexChange change{oldIndex, newIndex, kind};
     WalkControl control;
-    control.context = &change;
+    control.styleChange = &change;
     walkSubtreeOrMarked(subtree, WALK_BEFORE, WALK_BEFORE | MARKED, &Element::replaceStyleIndex, control);
 }
 
-void Document::broadcastNotice() {
+void Document::placeChildWindows() {
     if (!root_) return;
     WalkControl control;
     control.flags = WALK_BEFORE;
     root_->walkMethod(&Element::placeChildWindow, control);
 }
 
-void Document::broadcastNotice4(int a, int b, int c, int d) {
+void Document::broadcastViewScale(const ViewScaleChange& change) {
     if (!root_) return;
-    int values[4] = {a, b, c, d};
     WalkControl control;
     control.flags = WALK_BEFORE;
-    control.context = values;
-    root_->walkMethod(&Element::notice4, control);
+    control.viewScale = &change;
+    root_->walkMethod(&Element::viewScaleChanged, control);
 }
 
-void Document::broadcastValue(bool flag) {
+void Document::showChildWindows(bool flag) {
     if (!root_) return;
     WalkControl control;
     control.flags = WALK_BEFORE;
@@ -189,7 +188,7 @@ void Document::updateInputSyntax() {
     root_->walkMethod(&Element::updateInputSyntax, control);
 }
 
-void Document::broadcastNotice2() {
+void Document::repaintChildWindows() {
     if (!root_) return;
     WalkControl control;
     control.flags = WALK_BEFORE;
@@ -310,7 +309,7 @@ void Document::caretPosition(TextPosition& out, bool atStart) {
     }
 }
 
-bool Document::hasCopyableSelection() {
+bool Document::hasCopyableSelection() const {
     ViewCaret* caret = activeCaret();
     if (!caret) return false;
     if (root_ && root_->mark != 0) return true;
@@ -320,7 +319,7 @@ bool Document::hasCopyableSelection() {
     return kind == 18 || (kind >= 20 && kind <= 23);
 }
 
-bool Document::isPointInSelection(int x, int y) {
+bool Document::isPointInSelection(int x, int y) const {
     if (!hasCopyableSelection()) return false;
     ElementPoint origin;
     Element* e = elementAtPoint(x, y, origin);
@@ -345,7 +344,7 @@ Element* Document::currentParagraph() const {
     return e;
 }
 
-Element* Document::elementAtPoint(int x, int y, ElementPoint& origin) {
+Element* Document::elementAtPoint(int x, int y, ElementPoint& origin) const {
     origin = {0, 0};
     if (!root_) return nullptr;
     return root_->elementAtPoint(x, y, origin);
@@ -361,7 +360,7 @@ void invalidateLayout(Element* e) {
 }
 }  // namespace
 
-void Document::setActiveView(DocumentView* view, int, int) {
+void Document::setActiveView(DocumentView* view, int, ElementExtent* extentOut) {
     if (view != activeView_) {
         stylesChanged();
         activeView_ = view;
@@ -370,13 +369,14 @@ void Document::setActiveView(DocumentView* view, int, int) {
     invalidateLayout(root_);
     ElementExtent extent;
     root_->layout(extent);
+    if (extentOut) *extentOut = extent;
 }
 
-void Document::layoutForView(DocumentView* view, int a, int b) {
+void Document::layoutForView(DocumentView* view, int area, int clipHeight) {
     if (!view || view != activeView_ || !root_) return;
     view->saveDrawingState();
-    view->prepareArea(a, 0, 5, 0, 1, 0);
-    if (auto* block = dynamic_cast<BlockElement*>(root_)) block->draw(0, 0, {0, 0, FAR_AWAY, b > 0 ? b : FAR_AWAY});
+    view->prepareArea(area, ViewPen{0, 5, 0, 1, false});
+    if (auto* block = dynamic_cast<BlockElement*>(root_)) block->draw(0, 0, {0, 0, FAR_AWAY, clipHeight > 0 ? clipHeight : FAR_AWAY});
     view->restoreDrawingState();
 }
 

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "document/tree/Element.h"
 #include "document/tree/ElementEnvironment.h"
 #include "document/styles/StyleSet.h"
 #include "util/KString.h"
@@ -37,6 +38,19 @@ class UndoHistory;
 class ViewCaret;
 class KViewOptions;
 class KWorksheetWriter;
+class KExportWriter;
+class KInterfaceVars;
+struct WordScanner;
+
+// A pen of the view's drawing state: colour (0x00BBGGRR), named colour index, width, style,
+// and whether a colour equal to the fill colour is changed so that it stays visible.
+struct ViewPen {
+    std::uint32_t rgb = 0;
+    int colourIndex = 0;
+    int width = 0;
+    int style = 0;
+    bool keepVisible = false;
+};
 
 class DocumentView : public ElementView {
 public:
@@ -49,9 +63,10 @@ public:
     virtual void charStyleChanged(int charIndex, int paraIndex, int overrideIndex) {
         (void)charIndex, (void)paraIndex, (void)overrideIndex;
     }
-    // Drawing for layoutForView: save the output state, prepare the area, restore.
+    // Drawing for layoutForView: save the output state, prepare the area with a pen (the
+    // view's pen operation: colour, named colour index, width, style, keep-visible), restore.
     virtual void saveDrawingState() {}
-    virtual void prepareArea(int a, int b, int c, int d, int e, int f) { (void)a, (void)b, (void)c, (void)d, (void)e, (void)f; }
+    virtual void prepareArea(int area, const ViewPen& pen) { (void)area, (void)pen; }
     virtual void restoreDrawingState() {}
     // The worksheet window holding the view, or the other window kind, when the view belongs to
     // one; the editing part of each when it is ready (null otherwise).
@@ -98,31 +113,33 @@ public:
     virtual bool moveCaret(TextPosition& position, int code);
     bool moveCaret(ViewCaret& caret, int code) override;
     virtual void caretPosition(TextPosition& out, bool atStart);
-    virtual bool hasCopyableSelection();
-    virtual bool isPointInSelection(int x, int y);
+    virtual bool hasCopyableSelection() const;
+    virtual bool isPointInSelection(int x, int y) const;
     virtual void setCurrentElement(Element* element) { currentElement_ = element; }
     virtual Element* currentElement() const { return currentElement_; }
     virtual Element* currentParagraph() const;
-    virtual void setActiveView(DocumentView* view, int a, int b);
-    virtual void layoutForView(DocumentView* view, int a, int b);
-    virtual Element* elementAtPoint(int x, int y, ElementPoint& origin);
-    virtual bool hasIdleSession() { return false; }
-    virtual void* interfaceVars() { return nullptr; }
+    // Makes the view active and lays the root out for it; the extent, when given, receives the
+    // root's size.
+    virtual void setActiveView(DocumentView* view, int availableWidth, ElementExtent* extent);
+    virtual void layoutForView(DocumentView* view, int area, int clipHeight);
+    virtual Element* elementAtPoint(int x, int y, ElementPoint& origin) const;
+    virtual bool hasIdleSession() const { return false; }
+    virtual KInterfaceVars* interfaceVars() const { return nullptr; }
     virtual void visitLeaves();
     virtual void collectLeafItems(std::vector<Element*>& list);
-    virtual bool exportText(void* writer);
+    virtual bool exportText(KExportWriter& writer);
     virtual void markUsedStyles(Element* subtree);
-    virtual void collectWords(void* parser);
+    virtual void collectWords(WordScanner& scanner);
     virtual void collectGroups(bool chain, bool markedOnly, Element** first);
-    virtual void countKinds(int counts[29], Element* subtree);
-    virtual void countCharacters(int counts[256]);
+    virtual void countKinds(ElementKindCounts& counts, Element* subtree);
+    virtual void countCharacters(CharacterCounts& counts);
     void replaceStyleIndex(bool character, int oldIndex, int newIndex) override;
     virtual void replaceStyleIndex(int oldIndex, int newIndex, int kind, Element* subtree);
-    virtual void broadcastNotice();
-    virtual void broadcastNotice4(int a, int b, int c, int d);
-    virtual void broadcastValue(bool flag);
+    virtual void placeChildWindows();
+    virtual void broadcastViewScale(const ViewScaleChange& change);
+    virtual void showChildWindows(bool flag);
     virtual void updateInputSyntax();
-    virtual void broadcastNotice2();
+    virtual void repaintChildWindows();
     virtual bool findTextInSections(const char* pattern, Element** section);
     virtual bool joinOfKind(int kind);
 
@@ -144,7 +161,9 @@ public:
 
     // ---- StyleSetOwner ---------------------------------------------------------------------
     void paraStyleChanged(int index) override { notifyViewsParaStyle(index); }
-    void charStyleChanged(int c, int p, int o) override { notifyViewsCharStyle(c, p, o); }
+    void charStyleChanged(int charIndex, int paraIndex, int overrideIndex) override {
+        notifyViewsCharStyle(charIndex, paraIndex, overrideIndex);
+    }
 
     // ---- non-virtual -------------------------------------------------------------------------
     // Takes ownership of the root (the old one is deleted).

@@ -413,6 +413,7 @@ void SectionElement::exportText(WalkControl& control) {
         inner.flags = control.flags;
         inner.context = control.context;
         inner.writer = control.writer;
+        inner.exportWriter = control.exportWriter;
         heading->walkMethod(&Element::exportText, inner);
     }
     control.requestStop(STOP_CHILDREN);

@@ -173,7 +173,7 @@ WorksheetDocument* ExecutionGroup::worksheet() {
 InterfaceSettings* ExecutionGroup::settings() {
     WorksheetDocument* doc = worksheet();
     if (doc)
-        if (auto* vars = static_cast<KInterfaceVars*>(doc->interfaceVars())) return vars->settings();
+        if (auto* vars = doc->interfaceVars()) return vars->settings();
     return interface_default_block();
 }
 
@@ -432,7 +432,7 @@ bool ExecutionGroup::insertOutput(Dag dag, int kind) {
     }
     ParagraphElement* placed = paragraph.release();
     if (placed->parent() != this) appendOutput(placed, scroll);
-    if (doc) doc->broadcastNotice();
+    if (doc) doc->placeChildWindows();
     return true;
 }
 
@@ -620,7 +620,7 @@ void ExecutionGroup::inputText(KString& text) {
                                     ? executionGroupHooks.normaliseHelpQuery(rest, &section)
                                     : rest + std::strspn(rest, "?");
             if (executionGroupHooks.showHelpTopic && topic)
-                executionGroupHooks.showHelpTopic(topic, 0, 1, section, 0, nullptr);
+                executionGroupHooks.showHelpTopic(topic, false, true, section, nullptr, nullptr);
             for (int k = 0; k < scratch.length(); ++k) text.appendChar(' ');
         } else {
             text.appendN(rest, scratch.length() - start);
@@ -750,7 +750,7 @@ void ExecutionGroup::removeOutput(WalkControl& control) {
 
 void ExecutionGroup::collectGroups(WalkControl& control) {
     control.requestStop(STOP_CHILDREN);
-    auto* list = static_cast<GroupListRecord*>(control.context);
+    GroupListRecord* list = control.groupList;
     if (!list) return;
     if (!list->first) list->first = this;
     nextInList = nullptr;

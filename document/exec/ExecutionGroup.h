@@ -65,7 +65,8 @@ struct ExecutionGroupHooks {
     // Help: the topic of a "?" query (section out: "usage", "examples" or null), showing a
     // topic, and the introduction topic shown once.
     const char* (*normaliseHelpQuery)(const char* query, const char** section) = nullptr;
-    void (*showHelpTopic)(const char* topic, int a, int b, const char* section, int d, const char* e) = nullptr;
+    void (*showHelpTopic)(const char* topic, bool sameWindow, bool addToHistory, const char* section,
+                          ElementWindow* target, void (*onError)(const char* message)) = nullptr;
     void (*showIntroductionOnce)() = nullptr;
     // Character metrics of the font of a paragraph style in a view: the width of "M" and the
     // line height, in view pixels.  False (or a zero value) when the view cannot tell.
@@ -110,7 +111,7 @@ public:
     Element* cloneElement() const override { return new ExecutionGroup(*this); }
     int elementKind() const override { return KIND_GROUP; }
     void exportLatexElement(WalkControl& control) override;
-    void slot34(WalkControl& control) override { executeGroup(control); }
+    void executeGroup(WalkControl& control) override;   // the execute-all walk
     void removeOutput(WalkControl& control) override;
     void collectGroups(WalkControl& control) override;
     Element* splitAtIndex(int index) override;
@@ -136,8 +137,6 @@ public:
     void appendOutput(Element* element, bool scroll);
     void advanceToNextInput();
     void setAdvanceOnEnd(bool flag) { advanceOnEnd = flag ? 1 : 0; }
-    // Walk visitor of the execute-all walk.
-    void executeGroup(WalkControl& control);
 
     WorksheetDocument* worksheet();
     // The interface settings of the document's session, or the library's default block.

@@ -34,7 +34,7 @@ Dag builtinName(const char* text) {
 
 // The settings block the handlers read: the session's, or the program's default one.
 InterfaceSettings* settingsOf(WorksheetDocument* document) {
-    if (auto* vars = static_cast<KInterfaceVars*>(document->interfaceVars())) return vars->settings();
+    if (auto* vars = document->interfaceVars()) return vars->settings();
     static KInterfaceVars defaults;
     return defaults.settings();
 }
@@ -152,12 +152,12 @@ const DagWord* interfaceRequest(Dag value) {
 }
 
 Dag onSet(void* context, Dag value) {
-    auto* vars = static_cast<KInterfaceVars*>(doc(context)->interfaceVars());
+    auto* vars = doc(context)->interfaceVars();
     return vars != nullptr ? vars->set(interfaceRequest(value)) : dag_NULL;
 }
 
 Dag onGet(void* context, Dag value) {
-    auto* vars = static_cast<KInterfaceVars*>(doc(context)->interfaceVars());
+    auto* vars = doc(context)->interfaceVars();
     return vars != nullptr ? vars->get(interfaceRequest(value)) : dag_NULL;
 }
 

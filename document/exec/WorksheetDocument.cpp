@@ -214,9 +214,9 @@ WorksheetDocument::HandlerScope::~HandlerScope() {
 
 // ---- Document -------------------------------------------------------------------------------
 
-bool WorksheetDocument::hasIdleSession() { return evaluator_ != nullptr && evaluator_->poll() == KL_IDLE; }
+bool WorksheetDocument::hasIdleSession() const { return evaluator_ != nullptr && evaluator_->poll() == KL_IDLE; }
 
-void* WorksheetDocument::interfaceVars() {
+KInterfaceVars* WorksheetDocument::interfaceVars() const {
     return evaluator_ != nullptr ? evaluator_->session()->interfaceVars : nullptr;
 }
 
@@ -504,7 +504,7 @@ void WorksheetDocument::lineOutput(Dag dag, int mode) {
     if (mode == 1) {
         int width = 0;
         if (redirectFile != nullptr && interfaceVars() != nullptr)
-            width = int(static_cast<KInterfaceVars*>(interfaceVars())->settings()->screenwidth);
+            width = int(interfaceVars()->settings()->screenwidth);
         print_sequence(dag, "   ", appendToKString, ignorePrintError, width, PRINT_TOP_UNQUOTED, &buffer);
         buffer.appendChar('\n');
         printPending = true;

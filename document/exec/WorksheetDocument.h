@@ -109,8 +109,8 @@ public:
     // ---- Document -------------------------------------------------------------------------
     int documentKind() const override { return isHelpDocument_ ? 2 : 1; }
     std::string filePath() const override { return std::string(filePath_.text()); }
-    bool hasIdleSession() override;
-    void* interfaceVars() override;
+    bool hasIdleSession() const override;
+    KInterfaceVars* interfaceVars() const override;
     virtual void runQueue();
 
     // ---- title ----------------------------------------------------------------------------

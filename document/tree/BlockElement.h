@@ -1,8 +1,9 @@
 #pragma once
 // BlockElement: the block line's base.  Adds the parent link (not owned; null for the root and
 // for a detached element) and the extent of the last layout (width, height in view pixels).
-// The operations 125..136 that the block line adds after Element's are declared here with
-// their block-element answers; CompositeElement gives them their content.
+// The operations that the block line adds to Element (drawing, measuring, hit tests, child
+// geometry) are declared here with their block-element answers; CompositeElement gives them
+// their content.
 
 #include "document/tree/Element.h"
 
@@ -18,23 +19,23 @@ public:
     void selectionMarkChanged(int newMark) override;
     int markFromSelection(Selection& selection) override;
 
-    /* 125 */ virtual void draw(int x, int y, const ElementRect& clip) { (void)x, (void)y, (void)clip; }
-    /* 126 */ virtual void measure(ElementExtent& out, int width) { (void)out, (void)width; }
-    /* 127 */ virtual void positionAtPoint(TextPosition& position, int x, int y) { (void)position, (void)x, (void)y; }
-    /* 128 */ virtual int availableWidth() const { return 0; }
-    /* 129 */ virtual void bounds(ElementRect& out) const;
-    /* 130 */ virtual bool forcesRelayout() const { return false; }
-    /* 131 */ virtual void computeIndent() {}
-    /* 132 */ virtual void deleteAllChildren() {}
-    /* 133 */ virtual void childResized(Element* child, int x, int y, int width, int height) {
+    virtual void draw(int x, int y, const ElementRect& clip) { (void)x, (void)y, (void)clip; }
+    virtual void measure(ElementExtent& out, int width) { (void)out, (void)width; }
+    virtual void positionAtPoint(TextPosition& position, int x, int y) { (void)position, (void)x, (void)y; }
+    virtual int availableWidth() const { return 0; }
+    virtual void bounds(ElementRect& out) const;
+    virtual bool forcesRelayout() const { return false; }
+    virtual void computeIndent() {}
+    virtual void deleteAllChildren() {}
+    virtual void childResized(Element* child, int x, int y, int width, int height) {
         (void)child, (void)x, (void)y, (void)width, (void)height;
     }
-    /* 134 */ virtual void showChild(Element* child, ElementRect rect) { (void)child, (void)rect; }
-    /* 135 */ virtual int moveAllChildrenTo(Element* target, Element* reference) {
+    virtual void showChild(Element* child, ElementRect rect) { (void)child, (void)rect; }
+    virtual int moveAllChildrenTo(Element* target, Element* reference) {
         (void)target, (void)reference;
         return 0;
     }
-    /* 136 */ virtual void stackChildren() {}
+    virtual void stackChildren() {}
 
     // Number of ancestors, following the parent field.
     int depth() const;

@@ -207,7 +207,7 @@ int Element::createCaretRange(CaretHolder& holder, bool whole, int offset) {
     return raw->place(0);
 }
 
-Element* Element::setCharStyle(ElementCaretRange& range) {
+Element* Element::splitAtCaret(const ElementCaretRange& range) {
     if (range.isEmptyRange()) return nullptr;
     if (range.coversWhole()) return this;
     return splitAtIndex(range.start().index);

@@ -3,6 +3,43 @@
 // which the document, the walk, the record writers, search, marks, caret placement, context
 // menus and the mouse reach every element class.
 //
+// The interface by facet; each facet is one section of the class below, in this order.
+//
+// | facet                 | operations                                   | called by                       |
+// |-----------------------|----------------------------------------------|---------------------------------|
+// | kind and queries      | cloneElement, elementKind, is* queries,      | tag table and readers, paste,   |
+// |                       | setOutput, holdsCaretInside, ownsWindow      | editing actions, groups         |
+// | tree structure and    | parent, child access by index and neighbour, | the walk, navigation, tree      |
+// | children              | insert/remove/replace/move/copy children,    | edits and their undo records,   |
+// |                       | split, join, acceptsChild                    | paste, the readers              |
+// | walks                 | walk; handlers with work of their own:       | Document's walks, the bookmark  |
+// |                       | commands, styles, words, bookmarks, groups,  | index, search, execution,       |
+// |                       | execution, find, counts, OLE and math lists, | printing, the math context menu |
+// |                       | input syntax, pagination                     |                                 |
+// | records and export    | takeFragment, copyAsBitmap, writeElement,    | worksheet writer, clipboard,    |
+// |                       | record head and tail, text/LaTeX/HTML export,| exporters, the execution group  |
+// |                       | input text for the kernel                    | (input of a group)              |
+// | positions, caret and  | edges, selected tests, carets and ranges,    | positions and carets, the       |
+// | selection             | locate/move/release, caret arrival, ranges   | selection and marks, editing    |
+// |                       | of text kinds, help word, marks              | actions, context help           |
+// | layout and drawing    | layout, renderAt, refreshTextLayout,         | document and views, the parent  |
+// |                       | childOffset, elementAtPoint                  | paragraph, hit tests            |
+// | mouse, keys and       | command, mouse events, context menu and its  | the worksheet window; commands  |
+// | commands              | per-kind cache                               | go from the caret upwards       |
+// | notices               | styles, rename, child windows, session,      | Document's broadcasts, sections,|
+// |                       | collapse/expand, shown/closing, caret left,  | the session, the document's     |
+// |                       | fit to contents                              | windows, the caret              |
+//
+// Every walk handler and notice takes the walk control record as its one argument, so that the
+// walk calls it through a pointer to member (`WalkMethod`); a notice's data travels in the
+// record (`showFlag`, `viewScale`).  Notices keep one operation each, overridden by name: each
+// is sent by its own walk with its own flags and data, and element classes react to different
+// subsets of them.
+//
+// An operation a class does not handle answers false, null, 0 or -1 (as given at each one);
+// callers take that answer as "not handled" or "none".  Subclasses override by name; the block
+// line adds its own operations in BlockElement.h.
+//
 // Fields (in order): `mark` (0 not, 1 wholly, 2 partly selected), the cached document (null
 // until first asked; only the root's is set by its owner), `flags`:
 //
@@ -19,12 +56,9 @@
 // still on the stack.  A destroyed element takes every position off itself first
 // (ElementPosition.h), so no caret, selection end or held position keeps a dangling pointer.
 //
-// The virtual operations keep a fixed order (their slot numbers are given in the comments);
-// subclasses override them by name and the block line adds its own after slot 124.  Slots
-// without a role of their own here keep their default under a name of the form `slotNN`.
-//
 // Kinds run 0..28; tables indexed by kind have ELEMENT_KIND_COUNT entries.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -41,9 +75,29 @@ class WorksheetFragment;
 class ElementCaretRange;
 class ParagraphLine;
 class Menu;
+class KExportWriter;
+class StyleSet;
 struct CaretHolder;
+struct WordScanner;
+struct GroupListRecord;
+struct StyleIndexChange;
 
 constexpr int ELEMENT_KIND_COUNT = 29;
+
+// One counter per element kind (countKind, Document::countKinds).
+using ElementKindCounts = std::array<int, ELEMENT_KIND_COUNT>;
+// One counter per byte value (countCharacters, Document::countCharacters).
+using CharacterCounts = std::array<int, 256>;
+
+// The views' scale changed (viewScaleChanged, Document::broadcastViewScale): a length L in view
+// units becomes L * newScale / oldScale * zoomNumerator / zoomDenominator, in integer
+// arithmetic and in that order.
+struct ViewScaleChange {
+    int oldScale = 1;
+    int newScale = 1;
+    int zoomNumerator = 1;
+    int zoomDenominator = 1;
+};
 
 enum ElementKindCode : int {
     KIND_NONE = 0,
@@ -93,17 +147,24 @@ struct WalkControl {
 
     // Visitor-specific fields.
     KWorksheetWriter* writer = nullptr;          // writer walks
-    int counts[ELEMENT_KIND_COUNT] = {};         // countKind
+    KExportWriter* exportWriter = nullptr;       // exportText
+    WordScanner* wordScanner = nullptr;          // collectWords
+    StyleSet* styleSet = nullptr;                // markUsedStyles
+    GroupListRecord* groupList = nullptr;        // collectGroups
+    const StyleIndexChange* styleChange = nullptr;  // replaceStyleIndex
+    CharacterCounts* characterCounts = nullptr;  // countCharacters
+    const ViewScaleChange* viewScale = nullptr;  // viewScaleChanged
+    ElementKindCounts counts = {};               // countKind
     int code = 0;                                // commandVisitor
     const char* text = nullptr;
     std::intptr_t argument = 0;
     bool handled = false;                        // commandVisitor: some element handled it
     const Element* searchStart = nullptr;        // findText
     bool passedStart = false;
-    std::vector<Element*>* collected = nullptr;  // collectOleObjects, collectGroups
+    std::vector<Element*>* collected = nullptr;  // collectOleObjects, collectMarkedMath
     bool showFlag = false;                       // showChildWindow
     WalkMethod method = nullptr;                 // the member visitor of walkMethod
-    void* context = nullptr;                     // anything else a visitor needs
+    void* context = nullptr;                     // what a walk of one class hands its own visitors
 };
 
 // Walk callbacks that write an element's contents as a "{NEWREP " record.
@@ -121,151 +182,242 @@ public:
     std::int32_t mark = 0;
     std::uint32_t flags = ELEMENT_NEEDS_LAYOUT;
 
-    /*   0 */ virtual ~Element();
-    /*   1 */ virtual Element* cloneElement() const = 0;
-    /*   2 */ virtual int elementKind() const { return 0; }
-    /*   3 */ virtual bool isInline() const { return false; }
-    /*   4 */ virtual bool holdsCaretInside() const { return true; }
-    /*   5 */ virtual bool isActiveInput() const { return false; }
-    /*   6 */ virtual bool isOutput() const { return false; }
-    /*   7 */ virtual void setOutput(bool flag) { (void)flag; }
-    /*   8 */ virtual bool isEmpty() const { return childCount() == 0; }
-    /*   9 */ virtual bool isMath() const { return false; }
-    /*  10 */ virtual bool takeFragment(WorksheetFragment* fragment) { (void)fragment; return true; }
-    /*  11 */ virtual bool isText() const { return false; }
-    /*  12 */ virtual bool isPlot() const { return false; }
-    /*  13 */ virtual bool copyAsBitmap() { return false; }
-    /*  14 */ virtual void walk(WalkVisitor visitor, WalkControl& control);
-    /*  15 */ virtual void writeElement(WalkControl& control) { (void)control; }
-    /*  16 */ virtual void writeRecordHead(WalkControl& control);
-    /*  17 */ virtual void writeRecordTail(WalkControl& control);
-    /*  18 */ virtual void exportText(WalkControl& control) { (void)control; }
-    /*  19 */ virtual void exportLatexElement(WalkControl& control) { (void)control; }
-    /*  20 */ virtual void exportHtmlElement(WalkControl& control) { (void)control; }
-    /*  21 */ virtual void exportHtmlContents(WalkControl& control) { (void)control; }
-    /*  22 */ virtual void assignHtmlNames(WalkControl& control) { (void)control; }
-    /*  23 */ virtual void slot23(WalkControl& control) { (void)control; }
-    /*  24 */ virtual void stylesChanged(WalkControl& control) { (void)control; }
-    /*  25 */ virtual void worksheetRenamed(WalkControl& control) { (void)control; }
-    /*  26 */ virtual void collectOleObjects(WalkControl& control) { (void)control; }
-    /*  27 */ virtual void refreshTextLayout(WalkControl& control) { (void)control; }
-    /*  28 */ virtual void commandVisitor(WalkControl& control);
-    /*  29 */ virtual void slot29(WalkControl& control) { (void)control; }
-    /*  30 */ virtual void markUsedStyles(WalkControl& control) { (void)control; }
-    /*  31 */ virtual void collectWords(WalkControl& control) { (void)control; }
-    /*  32 */ virtual void collectBookmarks(WalkControl& control) { (void)control; }
-    /*  33 */ virtual void detachFromViews(WalkControl& control);
-    /*  34 */ virtual void slot34(WalkControl& control) { (void)control; }
-    /*  35 */ virtual void removeOutput(WalkControl& control) { (void)control; }
-    /*  36 */ virtual void collectGroups(WalkControl& control) { (void)control; }
-    /*  37 */ virtual void findText(WalkControl& control);
-    /*  38 */ virtual void countKind(WalkControl& control);
-    /*  39 */ virtual void countCharacters(WalkControl& control) { (void)control; }
-    /*  40 */ virtual void replaceStyleIndex(WalkControl& control) { (void)control; }
-    /*  41 */ virtual void remapStyleIndex(WalkControl& control) { (void)control; }
-    /*  42 */ virtual void slot42(WalkControl& control) { (void)control; }
-    /*  43 */ virtual void slot43(WalkControl& control) { (void)control; }
-    /*  44 */ virtual void slot44(WalkControl& control) { (void)control; }
-    /*  45 */ virtual void placeChildWindow(WalkControl& control) { (void)control; }
-    /*  46 */ virtual void notice4(WalkControl& control) { (void)control; }
-    /*  47 */ virtual void showChildWindow(WalkControl& control) { (void)control; }
-    /*  48 */ virtual void sessionRestarted(WalkControl& control) { (void)control; }
-    /*  49 */ virtual void slot49(WalkControl& control) { (void)control; }
-    /*  50 */ virtual void sectionCollapsed(WalkControl& control) { (void)control; }
-    /*  51 */ virtual void sectionExpanded(WalkControl& control) { (void)control; }
-    /*  52 */ virtual void updateInputSyntax(WalkControl& control) { (void)control; }
-    /*  53 */ virtual void repaintChildWindow(WalkControl& control) { (void)control; }
-    /*  54 */ virtual void documentShown(WalkControl& control) { (void)control; }
-    /*  55 */ virtual void documentClosing(WalkControl& control) { (void)control; }
-    /*  56 */ virtual Element* parent() const { return nullptr; }
-    /*  57 */ virtual int childCount() const { return -1; }
-    /*  58 */ virtual Element* firstChild() const { return nullptr; }
-    /*  59 */ virtual Element* lastChild() const { return nullptr; }
-    /*  60 */ virtual Element* nextChild(const Element* child) const { (void)child; return nullptr; }
-    /*  61 */ virtual Element* childAfterIndex(int index) const { (void)index; return nullptr; }
-    /*  62 */ virtual Element* previousChild(const Element* child) const { (void)child; return nullptr; }
-    /*  63 */ virtual Element* childBeforeIndex(int index) const { (void)index; return nullptr; }
-    /*  64 */ virtual Element* childAt(int index) const { (void)index; return nullptr; }
-    /*  65 */ virtual int indexOfChild(const Element* child) const { (void)child; return -1; }
-    /*  66 */ virtual Element* extractSoleDescendant() { return this; }
-    // Answers true when the child was taken out (the caller then owns it); a child that
-    // refuses removal (the placeholder) stays and the answer is false.
-    /*  67 */ virtual bool removeChildAt(int index) { (void)index; return false; }
-    /*  68 */ virtual bool placePositionAtEdge(ElementPosition& position, bool atStart);
-    /*  69 */ virtual bool isPositionSelected(const ElementPosition& position) const;
-    /*  70 */ virtual bool isPositionUnselected(const ElementPosition& position) const {
-        return !isPositionSelected(position);
-    }
-    /*  71 */ virtual void setParent(Element* element) { (void)element; }
-    /*  72 */ virtual bool insertChild(Element* child, Element* reference, int mode) {
+    virtual ~Element();
+
+    // ---- kind and queries ------------------------------------------------------------------
+    // A deep copy of the element and its subtree (pure: every concrete class answers).
+    virtual Element* cloneElement() const = 0;
+    // The kind (ElementKindCode; 0 for the bases without a kind of their own).
+    virtual int elementKind() const { return 0; }
+    virtual bool isInline() const { return false; }
+    virtual bool isText() const { return false; }
+    virtual bool isMath() const { return false; }
+    virtual bool isPlot() const { return false; }
+    // An input the kernel executes (one-line input, expression edit).
+    virtual bool isActiveInput() const { return false; }
+    // A paragraph the execution group inserted for kernel output.
+    virtual bool isOutput() const { return false; }
+    virtual void setOutput(bool output) { (void)output; }
+    // True when childCount is 0: a leaf (-1) is not empty.
+    virtual bool isEmpty() const { return childCount() == 0; }
+    // The caret can stand inside the element; false puts paragraph moves before or after it.
+    virtual bool holdsCaretInside() const { return true; }
+    // The element owns a child window (window regions: spreadsheets and plots).
+    virtual bool ownsWindow() const { return false; }
+
+    // ---- tree structure and children -------------------------------------------------------
+    virtual Element* parent() const { return nullptr; }
+    virtual void setParent(Element* parent) { (void)parent; }
+    // -1 for a leaf.
+    virtual int childCount() const { return -1; }
+    virtual Element* firstChild() const { return nullptr; }
+    virtual Element* lastChild() const { return nullptr; }
+    virtual Element* nextChild(const Element* child) const { (void)child; return nullptr; }
+    virtual Element* previousChild(const Element* child) const { (void)child; return nullptr; }
+    virtual Element* childAfterIndex(int index) const { (void)index; return nullptr; }
+    virtual Element* childBeforeIndex(int index) const { (void)index; return nullptr; }
+    virtual Element* childAt(int index) const { (void)index; return nullptr; }
+    virtual int indexOfChild(const Element* child) const { (void)child; return -1; }
+    // Mode 0 inserts before the reference, 2 after it; no reference appends.
+    virtual bool insertChild(Element* child, Element* reference, int mode) {
         (void)child, (void)reference, (void)mode;
         return false;
     }
-    /*  73 */ virtual void removeChild(Element* child) { (void)child; }
+    // Removes and deletes the child.
+    virtual void removeChild(Element* child) { (void)child; }
+    // Answers true when the child was taken out (the caller then owns it); a child that
+    // refuses removal (the placeholder) stays and the answer is false.
+    virtual bool removeChildAt(int index) { (void)index; return false; }
     // True when the old child was replaced (the caller then owns it).
-    /*  74 */ virtual bool replaceChild(Element* oldChild, Element* newChild) {
+    virtual bool replaceChild(Element* oldChild, Element* newChild) {
         (void)oldChild, (void)newChild;
         return false;
     }
-    /*  75 */ virtual int moveChildrenTo(int from, int count, Element* target, Element* reference, int mode);
-    /*  76 */ virtual Element* splitAtIndex(int index) { (void)index; return this; }
-    /*  77 */ virtual Element* splitAtChild(Element* child) { return splitAtIndex(indexOfChild(child)); }
-    /*  78 */ virtual Element* splitAt(ElementPosition& position) { (void)position; return this; }
-    /*  79 */ virtual Element* joinWithSibling(int direction) { (void)direction; return this; }
-    /*  80 */ virtual void removeFromParent();
-    /*  81 */ virtual bool acceptsChild(const Element* element, bool& needsParagraph) const;
-    /*  82 */ virtual int copyChildrenTo(Element* target) const;
-    /*  83 */ virtual int createCaretPosition(CaretHolder& holder, int offset);
-    /*  84 */ virtual int createCaretRange(CaretHolder& holder, bool whole, int offset);
-    /*  85 */ virtual bool slot85(int a, int b, int c, int d) { (void)a, (void)b, (void)c, (void)d; return false; }
-    /*  86 */ virtual void slot86(int a, int b, std::intptr_t out[3]) { (void)a, (void)b; out[0] = out[1] = out[2] = 0; }
-    /*  87 */ virtual void slot87(int a, int b, int c) { (void)a, (void)b, (void)c; }
-    /*  88 */ virtual void slot88(int a) { (void)a; }
-    /*  89 */ virtual void slot89(int a) { (void)a; }
-    /*  90 */ virtual Element* setCharStyle(ElementCaretRange& range);
-    /*  91 */ virtual std::intptr_t slot91() { return 0; }
-    /*  92 */ virtual std::intptr_t slot92() { return 0; }
-    /*  93 */ virtual void drawCaret(TextPosition& position, int mode) { (void)position, (void)mode; }
-    /*  94 */ virtual bool extraVisibleArea(ElementRect& area) { (void)area; return false; }
-    /*  95 */ virtual void locatePosition(TextPosition& position) = 0;
-    /*  96 */ virtual bool movePosition(TextPosition& position, int code, Element* child, int index) {
+    // Moves count children from index `from` into the target, in order; the number moved.
+    virtual int moveChildrenTo(int from, int count, Element* target, Element* reference, int mode);
+    // Appends a clone of every child to the target; the number copied.
+    virtual int copyChildrenTo(Element* target) const;
+    // Splits the element before the child at the index (or the child, or the position); the
+    // second part, or the element itself when nothing was split.
+    virtual Element* splitAtIndex(int index) { (void)index; return this; }
+    virtual Element* splitAtChild(Element* child) { return splitAtIndex(indexOfChild(child)); }
+    virtual Element* splitAt(ElementPosition& position) { (void)position; return this; }
+    virtual Element* joinWithSibling(int direction) { (void)direction; return this; }
+    // The parent's removeChild; without a parent the element deletes itself.
+    virtual void removeFromParent();
+    // A chain of single children collapsed to its last element; the element itself here.
+    virtual Element* extractSoleDescendant() { return this; }
+    // Whether the element may hold the candidate child; needsParagraph asks the caller to
+    // wrap an inline child in a new paragraph first.
+    virtual bool acceptsChild(const Element* child, bool& needsParagraph) const;
+
+    // ---- walks -----------------------------------------------------------------------------
+    // The tree walk of ElementWalk.cpp: calls the visitor on the element and its descendants
+    // as the control's flags ask.
+    virtual void walk(WalkVisitor visitor, WalkControl& control);
+    // Walk handlers with work of their own; each is called by the walk on every element it
+    // visits, reads its input from and leaves its answer in the control record.
+    // `command` with the record's code, text and argument; sets `handled` when it was taken.
+    virtual void commandVisitor(WalkControl& control);
+    virtual void markUsedStyles(WalkControl& control) { (void)control; }   // in `styleSet`
+    virtual void collectWords(WalkControl& control) { (void)control; }     // into `wordScanner`
+    virtual void collectBookmarks(WalkControl& control) { (void)control; }
+    // Every view of the document forgets the element.
+    virtual void detachFromViews(WalkControl& control);
+    // The execute-all walk: execution and session groups run their input.
+    virtual void executeGroup(WalkControl& control) { (void)control; }
+    virtual void removeOutput(WalkControl& control) { (void)control; }
+    virtual void collectGroups(WalkControl& control) { (void)control; }    // into `groupList`
+    // Sets `passedStart` when the element is the search's `searchStart`.
+    virtual void findText(WalkControl& control);
+    // Adds 1 to `counts` at the element's kind.
+    virtual void countKind(WalkControl& control);
+    virtual void countCharacters(WalkControl& control) { (void)control; }  // into `characterCounts`
+    virtual void replaceStyleIndex(WalkControl& control) { (void)control; }  // by `styleChange`
+    // Pasted elements map their style indices through the reader's index maps.
+    virtual void remapStyleIndex(WalkControl& control) { (void)control; }
+    // Embedded objects that are not linked add themselves to `collected`.
+    virtual void collectOleObjects(WalkControl& control) { (void)control; }
+    // Math elements of the math context menu's request add themselves to `collected`.
+    virtual void collectMarkedMath(WalkControl& control) { (void)control; }
+    // Every input region changes to the current input language (after an old worksheet).
+    virtual void updateInputSyntax(WalkControl& control) { (void)control; }
+    // Printing: paragraphs place their lines on the pages of the record's page list.
+    virtual void paginate(WalkControl& control) { (void)control; }
+
+    // ---- records and export ----------------------------------------------------------------
+    // A pasted or dropped fragment: true when the element takes it as it is.
+    virtual bool takeFragment(WorksheetFragment* fragment) { (void)fragment; return true; }
+    // Plots draw themselves into a bitmap on the clipboard; true when one was put there.
+    virtual bool copyAsBitmap() { return false; }
+    // The element's record through the record's `writer` (walk handler).
+    virtual void writeElement(WalkControl& control) { (void)control; }
+    // "{", the kind's tag and a blank, and "}", through the record's `writer`.
+    virtual void writeRecordHead(WalkControl& control);
+    virtual void writeRecordTail(WalkControl& control);
+    // Exports, as walk handlers; the defaults write nothing.
+    virtual void exportText(WalkControl& control) { (void)control; }   // into `exportWriter`
+    virtual void exportLatexElement(WalkControl& control) { (void)control; }
+    virtual void exportHtmlElement(WalkControl& control) { (void)control; }
+    virtual void exportHtmlContents(WalkControl& control) { (void)control; }
+    // HTML export: sections take their anchor and page names.
+    virtual void assignHtmlNames(WalkControl& control) { (void)control; }
+    // The text of the element's active inputs, each followed by a newline, and its length.
+    virtual void collectInputText(KString& text);
+    virtual int inputTextLength() const;
+
+    // ---- positions, caret and selection ----------------------------------------------------
+    // Puts the position at the start or the end of the element (of its marked part).
+    virtual bool placePositionAtEdge(ElementPosition& position, bool atStart);
+    virtual bool isPositionSelected(const ElementPosition& position) const;
+    virtual bool isPositionUnselected(const ElementPosition& position) const {
+        return !isPositionSelected(position);
+    }
+    // A new caret (or caret range) of the element into the shared holder; `whole` restricts
+    // the range to the marked part.
+    virtual int createCaretPosition(CaretHolder& holder, int offset);
+    virtual int createCaretRange(CaretHolder& holder, bool whole, int offset);
+    // The position's rectangle (pure: every concrete class answers).
+    virtual void locatePosition(TextPosition& position) = 0;
+    // Moves the position by an editing-action code; `child` and `index` say where it comes
+    // from.  False when the element does not move it.
+    virtual bool movePosition(TextPosition& position, int code, Element* child, int index) {
         (void)position, (void)code, (void)child, (void)index;
         return false;
     }
-    /*  97 */ virtual void positionReleased(ElementPosition& position, int offset) { (void)position, (void)offset; }
-    /*  98 */ virtual int slot98(std::intptr_t value, int number) { (void)value; return number; }
-    /*  99 */ virtual ParagraphLine* lineAtPosition(TextPosition& position) { (void)position; return nullptr; }
-    /* 100 */ virtual bool slot100(int a, int b) { (void)a, (void)b; return false; }
-    /* 101 */ virtual void caretArrived();
-    /* 102 */ virtual bool command(int code, const char* text, std::intptr_t argument) {
-        (void)code, (void)text, (void)argument;
+    // A position left the element (it was at `offset`).
+    virtual void positionReleased(ElementPosition& position, int offset) { (void)position, (void)offset; }
+    virtual ParagraphLine* lineAtPosition(TextPosition& position) { (void)position; return nullptr; }
+    virtual void drawCaret(TextPosition& position, int mode) { (void)position, (void)mode; }
+    // An area the caret's scroll-into-view keeps visible as well; false when none.
+    virtual bool extraVisibleArea(ElementRect& area) const { (void)area; return false; }
+    // The element now holds the active window's caret.
+    virtual void caretArrived();
+    // Gives the offset into the collected input text to the child whose span holds it.
+    virtual void setCaretOffset(int offset);
+    // Splits the element at the caret: null at its end, the element itself at its start,
+    // else the second part.
+    virtual Element* splitAtCaret(const ElementCaretRange& caret);
+    // Text kinds: whether the text from the range's end fits in maxWidth pixels, with the
+    // fitting part as a new range in the holder; the range's extent; deleting the range or
+    // the character at the position; marking a byte range.
+    virtual bool fitsWithin(int maxWidth, const ElementCaretRange* range, CaretHolder& rangeHolder) {
+        (void)maxWidth, (void)range, (void)rangeHolder;
         return false;
     }
-    /* 103 */ virtual void appendText(KString& text, int value) { (void)text, (void)value; }
-    /* 104 */ virtual void layout(ElementExtent& area) { (void)area; }
-    /* 105 */ virtual void slot105(int a) { (void)a; }
-    /* 106 */ virtual void collectInputText(KString& text);
-    /* 107 */ virtual int inputTextLength() const;
-    /* 108 */ virtual void setCaretOffset(int offset);
-    /* 109 */ virtual int contextId() const { return 0; }
-    /* 110 */ virtual void contextMenu(Menu* menu, int value) { (void)menu, (void)value; }
-    /* 111 */ virtual bool runContextMenuEntry(int entry) { (void)entry; return false; }
-    /* 112 */ virtual Menu* cachedContextMenu() const;
-    /* 113 */ virtual void setCachedContextMenu(Menu* menu);
-    /* 114 */ virtual bool isTopOfMark() const;
-    /* 115 */ virtual bool ownsWindow() const { return false; }
-    /* 116 */ virtual void selectionMarkChanged(int newMark) { (void)newMark; }
-    /* 117 */ virtual int markFromSelection(Selection& selection) { (void)selection; return 0; }
-    /* 118 */ virtual void slot118(int a, int b) { (void)a, (void)b; }
-    /* 119 */ virtual bool mouseDown(const ElementMouseEvent& event) { (void)event; return false; }
-    /* 120 */ virtual bool mouseUp(const ElementMouseEvent& event) { (void)event; return false; }
-    /* 121 */ virtual bool mouseDrag(const ElementMouseEvent& event) { (void)event; return false; }
-    /* 122 */ virtual bool mouseMove(const ElementMouseEvent& event) { (void)event; return false; }
-    /* 123 */ virtual int childOffset(const Element* child, ElementPoint& out) const;
-    /* 124 */ virtual Element* elementAtPoint(int x, int y, ElementPoint& origin) {
+    virtual ElementExtent rangeExtent(const ElementCaretRange* range, ElementView* view) const {
+        (void)range, (void)view;
+        return {};
+    }
+    virtual void deleteRange(ElementCaretRange& range) { (void)range; }
+    virtual void deleteAtPosition(ElementPosition& position) { (void)position; }
+    virtual void selectRange(int start, int end) { (void)start, (void)end; }
+    // The word for context help at the offset (appended to `word`).
+    virtual void helpWordAt(KString& word, int offset) const { (void)word, (void)offset; }
+    // Math inputs: the expression bar's edit field is to be refreshed from the element.
+    virtual void setEditorFlags(bool pending) { (void)pending; }
+    // False when the parent exists and is wholly marked.
+    virtual bool isTopOfMark() const;
+    virtual void selectionMarkChanged(int newMark) { (void)newMark; }
+    // The mark the selection gives the element (0 none, 1 wholly, 2 partly).
+    virtual int markFromSelection(Selection& selection) { (void)selection; return 0; }
+
+    // ---- layout and drawing ----------------------------------------------------------------
+    // Lays the element out (lazily: only flagged subtrees) and answers its size.
+    virtual void layout(ElementExtent& area) { (void)area; }
+    // Draws the element with its baseline at the point through the view.
+    virtual void renderAt(const ElementPoint& baseline, ElementView& view) { (void)baseline, (void)view; }
+    // Walk handler: text elements form their lines again.
+    virtual void refreshTextLayout(WalkControl& control) { (void)control; }
+    // The child's offset inside this element.
+    virtual int childOffset(const Element* child, ElementPoint& out) const;
+    // The deepest element under the point, adding its offset to origin; null when none.
+    virtual Element* elementAtPoint(int x, int y, ElementPoint& origin) {
         (void)x, (void)y, (void)origin;
         return nullptr;
     }
+
+    // ---- mouse, keys and commands ----------------------------------------------------------
+    // An editing command (action code, text, argument); false when not handled, and the
+    // caller offers it to the parent.
+    virtual bool command(int code, const char* text, std::intptr_t argument) {
+        (void)code, (void)text, (void)argument;
+        return false;
+    }
+    virtual bool mouseDown(const ElementMouseEvent& event) { (void)event; return false; }
+    virtual bool mouseUp(const ElementMouseEvent& event) { (void)event; return false; }
+    virtual bool mouseDrag(const ElementMouseEvent& event) { (void)event; return false; }
+    // False: the window shows its default pointer.
+    virtual bool mouseMove(const ElementMouseEvent& event) { (void)event; return false; }
+    // The context menu's resource (0: none), its set-up, and its entries.
+    virtual int contextId() const { return 0; }
+    virtual void contextMenu(Menu* menu, int value) { (void)menu, (void)value; }
+    virtual bool runContextMenuEntry(int entry) { (void)entry; return false; }
+    // The per-kind cache of built context menus (see contextMenuEntry).
+    virtual Menu* cachedContextMenu() const;
+    virtual void setCachedContextMenu(Menu* menu);
+
+    // ---- notices (walk handlers) -----------------------------------------------------------
+    // Styles changed (post-order); the worksheet got a new name.
+    virtual void stylesChanged(WalkControl& control) { (void)control; }
+    virtual void worksheetRenamed(WalkControl& control) { (void)control; }
+    // Window regions: move the child window to the element's place; the views' scale changed
+    // (`viewScale`); show or hide it by `showFlag`; repaint it; follow a scroll.
+    virtual void placeChildWindow(WalkControl& control) { (void)control; }
+    virtual void viewScaleChanged(WalkControl& control) { (void)control; }
+    virtual void showChildWindow(WalkControl& control) { (void)control; }
+    virtual void repaintChildWindow(WalkControl& control) { (void)control; }
+    virtual void repositionChildWindow(WalkControl& control) { (void)control; }
+    virtual void sessionRestarted(WalkControl& control) { (void)control; }
+    virtual void sectionCollapsed(WalkControl& control) { (void)control; }
+    virtual void sectionExpanded(WalkControl& control) { (void)control; }
+    // A window of the document was shown; is closing.
+    virtual void documentShown(WalkControl& control) { (void)control; }
+    virtual void documentClosing(WalkControl& control) { (void)control; }
+    // The caret left the element (plot regions stop capturing the mouse).
+    virtual void caretLeft(WalkControl& control) { (void)control; }
+    // Spreadsheets fit their rows and columns to the cells' contents.
+    virtual void fitToContents(WalkControl& control) { (void)control; }
 
     // ---- non-virtual operations -----------------------------------------------------------
     // The cached document; found through the root (a section) and cached on first use.

@@ -48,7 +48,7 @@ public:
     // Covers the whole element: before its first child to after its last.
     void finishWhole();
     bool whole() const { return whole_; }
-    // The two questions of the base setCharStyle: the range is empty; the range covers the
+    // The two questions of the base splitAtCaret: the range is empty; the range covers the
     // whole element.
     bool isEmptyRange() const { return !whole_ && start_ == end_; }
     bool coversWhole() const { return whole_; }

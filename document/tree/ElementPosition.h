@@ -47,15 +47,14 @@ public:
     ElementPosition(const ElementPosition& other);
     ElementPosition& operator=(const ElementPosition& other);
 
-    /* 0 */ virtual ~ElementPosition();
-    /* 1 */ virtual void detach(bool notify);
-    /* 2 */ virtual void setPosition(Element* element, int offset);
-    /* 3 */ virtual Element* element() { return element_; }
-    /* 4 */ virtual void slot4() {}
-    /* 5 */ virtual bool moveToEnd();
-    /* 6 */ virtual bool placeAtEndOf(Element* element);
-    /* 7 */ virtual bool captureCaret(CaretHolder& holder, int argument);
-    /* 8 */ virtual void restoreFromCaret(CaretHolder& holder);
+    virtual ~ElementPosition();
+    virtual void detach(bool notify);
+    virtual void setPosition(Element* element, int offset);
+    virtual Element* element() { return element_; }
+    virtual bool moveToEnd();
+    virtual bool placeAtEndOf(Element* element);
+    virtual bool captureCaret(CaretHolder& holder, int argument);
+    virtual void restoreFromCaret(CaretHolder& holder);
 
     int offset() const { return offset_; }
     ElementDocument* document() const { return document_; }
@@ -92,7 +91,7 @@ public:
     void detach(bool notify) override;
     void setPosition(Element* element, int offset) override;
     Element* element() override;
-    /* 9 */ virtual void setFromPoint(int x, int y, bool rememberColumn);
+    virtual void setFromPoint(int x, int y, bool rememberColumn);
     void elementDestroyed() override { holdAsPointSilently(); }
 
     Element* elementIfResolved() const { return pending ? nullptr : element_; }

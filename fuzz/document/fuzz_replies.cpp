@@ -152,7 +152,7 @@ void startOnce() {
 // Back to the settings of a new session: the fresh block's contents (and its owned text) change
 // places with the used one's, which is then freed.
 void resetSettings(WorksheetDocument* doc) {
-    auto* vars = static_cast<KInterfaceVars*>(doc->interfaceVars());
+    auto* vars = doc->interfaceVars();
     if (vars == nullptr) return;
     InterfaceSettings* fresh = interface_vars_new();
     if (fresh == nullptr) std::abort();

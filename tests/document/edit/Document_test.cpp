@@ -6,6 +6,7 @@
 #include "UndoFakes.h"
 #include "document/edit/BookmarkIndex.h"
 #include "document/tree/ElementPosition.h"
+#include "document/records/KExportWriter.h"
 
 using namespace undofakes;
 
@@ -148,15 +149,16 @@ TEST(DocumentLayout, HoldsNestAndUnmatchedReleaseIgnored) {
 
 TEST(DocumentWalks, CountsZeroedWithoutRoot) {
     Document doc;
-    int kinds[29];
-    std::fill(kinds, kinds + 29, 7);
+    ElementKindCounts kinds;
+    kinds.fill(7);
     doc.countKinds(kinds, nullptr);
     for (int k : kinds) EXPECT_EQ(k, 0);
-    int chars[256];
-    std::fill(chars, chars + 256, 7);
+    CharacterCounts chars;
+    chars.fill(7);
     doc.countCharacters(chars);
     for (int c : chars) EXPECT_EQ(c, 0);
-    EXPECT_FALSE(doc.exportText(nullptr));
+    KExportWriter writer(nullptr, 70);
+    EXPECT_FALSE(doc.exportText(writer));
     Element* first = reinterpret_cast<Element*>(1);
     doc.collectGroups(true, false, &first);
     EXPECT_EQ(first, nullptr);
@@ -168,7 +170,7 @@ TEST(DocumentWalks, CountKindsOverSubtreeAndMarkedPart) {
     auto* g2 = new UGroup;
     g2->insertChild(new UPara, nullptr, 2);
     d.root->insertChild(g2, nullptr, 2);
-    int kinds[29];
+    ElementKindCounts kinds;
     d.doc.countKinds(kinds, d.root->childAt(0));
     EXPECT_EQ(kinds[KIND_GROUP], 1);
     EXPECT_EQ(kinds[KIND_PARAGRAPH], 3);
@@ -180,6 +182,85 @@ TEST(DocumentWalks, CountKindsOverSubtreeAndMarkedPart) {
     EXPECT_EQ(kinds[KIND_SECTION], 1);
     EXPECT_EQ(kinds[KIND_GROUP], 1);
     EXPECT_EQ(kinds[KIND_PARAGRAPH], 1);
+}
+
+// ---- broadcasts -----------------------------------------------------------------------------
+
+// A leaf that logs every notice it gets, with the data the walk carries for it (leaf walks
+// visit only leaves).
+class NoticedLeaf : public BlockElement {
+public:
+    explicit NoticedLeaf(std::string* log) : log_(log) {}
+    Element* cloneElement() const override { return new NoticedLeaf(log_); }
+    void locatePosition(TextPosition&) override {}
+    void placeChildWindow(WalkControl&) override { *log_ += "place;"; }
+    void viewScaleChanged(WalkControl& c) override {
+        *log_ += "scale " + std::to_string(c.viewScale->oldScale) + " " + std::to_string(c.viewScale->newScale) +
+                 " " + std::to_string(c.viewScale->zoomNumerator) + " " +
+                 std::to_string(c.viewScale->zoomDenominator) + ";";
+    }
+    void showChildWindow(WalkControl& c) override { *log_ += c.showFlag ? "show 1;" : "show 0;"; }
+    void repaintChildWindow(WalkControl&) override { *log_ += "repaint;"; }
+    void updateInputSyntax(WalkControl&) override { *log_ += "syntax;"; }
+    void documentShown(WalkControl&) override { *log_ += "shown;"; }
+    void documentClosing(WalkControl&) override { *log_ += "closing;"; }
+    void worksheetRenamed(WalkControl&) override { *log_ += "renamed;"; }
+
+private:
+    std::string* log_;
+};
+
+struct BroadcastCase {
+    const char* name;
+    void (*send)(Document& doc);
+    const char* expected;   // what the two leaves log, in document order
+};
+
+const BroadcastCase broadcastCases[] = {
+    {"place", [](Document& d) { d.placeChildWindows(); }, "place;place;"},
+    {"scale", [](Document& d) { d.broadcastViewScale(ViewScaleChange{2, 3, 4, 5}); }, "scale 2 3 4 5;scale 2 3 4 5;"},
+    {"show", [](Document& d) { d.showChildWindows(true); }, "show 1;show 1;"},
+    {"hide", [](Document& d) { d.showChildWindows(false); }, "show 0;show 0;"},
+    {"repaint", [](Document& d) { d.repaintChildWindows(); }, "repaint;repaint;"},
+    {"syntax", [](Document& d) { d.updateInputSyntax(); }, "syntax;syntax;"},
+    {"shown", [](Document& d) { d.notifyShown(); }, "shown;shown;"},
+    {"closing", [](Document& d) { d.notifyClosing(); }, "closing;closing;"},
+    {"renamed", [](Document& d) { d.visitLeaves(); }, "renamed;renamed;"},
+};
+
+class DocumentBroadcast : public ::testing::TestWithParam<BroadcastCase> {};
+
+TEST_P(DocumentBroadcast, ReachesItsOwnNoticeOnly) {
+    const BroadcastCase& c = GetParam();
+    std::string log;
+    Document doc;
+    auto* root = new USection;
+    doc.setRoot(root);
+    auto* group = new UGroup;
+    root->insertChild(group, nullptr, 2);
+    auto* para = new UPara;
+    group->insertChild(para, nullptr, 2);
+    para->insertChild(new NoticedLeaf(&log), nullptr, 2);
+    para->insertChild(new NoticedLeaf(&log), nullptr, 2);
+    c.send(doc);
+    EXPECT_EQ(log, c.expected) << c.name;
+    // Without a root nothing is sent and nothing breaks.
+    Document empty;
+    c.send(empty);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, DocumentBroadcast, ::testing::ValuesIn(broadcastCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DocumentViews, SetActiveViewAnswersTheRootExtent) {
+    Document doc;
+    doc.setRoot(new USection);
+    TestView view;
+    ElementExtent extent{-1, -1};
+    doc.setActiveView(&view, 600, &extent);
+    EXPECT_EQ(doc.activeDocumentView(), &view);
+    EXPECT_GE(extent.width, 0);
+    EXPECT_GE(extent.height, 0);
 }
 
 // ---- caret movement --------------------------------------------------------------------------

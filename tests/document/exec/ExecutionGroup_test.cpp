@@ -148,7 +148,7 @@ protected:
         return p ? dynamic_cast<InputTextElement*>(p->firstChild()) : nullptr;
     }
     ViewCaret* caret() { return view.window.caretObject.get(); }
-    InterfaceSettings* settings() { return static_cast<KInterfaceVars*>(doc->interfaceVars())->settings(); }
+    InterfaceSettings* settings() { return doc->interfaceVars()->settings(); }
 
     void run() { doc->runExecutionToEnd(); }
 
@@ -516,7 +516,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, EchoTest,
 
 TEST_F(GroupTest, HelpQueryIsSentAsBlanksAndShowsTopic) {
     open(Link::Direct, "?int");
-    executionGroupHooks.showHelpTopic = [](const char* topic, int, int, const char*, int, const char*) {
+    executionGroupHooks.showHelpTopic = [](const char* topic, bool, bool, const char*, ElementWindow*, void (*)(const char*)) {
         helpTopics.push_back(topic);
     };
     KString text;

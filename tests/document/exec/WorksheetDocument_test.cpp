@@ -112,7 +112,7 @@ protected:
     }
 
     static InterfaceSettings* settings(WorksheetDocument& doc) {
-        return static_cast<KInterfaceVars*>(doc.interfaceVars())->settings();
+        return doc.interfaceVars()->settings();
     }
 
     Link link_ = Link::Direct;
@@ -281,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(Links, HandlerTable, ::testing::Values(Link::Direct, Li
 // error of a malformed request and leave the block as it was.
 TEST_F(ExecTest, SetAndGetWithEmptySlotsAnswerStructureError) {
     auto doc = open(Link::Direct);
-    auto* vars = static_cast<KInterfaceVars*>(doc->interfaceVars());
+    auto* vars = doc->interfaceVars();
     const std::string structureError = printed(vars->get(dag_NULL));
     const int width = int(settings(*doc)->screenwidth);
     struct Row { const char* name; const char* stream; Dag arguments; } rows[] = {
