@@ -1,0 +1,187 @@
+// Tests of `vetlin` as a whole: the program run as a process (started as "vetlin") on the
+// corpus, with its banner, usage text, messages and exit statuses, and the in-process entry
+// run many times in one process.
+#include "tools/vetlin/vetlin.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/tools/vetlin/vetlin_fixture.h"
+#include "tools/vetlin/run.h"
+#include "tools/vetlin/startup.h"
+
+extern char** environ;
+
+namespace vetlin_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCorpus = fs::path(KELVO_TEST_DATA) / "tools" / "vetlin";
+
+std::string read_text(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+std::string banner() {
+    std::string text;
+    for (const char* line : vl_banner) text += line;
+    return text;
+}
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class VetlinProcessTest : public ::testing::Test {
+protected:
+    // Runs the program in the scratch folder as "vetlin" with the arguments, standard input
+    // from /dev/null.
+    Result spawn(std::vector<std::string> args) {
+        args.insert(args.begin(), "vetlin");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string outPath = (folder_.path() / ".stdout").string();
+        const std::string errPath = (folder_.path() / ".stderr").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        Result r;
+        const int rc = posix_spawn(&pid, VETLIN_BINARY, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) return r;
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.out = read_text(outPath);
+        r.err = read_text(errPath);
+        return r;
+    }
+    ScratchFolder folder_;
+};
+
+TEST_F(VetlinProcessTest, CorpusFilesGiveTheBanner) {
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(kCorpus)) {
+        if (entry.path().extension() != ".m") continue;
+        ++files;
+        const Result r = spawn({entry.path().string()});
+        EXPECT_EQ(r.status, 0) << entry.path();
+        EXPECT_EQ(r.out, banner()) << entry.path();
+        EXPECT_EQ(r.err, "") << entry.path();
+        const Result quiet = spawn({"-q", entry.path().string()});
+        EXPECT_EQ(quiet.status, 0) << entry.path();
+        EXPECT_EQ(quiet.out, "") << entry.path();
+        // Every corpus file says what it exercises.
+        EXPECT_NE(read_text(entry.path()).find("\n# Exercises "), std::string::npos) << entry.path();
+    }
+    EXPECT_GE(files, 10u);
+}
+
+TEST_F(VetlinProcessTest, BannerFirstLine) {
+    const Result r = spawn({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1),
+              "    <_k_>      Kelvo V Release 5 Diagnostic Program\n");
+    EXPECT_EQ(r.out, banner());
+    std::size_t lines = 0;
+    for (char c : r.out) lines += c == '\n';
+    EXPECT_EQ(lines, 5u);
+}
+
+TEST_F(VetlinProcessTest, MisuseGivesTheUsage) {
+    const std::string clean = (kCorpus / "clean.m").string();
+    const std::vector<std::vector<std::string>> rows = {
+        {"-i", "x"}, {"-t", "32"}, {"-z"}, {"-o"}, {clean, clean},
+    };
+    for (const auto& args : rows) {
+        const Result r = spawn(args);
+        EXPECT_EQ(r.status, 127) << args[0];
+        EXPECT_EQ(r.out, "") << args[0];
+        EXPECT_EQ(r.err, startup_usage_text) << args[0];
+    }
+}
+
+TEST_F(VetlinProcessTest, FilesThatCannotBeOpened) {
+    const std::string dir = folder_.path().string();
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } rows[] = {
+        {{"nofile.m"}, "vetlin: cannot read nofile.m\n"},
+        {{dir}, "vetlin: cannot read " + dir + "\n"},
+        {{"-o", dir + "/missing/out"}, "vetlin: cannot write to " + dir + "/missing/out\n"},
+        {{"-a", dir + "/missing/db"}, "vetlin: cannot append to " + dir + "/missing/db\n"},
+        {{"-d", "nofile.db"}, "vetlin: cannot read nofile.db\n"},
+    };
+    for (const auto& row : rows) {
+        const Result r = spawn(row.args);
+        EXPECT_EQ(r.status, 127) << row.message;
+        EXPECT_EQ(r.err, row.message);
+        EXPECT_EQ(r.out, "") << row.message;
+    }
+}
+
+TEST_F(VetlinProcessTest, ReportOutputToAFile) {
+    const Result r = spawn({"-o", "out.txt", (kCorpus / "clean.m").string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_text(folder_.path() / "out.txt"), banner());
+}
+
+TEST_F(VetlinProcessTest, StartupFile) {
+    std::ofstream(folder_.path() / "VETLIN.INI") << "-q\n";
+    Result r = spawn({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    r = spawn({"-s"});
+    EXPECT_EQ(r.out, banner());
+    std::ofstream(folder_.path() / "VETLIN.INI") << "-i x\n";
+    r = spawn({});
+    EXPECT_EQ(r.status, 127);
+    EXPECT_EQ(r.err, startup_usage_text);
+    EXPECT_EQ(r.out, "");
+}
+
+// In the process: every call starts afresh, whatever the one before left.
+TEST(VetlinMainTest, RunsAgainAndAgainInOneProcess) {
+    ScratchFolder folder;
+    const std::string clean = (kCorpus / "clean.m").string();
+    for (int i = 0; i < 3; ++i) {
+        std::FILE* in = std::tmpfile();
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const char* usage[] = {"vetlin", "-z"};
+        EXPECT_EQ(vetlin_main(2, usage, in, out, err), 127);
+        EXPECT_EQ(slurp(err), startup_usage_text);
+        const char* quiet[] = {"vetlin", "-q", "-S", clean.c_str()};
+        EXPECT_EQ(vetlin_main(4, quiet, in, out, err), 0);
+        const char* plain[] = {"vetlin"};
+        EXPECT_EQ(vetlin_main(1, plain, in, out, err), 0);
+        EXPECT_EQ(slurp(out), banner());
+        EXPECT_FALSE(vl.syntaxOnly);   // the earlier run's -S is gone
+        std::fclose(in);
+        std::fclose(out);
+        std::fclose(err);
+    }
+}
+
+}  // namespace
+}  // namespace vetlin_test
