@@ -141,8 +141,8 @@ void store_free_tree(VObj o);
 // ---- growable sequences -----------------------------------------------------------------------
 // An object with room for `capacity` words whose header says length 1; a GARBAGE filler covers
 // the unused room right after the last element.  The store remembers the four sequences appended
-// to most recently; only those keep their reserve.  Appends answer the sequence, which may have
-// moved.
+// to most recently (a new sequence with room counts as one, or its room would never be used);
+// only those keep their reserve.  Appends answer the sequence, which may have moved.
 VObj store_sequence(long capacity, unsigned type);
 VObj store_append1(VObj sequence, const VWord* item);
 VObj store_append2(VObj sequence, const VWord* first, const VWord* second);
