@@ -2,12 +2,9 @@
 // end-of-input marker at once.
 #include "tools/vetlin/parser.h"
 
-#include "tools/vetlin/matcher.h"
+#include "tools/vetlin/lexer.h"
 #include "tools/vetlin/run.h"
 
-void parser_init() {
-    matcher_reset();
-    matcher_message().clear();
-}
+void parser_init() { lexer_init(); }
 
 VObj parser_read_statement() { return vl.endOfInput; }

@@ -7,7 +7,7 @@
 #include "tools/vetlin/checks.h"
 #include "tools/vetlin/input.h"
 #include "tools/vetlin/known.h"
-#include "tools/vetlin/matcher.h"
+#include "tools/vetlin/lexer.h"
 #include "tools/vetlin/parser.h"
 #include "tools/vetlin/report.h"
 #include "tools/vetlin/writer.h"
@@ -62,7 +62,7 @@ void vl_end_run() {
     vl.reportFile = vl.appendDatabase = nullptr;
     vl.report = vl.out;
     input_close_all();
-    matcher_release();
+    lexer_release();
     store_reset();
 }
 
