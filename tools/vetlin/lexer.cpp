@@ -38,6 +38,7 @@ struct Lexer {
     long tokenStart = 0;     // characters of the line before the current token
     long tokensOnLine = 0;
     bool atEnd = false;
+    bool midLine = false;    // the piece held did not end its line
     std::vector<Char> pushback;
     int lastToken = 0;
     long errors = 0;
@@ -99,12 +100,16 @@ bool read_line() {
             lx.atEnd = true;
             return false;
         }
-        if (lx.line.back() == '\n') ++storeLine;
-        if (lx.line[0] == '!') {
+        // Only a piece that starts its line can be a shell escape or a lone backslash: the
+        // next piece of a long line is text, whatever its first character.
+        const bool startsLine = !lx.midLine;
+        lx.midLine = lx.line.back() != '\n';
+        if (startsLine) ++storeLine;
+        if (startsLine && lx.line[0] == '!') {
             std::fflush(vl.report);
             continue;
         }
-        if (lx.line == "\\\n") continue;
+        if (startsLine && lx.line == "\\\n") continue;
         // The current token's start column stays: a token begun before a continuation keeps
         // it, and the reporter puts its caret at the end of the line held.
         lx.tokensOnLine = 0;
@@ -318,6 +323,8 @@ int scan() {
         const std::string word = name_run(std::string(1, char(c)));
         if (word.size() >= 2) {
             if (const int k = keyword(word)) {
+                // Operators spelt as words carry their NAME: the call they make is named by it.
+                if (k == TOK_MINUS || k == TOK_INTERSECT) lexerValue = reinterpret_cast<VWord>(named(word));
                 matcher_feed(k);
                 if (vl.impliedDo && matcher_is_loop_clause(k)) matcher_implicit_do();
                 return k;

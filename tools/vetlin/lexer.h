@@ -2,8 +2,8 @@
 // The checker's input reader, lexer and syntax-error reporter.
 //
 // Lines are read from the current input file (input.h) into a line buffer of 512 bytes: a
-// longer line is read in pieces of 511 characters, and only a piece that ends with a newline
-// raises the line number (storeLine).  A line beginning with "!" is skipped (after a flush of the
+// longer line is read in pieces of 511 characters, and the piece that starts a line raises the
+// line number (storeLine), so a last line without its newline has its own number too.  A line beginning with "!" is skipped (after a flush of the
 // report output), as is a line that is only a backslash.  Before each line read from a terminal
 // the prompt goes to the report output.
 //
@@ -14,8 +14,8 @@
 //
 // Tokens (tokens.h) carry their object in lexerValue: names their unique NAME (a back-quoted
 // name that needed no quotes gets the mark in its prefix word), strings a STRING, integers an
-// INTPOS, integers with an exponent a FLOAT (mantissa, exponent), "@", "@@", "::" and neutral
-// operators their NAME, relations their kind.  Keywords and brackets are fed to the construct
+// INTPOS, integers with an exponent a FLOAT (mantissa, exponent), "@", "@@", "::", neutral
+// operators and the words minus, union and intersect their NAME, relations their kind.  Keywords and brackets are fed to the construct
 // matcher.  Outside a text, the codes 256-258 would read as tokens: they are returned as 127, a
 // character the grammar has no use for.
 

@@ -97,7 +97,8 @@ void vl_init_checker() {
 void vl_statement_loop() {
     for (;;) {
         VObj statement = parser_read_statement();
-        if (statement == nullptr || vl_type(statement) == VL_END_OF_INPUT) break;
+        if (statement == nullptr) continue;
+        if (vl_type(statement) == VL_END_OF_INPUT) break;
         statement = store_simplify(statement);
         statement = checks_expand_macros(statement);
         CheckStatement(statement);

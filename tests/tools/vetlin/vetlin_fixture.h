@@ -80,4 +80,36 @@ protected:
     std::FILE* err_ = nullptr;
 };
 
+// A run with the checker initialised (no banner), reading the source given to it.
+class CheckerFixture : public RunFixture {
+protected:
+    void SetUp() override {
+        RunFixture::SetUp();
+        vl.noLogo = true;
+        vl_init_checker();
+    }
+    void TearDown() override {
+        RunFixture::TearDown();
+        if (restarted_ != nullptr) std::fclose(restarted_);
+    }
+    void source(const std::string& text) {
+        std::fwrite(text.data(), 1, text.size(), in_);
+        std::rewind(in_);
+    }
+    // Starts a fresh run whose standard input holds `text`.
+    void restart(const std::string& text) {
+        if (restarted_ != nullptr) std::fclose(restarted_);
+        restarted_ = std::tmpfile();
+        std::fwrite(text.data(), 1, text.size(), restarted_);
+        std::rewind(restarted_);
+        vl_begin_run(restarted_, out_, err_);
+        vl_make_constants();
+        vl.noLogo = true;
+        vl_init_checker();
+    }
+
+private:
+    std::FILE* restarted_ = nullptr;
+};
+
 }  // namespace vetlin_test

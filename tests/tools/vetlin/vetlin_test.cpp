@@ -49,7 +49,7 @@ struct Result {
 class VetlinProcessTest : public ::testing::Test {
 protected:
     // Runs the program in the scratch folder as "vetlin" with the arguments, standard input
-    // from /dev/null.
+    // from an empty file.
     Result spawn(std::vector<std::string> args) {
         args.insert(args.begin(), "vetlin");
         std::vector<char*> argv;
@@ -59,7 +59,10 @@ protected:
         const std::string errPath = (folder_.path() / ".stderr").string();
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        // Standard input: an empty file (/dev/null is a character device, read as a terminal).
+        const std::string inPath = (folder_.path() / ".stdin").string();
+        std::ofstream{inPath};
+        posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = 0;
@@ -77,22 +80,60 @@ protected:
     ScratchFolder folder_;
 };
 
+// Without -q the banner comes first; the files without syntax errors end with status 0 and
+// nothing else printed, the others with status 3 and their caret reports.
 TEST_F(VetlinProcessTest, CorpusFilesGiveTheBanner) {
     std::size_t files = 0;
     for (const auto& entry : fs::directory_iterator(kCorpus)) {
         if (entry.path().extension() != ".m") continue;
         ++files;
+        const bool syntax = entry.path().filename().string().rfind("syntax_", 0) == 0;
         const Result r = spawn({entry.path().string()});
-        EXPECT_EQ(r.status, 0) << entry.path();
-        EXPECT_EQ(r.out, banner()) << entry.path();
+        EXPECT_EQ(r.status, syntax ? 3 : 0) << entry.path();
+        EXPECT_EQ(r.out.substr(0, banner().size()), banner()) << entry.path();
         EXPECT_EQ(r.err, "") << entry.path();
         const Result quiet = spawn({"-q", entry.path().string()});
-        EXPECT_EQ(quiet.status, 0) << entry.path();
-        EXPECT_EQ(quiet.out, "") << entry.path();
+        EXPECT_EQ(quiet.status, syntax ? 3 : 0) << entry.path();
+        EXPECT_EQ(quiet.out, r.out.substr(banner().size())) << entry.path();
+        EXPECT_EQ(quiet.out.empty(), !syntax) << entry.path();
         // Every corpus file says what it exercises.
         EXPECT_NE(read_text(entry.path()).find("\n# Exercises "), std::string::npos) << entry.path();
     }
     EXPECT_GE(files, 10u);
+}
+
+// The syntax-error files, one a run (a file gets one hint a run), byte for byte.
+TEST_F(VetlinProcessTest, SyntaxErrorReportsOfTheCorpus) {
+    const struct {
+        const char* file;
+        std::string report;
+    } rows[] = {
+        {"syntax_missing_operator.m",
+         "on line     1: x := 1 2;\n" + std::string(22, ' ') +
+             "^ syntax error - Probably missing an operator such as *\n"},
+        {"syntax_for_clause.m",
+         "on line     1: for i 1 to 5 do od;\n" + std::string(21, ' ') +
+             "^ syntax error - A name must used for the for clause\n"},
+        {"syntax_missing_then.m",
+         "on line     1: if x 1 fi;\n" + std::string(20, ' ') +
+             "^ syntax error - Probably missing the keyword then or an operator such as *\n"},
+        {"syntax_stray_fi.m",
+         "on line     2: fi;\n" + std::string(15, ' ') +
+             "^ Syntax error\n"
+             "A \"fi\" was found without a previous matching \"if\" or \"then\".\n"
+             "There may have been a misplaced \"fi\" earlier.\n\n"},
+    };
+    for (const auto& row : rows) {
+        const std::string file = (kCorpus / row.file).string();
+        Result r = spawn({"-q", file});
+        EXPECT_EQ(r.status, 3) << row.file;
+        EXPECT_EQ(r.out, row.report) << row.file;
+        r = spawn({"-q", "-i", "0", file});   // nothing printed, the status stays
+        EXPECT_EQ(r.status, 3) << row.file;
+        EXPECT_EQ(r.out, "") << row.file;
+        r = spawn({"-q", "-S", file});
+        EXPECT_EQ(r.out, row.report) << row.file;
+    }
 }
 
 TEST_F(VetlinProcessTest, BannerFirstLine) {
@@ -173,6 +214,12 @@ TEST(VetlinMainTest, RunsAgainAndAgainInOneProcess) {
         EXPECT_EQ(slurp(err), startup_usage_text);
         const char* quiet[] = {"vetlin", "-q", "-S", clean.c_str()};
         EXPECT_EQ(vetlin_main(4, quiet, in, out, err), 0);
+        const std::string stray = (kCorpus / "syntax_stray_fi.m").string();
+        const char* bad[] = {"vetlin", "-q", "-s", stray.c_str()};
+        std::FILE* report = std::tmpfile();
+        EXPECT_EQ(vetlin_main(4, bad, in, report, err), 3);
+        EXPECT_NE(slurp(report).find("misplaced"), std::string::npos);
+        std::fclose(report);
         const char* plain[] = {"vetlin"};
         EXPECT_EQ(vetlin_main(1, plain, in, out, err), 0);
         EXPECT_EQ(slurp(out), banner());
