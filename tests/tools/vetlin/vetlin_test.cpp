@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -199,6 +201,40 @@ TEST_F(VetlinProcessTest, StartupFile) {
     EXPECT_EQ(r.status, 127);
     EXPECT_EQ(r.err, startup_usage_text);
     EXPECT_EQ(r.out, "");
+}
+
+// Typed at a terminal (a pseudo-terminal without echo): the prompt before each line, no line
+// numbers, the caret indented by the prompt, and the matcher reset after each error, so each
+// stray "fi" gets its hint.
+TEST(VetlinTerminalTest, PromptsCaretsAndHintsAfterEachError) {
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        struct termios mode;
+        ::tcgetattr(0, &mode);
+        mode.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(0, TCSANOW, &mode);
+        ::execl(VETLIN_BINARY, "vetlin", "-q", "-s", static_cast<char*>(nullptr));
+        ::_exit(126);
+    }
+    // Typing starts at the first prompt, when echo is off already.
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; out.find("> ") == std::string::npos && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, std::size_t(n));
+    const std::string typed = "x := 1 2;\nfi;\nfi;\n\x04";
+    ASSERT_EQ(::write(master, typed.data(), typed.size()), ssize_t(typed.size()));
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) out.append(buffer, std::size_t(n));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    std::erase(out, '\r');
+    const std::string hint = "^ Syntax error\nA \"fi\" was found without a previous matching \"if\" or \"then\".\n\n";
+    EXPECT_EQ(out, "> " + std::string(9, ' ') + "^ syntax error - Probably missing an operator such as *\n" +
+                       "> " + std::string(2, ' ') + hint + "> " + std::string(2, ' ') + hint + "> ");
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
 }
 
 // In the process: every call starts afresh, whatever the one before left.
