@@ -17,6 +17,12 @@ void option_reset() {
 
 int option_next(int argc, const char* const* argv, const char* options, const char* program,
                 const char* operands) {
+    int letter = option_next_checked(argc, argv, options);
+    if (letter == '?') option_usage(program, options, operands);
+    return letter;
+}
+
+int option_next_checked(int argc, const char* const* argv, const char* options) {
     if (optionIndex >= argc) return -1;
     if (optionCursor == nullptr) {
         const char* arg = argv[optionIndex];
@@ -35,14 +41,24 @@ int option_next(int argc, const char* const* argv, const char* options, const ch
     }
     ++optionCursor;
     const char* spec = letter == ':' ? nullptr : std::strchr(options, letter);
-    if (spec == nullptr) option_usage(program, options, operands);
+    if (spec == nullptr) {
+        if (*optionCursor == '\0') {
+            ++optionIndex;
+            optionCursor = nullptr;
+        }
+        optionArgument = nullptr;
+        return '?';
+    }
     if (spec[1] == ':') {
         ++optionIndex;
         if (*optionCursor != '\0') {
             optionArgument = optionCursor;
         } else {
-            if (optionIndex >= argc || argv[optionIndex] == nullptr)
-                option_usage(program, options, operands);
+            if (optionIndex >= argc || argv[optionIndex] == nullptr) {
+                optionCursor = nullptr;
+                optionArgument = nullptr;
+                return '?';
+            }
             optionArgument = argv[optionIndex];
             ++optionIndex;
         }

@@ -18,7 +18,11 @@ extern const char* optionArgument;   // the last option's argument, or null
 void option_reset();
 
 // The next option letter, or -1 when the options are over (operands start at optionIndex).
-// "--" and a lone "-" end the options and are skipped.
+// "--" and a lone "-" end the options and are skipped.  Misuse (an unknown letter, a missing
+// argument) answers '?' and leaves the reaction to the caller, which may print a usage of its own.
+int option_next_checked(int argc, const char* const* argv, const char* options);
+
+// As option_next_checked, but misuse prints the usage line and exits with status 1.
 int option_next(int argc, const char* const* argv, const char* options, const char* program,
                 const char* operands);
 

@@ -40,6 +40,27 @@ TEST(OptionsTest, ScansClustersArgumentsAndOperands) {
     }
 }
 
+// The checked scanner hands misuse back as '?' and goes on with the next word.
+TEST(OptionsTest, CheckedScanAnswersMisuse) {
+    const Case cases[] = {
+        {"unknown letter", {"prog", "-z", "-a"}, "? a ", 3},
+        {"unknown letter in a cluster", {"prog", "-za", "x"}, "? a ", 2},
+        {"missing argument", {"prog", "-a", "-b"}, "a ? ", 3},
+        {"colon", {"prog", "-:"}, "? ", 2},
+    };
+    for (const Case& c : cases) {
+        option_reset();
+        std::string scanned;
+        for (int letter; (letter = option_next_checked(int(c.args.size()), c.args.data(), "ab:c")) != -1;) {
+            scanned += char(letter);
+            if (optionArgument != nullptr) scanned += std::string("=") + optionArgument;
+            scanned += ' ';
+        }
+        EXPECT_EQ(scanned, c.scanned) << c.name;
+        EXPECT_EQ(optionIndex, c.operandIndex) << c.name;
+    }
+}
+
 TEST(OptionsTest, UsageLine) {
     EXPECT_EQ(option_usage_line("prog", "ab:c", "file ..."), "Usage: prog [-ac] [-b...] file ...");
     EXPECT_EQ(option_usage_line("p", "x:y:", "f"), "Usage: p [-x...] [-y...] f");
