@@ -3,6 +3,8 @@
 
 #include "KInterpreter.h"
 
+#include "kernel_analysis.h"
+
 #include <algorithm>
 
 using namespace GiNaC;
@@ -62,15 +64,21 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
             throw KError("division by zero");
         }
     }
-    return pow(base, exponent);
+    ex r = pow(base, exponent);
+    // Exact powers of complex numbers can keep an exact zero imaginary part (I^4): drop it.
+    if (is_a<numeric>(r)) {
+        const numeric& n = ex_to<numeric>(r);
+        if (!n.is_real() && n.imag().is_zero() && n.imag().is_rational()) return n.real();
+    }
+    return r;
 }
 
-KInterpreter::KInterpreter() { GiNaC::Digits = 10; }
+KInterpreter::KInterpreter() { kernel_set_digits(digits_); }
 
 void KInterpreter::setDigits(long d) {
     if (d < 1 || d > 100000) throw KError("Digits must be a positive integer below 100000");
     digits_ = d;
-    GiNaC::Digits = d;
+    kernel_set_digits(d);
 }
 
 std::string KInterpreter::currentProcedure() const {
@@ -106,7 +114,7 @@ void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sin
         throw KError("RETURN outside a procedure");
     } catch (...) {
         frames_.clear();
-        GiNaC::Digits = digits_ > 0 ? digits_ : savedDigits;
+        kernel_set_digits(digits_ > 0 ? digits_ : savedDigits);
         throw;
     }
 }
@@ -715,7 +723,10 @@ KValue KInterpreter::call(const KNode& n) {
                 throw KError("(in " + builtinName + ") " + library_error_text(e), true);
             }
         }
-        throw KError("unknown function " + builtinName);
+        // A call of a name without a value stays a call: f(x) is f(x).
+        exvector exArgs;
+        for (const auto& v : args) exArgs.push_back(toEx(v, "function argument"));
+        return KValue(kernel_inert_call(builtinName, exArgs));
     }
     throw KError("invalid function call: " + kernel_value_text(f) + " is not a procedure");
 }
@@ -730,6 +741,13 @@ KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name
         renamed = std::make_shared<KProc>(p);
         renamed->name = name;
         frame.proc = renamed.get();
+    }
+    // option remember: results are kept by the text of the arguments.
+    std::string key;
+    if (p.remember) {
+        for (const auto& v : frame.args) key += std::to_string(int(v.kind)) + ":" + kernel_value_text(v) + ";";
+        auto it = p.rememberTable->find(key);
+        if (it != p.rememberTable->end()) return it->second;
     }
     frames_.push_back(std::move(frame));
     KValue result;
@@ -747,6 +765,7 @@ KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name
         throw;
     }
     frames_.pop_back();
+    if (p.remember) (*p.rememberTable)[key] = result;
     return result;
 }
 

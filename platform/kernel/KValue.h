@@ -73,6 +73,9 @@ struct KProc {
     std::vector<std::string> params, locals;
     KNodePtr body;     // STATSEQ (or a single expression for an arrow procedure)
     bool remember = false;
+    // Results of a procedure with option remember, by argument text; shared by its copies.
+    std::shared_ptr<std::map<std::string, KValue>> rememberTable =
+        std::make_shared<std::map<std::string, KValue>>();
     std::string name;  // the name it was first assigned to, for messages
 };
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "KInterpreter.h"
+#include "kernel_analysis.h"
 #include "tovu/src/errors.h"
 #include "util/errjump.h"
 
@@ -168,7 +169,7 @@ extern "C" int kernel_evaluate(Dag request, KernelQueryCallback query, KernelPol
     } catch (...) {
         sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, internal kernel error"))});
     }
-    if (s.interpreter) GiNaC::Digits = s.interpreter->digits();
+    if (s.interpreter) kernel_set_digits(s.interpreter->digits());
     sink.replyQuietly("DONE", {});
     s.busy = false;
     return rc;
