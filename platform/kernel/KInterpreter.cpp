@@ -6,6 +6,9 @@
 #include "kernel_analysis.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include "platform/os/sysprobe.h"
 
 using namespace GiNaC;
 
@@ -54,7 +57,34 @@ std::string library_error_text(const std::exception& e) {
 
 }  // namespace
 
+void kernel_check_integer_bits(double bits) {
+    constexpr double SMALL_BITS = 64.0 * 8 * 1024 * 1024;   // 64 MB: never worth a look
+    if (!(bits > SMALL_BITS)) return;
+    // The number, its operands and GMP's scratch space: about three times its size.
+    double need = bits / 8 * 3;
+    long long room = sys_free_memory_bytes();
+    long long left = sys_address_space_left_bytes();
+    if (left >= 0 && (room < 0 || left < room)) room = left;
+    if (room >= 0 && need > double(room)) throw KError("object too large");
+    if (bits > 1e12) throw KError("object too large");   // past any machine's memory
+}
+
+namespace {
+
+// Bits of |n| for an exact rational (numerator and denominator together).
+double rational_bits(const numeric& n) {
+    numeric a = abs(n);
+    return double(a.numer().int_length()) + double(a.denom().int_length());
+}
+
+}  // namespace
+
 GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
+    if (is_a<numeric>(base) && is_a<numeric>(exponent)) {
+        const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
+        if (b.is_rational() && e.is_integer() && !e.is_zero() && abs(b) != 1 && !b.is_zero())
+            kernel_check_integer_bits(std::fabs(e.to_double()) * rational_bits(b));
+    }
     // GiNaC raises division by zero from inside the constructor of the power, where the half-made
     // object is lost; decide the case before constructing.
     if (base.is_zero() && is_a<numeric>(exponent)) {

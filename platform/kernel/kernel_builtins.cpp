@@ -592,8 +592,16 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     unary("arctanh", [](const ex& x) { return atanh(x); });
     unary("GAMMA", [](const ex& x) { return tgamma(x); });
     unary("Zeta", [](const ex& x) { return zeta(x); });
-    unary("factorial", [](const ex& x) { return factorial(x); });
-    unary("!", [](const ex& x) { return factorial(x); });
+    auto checkedFactorial = [](const ex& x) {
+        // n! has about n*log2(n) bits.
+        if (is_a<numeric>(x) && ex_to<numeric>(x).is_pos_integer()) {
+            double n = ex_to<numeric>(x).to_double();
+            kernel_check_integer_bits(n * std::log2(n + 1));
+        }
+        return factorial(x);
+    };
+    unary("factorial", checkedFactorial);
+    unary("!", checkedFactorial);
     unary("expand", [](const ex& x) { return x.expand(); });
     unary("normal", [](const ex& x) { return x.normal(); });
     unary("numer", [](const ex& x) { return x.numer(); });

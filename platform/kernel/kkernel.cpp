@@ -7,9 +7,12 @@
 
 #include "kkernel.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+
+#include <gmp.h>
 
 #include "KInterpreter.h"
 #include "kernel_analysis.h"
@@ -92,6 +95,21 @@ void ensure_library() {
     if (s.replies == nullptr) s.replies = storage_new(0, "KERNEL-REPLIES");
 }
 
+// GMP ends the process when an allocation fails ("GNU MP: Cannot allocate memory"); these raise
+// std::bad_alloc instead, which unwinds through GMP's C frames (built with unwind tables) to
+// the entry point's "object too large".
+void* gmp_allocate(std::size_t n) {
+    void* p = std::malloc(n);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+void* gmp_reallocate(void* old, std::size_t, std::size_t n) {
+    void* p = std::realloc(old, n);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+void gmp_release(void* p, std::size_t) { std::free(p); }
+
 bool option_takes_value(char c) { return std::strchr("LTbegpw", c) != nullptr; }
 bool option_is_flag(char c) { return std::strchr("Iafqst", c) != nullptr; }
 
@@ -121,6 +139,7 @@ extern "C" const char* kernel_start(int argc, char** argv) {
             }
         }
         ensure_library();
+        mp_set_memory_functions(gmp_allocate, gmp_reallocate, gmp_release);
         s.interpreter = std::make_unique<KInterpreter>();
         return nullptr;
     } catch (const std::exception& e) {

@@ -3,9 +3,16 @@
 // these rows pin that it never prints a confident wrong value instead (integrals across poles,
 // limits with a direction, roots dropped by solve, sqrt(x^2) taken as x, ...).
 
+#include <gmp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -220,5 +227,71 @@ INSTANTIATE_TEST_SUITE_P(Cases, KernelFloatTest,
                              return std::string(std::get<0>(info.param).name) + "_digits_" +
                                     std::to_string(std::get<1>(info.param));
                          });
+
+// ---- memory limits ------------------------------------------------------------------------------
+
+// Runs `body` in a child process whose address space may grow by only `headroomBytes` (as
+// under ulimit -v), and answers what it wrote to stdout; the child's exit status is checked.
+std::string inLimitedChild(long long headroomBytes, const std::function<std::string()>& body) {
+    int fds[2];
+    if (pipe(fds) != 0) return "<no pipe>";
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        unsigned long long pages = 0;
+        if (std::FILE* f = std::fopen("/proc/self/statm", "re")) {
+            if (std::fscanf(f, "%llu", &pages) != 1) pages = 0;
+            std::fclose(f);
+        }
+        rlim_t limit = rlim_t(pages * sysconf(_SC_PAGESIZE) + headroomBytes);
+        rlimit rl{limit, limit};
+        setrlimit(RLIMIT_AS, &rl);
+        std::string out = body();
+        ssize_t written = write(fds[1], out.data(), out.size());
+        _exit(written == ssize_t(out.size()) ? 0 : 2);
+    }
+    close(fds[1]);
+    std::string out;
+    char buffer[256];
+    ssize_t got;
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, std::size_t(got));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    return out;
+}
+
+TEST_F(KernelTest, IntegerTooLargeForTheAddressLimitIsAnErrorAndTheKernelLives) {
+    std::string out = inLimitedChild(256ll << 20, [&] {
+        Recorder big = run("2^(10^10):");
+        Recorder fact = run("factorial(10^9):");
+        Recorder after = run("1+1;");
+        return big.first("ERROR") + "|" + fact.first("ERROR") + "|" + after.first("RESULT");
+    });
+    EXPECT_EQ(out, "EXPSEQ(Error, object too large)|EXPSEQ(Error, (in factorial) object too large)|EXPSEQ(2)");
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// An allocation that fails inside GMP raises std::bad_alloc (answered as "object too large")
+// instead of GMP's abort.  The sanitizer's allocator ends the process itself, so this runs only
+// in the plain build.
+TEST_F(KernelTest, FailedGmpAllocationRaisesInsteadOfAborting) {
+    std::string out = inLimitedChild(64ll << 20, [] {
+        void* (*allocate)(std::size_t);
+        void* (*reallocate)(void*, std::size_t, std::size_t);
+        void (*release)(void*, std::size_t);
+        mp_get_memory_functions(&allocate, &reallocate, &release);
+        try {
+            void* p = allocate(std::size_t(1) << 30);
+            release(p, std::size_t(1) << 30);
+            return std::string("allocated");
+        } catch (const std::bad_alloc&) {
+            return std::string("bad_alloc");
+        }
+    });
+    EXPECT_EQ(out, "bad_alloc");
+}
+#endif
 
 }  // namespace
