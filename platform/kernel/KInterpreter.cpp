@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "platform/os/sysprobe.h"
 
@@ -84,6 +85,9 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
         const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
         if (b.is_rational() && e.is_integer() && !e.is_zero() && abs(b) != 1 && !b.is_zero())
             kernel_check_integer_bits(std::fabs(e.to_double()) * rational_bits(b));
+        // Exact powers are computed as numbers: an interrupt or an allocation failure inside
+        // GiNaC's pow() would lose the power object it has just made.
+        if (b.is_rational() && e.is_integer() && !(b.is_zero() && !e.is_positive())) return b.power(e);
     }
     // GiNaC raises division by zero from inside the constructor of the power, where the half-made
     // object is lost; decide the case before constructing.
@@ -126,7 +130,35 @@ void KInterpreter::step() {
     }
 }
 
+namespace {
+
+KInterpreter* runningInterpreter = nullptr;
+std::thread::id runningThread;
+bool pollingFromLibrary = false;
+
+}  // namespace
+
+void kernel_poll_from_library() {
+    if (runningInterpreter == nullptr || pollingFromLibrary || std::this_thread::get_id() != runningThread)
+        return;
+    pollingFromLibrary = true;
+    try {
+        runningInterpreter->step();
+    } catch (...) {
+        pollingFromLibrary = false;
+        throw;
+    }
+    pollingFromLibrary = false;
+}
+
 void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sink) {
+    struct Running {
+        explicit Running(KInterpreter* k) {
+            runningInterpreter = k;
+            runningThread = std::this_thread::get_id();
+        }
+        ~Running() { runningInterpreter = nullptr; }
+    } running(this);
     char base;
     stackBase_ = &base;
     sink_ = &sink;

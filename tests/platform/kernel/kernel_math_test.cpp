@@ -228,6 +228,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, KernelFloatTest,
                                     std::to_string(std::get<1>(info.param));
                          });
 
+// ---- interrupts inside the arithmetic libraries -------------------------------------------------
+
+// Each of these spends its time inside single GiNaC, CLN or GMP calls (a minute or more
+// uninterrupted); the kernel polls from the libraries' allocation functions, so the interrupt
+// asked for at the second poll ends the statement with INTR then DONE.
+TEST_F(KernelTest, LongLibraryComputationsStopOnInterrupt) {
+    for (const char* statement : {"factor(x^100-1):", "y := 2^(10^9):", "3^(10^8)*5^(10^8):"}) {
+        Recorder rec;
+        rec.interruptAfterPolls = 1;
+        rec = run(statement, rec);
+        EXPECT_EQ(rec.streams(), (std::vector<std::string>{"INTR", "DONE"})) << statement;
+        EXPECT_EQ(run("1+1;").first("RESULT"), "EXPSEQ(2)") << "after " << statement;
+    }
+}
+
 // ---- memory limits ------------------------------------------------------------------------------
 
 // Runs `body` in a child process whose address space may grow by only `headroomBytes` (as
