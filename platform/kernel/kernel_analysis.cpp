@@ -705,7 +705,9 @@ ex kernel_evalf(KInterpreter& k, const ex& e, long digits) {
         return previous;
     }
     long previousWorking = working;
-    working += digits / 2 + 10;
+    // Ten more digits: two values that agree to digits + 2 places at precisions ten apart have
+    // lost fewer digits than the guard holds.
+    working += 10;
     // A value at the noise floor of each precision, shrinking as the precision grows, is zero.
     auto noise = [](const numeric& v, long w) { return abs(v) < powerOfTen(-(w - 10)); };
     for (int round = 0; round < 8; ++round) {
