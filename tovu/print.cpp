@@ -388,7 +388,12 @@ void print_series(const DagWord* d) {
         const DagWord* c = op(d, i);
         long exponent = i + 1 < n ? long(std::intptr_t(d[i + 1])) : 0;
         bool isO = c != nullptr && dag_type(c) == DAG_FUNCTION && is_name(op(c, 1), "O");
-        if (i > 2 && !(c != nullptr && is_negative_number(c))) out_char('+');
+        // A negative number coefficient is written as "-" and its magnitude, so that the text
+        // reads back as the same sum (a parenthesised one after a term would read as a call).
+        bool negative = c != nullptr && is_negative_number(c);
+        if (negative) out_char('-');
+        else if (i > 2) out_char('+');
+        // Powers are of the expansion expression: x, or (x-a) about a point a.
         if (isO) {
             orderTerm = true;
             order = exponent;
@@ -396,13 +401,18 @@ void print_series(const DagWord* d) {
             if (exponent == 0) {
                 out_char('1');
             } else {
-                print_dag(variable, 10);
+                print_dag(point, 10);
             }
         } else {
-            print_dag(c, exponent == 0 ? 7 : 9);
+            if (negative) {
+                SignFlip flip(c);
+                print_dag(c, exponent == 0 ? 7 : 9);
+            } else {
+                print_dag(c, exponent == 0 ? 7 : 9);
+            }
             if (exponent != 0) {
                 out_char('*');
-                print_dag(variable, 10);
+                print_dag(point, 10);
             }
         }
         if (exponent > 1 || (isO && exponent > 1)) {
@@ -418,16 +428,29 @@ void print_series(const DagWord* d) {
     out_char(',');
     if (point != nullptr && dag_type(point) == DAG_SUM && variable != point) {
         print_dag(variable, 0);
-        out_text("=-");
+        out_char('=');
         // The remaining terms of the point.
         std::size_t m = dag_length(point);
         std::size_t rest = 0;
         const DagWord* lone = nullptr;
         for (std::size_t i = 1; i + 1 < m; i += 2)
             if (op(point, i) != variable) { ++rest; lone = (is_one(op(point, i + 1)) ? op(point, i) : nullptr); }
-        if (rest == 1 && lone != nullptr) {
+        // The point itself where one term remains: x-a gives "a" (a negative number's
+        // magnitude, or a term whose coefficient is -1).
+        const DagWord* single = nullptr;
+        const DagWord* singleCoefficient = nullptr;
+        for (std::size_t i = 1; i + 1 < m; i += 2)
+            if (op(point, i) != variable) { single = op(point, i); singleCoefficient = op(point, i + 1); }
+        if (rest == 1 && is_one(singleCoefficient) && is_negative_number(single)) {
+            SignFlip flip(single);
+            print_dag(single, 4);
+        } else if (rest == 1 && is_minus_one(singleCoefficient)) {
+            print_dag(single, 4);
+        } else if (rest == 1 && lone != nullptr) {
+            out_char('-');
             print_dag(lone, 12);
         } else {
+            out_char('-');
             Dag others = dag_new(1 + 2 * rest, DAG_SUM);
             std::size_t k = 1;
             for (std::size_t i = 1; i + 1 < m; i += 2) {

@@ -3,7 +3,13 @@
 
 #include "KInterpreter.h"
 
+#include "kernel_analysis.h"
+
 #include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "platform/os/sysprobe.h"
 
 using namespace GiNaC;
 
@@ -52,7 +58,37 @@ std::string library_error_text(const std::exception& e) {
 
 }  // namespace
 
+void kernel_check_integer_bits(double bits) {
+    constexpr double SMALL_BITS = 64.0 * 8 * 1024 * 1024;   // 64 MB: never worth a look
+    if (!(bits > SMALL_BITS)) return;
+    // The number, its operands and GMP's scratch space: about three times its size.
+    double need = bits / 8 * 3;
+    long long room = sys_free_memory_bytes();
+    long long left = sys_address_space_left_bytes();
+    if (left >= 0 && (room < 0 || left < room)) room = left;
+    if (room >= 0 && need > double(room)) throw KError("object too large");
+    if (bits > 1e12) throw KError("object too large");   // past any machine's memory
+}
+
+namespace {
+
+// Bits of |n| for an exact rational (numerator and denominator together).
+double rational_bits(const numeric& n) {
+    numeric a = abs(n);
+    return double(a.numer().int_length()) + double(a.denom().int_length());
+}
+
+}  // namespace
+
 GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
+    if (is_a<numeric>(base) && is_a<numeric>(exponent)) {
+        const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
+        if (b.is_rational() && e.is_integer() && !e.is_zero() && abs(b) != 1 && !b.is_zero())
+            kernel_check_integer_bits(std::fabs(e.to_double()) * rational_bits(b));
+        // Exact powers are computed as numbers: an interrupt or an allocation failure inside
+        // GiNaC's pow() would lose the power object it has just made.
+        if (b.is_rational() && e.is_integer() && !(b.is_zero() && !e.is_positive())) return b.power(e);
+    }
     // GiNaC raises division by zero from inside the constructor of the power, where the half-made
     // object is lost; decide the case before constructing.
     if (base.is_zero() && is_a<numeric>(exponent)) {
@@ -62,15 +98,21 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
             throw KError("division by zero");
         }
     }
-    return pow(base, exponent);
+    ex r = pow(base, exponent);
+    // Exact powers of complex numbers can keep an exact zero imaginary part (I^4): drop it.
+    if (is_a<numeric>(r)) {
+        const numeric& n = ex_to<numeric>(r);
+        if (!n.is_real() && n.imag().is_zero() && n.imag().is_rational()) return n.real();
+    }
+    return r;
 }
 
-KInterpreter::KInterpreter() { GiNaC::Digits = 10; }
+KInterpreter::KInterpreter() { kernel_set_digits(digits_); }
 
 void KInterpreter::setDigits(long d) {
     if (d < 1 || d > 100000) throw KError("Digits must be a positive integer below 100000");
     digits_ = d;
-    GiNaC::Digits = d;
+    kernel_set_digits(d);
 }
 
 std::string KInterpreter::currentProcedure() const {
@@ -88,7 +130,35 @@ void KInterpreter::step() {
     }
 }
 
+namespace {
+
+KInterpreter* runningInterpreter = nullptr;
+std::thread::id runningThread;
+bool pollingFromLibrary = false;
+
+}  // namespace
+
+void kernel_poll_from_library() {
+    if (runningInterpreter == nullptr || pollingFromLibrary || std::this_thread::get_id() != runningThread)
+        return;
+    pollingFromLibrary = true;
+    try {
+        runningInterpreter->step();
+    } catch (...) {
+        pollingFromLibrary = false;
+        throw;
+    }
+    pollingFromLibrary = false;
+}
+
 void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sink) {
+    struct Running {
+        explicit Running(KInterpreter* k) {
+            runningInterpreter = k;
+            runningThread = std::this_thread::get_id();
+        }
+        ~Running() { runningInterpreter = nullptr; }
+    } running(this);
     char base;
     stackBase_ = &base;
     sink_ = &sink;
@@ -106,7 +176,7 @@ void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sin
         throw KError("RETURN outside a procedure");
     } catch (...) {
         frames_.clear();
-        GiNaC::Digits = digits_ > 0 ? digits_ : savedDigits;
+        kernel_set_digits(digits_ > 0 ? digits_ : savedDigits);
         throw;
     }
 }
@@ -715,7 +785,10 @@ KValue KInterpreter::call(const KNode& n) {
                 throw KError("(in " + builtinName + ") " + library_error_text(e), true);
             }
         }
-        throw KError("unknown function " + builtinName);
+        // A call of a name without a value stays a call: f(x) is f(x).
+        exvector exArgs;
+        for (const auto& v : args) exArgs.push_back(toEx(v, "function argument"));
+        return KValue(kernel_inert_call(builtinName, exArgs));
     }
     throw KError("invalid function call: " + kernel_value_text(f) + " is not a procedure");
 }
@@ -730,6 +803,13 @@ KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name
         renamed = std::make_shared<KProc>(p);
         renamed->name = name;
         frame.proc = renamed.get();
+    }
+    // option remember: results are kept by the text of the arguments.
+    std::string key;
+    if (p.remember) {
+        for (const auto& v : frame.args) key += std::to_string(int(v.kind)) + ":" + kernel_value_text(v) + ";";
+        auto it = p.rememberTable->find(key);
+        if (it != p.rememberTable->end()) return it->second;
     }
     frames_.push_back(std::move(frame));
     KValue result;
@@ -747,6 +827,7 @@ KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name
         throw;
     }
     frames_.pop_back();
+    if (p.remember) (*p.rememberTable)[key] = result;
     return result;
 }
 

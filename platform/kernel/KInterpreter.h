@@ -89,6 +89,11 @@ private:
     KValue ditto_[3];                 // %, %%, %%%
 };
 
+// Polls for an interrupt from inside the arithmetic libraries (their allocation functions),
+// so that one long GMP or CLN computation can be stopped: on the thread of the running
+// statement, at most every POLL_INTERVAL, never re-entered; throws KInterrupt.
+void kernel_poll_from_library();
+
 // Built-in procedures (kernel_builtins.cpp).  Lazy built-ins get their argument nodes
 // unevaluated (seq, sum, product, add, mul).
 using KBuiltin = std::function<KValue(KInterpreter&, const KSeq& args)>;

@@ -73,6 +73,9 @@ struct KProc {
     std::vector<std::string> params, locals;
     KNodePtr body;     // STATSEQ (or a single expression for an arrow procedure)
     bool remember = false;
+    // Results of a procedure with option remember, by argument text; shared by its copies.
+    std::shared_ptr<std::map<std::string, KValue>> rememberTable =
+        std::make_shared<std::map<std::string, KValue>>();
     std::string name;  // the name it was first assigned to, for messages
 };
 
@@ -110,8 +113,13 @@ GiNaC::ex kernel_inert_call(const std::string& name, const GiNaC::exvector& args
 // Structural equality of values.
 bool kernel_value_equal(const KValue& a, const KValue& b);
 
-// base^exponent; 0 to a negative power is the KError "division by zero".
+// base^exponent; 0 to a negative power is the KError "division by zero", an exact result that
+// cannot fit in the memory left is the KError "object too large".
 GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent);
+// Raises "object too large" when an integer of about `bits` bits (and the room to compute
+// it) does not fit in the memory the process has left, before anything is allocated: GMP ends
+// the process when an allocation fails inside it.
+void kernel_check_integer_bits(double bits);
 
 // The "true"/"false" names.
 KValue kernel_bool(bool b);

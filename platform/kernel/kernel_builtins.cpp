@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "KInterpreter.h"
+#include "kernel_analysis.h"
 
 using namespace GiNaC;
 
@@ -145,34 +146,10 @@ bool integrate(const ex& e, const symbol& x, ex* out) {
 
 // ---- solving ----------------------------------------------------------------------------------
 
-// Real roots of a polynomial with numeric coefficients: sign changes on a grid over the Cauchy
-// bound, each refined by GiNaC's bisection/secant solver.  Roots of even multiplicity without a
-// sign change are missed; exact factors of degree up to 2 are solved exactly before this runs.
+// Real roots of a polynomial with numeric coefficients, as floats.
 KSeq numericRoots(KInterpreter& k, const ex& p, const symbol& x) {
-    int n = p.degree(x);
-    ex lead = p.coeff(x, n).evalf();
-    if (!is_a<numeric>(lead)) throw KError("cannot solve: coefficients are not numeric");
-    double bound = 0;
-    for (int i = 0; i < n; ++i) {
-        ex c = (p.coeff(x, i) / lead).evalf();
-        if (!is_a<numeric>(c) || !ex_to<numeric>(c).is_real())
-            throw KError("cannot solve: coefficients are not numeric");
-        bound = std::max(bound, std::fabs(ex_to<numeric>(c).to_double()));
-    }
-    bound += 1;
-    const int steps = 2000;
     KSeq roots;
-    auto value = [&](double t) { return ex_to<numeric>(p.subs(x == t).evalf()).to_double(); };
-    double prev = -bound, fprev = value(prev);
-    for (int i = 1; i <= steps; ++i) {
-        k.step();
-        double cur = -bound + 2 * bound * i / steps, fcur = value(cur);
-        if (fprev == 0) roots.push_back(KValue(numeric(prev).evalf()));
-        else if (fprev * fcur < 0) roots.push_back(KValue(fsolve(p, x, numeric(prev), numeric(cur))));
-        prev = cur;
-        fprev = fcur;
-    }
-    if (fprev == 0) roots.push_back(KValue(numeric(prev).evalf()));
+    for (const numeric& r : kernel_real_roots(k, p, x)) roots.push_back(KValue(r));
     return roots;
 }
 
@@ -196,6 +173,63 @@ ex tidySqrt(const ex& d) {
     return outside / den * root;
 }
 
+KSeq solvePoly(KInterpreter& k, const ex& eq, const symbol& x);
+
+// The three roots of a*x^3+b*x^2+c*x+d by Cardano's formula: with x = t - b/(3a) the cubic is
+// t^3 + p*t + q, and t = w*C - p/(3*w*C) for the cube roots of unity w, where C^3 is
+// -q/2 + sqrt(q^2/4 + p^3/27) (the other sign when that is 0).  Any cube root C gives the three
+// roots, so GiNaC's principal branch is fine.
+KSeq cubicRoots(const ex& a, const ex& b, const ex& c, const ex& d) {
+    ex p = ((3 * a * c - b * b) / (3 * a * a)).normal();
+    ex q = ((2 * b * b * b - 9 * a * b * c + 27 * a * a * d) / (27 * a * a * a)).normal();
+    ex shift = -b / (3 * a);
+    ex disc = (q * q / 4 + p * p * p / 27).normal();
+    KSeq roots;
+    ex discValue = disc.evalf();
+    if (is_a<numeric>(discValue) && ex_to<numeric>(discValue).is_real() &&
+        ex_to<numeric>(discValue).is_negative() && is_a<numeric>(p.evalf())) {
+        // Three real roots: the trigonometric form keeps them real (Cardano's radicals would
+        // pass through complex numbers and leave rounding noise in the imaginary part).
+        ex m = 2 * sqrt(-p / 3);
+        ex theta = acos((3 * q / (2 * p) * sqrt(-3 / p)).normal()) / 3;
+        for (int k = 0; k < 3; ++k) roots.push_back(KValue((m * cos(theta - 2 * Pi * k / 3) + shift).expand()));
+        return roots;
+    }
+    ex cube = -q / 2 + sqrt(disc);
+    if (cube.normal().is_zero()) cube = -q / 2 - sqrt(disc);
+    if (cube.normal().is_zero()) {   // p = q = 0: a triple root
+        for (int i = 0; i < 3; ++i) roots.push_back(KValue(shift.normal()));
+        return roots;
+    }
+    ex C = pow(cube, numeric(1, 3));
+    ex w = numeric(-1, 2) + I * sqrt(ex(3)) / 2;
+    for (ex u : {ex(1), w, pow(w, 2).expand()}) {
+        ex t = p.is_zero() ? u * C : u * C - p / (3 * u * C);
+        roots.push_back(KValue((t + shift).expand()));
+    }
+    return roots;
+}
+
+// All roots of one irreducible factor.
+KSeq solveFactor(KInterpreter& k, const ex& g, const symbol& x) {
+    int d = g.degree(x);
+    if (d <= 2) return solvePoly(k, g, x);
+    if (d == 3) return cubicRoots(g.coeff(x, 3), g.coeff(x, 2), g.coeff(x, 1), g.coeff(x, 0));
+    if (d == 4 && g.coeff(x, 3).is_zero() && g.coeff(x, 1).is_zero()) {
+        // A quadratic in x^2.
+        symbol y("y_solve");
+        KSeq squares = solvePoly(k, g.coeff(x, 4) * y * y + g.coeff(x, 2) * y + g.coeff(x, 0), y);
+        KSeq roots;
+        for (const KValue& s : squares) {
+            ex r = sqrt(s.ex);
+            roots.push_back(KValue(r));
+            roots.push_back(KValue(-r));
+        }
+        return roots;
+    }
+    return {KValue(kernel_inert_call("RootOf", {g.subs(x == kernel_symbol("_Z"))}))};
+}
+
 KSeq solvePoly(KInterpreter& k, const ex& eq, const symbol& x) {
     ex p = eq.normal().numer().expand();
     if (!p.is_polynomial(x)) {
@@ -211,24 +245,64 @@ KSeq solvePoly(KInterpreter& k, const ex& eq, const symbol& x) {
         if (r1.is_equal(r2)) return {KValue(r1), KValue(r2)};
         return {KValue(r1), KValue(r2)};
     }
-    // Higher degree: exact roots of the factors of degree <= 2, numeric roots of the rest.
-    ex f = factor(p);
+    // Higher degree: every irreducible factor gives all of its roots, exactly (degree up to 3,
+    // and quartics in x^2), or as RootOf(factor) when no formula applies; never a subset.
+    // Polynomials with float coefficients cannot be factored: solved as one factor.
+    ex f;
+    try {
+        f = factor(p);
+    } catch (const std::exception&) {
+        f = p;
+    }
     KSeq out;
     auto one = [&](const ex& fac) {
         if (!fac.has(x)) return;
         ex base = is_a<power>(fac) ? fac.op(0) : fac;
-        int d = base.degree(x);
-        if (d <= 2) {
-            KSeq r = solvePoly(k, base, x);
-            out.insert(out.end(), r.begin(), r.end());
-        } else {
-            KSeq r = numericRoots(k, base, x);
-            out.insert(out.end(), r.begin(), r.end());
-        }
+        KSeq r = solveFactor(k, base.expand(), x);
+        out.insert(out.end(), r.begin(), r.end());
     };
     if (is_a<mul>(f)) for (std::size_t i = 0; i < f.nops(); ++i) one(f.op(i));
     else one(f);
-    return out;
+    // GiNaC's order of the factors changes from run to run; roots that are numbers come in
+    // the order of their real, then imaginary parts.
+    std::vector<std::pair<numeric, numeric>> keys;
+    for (const KValue& r : out) {
+        ex v = r.ex.evalf();
+        if (!is_a<numeric>(v)) return out;
+        keys.push_back({ex_to<numeric>(v).real(), ex_to<numeric>(v).imag()});
+    }
+    std::vector<std::size_t> order(out.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (keys[a].first != keys[b].first) return keys[a].first < keys[b].first;
+        return keys[a].second < keys[b].second;
+    });
+    KSeq sorted;
+    for (std::size_t i : order) sorted.push_back(out[i]);
+    return sorted;
+}
+
+// ---- derivatives of unknown functions ----------------------------------------------------------
+
+bool hasDerivative(const ex& e) {
+    for (const_preorder_iterator i = e.preorder_begin(); i != e.preorder_end(); ++i)
+        if (is_a<fderivative>(*i)) return true;
+    return false;
+}
+
+// GiNaC's D[0](f)(u) for a function of one argument that is a name becomes diff(f(u), u);
+// any other derivative leaves no way to write it, so the whole derivative stays unevaluated.
+ex inertDerivatives(const ex& d) {
+    exmap m;
+    for (const_preorder_iterator i = d.preorder_begin(); i != d.preorder_end(); ++i) {
+        if (!is_a<fderivative>(*i)) continue;
+        const fderivative& fd = ex_to<fderivative>(*i);
+        if (fd.nops() != 1 || !is_a<symbol>(fd.op(0))) throw KError("derivative not expressible");
+        exvector args{kernel_inert_call(fd.get_name(), {fd.op(0)})};
+        for (std::size_t n = 0; n < fd.derivatives().size(); ++n) args.push_back(fd.op(0));
+        m[*i] = kernel_inert_call("diff", args);
+    }
+    return d.subs(m, subs_options::no_pattern);
 }
 
 KValue solveBuiltin(KInterpreter& k, const Args& a) {
@@ -281,53 +355,22 @@ KValue limitBuiltin(KInterpreter& k, const Args& a) {
     if (!isEquation(a[1])) throw KError("second argument must be an equation var = point");
     symbol x = symOf(a[1].items[0], "limit variable");
     ex f = exOf(k, a[0]), point = exOf(k, a[1].items[1]);
-    symbol inf = kernel_symbol("infinity");
-    ex g = f;
-    ex at = point;
-    if (point.is_equal(inf) || point.is_equal(-inf)) {
-        symbol t("t_limit");
-        g = f.subs(x == (point.is_equal(inf) ? 1 / t : -1 / t));
-        at = 0;
-        try {
-            ex s = g.series(t == 0, 4);
-            ex r = 0;
-            bool pole = false;
-            const pseries& ps = ex_to<pseries>(s);
-            for (std::size_t i = 0; i < ps.nops(); ++i) {
-                if (is_order_function(ps.coeffop(i))) continue;
-                ex e = ps.exponop(i);
-                if (e.is_equal(0)) r = ps.coeffop(i);
-                if (is_a<numeric>(e) && ex_to<numeric>(e).is_negative()) pole = true;
-                break;
-            }
-            if (pole) return KValue(inf);
-            if (!r.has(t)) return KValue(r);
-        } catch (const std::exception&) {
-        }
-        return KValue(kernel_inert_call("limit", {f, x == point}));
+    int direction = 0;
+    std::string dir;
+    if (a.size() == 3) {
+        if (a[2].kind != KValue::Expr || !kernel_is_name(a[2].ex, &dir) ||
+            (dir != "left" && dir != "right" && dir != "real" && dir != "complex"))
+            throw KError("the direction must be left, right, real or complex");
+        direction = dir == "right" ? 1 : dir == "left" ? -1 : 0;
     }
-    try {
-        ex v = f.subs(x == point);
-        if (!v.has(x)) {
-            // subs may hit 0/0 hidden in the automatic simplification; series decides then.
-            return KValue(v);
-        }
-    } catch (const std::exception&) {
-    }
-    try {
-        ex s = f.series(x == point, 4);
-        const pseries& ps = ex_to<pseries>(s);
-        for (std::size_t i = 0; i < ps.nops(); ++i) {
-            if (is_order_function(ps.coeffop(i))) return KValue(ex(0));
-            ex e = ps.exponop(i);
-            if (!is_a<numeric>(e)) break;
-            if (ex_to<numeric>(e).is_negative()) return KValue(kernel_symbol("undefined"));
-            if (e.is_zero()) return KValue(ps.coeffop(i));
-            return KValue(ex(0));
-        }
-    } catch (const std::exception&) {
-    }
-    return KValue(kernel_inert_call("limit", {f, x == point}));
+    bool sidesDiffer = false;
+    KLimit r = kernel_limit(f, x, point, direction, &sidesDiffer);
+    if (r.kind == KLimit::Finite) return KValue(r.value);
+    if (r.kind != KLimit::Unknown) return KValue(r.infinitySign() * kernel_infinity());
+    if (sidesDiffer) return KValue(kernel_symbol("undefined"));
+    exvector args{f, x == point};
+    if (a.size() == 3) args.push_back(a[2].ex);
+    return KValue(kernel_inert_call("limit", args));
 }
 
 // ---- sequences, sums and products over ranges ---------------------------------------------------
@@ -491,6 +534,24 @@ std::string joinText(const Args& a) {
     return m;
 }
 
+// Runs f on e with every fractional power of a non-number replaced by a new symbol, and puts
+// the powers back afterwards.  GiNaC's factor would otherwise merge sqrt(x^2) into x, which is
+// wrong for negative x.
+ex withFrozenRoots(const ex& e, const std::function<ex(const ex&)>& f) {
+    exmap freeze, thaw;
+    for (const_postorder_iterator i = e.postorder_begin(); i != e.postorder_end(); ++i) {
+        if (!is_a<power>(*i) || is_a<numeric>(i->op(0))) continue;
+        const ex& n = i->op(1);
+        if (is_a<numeric>(n) && ex_to<numeric>(n).is_integer()) continue;
+        if (freeze.count(*i)) continue;
+        symbol s;
+        freeze[*i] = s;
+        thaw[s] = *i;
+    }
+    if (freeze.empty()) return f(e);
+    return f(e.subs(freeze, subs_options::no_pattern)).subs(thaw, subs_options::no_pattern);
+}
+
 // ---- the tables -------------------------------------------------------------------------------
 
 using Unary = ex (*)(const ex&);
@@ -513,7 +574,14 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     unary("ln", [](const ex& x) { return log(x); });
     unary("log", [](const ex& x) { return log(x); });
     unary("sqrt", [](const ex& x) { return sqrt(x); });
-    unary("abs", [](const ex& x) { return abs(x); });
+    unary("abs", [](const ex& x) {
+        // GiNaC answers a float for an exact complex number; |a+b*I| is sqrt(a^2+b^2) exactly.
+        if (is_a<numeric>(x) && ex_to<numeric>(x).is_crational() && !ex_to<numeric>(x).is_real()) {
+            const numeric& n = ex_to<numeric>(x);
+            return tidySqrt(n.real() * n.real() + n.imag() * n.imag());
+        }
+        return ex(abs(x));
+    });
     unary("arcsin", [](const ex& x) { return asin(x); });
     unary("arccos", [](const ex& x) { return acos(x); });
     unary("sinh", [](const ex& x) { return sinh(x); });
@@ -524,8 +592,16 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     unary("arctanh", [](const ex& x) { return atanh(x); });
     unary("GAMMA", [](const ex& x) { return tgamma(x); });
     unary("Zeta", [](const ex& x) { return zeta(x); });
-    unary("factorial", [](const ex& x) { return factorial(x); });
-    unary("!", [](const ex& x) { return factorial(x); });
+    auto checkedFactorial = [](const ex& x) {
+        // n! has about n*log2(n) bits.
+        if (is_a<numeric>(x) && ex_to<numeric>(x).is_pos_integer()) {
+            double n = ex_to<numeric>(x).to_double();
+            kernel_check_integer_bits(n * std::log2(n + 1));
+        }
+        return factorial(x);
+    };
+    unary("factorial", checkedFactorial);
+    unary("!", checkedFactorial);
     unary("expand", [](const ex& x) { return x.expand(); });
     unary("normal", [](const ex& x) { return x.normal(); });
     unary("numer", [](const ex& x) { return x.numer(); });
@@ -551,9 +627,10 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         need(a, 1, 1);
         return mapEx(a[0], [&](const ex& e) {
             (void)k;
-            ex n = e.normal();
-            ex nd = n.numer_denom();
-            return factor(nd.op(0)) / factor(nd.op(1));
+            return withFrozenRoots(e, [](const ex& r) {
+                ex nd = r.normal().numer_denom();
+                return factor(nd.op(0)) / factor(nd.op(1));
+            });
         });
     };
     b["simplify"] = [](KInterpreter& k, const Args& a) {
@@ -564,8 +641,10 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             ex trig = e.subs(pow(sin(w), 2) == 1 - pow(cos(w), 2), subs_options::algebraic).expand();
             std::vector<ex> candidates = {e, e.normal(), e.expand(), trig, trig.normal()};
             try {
-                ex nd = e.normal().numer_denom();
-                candidates.push_back(factor(nd.op(0)) / factor(nd.op(1)));
+                candidates.push_back(withFrozenRoots(e, [](const ex& r) {
+                    ex nd = r.normal().numer_denom();
+                    return factor(nd.op(0)) / factor(nd.op(1));
+                }));
             } catch (const std::exception&) {
             }
             ex best = e;
@@ -582,7 +661,16 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         KValue r = a[0];
         for (std::size_t i = 1; i < a.size(); ++i) {
             symbol x = symOf(a[i], "differentiation variable");
-            r = mapEx(r, [&](const ex& e) { k.step(); return e.diff(x); });
+            r = mapEx(r, [&](const ex& e) {
+                k.step();
+                ex d = e.diff(x);
+                if (!hasDerivative(d)) return d;
+                try {
+                    return inertDerivatives(d);
+                } catch (const KError&) {
+                    return kernel_inert_call("diff", {e, x});
+                }
+            });
         }
         return r;
     };
@@ -592,12 +680,13 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         if (isEquation(a[1]) && a[1].items[1].kind == KValue::Range) {
             symbol x = symOf(a[1].items[0], "integration variable");
             ex lo = exOf(k, a[1].items[1].items[0]), hi = exOf(k, a[1].items[1].items[1]);
-            ex F;
-            if (integrate(f, x, &F)) return KValue((F.subs(x == hi) - F.subs(x == lo)).normal());
-            ex nl = lo.evalf(), nh = hi.evalf();
-            if (is_a<numeric>(nl) && is_a<numeric>(nh))
-                return KValue(integral(x, lo, hi, f).evalf());
-            throw KError("cannot integrate this expression over a symbolic range");
+            // F(hi) - F(lo) holds only without singularities in between: the analysis checks
+            // for them and answers infinity, a value, or nothing (the call stays unevaluated).
+            ex F = 0, r;
+            if (!integrate(f, x, &F)) F = 0;
+            if (!f.is_zero() && kernel_definite_integral(k, f, F, x, lo, hi, &r)) return KValue(r);
+            if (f.is_zero()) return KValue(ex(0));
+            return KValue(kernel_inert_call("int", {f, x == kernel_inert_call("..", {lo, hi})}));
         }
         symbol x = symOf(a[1], "integration variable");
         ex F;
@@ -621,7 +710,24 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             if (n < 0 || n > 100000) throw KError("invalid order");
             order = n.to_long();
         }
-        return KValue(f.series(x == point, int(order)));
+        // A printed series read back: its O(...) term gives the order.
+        exmap orderTerms;
+        for (const_preorder_iterator i = f.preorder_begin(); i != f.preorder_end(); ++i) {
+            if (!is_a<function>(*i) || ex_to<function>(*i).get_name() != "O" || i->nops() != 1) continue;
+            ex arg = i->op(0).expand();
+            if (arg.is_polynomial(x)) order = std::min(order, long(arg.degree(x)));
+            orderTerms[*i] = 0;
+        }
+        if (orderTerms.empty()) return KValue(f.series(x == point, int(order)));
+        f = f.subs(orderTerms, subs_options::no_pattern);
+        ex r = f.series(x == point, int(order));
+        // A polynomial part is expanded exactly; the O term it came with stays.
+        const pseries& ps = ex_to<pseries>(r);
+        if (ps.nops() > 0 && is_order_function(ps.coeffop(ps.nops() - 1))) return KValue(r);
+        epvector terms;
+        for (std::size_t i = 0; i < ps.nops(); ++i) terms.push_back(expair(ps.coeffop(i), ps.exponop(i)));
+        terms.push_back(expair(Order(ex(1)), numeric(order)));
+        return KValue(pseries(x == point, std::move(terms)));
     };
     b["series"] = seriesBuiltin;
     b["taylor"] = seriesBuiltin;
@@ -634,8 +740,23 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         if (a.size() == 2 && isEquation(a[1]) && a[1].items[1].kind == KValue::Range) {
             x = symOf(a[1].items[0], "variable");
             ex lo = exOf(k, a[1].items[1].items[0]).evalf(), hi = exOf(k, a[1].items[1].items[1]).evalf();
-            if (!is_a<numeric>(lo) || !is_a<numeric>(hi)) throw KError("range bounds must be numbers");
-            return KValue(fsolve(z, x, ex_to<numeric>(lo), ex_to<numeric>(hi)));
+            if (!is_a<numeric>(lo) || !is_a<numeric>(hi) || !ex_to<numeric>(lo).is_real() ||
+                !ex_to<numeric>(hi).is_real())
+                throw KError("range bounds must be numbers");
+            const numeric &l = ex_to<numeric>(lo), &h = ex_to<numeric>(hi);
+            ex p = z.normal().numer().expand();
+            if (p.is_polynomial(x) && z.normal().denom().is_polynomial(x)) {
+                // Every real root in the range, double roots included.
+                std::vector<numeric> roots = kernel_real_roots(k, p, x, &l, &h);
+                KSeq out;
+                for (const numeric& r : roots) out.push_back(KValue(r));
+                if (!out.empty()) return KValue::seq(out);
+            } else {
+                numeric root;
+                if (kernel_find_root(k, z, x, l, h, &root)) return KValue(root);
+            }
+            // No root found: the call stays unevaluated.
+            return KValue(kernel_inert_call("fsolve", {z, x == kernel_inert_call("..", {l, h})}));
         }
         if (a.size() == 2) x = symOf(a[1], "variable");
         else {
@@ -677,16 +798,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             if (n < 1 || n > 100000) throw KError("invalid number of digits");
             d = n.to_long();
         }
-        long saved = GiNaC::Digits;
-        GiNaC::Digits = d;
-        KValue r;
-        try {
-            r = mapEx(a[0], [](const ex& e) { return e.evalf(); });
-        } catch (...) {
-            GiNaC::Digits = saved;
-            throw;
-        }
-        GiNaC::Digits = saved;
+        KValue r = mapEx(a[0], [&](const ex& e) { return kernel_evalf(k, e, d); });
         r.digits = int(d);
         return r;
     };
@@ -783,13 +895,18 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         else best = termDegree(p);
         return KValue(numeric(best));
     };
+    // gcd and lcm of any number of arguments, folded pairwise.
     b["gcd"] = [](KInterpreter& k, const Args& a) {
-        need(a, 2, 2);
-        return KValue(gcd(exOf(k, a[0]), exOf(k, a[1])));
+        need(a, 1, std::size_t(-1));
+        ex r = exOf(k, a[0]);
+        for (std::size_t i = 1; i < a.size(); ++i) { k.step(); r = gcd(r, exOf(k, a[i])); }
+        return KValue(r);
     };
     b["lcm"] = [](KInterpreter& k, const Args& a) {
-        need(a, 2, 2);
-        return KValue(lcm(exOf(k, a[0]), exOf(k, a[1])));
+        need(a, 1, std::size_t(-1));
+        ex r = exOf(k, a[0]);
+        for (std::size_t i = 1; i < a.size(); ++i) { k.step(); r = lcm(r, exOf(k, a[i])); }
+        return KValue(r);
     };
     b["igcd"] = [](KInterpreter&, const Args& a) {
         need(a, 2, 2);

@@ -30,6 +30,7 @@
 #include <gmp.h>
 
 #include "KValue.h"
+#include "kernel_analysis.h"
 #include "tovu/errors.h"
 
 using namespace GiNaC;
@@ -413,6 +414,8 @@ Dag numeric_dag(const numeric& n, int digits) {
     if (fixnum_value(n, &x)) return small_int_dag(x);
     if (n.is_real()) return real_dag(n, digits);
     numeric re = n.real(), im = n.imag();
+    // GiNaC can leave an exact zero imaginary part on a power of I (I^4 = 1+0*I).
+    if (im.is_zero() && im.is_rational()) return real_dag(re, digits);
     Dag nameI = kernel_name_dag("I");
     if (re.is_zero()) {
         if (im == 1) return nameI;
@@ -982,8 +985,8 @@ struct DagBuilder {
             case Term::Product: {
                 term = product(s.factors.data() + t.facFirst, t.facCount, &run);
                 std::int64_t x;
-                coeff = fixnum_value(ex_to<numeric>(t.coeff), &x) ? small_int_dag(x, &run)
-                                                                  : numeric_dag(ex_to<numeric>(t.coeff), digits);
+                if (fixnum_value(ex_to<numeric>(t.coeff), &x)) coeff = small_int_dag(x, &run);
+                else imaginary_coefficient(ex_to<numeric>(t.coeff), &term, &coeff);
                 break;
             }
             }
@@ -991,6 +994,27 @@ struct DagBuilder {
             dag_set_op(d, 2 * i + 2, coeff);
         }
         return d;
+    }
+
+    // The coefficient of a product term; a purely imaginary one (b*I) puts I among the factors
+    // and keeps b as the coefficient, so that the sum prints with one sign (x-1/2*I*y).
+    void imaginary_coefficient(const numeric& c, Dag* term, Dag* coeff) {
+        if (c.is_real() || !c.real().is_zero()) {
+            *coeff = numeric_dag(c, digits);
+            return;
+        }
+        *coeff = numeric_dag(c.imag(), digits);
+        Dag i = kernel_name_dag("I");
+        if (dag_type(*term) == DAG_PROD) {
+            std::size_t n = dag_length(*term);
+            Dag p = dag_new(n + 2, DAG_PROD);
+            dag_set_op(p, 1, i);
+            dag_set_op(p, 2, dag_one);
+            for (std::size_t k = 1; k < n; ++k) dag_set_op(p, k + 2, dag_op(*term, k));
+            *term = p;
+        } else {
+            *term = dag_new4(DAG_PROD, i, dag_one, *term, dag_one);
+        }
     }
 
     Dag conv(const GiNaC::ex& e) {
@@ -1012,8 +1036,10 @@ struct DagBuilder {
             product_factors(e, &factors, &c, &none);
             sort_factors(factors.data(), factors.size());
             Dag p = product(factors.data(), factors.size(), nullptr);
-            if (!is_one(c)) return dag_new2(DAG_SUM, p, numeric_dag(ex_to<numeric>(c), digits));
-            return p;
+            if (is_one(c)) return p;
+            Dag coeff;
+            imaginary_coefficient(ex_to<numeric>(c), &p, &coeff);
+            return dag_new2(DAG_SUM, p, coeff);
         }
         if (is_a<power>(e)) {
             if (e.op(0).is_equal(exp(1))) return dag_new2(DAG_FUNCTION, kernel_name_dag("exp"), seq({e.op(1)}));
@@ -1022,6 +1048,8 @@ struct DagBuilder {
         if (is_a<function>(e)) {
             exvector args(e.begin(), e.end());
             std::string name = language_function_name(ex_to<function>(e).get_name());
+            // A range inside an unevaluated call (int(f, x = a..b)).
+            if (name == ".." && args.size() == 2) return dag_new2(DAG_RANGE, conv(args[0]), conv(args[1]));
             return dag_new2(DAG_FUNCTION, kernel_name_dag(name.c_str()), seq(args));
         }
         if (is_a<relational>(e)) {
@@ -1046,8 +1074,7 @@ struct DagBuilder {
 
     Dag series(const pseries& s) {
         GiNaC::ex var = s.get_var(), point = s.get_point();
-        Dag head = point.is_zero() ? conv(var)
-                                   : dag_new4(DAG_SUM, conv(var), dag_one, conv(point), dag_minus_one);
+        Dag head = conv(var - point);
         std::size_t n = s.nops();
         Dag d = dag_new(2 * n + 2, DAG_SERIES);
         dag_set_op(d, 1, head);
@@ -1065,7 +1092,7 @@ struct DagBuilder {
     }
 };
 
-int shown_digits(const KValue& v) { return v.digits > 0 ? v.digits : int(GiNaC::Digits); }
+int shown_digits(const KValue& v) { return v.digits > 0 ? v.digits : int(kernel_shown_digits()); }
 
 }  // namespace
 
@@ -1144,7 +1171,7 @@ GiNaC::ex kernel_inert_call(const std::string& name, const GiNaC::exvector& args
 KValue kernel_bool(bool b) { return KValue(kernel_symbol(b ? "true" : "false")); }
 
 Dag kernel_ex_to_dag(const GiNaC::ex& e) {
-    DagBuilder b{int(GiNaC::Digits)};
+    DagBuilder b{int(kernel_shown_digits())};
     return b.conv(e);
 }
 

@@ -7,11 +7,19 @@
 
 #include "kkernel.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
+#include <thread>
+#include <unordered_set>
+
+#include <cln/malloc.h>
+#include <gmp.h>
 
 #include "KInterpreter.h"
+#include "kernel_analysis.h"
 #include "tovu/errors.h"
 #include "util/errjump.h"
 
@@ -91,6 +99,75 @@ void ensure_library() {
     if (s.replies == nullptr) s.replies = storage_new(0, "KERNEL-REPLIES");
 }
 
+// GMP ends the process when an allocation fails ("GNU MP: Cannot allocate memory"); these raise
+// std::bad_alloc instead, which unwinds through GMP's C frames (built with unwind tables) to
+// the entry point's "object too large".
+// They also poll for an interrupt, which is what lets a long GMP or CLN computation stop.
+//
+// The kernel reaches GMP only through CLN's and its own mpn calls, whose blocks are scratch
+// space freed before the call returns; an exception that unwinds through GMP skips those frees.
+// So the blocks GMP takes on the evaluating thread during a statement are listed, and whatever
+// is still listed when a statement fails is released.
+struct GmpScratch {
+    std::unordered_set<void*> blocks;
+    std::thread::id owner;
+    bool active = false;
+    bool mine() const { return active && std::this_thread::get_id() == owner; }
+};
+GmpScratch& scratch() {
+    static GmpScratch s;
+    return s;
+}
+
+void* gmp_malloc(std::size_t n) {
+    void* p = std::malloc(n);
+    if (p == nullptr) throw std::bad_alloc();
+    if (scratch().mine()) scratch().blocks.insert(p);
+    return p;
+}
+void* gmp_allocate(std::size_t n) {
+    kernel_poll_from_library();
+    return gmp_malloc(n);
+}
+void* gmp_reallocate(void* old, std::size_t, std::size_t n) {
+    kernel_poll_from_library();
+    void* p = std::realloc(old, n);
+    if (p == nullptr) throw std::bad_alloc();
+    if (scratch().mine() && scratch().blocks.erase(old) > 0) scratch().blocks.insert(p);
+    return p;
+}
+void gmp_release(void* p, std::size_t) {
+    if (scratch().mine()) scratch().blocks.erase(p);
+    std::free(p);
+}
+// CLN's own numbers are not scratch: they are only polled for.
+void* cln_allocate(std::size_t n) {
+    kernel_poll_from_library();
+    void* p = std::malloc(n);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+
+// Lists GMP's scratch blocks while a statement runs; releases the ones a failure left behind.
+class GmpScratchScope {
+public:
+    GmpScratchScope() : exceptions_(std::uncaught_exceptions()) {
+        scratch().owner = std::this_thread::get_id();
+        scratch().active = true;
+    }
+    ~GmpScratchScope() {
+        scratch().active = false;
+        // After a normal end nothing of GMP's scratch is left; what is listed then belongs to
+        // someone else and is kept.
+        if (std::uncaught_exceptions() > exceptions_)
+            for (void* p : scratch().blocks) std::free(p);
+        scratch().blocks.clear();
+    }
+
+private:
+    int exceptions_;
+};
+
 bool option_takes_value(char c) { return std::strchr("LTbegpw", c) != nullptr; }
 bool option_is_flag(char c) { return std::strchr("Iafqst", c) != nullptr; }
 
@@ -120,6 +197,8 @@ extern "C" const char* kernel_start(int argc, char** argv) {
             }
         }
         ensure_library();
+        mp_set_memory_functions(gmp_allocate, gmp_reallocate, gmp_release);
+        cln::malloc_hook = cln_allocate;
         s.interpreter = std::make_unique<KInterpreter>();
         return nullptr;
     } catch (const std::exception& e) {
@@ -149,6 +228,7 @@ extern "C" int kernel_evaluate(Dag request, KernelQueryCallback query, KernelPol
             sink.reply("LOGO", {KValue(kernel_symbol(BANNER))});
         } else {
             KNodePtr statement = kernel_translate(request);
+            GmpScratchScope scope;
             s.interpreter->run(*statement, requestFlag != 0, sink);
         }
     } catch (const KError& e) {
@@ -168,7 +248,7 @@ extern "C" int kernel_evaluate(Dag request, KernelQueryCallback query, KernelPol
     } catch (...) {
         sink.replyQuietly("ERROR", {KValue(kernel_symbol("Error, internal kernel error"))});
     }
-    if (s.interpreter) GiNaC::Digits = s.interpreter->digits();
+    if (s.interpreter) kernel_set_digits(s.interpreter->digits());
     sink.replyQuietly("DONE", {});
     s.busy = false;
     return rc;

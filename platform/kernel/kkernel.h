@@ -16,8 +16,10 @@
 //   2. Every call of kernel_evaluate ends with exactly one INTERFACE_DONE reply, also after an
 //      error, an interrupt or a STOP reply.  A null request answers LOGO (the banner) and DONE.
 //   3. The poll callback is called at least every 50 ms while the interpreter runs; a non-zero
-//      answer stops the statement: INTR, then DONE.  A single long call into the algebra
-//      library (one huge expand or factor) cannot be cut short; polls resume after it.
+//      answer stops the statement: INTR, then DONE.  Long calls into GiNaC, CLN and GMP are
+//      polled from the libraries' allocation functions (at most every 20 ms), so a huge power,
+//      factor or conversion stops too; a library loop that allocates nothing cannot be cut
+//      short, and polls resume after it.
 //   4. No C++ exception leaves an entry point.
 //   5. Reply DAGs are built in the kernel's own storage area and stay valid until the next
 //      kernel_evaluate or kernel_stop; the request DAG is only read, never kept.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 bool sys_debug_flag = false;
@@ -149,6 +150,25 @@ long long sys_free_memory_bytes()
         text.append(chunk, got);
     std::fclose(f);
     return sys_parse_meminfo(text.c_str());
+}
+
+long long sys_address_space_left_bytes()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
+    // The first field of statm is the size of the address space in pages.
+    std::FILE* f = std::fopen("/proc/self/statm", "re");
+    if (f == nullptr)
+        return -1;
+    unsigned long long pages = 0;
+    int got = std::fscanf(f, "%llu", &pages);
+    std::fclose(f);
+    if (got != 1)
+        return -1;
+    long long used = static_cast<long long>(pages) * sysconf(_SC_PAGESIZE);
+    long long left = static_cast<long long>(limit.rlim_cur) - used;
+    return left > 0 ? left : 0;
 }
 
 void debug_print(const char* text)

@@ -41,6 +41,8 @@ bool sys_resources_low();
 long long sys_free_memory_bytes();
 // The same from a /proc/meminfo text; -1 when either field is missing or malformed.
 long long sys_parse_meminfo(const char* text);
+// Room left under the process's address-space limit (ulimit -v) in bytes; -1 without a limit.
+long long sys_address_space_left_bytes();
 
 // Debug output: when the flag is set, the text and a line end go to stderr.
 extern bool sys_debug_flag;

@@ -5,8 +5,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include <ginac/ginac.h>
 
@@ -98,5 +100,96 @@ void BM_kernel_series_200_terms(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_kernel_series_200_terms)->Unit(benchmark::kMillisecond);
+
+// ---- the mathematics a user types, through the kernel and through GiNaC alone ----------------
+
+void BM_kernel_factor_difference(benchmark::State& state) {
+    GiNaC::symbol x("x");
+    compare(state, "factor(x^30-1);", [&] {
+        GiNaC::ex e = GiNaC::factor(GiNaC::pow(x, 30) - 1);
+        benchmark::DoNotOptimize(e);
+    });
+}
+BENCHMARK(BM_kernel_factor_difference)->Unit(benchmark::kMillisecond);
+
+// The kernel evaluates floats twice, at ten and twenty guard digits, to be sure of every digit;
+// GiNaC alone is not checked at all, so this ratio stays near 2.
+void BM_kernel_evalf_50_digits(benchmark::State& state) {
+    compare(state, "evalf(exp(Pi*163^(1/2))+sin(10^20), 50);", [] {
+        long saved = GiNaC::Digits;
+        GiNaC::Digits = 60;
+        GiNaC::ex e = (GiNaC::exp(GiNaC::Pi * GiNaC::sqrt(GiNaC::ex(163))) +
+                       GiNaC::sin(GiNaC::pow(GiNaC::numeric(10), 20))).evalf();
+        GiNaC::Digits = saved;
+        benchmark::DoNotOptimize(e);
+    });
+}
+BENCHMARK(BM_kernel_evalf_50_digits)->Unit(benchmark::kMillisecond);
+
+void BM_kernel_loop_of_small_evaluations(benchmark::State& state) {
+    GiNaC::symbol x("x");
+    compare(state, "add(i^2*x, i=1..10000):", [&] {
+        GiNaC::ex s = 0;
+        for (int i = 1; i <= 10000; ++i) s = s + GiNaC::pow(GiNaC::numeric(i), 2) * x;
+        benchmark::DoNotOptimize(s);
+    });
+}
+BENCHMARK(BM_kernel_loop_of_small_evaluations)->Unit(benchmark::kMillisecond);
+
+// ---- interrupt latency ---------------------------------------------------------------------------
+
+// From the moment the poll first answers "interrupt" to the INTR reply, for computations that
+// spend their time inside one GMP, CLN or GiNaC call.  Goal: below 1000 ms.
+struct LatencyLink {
+    std::chrono::steady_clock::time_point interruptAt, intrAt;
+    bool interrupted = false, intr = false;
+};
+
+Dag latencyQuery(void* link, Dag reply) {
+    auto* l = static_cast<LatencyLink*>(link);
+    if (std::string(dag_text(dag_op(reply, 1))) == "INTERFACE_INTR") {
+        l->intr = true;
+        l->intrAt = std::chrono::steady_clock::now();
+    }
+    return nullptr;
+}
+
+int latencyPoll(void* link) {
+    auto* l = static_cast<LatencyLink*>(link);
+    auto now = std::chrono::steady_clock::now();
+    if (!l->interrupted && now >= l->interruptAt) {
+        l->interrupted = true;
+        l->interruptAt = now;
+    }
+    return l->interrupted ? 1 : 0;
+}
+
+void interruptLatency(benchmark::State& state, const char* statement, int afterMs) {
+    startKernel();
+    int flag = 0;
+    Dag stmt = parse_text_full(statement, nullptr, nullptr, nullptr, nullptr, &flag, nullptr,
+                               nullptr, false);
+    double worst = 0, total = 0;
+    for (auto _ : state) {
+        LatencyLink link;
+        link.interruptAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(afterMs);
+        kernel_evaluate(stmt, latencyQuery, latencyPoll, flag, 1, &link);
+        if (!link.intr) {
+            state.SkipWithError("finished before the interrupt");
+            return;
+        }
+        double ms = std::chrono::duration<double, std::milli>(link.intrAt - link.interruptAt).count();
+        worst = std::max(worst, ms);
+        total += ms;
+    }
+    state.counters["latency_ms"] = total / double(state.iterations());
+    state.counters["worst_ms"] = worst;
+}
+
+void BM_interrupt_factor(benchmark::State& state) { interruptLatency(state, "factor(x^100-1):", 300); }
+BENCHMARK(BM_interrupt_factor)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_interrupt_huge_power(benchmark::State& state) { interruptLatency(state, "y := 2^(10^9):", 300); }
+BENCHMARK(BM_interrupt_huge_power)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

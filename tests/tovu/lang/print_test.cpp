@@ -145,6 +145,23 @@ TEST_F(PrintTest, HandBuiltDags) {
                                      node(DAG_FUNCTION, {N("O"), node(DAG_EXPSEQ, {I(1)})}),
                                      reinterpret_cast<Dag>(DagWord(2))}),
          "series(1+2*x+O(x^2),x,2)"},
+        // A negative coefficient is a sign between terms, not a parenthesised factor.
+        {"series negative coefficient",
+         node(DAG_SERIES, {N("x"), I(1), reinterpret_cast<Dag>(DagWord(1)), node(DAG_RATIONAL, {I(-1), I(6)}),
+                           reinterpret_cast<Dag>(DagWord(3)),
+                           node(DAG_FUNCTION, {N("O"), node(DAG_EXPSEQ, {I(1)})}),
+                           reinterpret_cast<Dag>(DagWord(5))}),
+         "series(1*x-1/6*x^3+O(x^5),x,5)"},
+        // About x = 1 (the expansion expression x-1): powers of (x-1), the point written as 1.
+        {"series about a point",
+         node(DAG_SERIES, {node(DAG_SUM, {N("x"), I(1), I(-1), I(1)}), I(2), reinterpret_cast<Dag>(DagWord(0)),
+                           I(-3), reinterpret_cast<Dag>(DagWord(2)),
+                           node(DAG_FUNCTION, {N("O"), node(DAG_EXPSEQ, {I(1)})}),
+                           reinterpret_cast<Dag>(DagWord(3))}),
+         "series(2-3*(x-1)^2+O((x-1)^3),x=1,3)"},
+        {"series about a name",
+         node(DAG_SERIES, {node(DAG_SUM, {N("x"), I(1), N("a"), I(-1)}), I(2), reinterpret_cast<Dag>(DagWord(1))}),
+         "series(2*(x-a),x=a)"},
     };
     for (const Row& r : rows) EXPECT_EQ(print_to_text(r.dag), r.expected) << r.name;
 }
