@@ -10,9 +10,13 @@
 #include "platform/gui/gui_test.h"
 
 void OptionsFixture::SetUp() {
-    char tmpl[] = "/tmp/kelvo_options_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    // On /dev/shm when there is one: the ini writer syncs every key it writes.
+    char shm[] = "/dev/shm/kelvo_options_XXXXXX";
+    char tmp[] = "/tmp/kelvo_options_XXXXXX";
+    const char* dir = mkdtemp(shm);
+    if (dir == nullptr) dir = mkdtemp(tmp);
+    ASSERT_NE(dir, nullptr);
+    dir_ = dir;
     const char* old = std::getenv("XDG_CONFIG_HOME");
     hadXdg_ = old != nullptr;
     if (old) oldXdg_ = old;
