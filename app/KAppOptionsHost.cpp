@@ -73,3 +73,5 @@ FilePath& KAppOptionsHost::applicationPath(int kind) {
     noPath_ = FilePath();
     return noPath_;
 }
+
+void KAppOptionsHost::releasePrinter() { printer_.reset(); }

@@ -41,6 +41,8 @@ public:
     void setPaletteWindow(int index, Window* window);
 
     Printer* printer() const { return printer_.get(); }
+    // Deletes the application's printer (shut-down).
+    void releasePrinter();
 
     // ---- KOptionsHost ----
     Size screenSize() override;
