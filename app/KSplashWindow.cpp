@@ -100,6 +100,17 @@ KSplashWindow::~KSplashWindow() { hide(); }
 void KSplashWindow::drawPicture() {
     if (bitmap_.isEmpty()) return;
     drawBitmap(Point(0, 0), bitmap_);
+    // The product's name over the lower part of the picture.
+    Font name(String("Times New Roman"), Size(0, 30));
+    name.setColor(Color::fromRGB8(255, 255, 255));
+    name.setTransparent(true);
+    setFont(name);
+    drawText(Point(28, bitmap_.getSizePixel().height - 84), String("Kelvo"));
+    Font release(String("Arial"), Size(0, 14));
+    release.setColor(Color::fromRGB8(230, 210, 120));
+    release.setTransparent(true);
+    setFont(release);
+    drawText(Point(30, bitmap_.getSizePixel().height - 40), String("Release 5"));
 }
 
 void KSplashWindow::mouseButtonDown(const MouseEvent&) { hide(); }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -39,6 +40,12 @@ std::string helpDirectory;
 namespace {
 
 KWorksheetApp* gWorksheetApp = nullptr;
+
+// SIGTERM and SIGINT end the event loop, so that the ordinary shut-down runs (options saved,
+// kernels stopped).  The handler only sets the flag; a timer of the loop looks at it.
+volatile std::sig_atomic_t gTerminateRequested = 0;
+void requestTermination(int) { gTerminateRequested = 1; }
+constexpr unsigned kTerminationPollMs = 100;
 
 bool isRegularFile(const std::string& path) {
     struct stat st;
@@ -149,6 +156,8 @@ void KWorksheetApp::startUp(int argc, char** argv) {
         splash->show();
         splash->update();
         splashShown = true;
+        // Start-up runs before the event loop: let the window reach the screen now.
+        Application::reschedule();
     }
     splashTimer_->start();
     // 8
@@ -231,6 +240,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
         splash->update();
     }
     frame->update();
+    Application::reschedule();
     // 24
     if (theOptions) {
         symbolPalette = createPalette(frame, 1001, PALETTE_GREEK);
@@ -345,6 +355,19 @@ void KWorksheetApp::Main(int argc, char** argv) {
     splashCreated = splashDeleted = splashShown = false;
     startUp(argc, argv);
     // 31: the event loop under the outermost guard.
+    gTerminateRequested = 0;
+    struct sigaction action {};
+    action.sa_handler = requestTermination;
+    sigemptyset(&action.sa_mask);
+    struct sigaction oldTerm {}, oldInt {};
+    ::sigaction(SIGTERM, &action, &oldTerm);
+    ::sigaction(SIGINT, &action, &oldInt);
+    FunctionTimer terminationWatch([] {
+        if (gTerminateRequested) Application::quit();
+    });
+    terminationWatch.setRepeat(true);
+    terminationWatch.setTimeout(kTerminationPollMs);
+    terminationWatch.start();
     std::unique_ptr<FunctionTimer> loopProbe;
     if (onLoopRunning) {
         loopProbe = std::make_unique<FunctionTimer>([this] { onLoopRunning(*this); });
@@ -366,6 +389,9 @@ void KWorksheetApp::Main(int argc, char** argv) {
         ErrorBox(frame, MESSAGE_ERROR_STYLE, String("Internal Kelvo Error.  Exiting.")).execute();
     }
     loopProbe.reset();
+    terminationWatch.stop();
+    ::sigaction(SIGTERM, &oldTerm, nullptr);
+    ::sigaction(SIGINT, &oldInt, nullptr);
     shutDown();
     gWorksheetApp = nullptr;
 }
