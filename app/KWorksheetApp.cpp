@@ -149,7 +149,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     // 5
     theOptions = new KOptions(argc, argv, optionsHost_);
     // 6, 7
-    splashTimer_->setTimeout(kSplashTimeoutMs);
+    splashTimer_->setTimeout(splashTimeoutMs);
     splash = new KSplashWindow();
     splashCreated = true;
     if (theOptions && theOptions->showSplash && splash) {

@@ -123,6 +123,8 @@ public:
     // Called once from inside the running event loop (before any other event), e.g. to look at
     // the windows and quit.
     std::function<void(KWorksheetApp&)> onLoopRunning;
+    // The splash timer's time (tests choose one that cannot run out during start-up, or 0).
+    unsigned splashTimeoutMs = kSplashTimeoutMs;
     // Whether a splash window was created and deleted during the last Main.
     bool splashCreated = false;
     bool splashDeleted = false;

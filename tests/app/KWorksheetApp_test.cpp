@@ -62,9 +62,12 @@ protected:
 
     // Runs Main on the words (the program name first); the probe looks at the running loop
     // and ends it.
-    LoopView run(std::vector<std::string> words, const std::function<void(KWorksheetApp&)>& extra = nullptr) {
+    // The splash timer cannot run out during start-up unless a test asks for that.
+    LoopView run(std::vector<std::string> words, const std::function<void(KWorksheetApp&)>& extra = nullptr,
+                 unsigned splashMs = 3600 * 1000) {
         LoopView view;
         KWorksheetApp app;
+        app.splashTimeoutMs = splashMs;
         app.onLoopRunning = [&](KWorksheetApp& a) {
             view.mdiWindows = Application::getMDIWindowCount();
             for (KWorksheetWindowStandIn* w : a.frame->worksheetWindows()) view.titles.push_back(w->getText().str());
@@ -149,6 +152,17 @@ TEST_F(AppTest, SplashIsShownUnlessNosplashAndAlwaysCreatedAndDeleted) {
         // shut-down.
         EXPECT_TRUE(view.splashExists);
         EXPECT_EQ(view.splashVisible, r.shown);
+        EXPECT_TRUE(lastSplashDeleted_);
+    }
+}
+
+TEST_F(AppTest, ASplashTimerRunOutDuringStartUpEndsTheSplashBeforeTheLoop) {
+    for (const std::vector<std::string>& words : {std::vector<std::string>{"wkelvo"},
+                                                  std::vector<std::string>{"wkelvo", "-nosplash"}}) {
+        SCOPED_TRACE(words.size() == 1 ? "splash" : "nosplash");
+        LoopView view = run(words, nullptr, 0);
+        EXPECT_TRUE(lastSplashCreated_);
+        EXPECT_FALSE(view.splashExists);
         EXPECT_TRUE(lastSplashDeleted_);
     }
 }
