@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs, builds and starts the worksheet program (under X11; set DISPLAY, or use xvfb-run).
+# Installs, builds and starts the worksheet program with the given words.  Without a display
+# that answers, runs the demo instead (scripts/demo.sh: the program on a sample worksheet under
+# a virtual X server, with a screenshot).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 bin=build/release
-if [[ -x $bin/app/wkelvo ]]; then
+if [[ -n ${DISPLAY:-} ]] && xdpyinfo > /dev/null 2>&1; then
     exec "$bin/app/wkelvo" "$@"
 fi
-echo "The worksheet program is not built yet.  Built so far:"
-find "$bin" -maxdepth 3 -type f -executable \( -name 'kernsrv' -o -name 'arcman' -o -name 'srcmend' \
-     -o -name 'vetlin' -o -name '*.so' \) -printf '  %p\n' | sort
+exec bash scripts/demo.sh "$bin"

@@ -79,6 +79,7 @@ WorksheetDocument::WorksheetDocument(const char* title, Element* root) {
 void WorksheetDocument::connect() {
     KernelConnectionFactory factory = worksheetHost().connectKernel;
     evaluator_ = factory != nullptr ? factory(this) : nullptr;
+    if (void (*init)() = worksheetHost().initExpressionPlaceholders) init();
 }
 
 namespace {

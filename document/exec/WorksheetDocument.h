@@ -96,6 +96,9 @@ struct WorksheetHost {
                              const std::vector<std::string>& paragraphs) = nullptr;
     // Whether the document's window is the application's active window.
     bool (*isActiveWindow)(WorksheetDocument* document) = nullptr;
+    // Creates the application's placeholder expressions once; called by every new worksheet
+    // document that connects to a kernel.
+    void (*initExpressionPlaceholders)() = nullptr;
 };
 WorksheetHost& worksheetHost();
 

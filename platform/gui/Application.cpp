@@ -285,7 +285,9 @@ bool Application::isWaitMode() { return gBusy > 0; }
 
 void Application::setAppFont(const Font& font) {
     gAppFont = font;
-    if (qApp) QApplication::setFont(gui::makeQFont(font, 96));
+    // The font's height is in points; the screen has 96 pixels an inch.
+    const long points = font.getSize().height;
+    if (qApp) QApplication::setFont(gui::makeQFont(font, points > 0 ? static_cast<int>((points * 96 + 36) / 72) : 0));
 }
 const Font& Application::getAppFont() { return gAppFont; }
 

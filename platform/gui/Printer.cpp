@@ -22,9 +22,16 @@ namespace {
 
 bool pdfOnly(const String& name) { return name.isEmpty() || name == String(Printer::kPdfName); }
 
+// The system's default printer, or "" (the PDF printer) when none is installed.
+String defaultPrinterName() {
+    gui::ensureApplication();
+    QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    return info.isNull() ? String() : gui::fromQString(info.printerName());
+}
+
 }  // namespace
 
-Printer::Printer() : Printer(String()) {}
+Printer::Printer() : Printer(defaultPrinterName()) {}
 
 Printer::Printer(const String& name) : OutputDevice(OUTDEV_PRINTER, 1200, 1200), pr_(std::make_unique<PrinterImpl>()) {
     gui::ensureApplication();
