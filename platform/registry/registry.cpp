@@ -16,6 +16,7 @@ struct RegistryKey {
 namespace {
 
 RegistryKey gRoot;
+std::string gSystemFile;  // a test's stand-in for the system file
 
 }  // namespace
 
@@ -33,7 +34,11 @@ std::string registry_user_file() {
     return dir + "/orvane/registry.ini";
 }
 
-std::string registry_system_file() { return "/etc/xdg/orvane/registry.ini"; }
+std::string registry_system_file() {
+    return gSystemFile.empty() ? std::string("/etc/xdg/orvane/registry.ini") : gSystemFile;
+}
+
+void registry_set_system_file(const std::string& path) { gSystemFile = path; }
 
 long RegOpenKeyEx(HKEY root, const char* subKey, HKEY* result) {
     if (root != HKEY_LOCAL_MACHINE || !result) return ERROR_INVALID_HANDLE;

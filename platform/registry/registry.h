@@ -41,6 +41,8 @@ long RegCloseKey(HKEY key);
 // The two files, user file first (for tests and the README's install step).
 std::string registry_user_file();
 std::string registry_system_file();
+// Tests put the system file elsewhere (empty: back to the one above).
+void registry_set_system_file(const std::string& path);
 
 // The DDE partner of the worksheet program, looked up as the ddesend bridge does at set-up:
 // CONNECT_TO of "Software\Orvane\DDE Services" names the partner's key; APPNAME and EXEPATH of
