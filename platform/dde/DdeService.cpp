@@ -187,7 +187,8 @@ DdeService::Listen DdeService::listen(const std::string& serviceName, std::strin
     if (::bind(sock.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         if (errno != EADDRINUSE) return sysFail("bind");
         // Someone's file: a live program answers a connection, a stale file refuses it.
-        UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        // Non-blocking, so a live program with a full backlog (EAGAIN) cannot hold us up.
+        UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
         if (!probe.valid()) return sysFail("socket");
         if (::connect(probe.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || errno == EAGAIN) {
             if (error) *error = "service " + serviceName + " is run by another program";
