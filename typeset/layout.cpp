@@ -1,5 +1,5 @@
 // Layout driver and generic layouts: dispatch by DAG type, the bracketing rule, sequences, calls
-// and indexed names, lists and sets, quotes, hardware-float arrays, neutral operators and the
+// and indexed names, lists and sets, quotes, hardware-float arrays and the
 // labelled root.
 
 #include <cmath>
@@ -311,36 +311,6 @@ void layout_hfarray(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, 
     node->width = x;
 }
 
-// ---- named operators --------------------------------------------------------------------------------
-
-bool layout_named_operator(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level,
-                           int* code) {
-    const DagWord* head = dag_op(dag, 1);
-    const DagWord* args = dag_length(dag) > 2 ? dag_op(dag, 2) : nullptr;
-    if (!head || dag_type(head) != DAG_NAME || dag_text(head)[0] != '&') return false;
-    // Neutral operators: a &op b, exactly two operands.
-    if (!args || dag_type(args) != DAG_EXPSEQ || dag_length(args) != 3) return false;
-    typeset_node_children(ctx, node, 3, 0);
-    layout_dag(ctx, dag_op(args, 1), BIND_PROD, level, &node->firstArray[0], 0);
-    TypesetNode* name = typeset_node_new(ctx, DAG_NAME, level);
-    name->source = head;
-    typeset_name_leaf(ctx, name, head, level);
-    node->firstArray[1].node = name;
-    layout_dag(ctx, dag_op(args, 2), BIND_PROD, level, &node->firstArray[2], 0);
-    if (ctx->keepPaths) {
-        path_record_set(ctx, &node->firstArray[0], 2, 1);
-        path_record_set(ctx, &node->firstArray[1], 1);
-        path_record_set(ctx, &node->firstArray[2], 2, 2);
-    }
-    int g = metric(ctx, node_style(name), level, 3);
-    node->firstArray[1].x = node->firstArray[0].node->width + g;
-    node->firstArray[2].x = node->firstArray[1].x + name->width + g;
-    typeset_row_metrics(node);
-    node->width = node->firstArray[2].x + node->firstArray[2].node->width;
-    *code = BIND_SUM + 1;
-    return true;
-}
-
 // ---- the driver --------------------------------------------------------------------------------------
 
 namespace {
@@ -474,6 +444,12 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         if (dag_length(dag) < 3) break;
         code = BIND_INTPOS;
         if (!layout_named_operator(ctx, node, dag, level, &code)) {
+            // A declined special form may have left parts behind: start the node afresh.
+            *node = TypesetNode{};
+            node->type = int(type);
+            node->flags = static_cast<unsigned char>(level & TSF_LEVEL);
+            node->source = dag;
+            code = BIND_INTPOS;
             layout_call(ctx, node, dag, level);
             code = BIND_TABLEREF;
         }

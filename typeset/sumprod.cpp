@@ -125,6 +125,15 @@ TypesetNode* text_leaf_new(TypesetContext* ctx, const char* text, int style, int
     return leaf;
 }
 
+TypesetNode* bar_node_new(TypesetContext* ctx, int width, int thickness, int level) {
+    TypesetNode* bar = typeset_node_new(ctx, TS_UNDERBAR, level);
+    bar->width = width;
+    bar->size = width;
+    bar->height = thickness;
+    bar->ascent = (thickness + 1) / 2;
+    return bar;
+}
+
 // ---- signed terms -------------------------------------------------------------------------------
 
 namespace {
@@ -436,6 +445,8 @@ void paren_pair(TypesetContext* ctx, int height, int level, TypesetNode** open, 
     bracket_pair_link(*open, *close);
 }
 
+}  // namespace
+
 void layout_radical(TypesetContext* ctx, int level, TypesetNode* node, TypesetChild* radicand) {
     int m12 = metric(ctx, 0, level, 12), m10 = metric(ctx, 0, level, 10);
     const TypesetNode* r = radicand->node;
@@ -447,6 +458,8 @@ void layout_radical(TypesetContext* ctx, int level, TypesetNode* node, TypesetCh
     node->ascent = r->ascent + radicand->y;
     typeset_radical_leaf(ctx, node, level, node->width, h / 4, node->height, node->ascent);
 }
+
+namespace {
 
 // Exponent of a product factor into the slot; 0 asks for a square root, 1 otherwise.
 int layout_exponent(TypesetContext* ctx, const DagWord* e, const TypesetNode* base, int level,
