@@ -372,6 +372,14 @@ void layout_generic(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, 
     if (row.text && n == row.operands) typeset_operator(ctx, node, level);
 }
 
+// A declined special form may have left parts behind: the node starts afresh.
+void node_restart(TypesetNode* node, const DagWord* dag, int level) {
+    *node = TypesetNode{};
+    node->type = int(dag_type(dag));
+    node->flags = static_cast<unsigned char>(level & TSF_LEVEL);
+    node->source = dag;
+}
+
 void layout_stop(TypesetContext* ctx, TypesetNode* node, int level) {
     typeset_node_children(ctx, node, 0, 1);
     node->secondArray[0].node = typeset_glyph(ctx, G_QUIT, level);
@@ -444,11 +452,7 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         if (dag_length(dag) < 3) break;
         code = BIND_INTPOS;
         if (!layout_named_operator(ctx, node, dag, level, &code)) {
-            // A declined special form may have left parts behind: start the node afresh.
-            *node = TypesetNode{};
-            node->type = int(type);
-            node->flags = static_cast<unsigned char>(level & TSF_LEVEL);
-            node->source = dag;
+            node_restart(node, dag, level);
             code = BIND_INTPOS;
             layout_call(ctx, node, dag, level);
             code = BIND_TABLEREF;
@@ -462,6 +466,16 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         layout_sequence(ctx, node, dag, level, 0);
         break;
     case DAG_LIST:
+        code = BIND_INTPOS;
+        if (dag_has_attribute(dag, "matrix") && layout_matrix_grid(ctx, node, dag, level, &code, false))
+            break;
+        if ((dag_has_attribute(dag, "row") || dag_has_attribute(dag, "column")) &&
+            layout_vector(ctx, node, dag, level, &code))
+            break;
+        node_restart(node, dag, level);
+        code = BIND_INTPOS;
+        layout_list_or_set(ctx, node, dag, level);
+        break;
     case DAG_SET:
         layout_list_or_set(ctx, node, dag, level);
         code = BIND_INTPOS;

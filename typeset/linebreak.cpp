@@ -166,6 +166,10 @@ public:
         case DAG_SUM: return sumRule(s, ax, ay);
         case DAG_EXPSEQ: return seqRule(s, ax, ay);
         case TS_LABELLED: return labelRule(s, ax, ay);
+        case TS_MATRIX: return ownLines(s, ax, ay, 0);
+        case TS_PIECEWISE: return piecewiseRule(s, ax, ay);
+        case TS_TABLE:
+        case TS_ARRAY: return tableRule(s, ax, ay);
         default: return interleaved(s, ax, ay, 0, n->firstCount, 0, n->secondCount);
         }
     }
@@ -279,6 +283,44 @@ public:
             if (group(s, ax, ay, parts, parts[1] ? 2 : 1)) broke = true;
         }
         return broke;
+    }
+
+    // Every child from `from` on, each on a line of its own.
+    bool ownLines(const TypesetChild* s, int ax, int ay, int from) {
+        const TypesetNode* n = s->node;
+        for (int i = from; i < n->firstCount; ++i) {
+            const TypesetChild* c = &n->firstArray[i];
+            if (!c->node) continue;
+            nextLine(false);
+            startLine(s, ax, ay);
+            if (breakSlot(c, ax + c->x, ay + c->y)) startLine(s, ax, ay);
+        }
+        return true;
+    }
+
+    // The brace with the first piece, then every other piece on a line of its own.
+    bool piecewiseRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        int glyphs = n->secondCount < 1 ? n->secondCount : 1;
+        interleaved(s, ax, ay, 0, n->firstCount < 1 ? n->firstCount : 1, 0, glyphs);
+        ownLines(s, ax, ay, 1);
+        return true;
+    }
+
+    // Table and array calls: the head (indexing function, ranges) with all but the last two
+    // glyphs, each equation on a line of its own, then the closing "]" and ")" on a last line.
+    bool tableRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        int g = n->secondCount;
+        int head = g > 5 ? g - 4 : 1;
+        if (head > n->firstCount) head = n->firstCount;
+        int headGlyphs = g >= 2 ? g - 2 : 0;
+        interleaved(s, ax, ay, 0, head, 0, headGlyphs);
+        ownLines(s, ax, ay, head);
+        nextLine(false);
+        startLine(s, ax, ay);
+        interleaved(s, ax, ay, n->firstCount, n->firstCount, headGlyphs, g);
+        return true;
     }
 
     bool labelRule(const TypesetChild* s, int ax, int ay) {

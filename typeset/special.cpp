@@ -846,10 +846,10 @@ bool layout_limit(TypesetContext* ctx, TypesetNode* node, const Call& call, int 
 
 // ---- the table -------------------------------------------------------------------------------------------
 
-// Matrices, vectors, tables, arrays and piecewise definitions keep the ordinary call form.
-bool layout_ordinary_call(TypesetContext*, TypesetNode*, const Call&, int, int*,
-                          const SpecialLayoutEntry&) {
-    return false;
+template <bool (*Layout)(TypesetContext*, TypesetNode*, const DagWord*, int, int*)>
+bool rows_and_columns(TypesetContext* ctx, TypesetNode* node, const Call& call, int level, int* code,
+                      const SpecialLayoutEntry&) {
+    return Layout(ctx, node, call.dag, level, code);
 }
 
 }  // namespace
@@ -859,17 +859,17 @@ const SpecialLayoutEntry special_layout_table[34] = {
     {"$", 0, "$", 0, 0, nullptr},
     {"@", 3, "@", 0, 1, layout_composition},
     {"@@", 3, "@@", 0, 1, layout_repeated_composition},
-    {"ARRAY", 3, nullptr, 0, 0, layout_ordinary_call},
+    {"ARRAY", 3, nullptr, 0, 0, rows_and_columns<layout_array_call>},
     {"Diff", 3, nullptr, 0, 0, layout_derivative},
     {"Eval", 3, nullptr, 0, 0, layout_eval_bar},
     {"Int", 3, nullptr, 0, 0, layout_integral},
     {"Limit", 3, nullptr, 0, 0, layout_limit},
-    {"MATRIX", 3, nullptr, 0, 0, layout_ordinary_call},
-    {"PIECEWISE", 3, nullptr, 0, 0, layout_ordinary_call},
+    {"MATRIX", 3, nullptr, 0, 0, rows_and_columns<layout_matrix_call>},
+    {"PIECEWISE", 3, nullptr, 0, 0, rows_and_columns<layout_piecewise>},
     {"Product", 3, nullptr, 0, 0, layout_sum_product},
     {"Sum", 3, nullptr, 0, 0, layout_sum_product},
-    {"TABLE", 3, nullptr, 0, 0, layout_ordinary_call},
-    {"VECTOR", 3, nullptr, 0, 0, layout_ordinary_call},
+    {"TABLE", 3, nullptr, 0, 0, rows_and_columns<layout_table_call>},
+    {"VECTOR", 3, nullptr, 0, 0, rows_and_columns<layout_vector>},
     {"abs", 3, nullptr, 0, 0, layout_abs},
     {"anglebracket", 3, nullptr, 0, 1, layout_anglebracket},
     {"conjugate", 3, nullptr, 0, 0, layout_conjugate},
@@ -880,14 +880,14 @@ const SpecialLayoutEntry special_layout_table[34] = {
     {"int", 3, nullptr, 0, 0, layout_integral},
     {"intersect", 0, "intersect", 0, 1, nullptr},
     {"limit", 3, nullptr, 0, 0, layout_limit},
-    {"matrix", 3, nullptr, 0, 0, layout_ordinary_call},
+    {"matrix", 3, nullptr, 0, 0, rows_and_columns<layout_matrix_call>},
     {"minus", 0, "minus", 0, 1, nullptr},
     {"mod", 0, "mod", 0, 1, nullptr},
     {"product", 3, nullptr, 0, 0, layout_sum_product},
     {"sqrt", 3, nullptr, 0, 0, layout_sqrt},
     {"sum", 3, nullptr, 0, 0, layout_sum_product},
     {"union", 0, "union", 0, 1, nullptr},
-    {"vector", 3, nullptr, 0, 0, layout_ordinary_call},
+    {"vector", 3, nullptr, 0, 0, rows_and_columns<layout_vector>},
     {nullptr, 0, nullptr, 0, 0, nullptr},
     {"&", 3, nullptr, 0, 1, layout_neutral_operator},
 };

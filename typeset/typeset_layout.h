@@ -88,6 +88,16 @@ void layout_hfarray(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, 
 bool layout_named_operator(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level,
                            int* code);
 void bracket_pair_link(TypesetNode* open, TypesetNode* close);
+
+// ---- rows and columns (matrix.cpp): true when the form was built ----------------------------------
+bool layout_matrix_grid(TypesetContext* ctx, TypesetNode* node, const DagWord* list, int level,
+                        int* code, bool callPaths);
+bool layout_matrix_call(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
+// A call VECTOR(L) or vector(L), or a LIST marked row or column.
+bool layout_vector(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level, int* code);
+bool layout_table_call(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
+bool layout_array_call(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
+bool layout_piecewise(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
 TypesetNode* typeset_glyph(TypesetContext* ctx, int code, int level);
 
 // ---- numbers and boxes (numbers.cpp) -----------------------------------------------------------

@@ -24,6 +24,13 @@ Dag f() { return N("f"); }
 Dag x() { return N("x"); }
 Dag eq(Dag a, Dag b) { return Bin(DAG_EQUATION, a, b); }
 Dag range(Dag a, Dag b) { return Bin(DAG_RANGE, a, b); }
+// A list carrying an attribute name (matrix, row, column).
+Dag marked(Dag list, const char* attribute) {
+    Dag d = dag_new(3, DAG_LIST);
+    dag_set_op(d, 1, dag_op(list, 1));
+    dag_set_op(d, 2, N(attribute));
+    return d;
+}
 
 const Case kCases[] = {
     {"sum_range", [] { return Fn("sum", {f(), eq(N("k"), range(I(1), N("n")))}); },
@@ -117,6 +124,48 @@ const Case kCases[] = {
      "                a mod b\n"},
     {"anglebracket", [] { return Fn("anglebracket", {N("a"), N("b")}); },
      "                < a, b >\n"},
+    {"matrix_integers", [] { return Fn("matrix", {List({List({I(1), I(-20)}), List({I(300), I(4)})})}); },
+     "              [  1    -20]\n"
+     "              [          ]\n"
+     "              [300      4]\n"},
+    {"matrix_spread", [] { return Fn("matrix", {List({List({N("aaaaaaaaaaaaaaaaaa"), N("b")}), List({N("c"), N("dddddddddddddddddd")}), List({N("e"), N("f")})})}); },
+     "        [aaaaaaaaaaaaaaaaaa , b]\n"
+     "        [                      ]\n"
+     "        [c , dddddddddddddddddd]\n"
+     "        [                      ]\n"
+     "        [e ,                  f]\n"},
+    {"matrix_rows", [] { return Fn("matrix", {List({List({N("aaaaaaaaaaaa"), N("bbbbbbbbbbbb")}), List({N("c"), N("d")})})}); },
+     "        [aaaaaaaaaaaa , bbbbbbbbbbbb]\n"
+     "\n"
+     "        [c , d]\n"},
+    {"matrix_unequal", [] { return Fn("matrix", {List({List({I(1), I(2)}), List({I(3)})})}); },
+     "         matrix([[1, 2], [3]])\n"},
+    {"vector_column", [] { return marked(List({N("a"), N("bbb"), N("c")}), "column"); },
+     "                 [ a ]\n"
+     "                 [   ]\n"
+     "                 [bbb]\n"
+     "                 [   ]\n"
+     "                 [ c ]\n"},
+    {"vector_row_call", [] { return Fn("vector", {List({N("a"), N("b")})}); },
+     "                [a    b]\n"},
+    {"table_call", [] { return Fn("TABLE", {List({eq(N("a"), I(1)), eq(N("b"), I(2))})}); },
+     "  table([\n"
+     "\n"
+     "        a = 1\n"
+     "\n"
+     "        b = 2\n"
+     "\n"
+     "        ])\n"},
+    {"array_call", [] { return Fn("ARRAY", {List({range(I(1), I(2))}), List({eq(Tref(N("A"), {I(1)}), I(5))})}); },
+     "  array(1 .. 2, [\n"
+     "\n"
+     "        A[1] = 5\n"
+     "\n"
+     "        ])\n"},
+    {"piecewise", [] { return Fn("PIECEWISE", {List({I(1), eq(x(), range(N("a"), Fn("CLOSED", {N("b")})))}), List({I(0), N("otherwise")})}); },
+     "         { 1        a < x <= b\n"
+     "         {\n"
+     "         { 0        otherwise\n"},
     {"diff_huge_count", [] { return Fn("diff", {f(), Fn("$", {x(), Big("100000000000000000000")})}); },
      "   diff(f, x $ 100000000000000000000)\n"},
 };
@@ -246,6 +295,32 @@ TEST_P(NarrowPartLimit, LayoutDeclinesToAnOrdinaryCall) {
 
 INSTANTIATE_TEST_SUITE_P(Table, NarrowPartLimit, ::testing::ValuesIn(kNarrowCases),
                          [](const ::testing::TestParamInfo<DeclineCase>& i) { return std::string(i.param.name); });
+
+TEST(NarrowPartLimit, RowsAndColumnsTakeTheirNarrowForms) {
+    FakeDevice dev;
+    // A matrix: bracketed rows that the line breaker puts on lines of their own.
+    ASSERT_EQ(dev.run(Fn("matrix", {List({List({I(1), I(2)}), List({I(3), I(4)})})}), 200, 1), 0);
+    ASSERT_EQ(dev.root()->type, TS_MATRIX);
+    EXPECT_TRUE(dev.root()->flags & TSF_BREAK);
+    EXPECT_EQ(dev.context()->lines->count, 2);
+    // A column vector: a row.
+    ASSERT_EQ(dev.run(marked(List({N("a"), N("b")}), "column"), 200, 1), 0);
+    const TypesetNode* inner = dev.root()->firstArray[0].node;
+    EXPECT_EQ(inner->firstArray[0].y, inner->firstArray[1].y);
+    EXPECT_EQ(dev.drawsOfType(G_COMMA).size(), 1u);
+    ASSERT_EQ(dev.run(marked(List({N("a"), N("b")}), "column")), 0);
+    inner = dev.root()->firstArray[0].node;
+    EXPECT_LT(inner->firstArray[0].y, inner->firstArray[1].y);
+    // A piecewise definition: comma-separated lines after the brace.
+    Dag pw = Fn("PIECEWISE", {List({I(1), N("c")}), List({I(0), N("otherwise")})});
+    ASSERT_EQ(dev.run(pw, 200, 1), 0);
+    EXPECT_TRUE(dev.root()->flags & TSF_BREAK);
+    EXPECT_EQ(dev.drawsOfType(G_COMMA).size(), 2u);
+    EXPECT_EQ(dev.context()->lines->count, 2);
+    ASSERT_EQ(dev.run(pw), 0);
+    EXPECT_TRUE(dev.root()->flags & TSF_ATOMIC);
+    EXPECT_EQ(dev.drawsOfType(G_COMMA).size(), 0u);
+}
 
 // ---- derivative counts -------------------------------------------------------------------------
 
