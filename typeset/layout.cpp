@@ -418,13 +418,18 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         if (type == DAG_INTNEG) code = BIND_SUM;
         break;
     case DAG_RATIONAL:
+        // A number read from a file may lack a part: it is then shown as its printed text.
+        if (dag_length(dag) != 3 || !dag_op(dag, 1) || !dag_op(dag, 2) ||
+            !dag_is_integer(dag_op(dag, 1)) || !dag_is_integer(dag_op(dag, 2)))
+            break;
         typeset_rational(ctx, node, dag, level, true, 0);
         code = dag_type(dag_op(dag, 1)) == DAG_INTNEG ? BIND_SUM : BIND_PROD;
         break;
     case DAG_FLOAT:
+        if (dag_length(dag) < 3) break;
         format_float(ctx, node, dag, level, true, slot);
         node = slot->node;
-        if (dag_type(dag_op(dag, 1)) == DAG_INTNEG) code = BIND_SUM;
+        if (dag_op(dag, 1) && dag_type(dag_op(dag, 1)) == DAG_INTNEG) code = BIND_SUM;
         break;
     case DAG_STRING:
         typeset_string_leaf(ctx, node, dag, level);
@@ -481,9 +486,19 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         code = BIND_INTPOS;
         break;
     case DAG_LOCAL:
+        layout_local(ctx, node, dag, level);
+        code = BIND_INTPOS;
+        break;
     case DAG_PARAM:
+        layout_param(ctx, node, dag, level);
+        code = BIND_INTPOS;
+        break;
     case DAG_LEXICAL:
         code = BIND_INTPOS;
+        if (const DagWord* binding = layout_lexical(ctx, node, dag, level)) {
+            code = layout_dag(ctx, binding, 0, level, slot, 0);
+            node = slot->node;
+        }
         break;
     case DAG_HFARRAY:
         layout_hfarray(ctx, node, dag, level);
@@ -492,11 +507,20 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         layout_stop(ctx, node, level);
         break;
     case DAG_PROC:
-    case DAG_TABLE:
-    case DAG_FOR:
-    case DAG_IF:
+        layout_procedure(ctx, node, dag, level);
+        code = BIND_INTPOS;
+        break;
     case DAG_STATSEQ:
-        break;   // shown as their printed text
+        layout_statseq(ctx, node, dag, level);
+        break;
+    case DAG_IF:
+        layout_if(ctx, node, dag, level);
+        break;
+    case DAG_FOR:
+        layout_for(ctx, node, dag, level);
+        break;
+    case DAG_TABLE:
+        break;   // shown as its printed text
     default:
         if (type < DAG_HASH) layout_generic(ctx, node, dag, level, &code);
         break;

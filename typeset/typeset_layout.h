@@ -89,6 +89,16 @@ bool layout_named_operator(TypesetContext* ctx, TypesetNode* node, const DagWord
                            int* code);
 void bracket_pair_link(TypesetNode* open, TypesetNode* close);
 
+// ---- procedures and statements (statements.cpp) ------------------------------------------------
+bool layout_procedure(TypesetContext* ctx, TypesetNode* node, const DagWord* p, int level);
+void layout_statseq(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_if(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_for(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_param(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_local(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+// A text leaf into node, or the DAG to lay out in the LEXICAL's place.
+const DagWord* layout_lexical(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+
 // ---- rows and columns (matrix.cpp): true when the form was built ----------------------------------
 bool layout_matrix_grid(TypesetContext* ctx, TypesetNode* node, const DagWord* list, int level,
                         int* code, bool callPaths);
