@@ -1,6 +1,7 @@
 // Layout and 2-D rendering speed on the character-cell device, in expressions per second:
 // a polynomial of 1,000 terms (seeded coefficients), a rational of two 100-digit integers, a
-// 100 x 100 integer matrix and int, sum and diff calls nested 50 deep.
+// 100 x 100 integer matrix, a procedure of 1,000 statements and int, sum and diff calls nested
+// 50 deep.
 
 #include <benchmark/benchmark.h>
 
@@ -79,6 +80,19 @@ Dag nested_calculus(int depth) {
     return e;
 }
 
+Dag procedure1000() {
+    Dag body = dag_new(1001, DAG_STATSEQ);
+    Dag x = dag_name("x");
+    for (std::size_t i = 1; i <= 1000; ++i)
+        dag_set_op(body, i, dag_new2(DAG_ASSIGN, x, dag_new2(DAG_POWER, x, dag_of_int(long(i)))));
+    Dag p = dag_new(9, DAG_PROC);
+    dag_set_op(p, 1, seq_of({x}));
+    for (std::size_t i : {2, 3, 6, 7, 8}) dag_set_op(p, i, seq_of({}));
+    dag_set_op(p, 4, dag_NULL);
+    dag_set_op(p, 5, body);
+    return p;
+}
+
 int sink(void* u, int ch) {
     *static_cast<long*>(u) += ch;
     return 0;
@@ -111,6 +125,12 @@ void BM_render_matrix_100x100(benchmark::State& state) {
     run(state, matrix100());
 }
 BENCHMARK(BM_render_matrix_100x100);
+
+void BM_render_procedure_1000_statements(benchmark::State& state) {
+    init_library();
+    run(state, procedure1000());
+}
+BENCHMARK(BM_render_procedure_1000_statements);
 
 void BM_render_nested_int_sum_diff_50(benchmark::State& state) {
     init_library();
