@@ -372,6 +372,14 @@ void layout_generic(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, 
     if (row.text && n == row.operands) typeset_operator(ctx, node, level);
 }
 
+// Sums, products and powers read from a file may have empty operand slots; those are
+// shown as their printed text.
+bool operands_present(const DagWord* dag) {
+    for (std::size_t i = 1; i < dag_length(dag); ++i)
+        if (!dag_op(dag, i)) return false;
+    return true;
+}
+
 // A declined special form may have left parts behind: the node starts afresh.
 void node_restart(TypesetNode* node, const DagWord* dag, int level) {
     *node = TypesetNode{};
@@ -442,16 +450,18 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         code = BIND_TABLEREF;
         break;
     case DAG_POWER:
-        if (dag_length(dag) == 3) layout_power(ctx, node, dag, level);
+        if (dag_length(dag) == 3 && operands_present(dag)) layout_power(ctx, node, dag, level);
         break;
     case DAG_PROD:
-        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1) layout_product(ctx, node, dag, nullptr, level);
+        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1 && operands_present(dag))
+            layout_product(ctx, node, dag, nullptr, level);
         break;
     case DAG_SERIES:
         if (dag_length(dag) >= 2 && dag_length(dag) % 2 == 0) layout_series(ctx, node, dag, level);
         break;
     case DAG_SUM:
-        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1) layout_sum(ctx, node, dag, level, false);
+        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1 && operands_present(dag))
+            layout_sum(ctx, node, dag, level, false);
         break;
     case DAG_FUNCTION:
         if (dag_length(dag) < 3) break;

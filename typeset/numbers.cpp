@@ -91,8 +91,9 @@ void float_fix_digits(const TypesetContext* ctx, std::string& text) {
 
 TypesetNode* format_float(TypesetContext* ctx, TypesetNode* leaf, const DagWord* dag, int level,
                           bool isSigned, TypesetChild* slot) {
-    const DagWord* m = dag_op(dag, 1);
-    const DagWord* e = dag_op(dag, 2);
+    // A float read from a file may be short or have empty parts: shown as Float(m, e).
+    const DagWord* m = dag_length(dag) > 1 ? dag_op(dag, 1) : nullptr;
+    const DagWord* e = dag_length(dag) > 2 ? dag_op(dag, 2) : nullptr;
     if (!m || !e || !dag_is_integer(m) || !dag_is_integer(e) || dag_length(e) > 2) {
         // An exponent of more than one digit word (or a malformed float): Float(m, e).
         leaf->type = DAG_FUNCTION;

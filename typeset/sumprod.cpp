@@ -141,7 +141,14 @@ namespace {
 bool layout_signed_term(TypesetContext* ctx, const DagWord* d, int level, bool dropUnit,
                         TypesetChild* slot, int pathIndex) {
     if (ctx->keepPaths && pathIndex) path_record_set(ctx, slot, pathIndex);
-    switch (dag_type(d)) {
+    unsigned type = dag_type(d);
+    if ((type == DAG_RATIONAL || type == DAG_FLOAT) &&
+        (dag_length(d) != 3 || !dag_op(d, 1) || !dag_op(d, 2))) {
+        // A number with a missing part (read from a file): its printed text.
+        layout_dag(ctx, d, BIND_PROD, level, slot, 0);
+        return false;
+    }
+    switch (type) {
     case DAG_INTNEG:
         if (dropUnit && dag_is_int_value(d, -1)) return true;
         typeset_integer_leaf_at(ctx, slot, d, level, false);

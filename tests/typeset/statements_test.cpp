@@ -181,7 +181,12 @@ TEST(ProcedureFaults, NumbersWithMissingPartsShowAsText) {
     dag_set_op(ratHole, 1, I(1));
     Dag shortFloat = dag_new(2, DAG_FLOAT);
     dag_set_op(shortFloat, 1, I(5));
-    for (Dag d : {floatHole, ratHole, shortFloat}) {
+    Dag sumHole = dag_new(5, DAG_SUM);   // x + (empty) with an empty coefficient
+    dag_set_op(sumHole, 1, N("x"));
+    dag_set_op(sumHole, 2, ratHole);
+    dag_set_op(sumHole, 3, N("y"));
+    for (Dag d : {floatHole, ratHole, shortFloat, sumHole, Sum({{N("x"), ratHole}, {N("y"), floatHole}}),
+                  Prod({{N("x"), shortFloat}})}) {
         LayoutOptions o;
         layout_options_init(1, &o, nullptr);
         int code = -1;
