@@ -206,6 +206,13 @@ void typeset_hfloat_leaf(TypesetContext* ctx, TypesetNode* leaf, double value, i
 
 TypesetNode* typeset_rational(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level,
                               bool isSigned, int inlinePreference) {
+    if (dag_length(dag) != 3 || !dag_op(dag, 1) || !dag_op(dag, 2) || !dag_is_integer(dag_op(dag, 1)) ||
+        !dag_is_integer(dag_op(dag, 2))) {
+        // A rational read from a file with a missing or non-integer part: its printed text.
+        node->type = DAG_STRING;
+        typeset_printed_leaf(ctx, node, dag, level);
+        return node;
+    }
     typeset_node_children(ctx, node, 2, 1);
     TypesetChild* num = &node->firstArray[0];
     TypesetChild* den = &node->firstArray[1];

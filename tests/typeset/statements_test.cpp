@@ -186,7 +186,7 @@ TEST(ProcedureFaults, NumbersWithMissingPartsShowAsText) {
     dag_set_op(sumHole, 2, ratHole);
     dag_set_op(sumHole, 3, N("y"));
     for (Dag d : {floatHole, ratHole, shortFloat, sumHole, Sum({{N("x"), ratHole}, {N("y"), floatHole}}),
-                  Prod({{N("x"), shortFloat}})}) {
+                  Prod({{N("x"), shortFloat}}), Prod({{N("x"), ratHole}}), Pow(N("x"), ratHole)}) {
         LayoutOptions o;
         layout_options_init(1, &o, nullptr);
         int code = -1;
