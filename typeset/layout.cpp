@@ -1,5 +1,5 @@
 // Layout driver and generic layouts: dispatch by DAG type, the bracketing rule, sequences, calls
-// and indexed names, lists and sets, quotes, hardware-float arrays, neutral operators and the
+// and indexed names, lists and sets, quotes, hardware-float arrays and the
 // labelled root.
 
 #include <cmath>
@@ -311,36 +311,6 @@ void layout_hfarray(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, 
     node->width = x;
 }
 
-// ---- named operators --------------------------------------------------------------------------------
-
-bool layout_named_operator(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level,
-                           int* code) {
-    const DagWord* head = dag_op(dag, 1);
-    const DagWord* args = dag_length(dag) > 2 ? dag_op(dag, 2) : nullptr;
-    if (!head || dag_type(head) != DAG_NAME || dag_text(head)[0] != '&') return false;
-    // Neutral operators: a &op b, exactly two operands.
-    if (!args || dag_type(args) != DAG_EXPSEQ || dag_length(args) != 3) return false;
-    typeset_node_children(ctx, node, 3, 0);
-    layout_dag(ctx, dag_op(args, 1), BIND_PROD, level, &node->firstArray[0], 0);
-    TypesetNode* name = typeset_node_new(ctx, DAG_NAME, level);
-    name->source = head;
-    typeset_name_leaf(ctx, name, head, level);
-    node->firstArray[1].node = name;
-    layout_dag(ctx, dag_op(args, 2), BIND_PROD, level, &node->firstArray[2], 0);
-    if (ctx->keepPaths) {
-        path_record_set(ctx, &node->firstArray[0], 2, 1);
-        path_record_set(ctx, &node->firstArray[1], 1);
-        path_record_set(ctx, &node->firstArray[2], 2, 2);
-    }
-    int g = metric(ctx, node_style(name), level, 3);
-    node->firstArray[1].x = node->firstArray[0].node->width + g;
-    node->firstArray[2].x = node->firstArray[1].x + name->width + g;
-    typeset_row_metrics(node);
-    node->width = node->firstArray[2].x + node->firstArray[2].node->width;
-    *code = BIND_SUM + 1;
-    return true;
-}
-
 // ---- the driver --------------------------------------------------------------------------------------
 
 namespace {
@@ -402,6 +372,22 @@ void layout_generic(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, 
     if (row.text && n == row.operands) typeset_operator(ctx, node, level);
 }
 
+// Sums, products and powers read from a file may have empty operand slots; those are
+// shown as their printed text.
+bool operands_present(const DagWord* dag) {
+    for (std::size_t i = 1; i < dag_length(dag); ++i)
+        if (!dag_op(dag, i)) return false;
+    return true;
+}
+
+// A declined special form may have left parts behind: the node starts afresh.
+void node_restart(TypesetNode* node, const DagWord* dag, int level) {
+    *node = TypesetNode{};
+    node->type = int(dag_type(dag));
+    node->flags = static_cast<unsigned char>(level & TSF_LEVEL);
+    node->source = dag;
+}
+
 void layout_stop(TypesetContext* ctx, TypesetNode* node, int level) {
     typeset_node_children(ctx, node, 0, 1);
     node->secondArray[0].node = typeset_glyph(ctx, G_QUIT, level);
@@ -440,13 +426,18 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         if (type == DAG_INTNEG) code = BIND_SUM;
         break;
     case DAG_RATIONAL:
+        // A number read from a file may lack a part: it is then shown as its printed text.
+        if (dag_length(dag) != 3 || !dag_op(dag, 1) || !dag_op(dag, 2) ||
+            !dag_is_integer(dag_op(dag, 1)) || !dag_is_integer(dag_op(dag, 2)))
+            break;
         typeset_rational(ctx, node, dag, level, true, 0);
         code = dag_type(dag_op(dag, 1)) == DAG_INTNEG ? BIND_SUM : BIND_PROD;
         break;
     case DAG_FLOAT:
+        if (dag_length(dag) < 3) break;
         format_float(ctx, node, dag, level, true, slot);
         node = slot->node;
-        if (dag_type(dag_op(dag, 1)) == DAG_INTNEG) code = BIND_SUM;
+        if (dag_op(dag, 1) && dag_type(dag_op(dag, 1)) == DAG_INTNEG) code = BIND_SUM;
         break;
     case DAG_STRING:
         typeset_string_leaf(ctx, node, dag, level);
@@ -459,21 +450,25 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         code = BIND_TABLEREF;
         break;
     case DAG_POWER:
-        if (dag_length(dag) == 3) layout_power(ctx, node, dag, level);
+        if (dag_length(dag) == 3 && operands_present(dag)) layout_power(ctx, node, dag, level);
         break;
     case DAG_PROD:
-        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1) layout_product(ctx, node, dag, nullptr, level);
+        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1 && operands_present(dag))
+            layout_product(ctx, node, dag, nullptr, level);
         break;
     case DAG_SERIES:
         if (dag_length(dag) >= 2 && dag_length(dag) % 2 == 0) layout_series(ctx, node, dag, level);
         break;
     case DAG_SUM:
-        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1) layout_sum(ctx, node, dag, level, false);
+        if (dag_length(dag) >= 3 && dag_length(dag) % 2 == 1 && operands_present(dag))
+            layout_sum(ctx, node, dag, level, false);
         break;
     case DAG_FUNCTION:
         if (dag_length(dag) < 3) break;
         code = BIND_INTPOS;
         if (!layout_named_operator(ctx, node, dag, level, &code)) {
+            node_restart(node, dag, level);
+            code = BIND_INTPOS;
             layout_call(ctx, node, dag, level);
             code = BIND_TABLEREF;
         }
@@ -486,14 +481,34 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         layout_sequence(ctx, node, dag, level, 0);
         break;
     case DAG_LIST:
+        code = BIND_INTPOS;
+        if (dag_has_attribute(dag, "matrix") && layout_matrix_grid(ctx, node, dag, level, &code, false))
+            break;
+        if ((dag_has_attribute(dag, "row") || dag_has_attribute(dag, "column")) &&
+            layout_vector(ctx, node, dag, level, &code))
+            break;
+        node_restart(node, dag, level);
+        code = BIND_INTPOS;
+        layout_list_or_set(ctx, node, dag, level);
+        break;
     case DAG_SET:
         layout_list_or_set(ctx, node, dag, level);
         code = BIND_INTPOS;
         break;
     case DAG_LOCAL:
+        layout_local(ctx, node, dag, level);
+        code = BIND_INTPOS;
+        break;
     case DAG_PARAM:
+        layout_param(ctx, node, dag, level);
+        code = BIND_INTPOS;
+        break;
     case DAG_LEXICAL:
         code = BIND_INTPOS;
+        if (const DagWord* binding = layout_lexical(ctx, node, dag, level)) {
+            code = layout_dag(ctx, binding, 0, level, slot, 0);
+            node = slot->node;
+        }
         break;
     case DAG_HFARRAY:
         layout_hfarray(ctx, node, dag, level);
@@ -502,11 +517,20 @@ int layout_dag(TypesetContext* ctx, const DagWord* dag, int required, int level,
         layout_stop(ctx, node, level);
         break;
     case DAG_PROC:
-    case DAG_TABLE:
-    case DAG_FOR:
-    case DAG_IF:
+        layout_procedure(ctx, node, dag, level);
+        code = BIND_INTPOS;
+        break;
     case DAG_STATSEQ:
-        break;   // shown as their printed text
+        layout_statseq(ctx, node, dag, level);
+        break;
+    case DAG_IF:
+        layout_if(ctx, node, dag, level);
+        break;
+    case DAG_FOR:
+        layout_for(ctx, node, dag, level);
+        break;
+    case DAG_TABLE:
+        break;   // shown as its printed text
     default:
         if (type < DAG_HASH) layout_generic(ctx, node, dag, level, &code);
         break;

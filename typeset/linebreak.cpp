@@ -166,6 +166,14 @@ public:
         case DAG_SUM: return sumRule(s, ax, ay);
         case DAG_EXPSEQ: return seqRule(s, ax, ay);
         case TS_LABELLED: return labelRule(s, ax, ay);
+        case TS_MATRIX: return ownLines(s, ax, ay, 0);
+        case TS_PIECEWISE: return piecewiseRule(s, ax, ay);
+        case TS_TABLE:
+        case TS_ARRAY: return tableRule(s, ax, ay);
+        case DAG_PROC: return procRule(s, ax, ay);
+        case DAG_STATSEQ: return statseqRule(s, ax, ay);
+        case DAG_IF: return ifRule(s, ax, ay);
+        case DAG_FOR: return forRule(s, ax, ay);
         default: return interleaved(s, ax, ay, 0, n->firstCount, 0, n->secondCount);
         }
     }
@@ -279,6 +287,133 @@ public:
             if (group(s, ax, ay, parts, parts[1] ? 2 : 1)) broke = true;
         }
         return broke;
+    }
+
+    // Every child from `from` on, each on a line of its own.
+    bool ownLines(const TypesetChild* s, int ax, int ay, int from) {
+        const TypesetNode* n = s->node;
+        for (int i = from; i < n->firstCount; ++i) {
+            const TypesetChild* c = &n->firstArray[i];
+            if (!c->node) continue;
+            nextLine(false);
+            startLine(s, ax, ay);
+            if (breakSlot(c, ax + c->x, ay + c->y)) startLine(s, ax, ay);
+        }
+        return true;
+    }
+
+    // The brace with the first piece, then every other piece on a line of its own.
+    bool piecewiseRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        int glyphs = n->secondCount < 1 ? n->secondCount : 1;
+        interleaved(s, ax, ay, 0, n->firstCount < 1 ? n->firstCount : 1, 0, glyphs);
+        ownLines(s, ax, ay, 1);
+        return true;
+    }
+
+    // Table and array calls: the head (indexing function, ranges) with all but the last two
+    // glyphs, each equation on a line of its own, then the closing "]" and ")" on a last line.
+    bool tableRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        int g = n->secondCount;
+        int head = g > 5 ? g - 4 : 1;
+        if (head > n->firstCount) head = n->firstCount;
+        int headGlyphs = g >= 2 ? g - 2 : 0;
+        interleaved(s, ax, ay, 0, head, 0, headGlyphs);
+        ownLines(s, ax, ay, head);
+        nextLine(false);
+        startLine(s, ax, ay);
+        interleaved(s, ax, ay, n->firstCount, n->firstCount, headGlyphs, g);
+        return true;
+    }
+
+    // One slot (child or glyph) on a fresh line.
+    void ownLine(const TypesetChild* s, int ax, int ay, const TypesetChild* c) {
+        if (!c || !c->node) return;
+        nextLine(false);
+        startLine(s, ax, ay);
+        if (breakSlot(c, ax + c->x, ay + c->y)) startLine(s, ax, ay);
+    }
+
+    void deeper(int step) {
+        st_->depth += step;
+        st_->alignment = 1;
+    }
+
+    // A procedure listing: "proc(params)", then locals, globals, options and description each
+    // on a line, the body one level in, "end", and the remember table.
+    bool procRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        if (n->firstCount != 7 || n->secondCount != 5) return interleaved(s, ax, ay, 0, n->firstCount, 0, n->secondCount);
+        interleaved(s, ax, ay, 0, 1, 0, 3);
+        ++st_->procNesting;
+        for (int i = 1; i <= 4; ++i) ownLine(s, ax, ay, &n->firstArray[i]);
+        deeper(1);
+        ownLine(s, ax, ay, n->firstArray[5].node ? &n->firstArray[5] : &n->secondArray[3]);
+        deeper(-1);
+        ownLine(s, ax, ay, &n->secondArray[4]);
+        ownLine(s, ax, ay, &n->firstArray[6]);
+        --st_->procNesting;
+        return true;
+    }
+
+    // Every statement on a line; each but the last with its ";".
+    bool statseqRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        if (n->secondCount != n->firstCount - 1) return interleaved(s, ax, ay, 0, n->firstCount, 0, n->secondCount);
+        for (int i = 0; i < n->firstCount; ++i) {
+            const TypesetChild* c = &n->firstArray[i];
+            bool control = c->node && (c->node->type == DAG_IF || c->node->type == DAG_FOR);
+            if (!control) deeper(1);
+            nextLine(false);
+            startLine(s, ax, ay);
+            interleaved(s, ax, ay, i, i + 1, i, i + 1 < n->firstCount ? i + 1 : i);
+            if (!control) deeper(-1);
+        }
+        return true;
+    }
+
+    // Each condition with its keywords on a line, its branch one level in on the next; "else"
+    // on a line before its branch; "fi" on its own line.
+    bool ifRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        int k = n->firstCount;
+        if (n->secondCount != k + 1) return interleaved(s, ax, ay, 0, n->firstCount, 0, n->secondCount);
+        for (int i = 0; i < k; i += 2) {
+            nextLine(false);
+            startLine(s, ax, ay);
+            if (i + 1 < k) {
+                interleaved(s, ax, ay, i, i + 1, i, i + 2);
+                deeper(1);
+                ownLine(s, ax, ay, &n->firstArray[i + 1]);
+                deeper(-1);
+            } else {
+                interleaved(s, ax, ay, i, i, i, i + 1);
+                deeper(1);
+                ownLine(s, ax, ay, &n->firstArray[i]);
+                deeper(-1);
+            }
+        }
+        ownLine(s, ax, ay, &n->secondArray[k]);
+        return true;
+    }
+
+    // The header up to "do", the body one level in, "od" on its own line.
+    bool forRule(const TypesetChild* s, int ax, int ay) {
+        const TypesetNode* n = s->node;
+        int f = n->firstCount, g = n->secondCount;
+        if (f < 1 || g < 1) return interleaved(s, ax, ay, 0, f, 0, g);
+        // The body is the last child laid out (its slot may be followed by empty ones).
+        int body = f - 1;
+        while (body > 0 && !n->firstArray[body].node) --body;
+        int od = g - 1;
+        while (od > 0 && !n->secondArray[od].node) --od;
+        interleaved(s, ax, ay, 0, body, 0, od);
+        deeper(1);
+        ownLine(s, ax, ay, &n->firstArray[body]);
+        deeper(-1);
+        ownLine(s, ax, ay, &n->secondArray[od]);
+        return true;
     }
 
     bool labelRule(const TypesetChild* s, int ax, int ay) {

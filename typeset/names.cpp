@@ -210,12 +210,16 @@ long measure(TypesetContext* ctx, const DagWord* d, const DagWord* parent, int d
     case DAG_INTNEG: case DAG_INTPOS:
         return arith_digit_count(d);
     case DAG_RATIONAL: {
+        // A rational read from a file may lack a part: nothing to count there.
+        if (len < 3 || !dag_op(d, 1) || !dag_op(d, 2) || !dag_is_integer(dag_op(d, 1)) ||
+            !dag_is_integer(dag_op(d, 2)))
+            return 4;
         long a = arith_digit_count(dag_op(d, 1)), b = arith_digit_count(dag_op(d, 2));
         long m = a > b ? a : b;
         return m < 4 ? 4 : m;
     }
     case DAG_FLOAT:
-        return dag_is_integer(dag_op(d, 1)) ? arith_digit_count(dag_op(d, 1)) : 0;
+        return len >= 2 && dag_op(d, 1) && dag_is_integer(dag_op(d, 1)) ? arith_digit_count(dag_op(d, 1)) : 0;
     case DAG_STRING: case DAG_NAME:
         return text_length(d);
     case DAG_TABLEREF: case DAG_DCOLON: case DAG_CATENATE: case DAG_POWER: case DAG_EQUATION:

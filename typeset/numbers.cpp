@@ -91,8 +91,9 @@ void float_fix_digits(const TypesetContext* ctx, std::string& text) {
 
 TypesetNode* format_float(TypesetContext* ctx, TypesetNode* leaf, const DagWord* dag, int level,
                           bool isSigned, TypesetChild* slot) {
-    const DagWord* m = dag_op(dag, 1);
-    const DagWord* e = dag_op(dag, 2);
+    // A float read from a file may be short or have empty parts: shown as Float(m, e).
+    const DagWord* m = dag_length(dag) > 1 ? dag_op(dag, 1) : nullptr;
+    const DagWord* e = dag_length(dag) > 2 ? dag_op(dag, 2) : nullptr;
     if (!m || !e || !dag_is_integer(m) || !dag_is_integer(e) || dag_length(e) > 2) {
         // An exponent of more than one digit word (or a malformed float): Float(m, e).
         leaf->type = DAG_FUNCTION;
@@ -205,6 +206,13 @@ void typeset_hfloat_leaf(TypesetContext* ctx, TypesetNode* leaf, double value, i
 
 TypesetNode* typeset_rational(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level,
                               bool isSigned, int inlinePreference) {
+    if (dag_length(dag) != 3 || !dag_op(dag, 1) || !dag_op(dag, 2) || !dag_is_integer(dag_op(dag, 1)) ||
+        !dag_is_integer(dag_op(dag, 2))) {
+        // A rational read from a file with a missing or non-integer part: its printed text.
+        node->type = DAG_STRING;
+        typeset_printed_leaf(ctx, node, dag, level);
+        return node;
+    }
     typeset_node_children(ctx, node, 2, 1);
     TypesetChild* num = &node->firstArray[0];
     TypesetChild* den = &node->firstArray[1];

@@ -125,6 +125,15 @@ TypesetNode* text_leaf_new(TypesetContext* ctx, const char* text, int style, int
     return leaf;
 }
 
+TypesetNode* bar_node_new(TypesetContext* ctx, int width, int thickness, int level) {
+    TypesetNode* bar = typeset_node_new(ctx, TS_UNDERBAR, level);
+    bar->width = width;
+    bar->size = width;
+    bar->height = thickness;
+    bar->ascent = (thickness + 1) / 2;
+    return bar;
+}
+
 // ---- signed terms -------------------------------------------------------------------------------
 
 namespace {
@@ -132,7 +141,14 @@ namespace {
 bool layout_signed_term(TypesetContext* ctx, const DagWord* d, int level, bool dropUnit,
                         TypesetChild* slot, int pathIndex) {
     if (ctx->keepPaths && pathIndex) path_record_set(ctx, slot, pathIndex);
-    switch (dag_type(d)) {
+    unsigned type = dag_type(d);
+    if ((type == DAG_RATIONAL || type == DAG_FLOAT) &&
+        (dag_length(d) != 3 || !dag_op(d, 1) || !dag_op(d, 2))) {
+        // A number with a missing part (read from a file): its printed text.
+        layout_dag(ctx, d, BIND_PROD, level, slot, 0);
+        return false;
+    }
+    switch (type) {
     case DAG_INTNEG:
         if (dropUnit && dag_is_int_value(d, -1)) return true;
         typeset_integer_leaf_at(ctx, slot, d, level, false);
@@ -436,6 +452,8 @@ void paren_pair(TypesetContext* ctx, int height, int level, TypesetNode** open, 
     bracket_pair_link(*open, *close);
 }
 
+}  // namespace
+
 void layout_radical(TypesetContext* ctx, int level, TypesetNode* node, TypesetChild* radicand) {
     int m12 = metric(ctx, 0, level, 12), m10 = metric(ctx, 0, level, 10);
     const TypesetNode* r = radicand->node;
@@ -447,6 +465,8 @@ void layout_radical(TypesetContext* ctx, int level, TypesetNode* node, TypesetCh
     node->ascent = r->ascent + radicand->y;
     typeset_radical_leaf(ctx, node, level, node->width, h / 4, node->height, node->ascent);
 }
+
+namespace {
 
 // Exponent of a product factor into the slot; 0 asks for a square root, 1 otherwise.
 int layout_exponent(TypesetContext* ctx, const DagWord* e, const TypesetNode* base, int level,

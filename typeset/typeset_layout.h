@@ -83,9 +83,31 @@ void layout_call_brackets(TypesetContext* ctx, TypesetNode* node, int argumentLe
                           bool isFunction);
 void layout_sequence(TypesetContext* ctx, TypesetNode* node, const DagWord* seq, int level, int gap);
 void layout_hfarray(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level);
+// Special two-dimensional forms of calls of well-known functions (special.cpp); false when the
+// call has none or its form declines (the call then shows in the ordinary form).
 bool layout_named_operator(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level,
                            int* code);
 void bracket_pair_link(TypesetNode* open, TypesetNode* close);
+
+// ---- procedures and statements (statements.cpp) ------------------------------------------------
+bool layout_procedure(TypesetContext* ctx, TypesetNode* node, const DagWord* p, int level);
+void layout_statseq(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_if(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_for(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_param(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+void layout_local(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+// A text leaf into node, or the DAG to lay out in the LEXICAL's place.
+const DagWord* layout_lexical(TypesetContext* ctx, TypesetNode* node, const DagWord* d, int level);
+
+// ---- rows and columns (matrix.cpp): true when the form was built ----------------------------------
+bool layout_matrix_grid(TypesetContext* ctx, TypesetNode* node, const DagWord* list, int level,
+                        int* code, bool callPaths);
+bool layout_matrix_call(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
+// A call VECTOR(L) or vector(L), or a LIST marked row or column.
+bool layout_vector(TypesetContext* ctx, TypesetNode* node, const DagWord* dag, int level, int* code);
+bool layout_table_call(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
+bool layout_array_call(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
+bool layout_piecewise(TypesetContext* ctx, TypesetNode* node, const DagWord* call, int level, int* code);
 TypesetNode* typeset_glyph(TypesetContext* ctx, int code, int level);
 
 // ---- numbers and boxes (numbers.cpp) -----------------------------------------------------------
@@ -131,6 +153,10 @@ bool layout_product(TypesetContext* ctx, TypesetNode* node, const DagWord* dag,
 void power_linear(TypesetContext* ctx, TypesetNode* power, int level);
 void power_hidden_caret(TypesetContext* ctx, TypesetNode* power, int level);
 TypesetNode* text_leaf_new(TypesetContext* ctx, const char* text, int style, int level, bool copy);
+// Bar leaf (node type 209): width, thickness t, ascent half of t (odd values taken up).
+TypesetNode* bar_node_new(TypesetContext* ctx, int width, int thickness, int level);
+// Radical sign around the radicand slot of node (square roots).
+void layout_radical(TypesetContext* ctx, int level, TypesetNode* node, TypesetChild* radicand);
 
 // ---- names, assumptions, labels (names.cpp) ----------------------------------------------------
 void typeset_name_leaf(TypesetContext* ctx, TypesetNode* leaf, const DagWord* name, int level);

@@ -349,6 +349,8 @@ void typeset_draw_state_init(TypesetDrawState* state, TypesetContext* ctx, const
 namespace {
 
 void draw_glyph(TypesetDrawState* st, const TypesetNode* n, int x, int y, int inv) {
+    // Decorations carry their own inert mark (the operator symbols of inert calls).
+    if (!inv && (n->flags & TSF_INERT)) inv = 1;
     if (n->type == G_HIDDEN_CARET) {
         // Shown only where a line break cuts the power right after its base.
         if (x + n->width == st->rightLimit)

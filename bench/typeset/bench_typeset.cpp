@@ -1,5 +1,7 @@
 // Layout and 2-D rendering speed on the character-cell device, in expressions per second:
-// a polynomial of 1,000 terms (seeded coefficients) and a rational of two 100-digit integers.
+// a polynomial of 1,000 terms (seeded coefficients), a rational of two 100-digit integers, a
+// 100 x 100 integer matrix, a procedure of 1,000 statements and int, sum and diff calls nested
+// 50 deep.
 
 #include <benchmark/benchmark.h>
 
@@ -41,6 +43,54 @@ Dag rational100() {
     return dag_new2(DAG_RATIONAL, dag_integer_from_text(a), dag_integer_from_text(b));
 }
 
+Dag seq_of(std::initializer_list<Dag> items) {
+    Dag s = dag_new(items.size() + 1, DAG_EXPSEQ);
+    std::size_t i = 1;
+    for (Dag d : items) dag_set_op(s, i++, d);
+    return s;
+}
+
+Dag call(const char* name, std::initializer_list<Dag> args) {
+    return dag_new2(DAG_FUNCTION, dag_name(name), seq_of(args));
+}
+
+Dag matrix100() {
+    std::mt19937 rng(99);
+    Dag rows = dag_new(101, DAG_EXPSEQ);
+    for (std::size_t i = 1; i <= 100; ++i) {
+        Dag row = dag_new(101, DAG_EXPSEQ);
+        for (std::size_t j = 1; j <= 100; ++j) dag_set_op(row, j, dag_of_int(long(rng() % 1000)));
+        dag_set_op(rows, i, dag_new1(DAG_LIST, row));
+    }
+    return call("matrix", {dag_new1(DAG_LIST, rows)});
+}
+
+Dag nested_calculus(int depth) {
+    Dag x = dag_name("x");
+    Dag e = dag_name("f");
+    for (int i = 0; i < depth; ++i) {
+        switch (i % 3) {
+        case 0: e = call("int", {e, dag_new2(DAG_EQUATION, x, dag_new2(DAG_RANGE, dag_of_int(0), dag_of_int(1)))}); break;
+        case 1: e = call("sum", {e, dag_new2(DAG_EQUATION, dag_name("k"), dag_new2(DAG_RANGE, dag_of_int(1), dag_name("n")))}); break;
+        default: e = call("diff", {e, x}); break;
+        }
+    }
+    return e;
+}
+
+Dag procedure1000() {
+    Dag body = dag_new(1001, DAG_STATSEQ);
+    Dag x = dag_name("x");
+    for (std::size_t i = 1; i <= 1000; ++i)
+        dag_set_op(body, i, dag_new2(DAG_ASSIGN, x, dag_new2(DAG_POWER, x, dag_of_int(long(i)))));
+    Dag p = dag_new(9, DAG_PROC);
+    dag_set_op(p, 1, seq_of({x}));
+    for (std::size_t i : {2, 3, 6, 7, 8}) dag_set_op(p, i, seq_of({}));
+    dag_set_op(p, 4, dag_NULL);
+    dag_set_op(p, 5, body);
+    return p;
+}
+
 int sink(void* u, int ch) {
     *static_cast<long*>(u) += ch;
     return 0;
@@ -67,5 +117,23 @@ void BM_render_rational_100_digits(benchmark::State& state) {
     run(state, rational100());
 }
 BENCHMARK(BM_render_rational_100_digits);
+
+void BM_render_matrix_100x100(benchmark::State& state) {
+    init_library();
+    run(state, matrix100());
+}
+BENCHMARK(BM_render_matrix_100x100);
+
+void BM_render_procedure_1000_statements(benchmark::State& state) {
+    init_library();
+    run(state, procedure1000());
+}
+BENCHMARK(BM_render_procedure_1000_statements);
+
+void BM_render_nested_int_sum_diff_50(benchmark::State& state) {
+    init_library();
+    run(state, nested_calculus(50));
+}
+BENCHMARK(BM_render_nested_int_sum_diff_50);
 
 }  // namespace
