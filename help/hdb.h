@@ -141,6 +141,9 @@ void hdb_reverse_name(const char* name, char* out, std::size_t size);
 // A help page from text lines (the caller has checked each line is a string or a name); a new
 // text the caller frees with delete[], or null when out of memory.
 char* wrap_text_as_worksheet(const char* const* lines, std::size_t count);
+// Seeds the generator that picks the first id tried for a new topic (seeded with the process id
+// otherwise), so that a run can be repeated page for page, as the crash sweep needs.
+void hdb_seed_ids(unsigned seed);
 // The advisory lock of a help file: mode 1 for update, 0 for reading.  Nothing is locked when
 // the environment variable DISABLELOCKING is set.  True on success.
 bool hdb_lock(int fd, int mode);
