@@ -24,7 +24,8 @@
 // the call.  Changes hold an fcntl write lock (none when DISABLELOCKING is set) and run as one
 // kbtree transaction with a journal next to the file ("<path>-journal"): a change that fails
 // leaves the database exactly as it was, and a journal left by a crash is played back by the
-// next change.  Set operations work over a HelpFileSet; each takes read locks on every file and
+// next process that opens the file -- a change, a set (at open and before each query) or an
+// attribute query -- so no query answers from a half-written change.  Set operations work over a HelpFileSet; each takes read locks on every file and
 // re-reads the headers first, and drops the locks before it returns.
 //
 // Every failure is reported through the caller's callback (null: "Fatal error: %s\n" and exit)
