@@ -318,6 +318,33 @@ char* copyOut(char* buffer, std::size_t size, std::string_view s) {
     return buffer;
 }
 
+// ---- journals left by a crash ------------------------------------------------------------------
+
+std::string journalPath(const char* path) { return std::string(path) + "-journal"; }
+
+bool lockingDisabled() { return std::getenv("DISABLELOCKING") != nullptr; }
+
+// A change keeps its journal only while it holds the write lock, so a journal seen by a process
+// that holds a lock of its own was left by a writer that died in its commit: the database is a
+// mixture of old and new pages until the journal is played back.  Readers play it back too
+// (with a descriptor of their own, under the write lock), so that no query ever answers from a
+// half-written change.  Without locking a live writer's journal cannot be told from a dead one's,
+// and only the next change plays it back.  Call without holding a lock on the file: closing the
+// second descriptor drops every lock this process holds on it.
+void settleJournal(const char* path) {
+    if (lockingDisabled()) return;
+    const std::string journal = journalPath(path);
+    if (::access(journal.c_str(), F_OK) != 0) return;
+    const int fd = ::open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0) hdb_raise("could not recover help database");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (!hdb_lock(fd, 1)) hdb_raise("could not lock help file");
+    kbtree_recover_journal(fd, journal.c_str(), hdb_raise);
+}
+
 // ---- one open file ---------------------------------------------------------------------------
 
 struct OneFile {
@@ -336,6 +363,7 @@ struct OneFile {
 
     void open(const char* path, bool forUpdate) {
         update = forUpdate;
+        if (!forUpdate) settleJournal(path);
         for (int attempt = 0;; ++attempt) {
             fd = ::open(path, (forUpdate ? O_RDWR : O_RDONLY) | O_CLOEXEC);
             if (fd < 0) hdb_raise("could not open help database");
@@ -350,7 +378,7 @@ struct OneFile {
             }
             break;
         }
-        std::string journal = std::string(path) + "-journal";
+        std::string journal = journalPath(path);
         if (forUpdate) kbtree_recover_journal(fd, journal.c_str(), hdb_raise);
         handle = kbtree_open(fd, HELP_TREE_COUNT, kCompare, hdb_raise);
         if (forUpdate) {
@@ -411,10 +439,12 @@ R guard(HdbErrorCallback error, const char* words, const char* subject, R failed
     return failed;
 }
 
-unsigned nextIdStart() {
+std::minstd_rand& idGenerator() {
     static std::minstd_rand generator(static_cast<unsigned>(getpid()));
-    return generator() & 0xffff;
+    return generator;
 }
+
+unsigned nextIdStart() { return idGenerator()() & 0xffff; }
 
 // Adds (id, description) to the name index entry of `key` unless the id is listed.
 void addNameIndex(KbtHandle* h, std::string_view key, unsigned id, std::string_view description) {
@@ -494,6 +524,8 @@ void removeTopicId(KbtHandle* h, std::string_view name, unsigned id) {
 
 }  // namespace
 
+void hdb_seed_ids(unsigned seed) { idGenerator().seed(seed); }
+
 // ---- locking -------------------------------------------------------------------------------------
 
 bool hdb_lock(int fd, int mode) {
@@ -550,16 +582,20 @@ int hdb_create(const char* path, int replaceable, const char* copyright, HdbErro
         if (copyright) put(h, attributes, "copyright", std::string_view(copyright, std::strlen(copyright) + 1));
         kbtree_commit(h);
         if (fsync(tfd) != 0) hdb_raise("write failed");
-        // Hold the old file's write lock while it is replaced; its stale journal goes with it.
+        // Hold the old file's write lock while it is replaced.  A journal the old file still
+        // has is played back (or removed when there is no old file) before the rename: left
+        // behind, the next open would play it back over the new database.
         int ofd = ::open(path, O_RDWR | O_CLOEXEC);
         if (ofd >= 0) {
             old.fd = ofd;
             if (!hdb_lock(ofd, 1)) hdb_raise("could not lock help file");
             old.locked = true;
+            kbtree_recover_journal(ofd, journalPath(path).c_str(), hdb_raise);
+        } else {
+            ::unlink(journalPath(path).c_str());
         }
         if (::rename(tmp.c_str(), path) != 0) hdb_raise("could not open file");
         tmp.clear();
-        ::unlink((p + "-journal").c_str());
         old.release();
         int r = ::close(tfd);
         tfd = -1;
@@ -789,6 +825,7 @@ struct HelpFileSet {
         KbtHandle* handle;
         int fd;
         int version;
+        std::string path;
     };
     std::vector<File> files;
 
@@ -807,6 +844,12 @@ struct HelpFileSet {
             Unlock unlock{this};
             for (auto& file : files) {
                 if (!hdb_lock(file.fd, 0)) hdb_raise("could not lock help file");
+                if (!lockingDisabled() && ::access(journalPath(file.path.c_str()).c_str(), F_OK) == 0) {
+                    // A writer died in its commit since the set was opened.
+                    hdb_unlock(file.fd);
+                    settleJournal(file.path.c_str());
+                    if (!hdb_lock(file.fd, 0)) hdb_raise("could not lock help file");
+                }
                 kbtree_refresh(file.handle);
             }
             return f();
@@ -829,6 +872,13 @@ HelpFileSet* hdb_open_all(const char* const* paths, HdbErrorCallback error) {
                  [&]() -> HelpFileSet* {
         set->area = storage_new(0, "Kelvo-help");
         for (const char* const* p = paths; p && *p; ++p) {
+            // A file whose crash journal cannot be played back is passed over like one that
+            // cannot be opened: its pages may be a mixture of two changes.
+            try {
+                settleJournal(*p);
+            } catch (const HdbFail&) {
+                continue;
+            }
             int fd = ::open(*p, O_RDONLY | O_CLOEXEC);
             if (fd < 0) continue;
             KbtHandle* h = nullptr;
@@ -838,7 +888,7 @@ HelpFileSet* hdb_open_all(const char* const* paths, HdbErrorCallback error) {
                 ::close(fd);
                 throw;
             }
-            set->files.push_back({h, fd, 1});
+            set->files.push_back({h, fd, 1, *p});
             auto& file = set->files.back();
             OneFile probe;   // reads the version with the file's own handle
             probe.handle = h;

@@ -24,7 +24,8 @@
 // the call.  Changes hold an fcntl write lock (none when DISABLELOCKING is set) and run as one
 // kbtree transaction with a journal next to the file ("<path>-journal"): a change that fails
 // leaves the database exactly as it was, and a journal left by a crash is played back by the
-// next change.  Set operations work over a HelpFileSet; each takes read locks on every file and
+// next process that opens the file -- a change, a set (at open and before each query) or an
+// attribute query -- so no query answers from a half-written change.  Set operations work over a HelpFileSet; each takes read locks on every file and
 // re-reads the headers first, and drops the locks before it returns.
 //
 // Every failure is reported through the caller's callback (null: "Fatal error: %s\n" and exit)
@@ -141,6 +142,9 @@ void hdb_reverse_name(const char* name, char* out, std::size_t size);
 // A help page from text lines (the caller has checked each line is a string or a name); a new
 // text the caller frees with delete[], or null when out of memory.
 char* wrap_text_as_worksheet(const char* const* lines, std::size_t count);
+// Seeds the generator that picks the first id tried for a new topic (seeded with the process id
+// otherwise), so that a run can be repeated page for page, as the crash sweep needs.
+void hdb_seed_ids(unsigned seed);
 // The advisory lock of a help file: mode 1 for update, 0 for reading.  Nothing is locked when
 // the environment variable DISABLELOCKING is set.  True on success.
 bool hdb_lock(int fd, int mode);

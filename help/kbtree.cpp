@@ -100,6 +100,18 @@ constexpr std::uint32_t kReadBlock = 8;
 // Buffers per pwritev call (Linux allows 1024).
 constexpr std::size_t kMaxIov = 1024;
 
+// Makes a new file's name durable: a journal whose directory entry a power loss could take
+// would leave the changed pages without their originals.  Best effort: not every file system
+// syncs directories.
+void syncDirectoryOf(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : file.substr(0, slash));
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 // Page memory of closed handles, kept for the next handle.  The help database opens a handle
 // for every change, and fresh memory costs a page fault per 4 KB on first touch, which was a
 // third of the time of a change; the pool keeps at most kPoolChunks chunks (4 MB).
@@ -512,6 +524,7 @@ struct KbtHandle {
         iov.push_back({const_cast<char*>(kJournalEnd), 4});
         writeVector(jfd, 0, iov, "could not write journal");
         if (fsync(jfd) != 0) fail("could not write journal");
+        syncDirectoryOf(journal);
     }
 
     void commit() {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -192,6 +193,53 @@ TEST(HdbTopics, JournalLeftByACrashIsPlayedBackByTheNextChange) {
     EXPECT_FALSE(std::filesystem::exists(db.path + "-journal"));
     EXPECT_EQ(db.keys(topicIds), (std::vector<std::string>{"first", "third"}));
     EXPECT_TRUE(db.value(words, "beta").empty());
+}
+
+// A journal left by a crash is played back by whoever opens the database next: a reader through
+// the set (at open and before each query), the attribute query, or a create that replaces the
+// file (which must not leave the old file's journal to be played over the new one).
+TEST(HdbTopics, JournalLeftByACrashIsPlayedBackByReadersAndCreate) {
+    struct Row {
+        const char* name;
+        bool crashWhileOpen;   // the crash comes after the set was opened
+    };
+    for (const Row row : {Row{"at open", false}, Row{"before a query", true}}) {
+        Db db;
+        ASSERT_TRUE(db.insert("first", "alpha words"));
+        const std::string before = readFile(db.path);
+        std::unique_ptr<Set> early;
+        if (row.crashWhileOpen) early = std::make_unique<Set>(std::vector<std::string>{db.path});
+        ASSERT_TRUE(db.insert("second", "beta words"));
+        writeFile(db.path + "-journal", journalFor(before, readFile(db.path)));
+        std::unique_ptr<Set> s = std::move(early);
+        if (!s) s = std::make_unique<Set>(std::vector<std::string>{db.path});
+        ASSERT_NE(s->set, nullptr) << row.name;
+        Area a;
+        EXPECT_EQ(hdb_search_topic(s->set, a.get(), "second"), nullptr) << row.name;
+        EXPECT_NE(hdb_search_topic(s->set, a.get(), "first"), nullptr) << row.name;
+        EXPECT_FALSE(std::filesystem::exists(db.path + "-journal")) << row.name;
+    }
+    {
+        Db db;
+        ASSERT_TRUE(db.insert("first", "alpha words"));
+        const std::string before = readFile(db.path);
+        ASSERT_TRUE(db.insert("second", "beta words"));
+        writeFile(db.path + "-journal", journalFor(before, readFile(db.path)));
+        char buffer[8];
+        EXPECT_STREQ(hdb_get_attributes(db.path.c_str(), "version", buffer, sizeof buffer, recordError), "2");
+        EXPECT_FALSE(std::filesystem::exists(db.path + "-journal"));
+        EXPECT_EQ(readFile(db.path).substr(0, before.size()), before);
+    }
+    {
+        Db db;
+        ASSERT_TRUE(db.insert("first", "alpha words"));
+        const std::string before = readFile(db.path);
+        ASSERT_TRUE(db.insert("second", "beta words"));
+        writeFile(db.path + "-journal", journalFor(before, readFile(db.path)));
+        ASSERT_EQ(hdb_create(db.path.c_str(), 1, nullptr, recordError), 1) << lastMessage();
+        EXPECT_FALSE(std::filesystem::exists(db.path + "-journal"));
+        for (unsigned t = 1; t < 12; ++t) EXPECT_TRUE(db.keys(t).empty()) << "tree " << t;
+    }
 }
 
 TEST(HdbSearch, PluralsPartsAndNotFound) {

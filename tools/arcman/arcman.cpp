@@ -5,8 +5,9 @@
 //   2. the index is opened and locked (ArchiveIndexLock), an unfinished rebuild is settled;
 //   3. the index size is checked (ArchiveIndex) and the command runs;
 //   4. files are closed and close failures reported; the lock goes with the index descriptor.
-// Members are stored by copying their bytes first and writing the slot that names them last,
-// so an interrupted add never leaves a slot pointing at bytes that were not written.
+// Members are stored by copying their bytes to the end of the data file, syncing them, and
+// writing the slot that names them last, so an interrupted add or update never leaves a slot
+// pointing at bytes that were not written (or were half overwritten).
 #include "tools/arcman/arcman.h"
 
 #include "tools/arcman/archive.h"
@@ -271,12 +272,13 @@ int command_store(Console& console, const ArchivePaths& paths, const std::string
             return 1;
         }
 
-        // A replacement no longer than the old member overwrites it in place.
-        std::uint64_t at = dataSize;
-        if (update && probe.entry.length >= size) {
-            check_member_in_data(probe.entry, dataSize);
-            at = probe.entry.offset;
-        }
+        // Every member, a replacement too, goes to the end of the data file: the bytes a slot
+        // names are never overwritten, so a run stopped at any write leaves each slot naming
+        // either its old bytes or its new ones.  The old bytes of a replacement stay as dead
+        // space until a pack.  A replacement that fits the old member's length still checks that
+        // member, as an overwrite in place did before, so a damaged archive is reported alike.
+        const std::uint64_t at = dataSize;
+        if (update && probe.entry.length >= size) check_member_in_data(probe.entry, dataSize);
         if (at + size > kMaxDataSize) {
             console.complain("%s: \"%s\" does not fit: the archive data file cannot grow beyond "
                              "%llu bytes\n",
@@ -301,6 +303,9 @@ int command_store(Console& console, const ArchivePaths& paths, const std::string
             }
             copied += static_cast<std::uint64_t>(n);
         }
+        // The bytes reach the disk before the slot that names them, so that a power loss after
+        // the slot write cannot leave a slot pointing at bytes the disk never got.
+        if (ok && copied > 0 && ::fdatasync(data.get()) != 0) ok = false;
         if (!ok) {
             console.complain("%s: an error occurred while updating the archive\n", kTool);
             return 1;
@@ -318,7 +323,7 @@ int command_store(Console& console, const ArchivePaths& paths, const std::string
             console.complain("%s: an error occurred while updating the index\n", kTool);
             return 1;
         }
-        if (at == dataSize) dataSize += copied;
+        dataSize += copied;
     }
 
     const bool dataClosed = data.close();
