@@ -134,15 +134,18 @@ TEST(GdiHandles, BadHandlesAndArgumentsFail) {
     EXPECT_EQ(CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(CreateEnhMetaFileA(nullptr, "out.emf", &frame, nullptr), nullptr);
 
-    HPEN pen = CreatePen(PS_SOLID, 0, 0);
-    EXPECT_TRUE(DeleteObject(pen));
-    EXPECT_FALSE(DeleteObject(pen)) << "twice";
     EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_PEN))) << "stock objects stay";
     EXPECT_NE(GetStockObject(BLACK_PEN), nullptr);
     EXPECT_EQ(GetStockObject(9), nullptr);
 
     HDC wmf = CreateMetaFileA(nullptr);
     HDC emf = CreateEnhMetaFileA(nullptr, nullptr, &frame, nullptr);
+    // The pen is deleted after the contexts exist: a freed handle's value may come back for a
+    // new object of the same kind (as in Win32), so nothing is created between the delete and
+    // the uses of the stale handle below.
+    HPEN pen = CreatePen(PS_SOLID, 0, 0);
+    EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_FALSE(DeleteObject(pen)) << "twice";
     EXPECT_EQ(SelectObject(wmf, pen), nullptr) << "a deleted object";
     EXPECT_EQ(CloseMetaFile(emf), nullptr) << "wrong kind; the context stays open";
     EXPECT_EQ(CloseEnhMetaFile(wmf), nullptr);
