@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/gdi/dib.h"
 #include "platform/gdi/gdi.h"
 
 // An object as a metafile creates it.
@@ -32,18 +33,8 @@ struct MetafileObject {
     LOGBRUSH brush;
 };
 
-// A device-independent bitmap of a stretched-bitmap record: rows bottom first, each padded to
-// 4 bytes; palette entries 0x00RRGGBB; 24-bit pixels blue, green, red, 32-bit ones with a fourth
-// byte.  bitCount is 1, 4, 8, 24 or 32.
-struct MetafileDib {
-    int width = 0, height = 0;
-    int bitCount = 24;
-    std::vector<uint32_t> palette;
-    std::vector<uint8_t> rows;
-    static std::size_t rowBytes(int width, int bitCount) {
-        return (static_cast<std::size_t>(width) * bitCount + 31) / 32 * 4;
-    }
-};
+// A stretched-bitmap record's image.
+using MetafileDib = DeviceIndependentImage;
 
 // Where a metafile plays.  Every operation does nothing unless overridden; coordinates are the
 // metafile's logical units.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/gdi/dib.h"
 #include "platform/gui/base/Color.h"
 #include "platform/gui/base/geometry.h"
 
@@ -37,20 +38,6 @@ private:
 };
 
 struct ResId;
-
-// A device-independent image as BMP files and the picture stream carry it: width, height, bits
-// per pixel (1, 4, 8 with a palette; 24 and 32 without), rows bottom first, each padded to a
-// multiple of 4 bytes; palette entries 0x00RRGGBB.  24-bit pixels are blue, green, red; 32-bit
-// ones blue, green, red, 0.
-struct DeviceIndependentImage {
-    int width = 0, height = 0;
-    int bitCount = 24;
-    std::vector<uint32_t> palette;
-    std::vector<uint8_t> rows;
-    static std::size_t rowBytes(int width, int bitCount) {
-        return (static_cast<std::size_t>(width) * bitCount + 31) / 32 * 4;
-    }
-};
 
 // An image shown as a window's or dialog's icon.
 class Icon {

@@ -127,14 +127,8 @@ public:
         }
     }
     void stretchDib(const RECT& d, const RECT& s, uint32_t, const MetafileDib& dib) override {
-        DeviceIndependentImage image;
-        image.width = dib.width;
-        image.height = dib.height;
-        image.bitCount = dib.bitCount;
-        image.palette = dib.palette;
-        image.rows = dib.rows;
         Bitmap bmp;
-        if (!gui::bitmapFromDib(image, bmp)) return;
+        if (!gui::bitmapFromDib(dib, bmp)) return;
         // The source rectangle counts y from the bottom row.
         if (s.left != 0 || s.top != 0 || s.right != dib.width || s.bottom != dib.height) {
             if (s.right <= 0 || s.bottom <= 0) return;
