@@ -371,6 +371,9 @@ void KL_PipeClient::watchThread(KL_PipeClient* self) {
         if (self->parentGone()) {
             kl_log("parent process has gone");
             ::raise(SIGTERM);
+            // A second SIGTERM ends the server hard: give the stop its grace first, however
+            // short the period, so a server that stops normally is never cut off midway.
+            sleep_ms(STOP_GRACE_MS);
         }
     }
 }
