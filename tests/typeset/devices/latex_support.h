@@ -25,4 +25,13 @@ std::string power_of_two(int n);
 // x1 + x2 + ... + xn
 Dag long_sum(int n, const char* prefix = "x");
 
+// proc(n) if n < 1 then n := 2 fi end: the assignment sits at nesting depth 2.
+Dag nested_proc();
+
+// (1/2 + x) / (1/3 + y): a fraction of fractions, tall enough for stretchy brackets.
+Dag tall_fraction();
+
+// (tall_fraction() + the terms of rest) * z
+Dag bracketed_times_z(Dag rest);
+
 }  // namespace lt

@@ -211,22 +211,7 @@ TEST(LatexWriterLines, TwoLinesGoIntoAnEqnarray) {
 }
 
 TEST(LatexWriterLines, NestedStatementsAreIndentedByTheirDepth) {
-    // proc(n) if n < 1 then n := 2 fi end: the assignment sits at depth 2.
-    Dag body = dag_new(2, DAG_STATSEQ);
-    Dag inner = dag_new(2, DAG_STATSEQ);
-    dag_set_op(inner, 1, Bin(DAG_ASSIGN, N("n"), I(2)));
-    Dag cond = dag_new(3, DAG_IF);
-    dag_set_op(cond, 1, Bin(DAG_LESSTHAN, N("n"), I(1)));
-    dag_set_op(cond, 2, inner);
-    dag_set_op(body, 1, cond);
-    Dag p = dag_new(9, DAG_PROC);
-    dag_set_op(p, 1, Seq({N("n")}));
-    dag_set_op(p, 2, Seq({}));
-    dag_set_op(p, 3, Seq({}));
-    dag_set_op(p, 4, dag_NULL);
-    dag_set_op(p, 5, body);
-    for (std::size_t i = 6; i <= 8; ++i) dag_set_op(p, i, Seq({}));
-    lt::Written w = lt::write(p, false);
+    lt::Written w = lt::write(lt::nested_proc(), false);
     ASSERT_EQ(w.result, 0);
     EXPECT_NE(w.text.find("\n & & \\kelvoIndent{2} "), std::string::npos) << w.text;
     EXPECT_NE(w.text.find("\\textbf{proc} "), std::string::npos) << w.text;
@@ -305,23 +290,8 @@ void expect_balanced_lines(const std::string& text) {
     }
 }
 
-// (1/2 + x) / (1/3 + y): a fraction of fractions, tall enough for stretchy brackets.
-Dag tall_fraction() {
-    return Prod({{Sum({{Q(1, 2), I(1)}, {N("x"), I(1)}}), I(1)}, {Sum({{Q(1, 3), I(1)}, {N("y"), I(1)}}), I(-1)}});
-}
-
-// (tall + rest...) * z
-Dag bracketed_times_z(Dag rest) {
-    std::size_t n = dag_length(rest) - 1;
-    Dag with = dag_new(n + 3, DAG_SUM);
-    dag_set_op(with, 1, tall_fraction());
-    dag_set_op(with, 2, I(1));
-    for (std::size_t i = 1; i <= n; ++i) dag_set_op(with, i + 2, dag_op(rest, i));
-    return Prod({{with, I(1)}, {N("z"), I(1)}});
-}
-
 TEST(LatexWriterBrackets, PairsOnOneLineAndStrutsWhereTheBreakFalls) {
-    lt::Written w = lt::write(bracketed_times_z(lt::long_sum(30)), false);
+    lt::Written w = lt::write(lt::bracketed_times_z(lt::long_sum(30)), false);
     ASSERT_EQ(w.result, 0);
     ASSERT_NE(w.text.find("eqnarray"), std::string::npos) << w.text;
     expect_balanced_lines(w.text);
@@ -332,7 +302,7 @@ TEST(LatexWriterBrackets, PairsOnOneLineAndStrutsWhereTheBreakFalls) {
     EXPECT_EQ(count_of(w.text, "{\\vrule height"), 2) << w.text;
 
     // On one line the same brackets pair up without struts.
-    lt::Written one = lt::write(bracketed_times_z(lt::long_sum(1)), false);
+    lt::Written one = lt::write(lt::bracketed_times_z(lt::long_sum(1)), false);
     ASSERT_EQ(one.result, 0);
     EXPECT_EQ(one.text.find("vrule"), std::string::npos) << one.text;
     EXPECT_EQ(count_of(one.text, "\\left("), 1) << one.text;
