@@ -1,0 +1,413 @@
+// The GDI typesetting device and the metafile export, on the measuring context's fixed-metric
+// source (1000 units per em; ascent 900, descent 300; Symbol ascent 1000, descent 250).
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "latex_support.h"
+#include "platform/gdi/placeable.h"
+#include "platform/gdi/wmf_player.h"
+#include "typeset/devices/gdi_device.h"
+#include "typeset/typeset.h"
+
+using namespace tb;
+
+namespace {
+
+void reset_device() {
+    gdi_typeset_cleanup();
+    gdi_device_state() = GdiDeviceState{};
+}
+
+// The spreadsheet's options: preset 4, one level, its page values.
+LayoutOptions sheet_options() {
+    LayoutOptions o;
+    layout_options_init(4, &o, nullptr);
+    o.levelCount = 1;
+    o.pageWidth = 288;
+    o.pageHeight = 7200;
+    o.indentStep = 2;
+    o.firstIndent = 0;
+    o.contIndent = 18;
+    o.lineGap = 4;
+    return o;
+}
+
+MetafileRequest request(uint16_t flags = 0, int mapMode = MM_TWIPS) {
+    MetafileRequest r;
+    r.flags = flags;
+    r.mapMode = mapMode;
+    r.textColor = RGB(200, 10, 20);
+    return r;
+}
+
+// One played record.
+struct Rec {
+    std::string kind;        // "text", "color", "align", "polyline", "line"
+    int x = 0, y = 0;
+    std::string bytes;
+    LOGFONTA font;           // the font selected when a text was drawn
+    COLORREF color = 0;
+    int points = 0;
+};
+
+class Recorder : public MetafileTarget {
+public:
+    std::vector<Rec> recs;
+    LOGFONTA font;
+
+    void setTextAlign(UINT a) override { recs.push_back({"align", int(a), 0, "", font, 0, 0}); }
+    void setTextColor(COLORREF c) override { recs.push_back({"color", 0, 0, "", font, c, 0}); }
+    void selectObject(int, const MetafileObject& o) override {
+        if (o.kind == MetafileObject::Font) font = o.font;
+    }
+    void textOut(int x, int y, std::string_view s) override { recs.push_back({"text", x, y, std::string(s), font, 0, 0}); }
+    void polyline(std::span<const POINT> p) override { recs.push_back({"polyline", 0, 0, "", font, 0, int(p.size())}); }
+    void lineTo(int x, int y) override { recs.push_back({"line", x, y, "", font, 0, 0}); }
+
+    std::vector<Rec> texts() const {
+        std::vector<Rec> out;
+        for (const Rec& r : recs)
+            if (r.kind == "text") out.push_back(r);
+        return out;
+    }
+    // Bytes of the single-character texts drawn in a Symbol font, in order.
+    std::string symbolPieces() const {
+        std::string out;
+        for (const Rec& r : recs)
+            if (r.kind == "text" && r.font.lfCharSet == SYMBOL_CHARSET && r.bytes.size() == 1) out += r.bytes;
+        return out;
+    }
+};
+
+struct Export {
+    int result = -1;
+    std::vector<MetafilePiece> pieces;
+    std::vector<Recorder> played;
+    std::vector<std::string> files;
+    int stopAfter = 0;   // non-zero: the callback answers 1 after that many pieces
+};
+
+int collect(void* user, const MetafilePiece* p) {
+    auto* e = static_cast<Export*>(user);
+    e->pieces.push_back(*p);
+    if (p->metafile) {
+        Recorder r;
+        PlayMetaFile(r, p->metafile);
+        e->played.push_back(r);
+        delete_metafile(p->metafile);
+    }
+    if (p->enhMetafile) delete_metafile(p->enhMetafile);
+    if (p->fileName) e->files.push_back(p->fileName);
+    e->pieces.back().metafile = nullptr;
+    e->pieces.back().fileName = nullptr;
+    return e->stopAfter && int(e->pieces.size()) >= e->stopAfter ? 1 : 0;
+}
+
+Export run_export(Dag d, const MetafileRequest& req, const LayoutOptions* o = nullptr, int stopAfter = 0) {
+    Export e;
+    e.stopAfter = stopAfter;
+    LayoutOptions opts = sheet_options();
+    e.result = export_expression_metafile(d, o ? o : &opts, &req, collect, &e);
+    return e;
+}
+
+// A procedure of n assignments: n lines.
+Dag long_procedure(int n) {
+    Dag body = dag_new(std::size_t(n + 1), DAG_STATSEQ);
+    for (int i = 0; i < n; ++i) dag_set_op(body, std::size_t(i + 1), Bin(DAG_ASSIGN, N("a"), I(i)));
+    Dag p = dag_new(9, DAG_PROC);
+    dag_set_op(p, 1, Seq({}));
+    dag_set_op(p, 2, Seq({}));
+    dag_set_op(p, 3, Seq({}));
+    dag_set_op(p, 4, dag_NULL);
+    dag_set_op(p, 5, body);
+    for (std::size_t i = 6; i <= 8; ++i) dag_set_op(p, i, Seq({}));
+    return p;
+}
+
+class GdiDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { reset_device(); }
+    void TearDown() override { reset_device(); }
+};
+
+// ---- fonts and metrics -----------------------------------------------------------------------
+
+TEST_F(GdiDeviceTest, LevelSizesFromThePointSize) {
+    struct Row {
+        int pointSize;
+        bool options;
+        int level0, level1;
+    };
+    for (Row r : {Row{12, true, 12, 8}, Row{5, true, 5, 4}, Row{0, true, 12, 8}, Row{0, false, 12, 8},
+                  Row{30, true, 30, 20}}) {
+        reset_device();
+        LayoutOptions o = sheet_options();
+        o.pointSize = r.pointSize;
+        GdiMeasureDC dc;
+        dc.mapMode = MM_TWIPS;
+        GdiDeviceState& s = gdi_device_state();
+        gdi_setup_fonts(&s, r.options ? &o : nullptr, &dc);
+        EXPECT_EQ(s.pointSize[0], r.level0) << r.pointSize;
+        EXPECT_EQ(s.pointSize[1], r.level1) << r.pointSize;
+        EXPECT_STREQ(s.specs[0].face, "Times New Roman");
+        EXPECT_STREQ(s.specs[2].face, "Symbol");
+    }
+}
+
+TEST_F(GdiDeviceTest, FontsAreMadeWithTheHeightsOfTheMapMode) {
+    struct Row {
+        int mapMode, ppi, level0, level1, bigSymbol;
+    };
+    for (Row r : {Row{MM_TWIPS, 96, -240, -160, -360}, Row{MM_TEXT, 96, -16, -10, -24}, Row{MM_LOMETRIC, 96, -42, -28, -63}}) {
+        reset_device();
+        GdiMeasureDC dc;
+        dc.mapMode = r.mapMode;
+        dc.pixelsPerInch = r.ppi;
+        GdiDeviceState& s = gdi_device_state();
+        gdi_setup_fonts(&s, nullptr, &dc);
+        ASSERT_EQ(gdi_ensure_level(&s, 0), 0);
+        ASSERT_EQ(gdi_ensure_level(&s, 1), 0);
+        EXPECT_EQ(s.levels[0].fonts[0].logfont.lfHeight, r.level0) << r.mapMode;
+        EXPECT_EQ(s.levels[1].fonts[0].logfont.lfHeight, r.level1) << r.mapMode;
+        EXPECT_EQ(s.levels[0].bigLogfont.lfHeight, r.bigSymbol) << r.mapMode;
+    }
+    const LOGFONTA& sym = gdi_device_state().levels[0].fonts[STYLE_SYMBOL].logfont;
+    const LOGFONTA& bold = gdi_device_state().levels[0].fonts[STYLE_BOLD].logfont;
+    const LOGFONTA& ital = gdi_device_state().levels[0].fonts[STYLE_ITALIC].logfont;
+    EXPECT_EQ(sym.lfCharSet, SYMBOL_CHARSET);
+    EXPECT_EQ(sym.lfOutPrecision, 7);
+    EXPECT_EQ(bold.lfOutPrecision, 4);
+    EXPECT_EQ(bold.lfWeight, 600);
+    EXPECT_EQ(ital.lfItalic, 1);
+    EXPECT_EQ(bold.lfPitchAndFamily, 0x12);
+    EXPECT_EQ(bold.lfWidth, 0);
+}
+
+TEST_F(GdiDeviceTest, MetricTableAfterEqualising) {
+    GdiMeasureDC dc;
+    dc.mapMode = MM_TWIPS;
+    GdiDeviceState& s = gdi_device_state();
+    gdi_setup_fonts(&s, nullptr, &dc);
+    ASSERT_EQ(gdi_ensure_level(&s, 0), 0);
+    ASSERT_EQ(gdi_ensure_level(&s, 1), 0);
+    // Level 0, em 240 twips.  Roman: ascent 216, descent 72, internal leading 48, so height 240
+    // and ascent 168; Symbol: 240, 60, 60, so height 240 and ascent 180.  The common ascent 180
+    // raises roman's height to 252, the common height.
+    const int roman[13] = {252, 126, 180, 60, 60, 12, 120, 0, -36, 36, 9, 252, 30};
+    const int symbol[13] = {252, 126, 180, 60, 60, 12, 120, 0, -30, 30, 12, 252, 30};
+    const int bold[13] = {252, 126, 180, 66, 66, 12, 120, 0, -36, 36, 9, 252, 33};
+    for (int m = 0; m < 13; ++m) {
+        EXPECT_EQ(GdiTypesetDevice.fontMetric(nullptr, STYLE_ROMAN, 0, m), roman[m]) << "roman metric " << m;
+        EXPECT_EQ(GdiTypesetDevice.fontMetric(nullptr, STYLE_SYMBOL, 0, m), symbol[m]) << "Symbol metric " << m;
+        EXPECT_EQ(GdiTypesetDevice.fontMetric(nullptr, STYLE_BOLD, 0, m), bold[m]) << "bold metric " << m;
+    }
+    EXPECT_EQ(s.levels[0].shift[STYLE_ROMAN], 12);
+    EXPECT_EQ(s.levels[0].shift[STYLE_SYMBOL], 0);
+    // Level 1, em 160: roman 144/48/32, Symbol 160/40/40; common ascent 120, height 168.
+    EXPECT_EQ(GdiTypesetDevice.fontMetric(nullptr, STYLE_ITALIC, 1, 0), 168);
+    EXPECT_EQ(GdiTypesetDevice.fontMetric(nullptr, STYLE_ITALIC, 1, 2), 120);
+    EXPECT_EQ(GdiTypesetDevice.fontMetric(nullptr, STYLE_ROMAN, 0, 13), 0);
+    // The enlarged Symbol font: em 360, ascent 360, descent 90, leading 90.
+    EXPECT_EQ(s.levels[0].bigHeight, 360);
+    EXPECT_EQ(s.levels[0].bigAscent, 270);
+    EXPECT_EQ(GdiTypesetDevice.symbolKind(nullptr, 205, 0), 360);
+    EXPECT_EQ(GdiTypesetDevice.symbolKind(nullptr, 194, 0), 2 * 252);
+    EXPECT_EQ(GdiTypesetDevice.symbolKind(nullptr, 196, 0), 3 * 252);
+    EXPECT_EQ(GdiTypesetDevice.symbolKind(nullptr, 210, 0), 0);
+    // Digits are measured once and then answered from the cache.
+    EXPECT_EQ(GdiTypesetDevice.charWidth(nullptr, '7', STYLE_ROMAN, 0), 120);
+    EXPECT_EQ(s.levels[0].digitWidth[7], 120);
+}
+
+TEST_F(GdiDeviceTest, FontsAreKeptWhileFaceSizeAndMapModeStay) {
+    MetafileRequest req = request();
+    LayoutOptions o = sheet_options();
+    ASSERT_EQ(run_export(N("x"), req, &o).result, 0);
+    long made = gdi_device_state().fontsMade;
+    EXPECT_GT(made, 0);
+    ASSERT_EQ(run_export(N("y"), req, &o).result, 0);
+    EXPECT_EQ(gdi_device_state().fontsMade, made);
+
+    struct Change {
+        const char* name;
+        const char* face;
+        int pointSize;
+        int mapMode;
+    };
+    for (Change c : {Change{"face", "Other Face", 0, MM_TWIPS}, Change{"size", nullptr, 14, MM_TWIPS},
+                     Change{"map mode", nullptr, 0, MM_LOMETRIC}}) {
+        reset_device();
+        ASSERT_EQ(run_export(N("x"), req, &o).result, 0);
+        long before = gdi_device_state().fontsMade;
+        LayoutOptions changed = o;
+        changed.fontFace = c.face;
+        changed.pointSize = c.pointSize;
+        MetafileRequest r2 = request(0, c.mapMode);
+        ASSERT_EQ(run_export(N("x"), r2, &changed).result, 0) << c.name;
+        EXPECT_GT(gdi_device_state().fontsMade, before) << c.name;
+    }
+}
+
+TEST_F(GdiDeviceTest, OpenScalesThePageAndTheIndentStep) {
+    GdiMeasureDC dc;
+    dc.mapMode = MM_TWIPS;
+    GdiDeviceState& s = gdi_device_state();
+    gdi_setup_fonts(&s, nullptr, &dc);
+    TypesetContext* ctx = typeset_context_new(&GdiTypesetDevice);
+    ASSERT_TRUE(ctx);
+    ctx->deviceData = &s;
+    LayoutOptions o = sheet_options();
+    ASSERT_EQ(GdiTypesetDevice.open(ctx, &o), 0);
+    EXPECT_EQ(ctx->pageWidth, 288 * 20);
+    EXPECT_EQ(ctx->pageHeight, 7200 * 20);
+    EXPECT_EQ(ctx->contIndent, 18 * 20);
+    EXPECT_EQ(ctx->lineGap, 4 * 20);
+    EXPECT_EQ(ctx->levelCount, 1);
+    EXPECT_EQ(ctx->indentStep, 2 * 120);   // twice the width of "x"
+    EXPECT_EQ(ctx->lineEndReserve, 600);
+    EXPECT_EQ(ctx->partLimit, 288 * 20 - 18 * 20 - 600);
+    o.levelCount = 0;
+    ASSERT_EQ(GdiTypesetDevice.open(ctx, &o), 0);
+    EXPECT_EQ(ctx->levelCount, 2);
+    typeset_context_free(ctx);
+}
+
+// ---- results ---------------------------------------------------------------------------------
+
+TEST_F(GdiDeviceTest, RefusedRequestsTouchNothing) {
+    struct Row {
+        const char* name;
+        uint16_t size, flags;
+    };
+    for (Row r : {Row{"size 23", 23, 0}, Row{"flags 3", 24, 3}, Row{"flags 4", 24, 4}, Row{"flags 0x13", 24, 0x13}}) {
+        MetafileRequest req = request(r.flags);
+        req.size = r.size;
+        Export e = run_export(N("x"), req);
+        EXPECT_EQ(e.result, 1) << r.name;
+        EXPECT_TRUE(e.pieces.empty()) << r.name;
+        EXPECT_FALSE(gdi_device_state().setUp) << r.name;
+        EXPECT_EQ(gdi_device_state().fontsMade, 0) << r.name;
+    }
+    EXPECT_EQ(export_expression_metafile(N("x"), nullptr, nullptr, collect, nullptr), 1);
+}
+
+TEST_F(GdiDeviceTest, TallExpressionsAndPageSplit) {
+    Dag tall = long_procedure(150);   // 150 lines of 252 + 80 twips: above 32767
+    Export whole = run_export(tall, request());
+    EXPECT_EQ(whole.result, 4);
+    EXPECT_TRUE(whole.pieces.empty());
+
+    MetafileRequest split = request();
+    split.pageSplit = 1;
+    LayoutOptions o = sheet_options();
+    o.pageHeight = 576;
+    Export e = run_export(tall, split, &o);
+    ASSERT_EQ(e.result, 0);
+    ASSERT_GT(e.pieces.size(), 1u);
+    for (const MetafilePiece& p : e.pieces) {
+        EXPECT_EQ(p.count, e.pieces.size());
+        EXPECT_LE(p.height, 576 * 20 + 252 / 6) << p.index;
+        EXPECT_EQ(p.unitsPerInch, 1440);
+    }
+
+    o.pageHeight = 1;   // every line a piece of its own: more than 128
+    Export many = run_export(tall, split, &o);
+    EXPECT_EQ(many.result, 4);
+    EXPECT_TRUE(many.pieces.empty());
+}
+
+TEST_F(GdiDeviceTest, CallbackStopsTheExport) {
+    MetafileRequest split = request();
+    split.pageSplit = 1;
+    LayoutOptions o = sheet_options();
+    o.pageHeight = 576;
+    Export e = run_export(long_procedure(150), split, &o, 1);
+    EXPECT_EQ(e.result, 6);
+    EXPECT_EQ(e.pieces.size(), 1u);
+}
+
+// ---- records of a piece ----------------------------------------------------------------------
+
+TEST_F(GdiDeviceTest, TextIsDrawnOnItsBaselineWithAlignment24) {
+    Export e = run_export(Sum({{N("x"), I(1)}, {I(1), I(1)}}), request());
+    ASSERT_EQ(e.result, 0);
+    ASSERT_EQ(e.played.size(), 1u);
+    const Recorder& r = e.played[0];
+    ASSERT_FALSE(r.recs.empty());
+    EXPECT_EQ(r.recs[0].kind, "align");
+    EXPECT_EQ(r.recs[0].x, 24);
+    std::vector<Rec> t = r.texts();   // glyphs are drawn before the boxes: order by x
+    std::sort(t.begin(), t.end(), [](const Rec& a, const Rec& b) { return a.x < b.x; });
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[0].bytes, "x");
+    EXPECT_EQ(t[1].bytes, " + ");
+    EXPECT_EQ(t[1].font.lfCharSet, SYMBOL_CHARSET);
+    EXPECT_EQ(t[2].bytes, "1");
+    for (const Rec& x : t) EXPECT_EQ(x.y, 180) << x.bytes;   // top 0 + metric 2
+    EXPECT_LT(t[0].x, t[1].x);
+    EXPECT_LT(t[1].x, t[2].x);
+    EXPECT_EQ(t[0].x, 60);   // the left margin: the width of "l"
+}
+
+TEST_F(GdiDeviceTest, StretchySymbolsAreDrawnFromTheirPieces) {
+    struct Row {
+        const char* name;
+        Dag d;
+        const char* pieces;   // must appear in this order
+    };
+    const Row rows[] = {
+        {"parenthesis: top, bottom, extension", lt::bracketed_times_z(lt::long_sum(1)), "\xE6\xE8\xE7"},
+        {"brace with its middle", Set({lt::tall_fraction()}), "\xEC\xEE"},
+        {"integral", Fn("int", {lt::tall_fraction(), N("x")}), "\xF3\xF5\xF4"},
+    };
+    for (const Row& r : rows) {
+        Export e = run_export(r.d, request());
+        ASSERT_EQ(e.result, 0) << r.name;
+        ASSERT_EQ(e.played.size(), 1u) << r.name;
+        std::string p = e.played[0].symbolPieces();
+        EXPECT_NE(p.find(r.pieces), std::string::npos) << r.name << ": " << p;
+    }
+    Export brace = run_export(Set({lt::tall_fraction()}), request());
+    EXPECT_NE(brace.played[0].symbolPieces().find('\xED'), std::string::npos);
+}
+
+TEST_F(GdiDeviceTest, SumSignRadicalAndInertOperators) {
+    Export sum = run_export(Fn("sum", {N("f"), Bin(DAG_EQUATION, N("k"), Bin(DAG_RANGE, I(1), N("n")))}), request());
+    ASSERT_EQ(sum.result, 0);
+    bool bigSum = false;
+    for (const Rec& t : sum.played[0].texts())
+        if (t.bytes == "\xE5") bigSum = t.font.lfHeight == -360 && t.font.lfCharSet == SYMBOL_CHARSET;
+    EXPECT_TRUE(bigSum);
+
+    Export root = run_export(Fn("sqrt", {Sum({{N("x"), I(1)}, {I(1), I(1)}})}), request());
+    ASSERT_EQ(root.result, 0);
+    int fivePoints = 0;
+    for (const Rec& r : root.played[0].recs) fivePoints += r.kind == "polyline" && r.points == 5;
+    EXPECT_EQ(fivePoints, 1);
+
+    MetafileRequest req = request();
+    Export inert = run_export(Fn("Int", {N("f"), N("x")}), req);
+    ASSERT_EQ(inert.result, 0);
+    const std::vector<Rec>& recs = inert.played[0].recs;
+    bool black = false;
+    for (std::size_t i = 0; i + 2 < recs.size(); ++i)
+        if (recs[i].kind == "color" && recs[i].color == 0 && recs[i + 1].kind == "text" &&
+            recs[i + 2].kind == "color" && recs[i + 2].color == req.textColor)
+            black = true;
+    EXPECT_TRUE(black);
+}
+
+}  // namespace
