@@ -411,3 +411,208 @@ TEST_F(GdiDeviceTest, SumSignRadicalAndInertOperators) {
 }
 
 }  // namespace
+
+// ---- files -------------------------------------------------------------------------------------
+
+namespace files {
+
+TEST(MetafileNames, BaseNamesAndPieceNames) {
+    struct Row {
+        const char* base;
+        int index, count;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"out/expr.wmf", 0, 1, "out/expr"},
+        {"out/my.dir/expr", 0, 1, "out/my.dir/expr"},
+        {"expr", 0, 1, "expr"},
+        {"expr", 2, 3, "expr002"},
+        {"page%d", 1, 3, "page1"},
+        {"page%03d.x", 4, 5, "page004"},
+        {"a%s%n%%", 0, 1, "a%s%n%"},
+        {"a%s%n%%", 1, 2, "a%s%n%001"},
+        {"100%", 0, 1, "100%"},
+        {"%d-%d", 7, 9, "7-%d"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(metafile_piece_name(metafile_base_name(r.base), r.index, r.count), r.expected) << r.base;
+}
+
+class MetafileFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_device();
+        char t[] = "/tmp/kelvo_mmf_XXXXXX";
+        ASSERT_TRUE(mkdtemp(t));
+        dir = t;
+    }
+    void TearDown() override {
+        reset_device();
+        std::system(("rm -rf " + dir).c_str());
+    }
+    static std::string read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    Export files(Dag d, uint16_t flags, const std::string& base, int pageHeight = 7200, int mapMode = MM_TWIPS) {
+        MetafileRequest req = request(flags, mapMode);
+        std::string name = base.empty() ? "" : dir + "/" + base;
+        req.baseName = base.empty() ? nullptr : name.c_str();
+        req.pageSplit = 1;
+        LayoutOptions o = sheet_options();
+        o.pageHeight = pageHeight;
+        return run_export(d, req, &o);
+    }
+    std::string dir;
+};
+
+TEST_F(MetafileFiles, NamesOfWrittenPieces) {
+    struct Row {
+        const char* base;
+        uint16_t flags;
+        int pages;   // 0: one piece
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {"expr.wmf", 0x10, 0, {"expr.wmf"}},
+        {"my.dir/expr", 0x10, 0, {"my.dir/expr.wmf"}},
+        {"my.dir/expr", 0x12, 0, {"my.dir/expr.emf"}},
+        {"expr", 0x10, 3, {"expr000.wmf", "expr001.wmf", "expr002.wmf"}},
+        {"page%d", 0x10, 3, {"page0.wmf", "page1.wmf", "page2.wmf"}},
+        {"a%s%n%%", 0x10, 0, {"a%s%n%.wmf"}},
+    };
+    mkdir((dir + "/my.dir").c_str(), 0700);
+    for (const Row& r : rows) {
+        // Three lines of about 330 twips each: a page of 20 points holds one.
+        Dag d = r.pages ? long_procedure(1) : N("x");
+        Export e = files(d, r.flags, r.base, r.pages ? 20 : 7200);
+        ASSERT_EQ(e.result, 0) << r.base;
+        ASSERT_EQ(e.files.size(), r.expected.size()) << r.base;
+        for (std::size_t i = 0; i < e.files.size(); ++i) {
+            EXPECT_EQ(e.files[i], dir + "/" + r.expected[i]) << r.base;
+            EXPECT_FALSE(read(e.files[i]).empty()) << e.files[i];
+        }
+    }
+}
+
+TEST_F(MetafileFiles, PlaceableFileIsTheHeaderBeforeThePlainFile) {
+    Dag d = Fn("int", {lt::tall_fraction(), Bin(DAG_EQUATION, N("x"), Bin(DAG_RANGE, I(0), I(1)))});
+    Export plain = files(d, 0x10, "plain");
+    Export placeable = files(d, 0x11, "placeable");
+    ASSERT_EQ(plain.result, 0);
+    ASSERT_EQ(placeable.result, 0);
+    std::string a = read(dir + "/plain.wmf"), b = read(dir + "/placeable.wmf");
+    ASSERT_EQ(b.size(), a.size() + PLACEABLE_HEADER_BYTES);
+    EXPECT_EQ(b.substr(PLACEABLE_HEADER_BYTES), a);
+    PlaceableHeader h;
+    ASSERT_TRUE(placeable_header_read(reinterpret_cast<const uint8_t*>(b.data()), b.size(), h));
+    EXPECT_EQ(h.inch, 1440);
+    EXPECT_EQ(h.right, placeable.pieces[0].width);
+    EXPECT_EQ(h.bottom, placeable.pieces[0].height);
+    EXPECT_EQ(h.checksum, placeable_checksum(h));
+    Recorder r;
+    EXPECT_TRUE(wmf_play(reinterpret_cast<const uint8_t*>(b.data()), b.size(), r));
+    EXPECT_FALSE(r.texts().empty());
+}
+
+TEST_F(MetafileFiles, UnitsPerInchAndTheEnhancedFrame) {
+    struct Row {
+        int mapMode, unitsPerInch;
+    };
+    for (Row r : {Row{MM_TWIPS, 1440}, Row{MM_LOMETRIC, 254}, Row{0, 1440}}) {
+        reset_device();
+        Export e = files(Q(1, 2), 0x12, "frame" + std::to_string(r.mapMode), 7200, r.mapMode);
+        ASSERT_EQ(e.result, 0) << r.mapMode;
+        ASSERT_EQ(e.pieces.size(), 1u);
+        EXPECT_EQ(e.pieces[0].unitsPerInch, r.unitsPerInch) << r.mapMode;
+        std::string bits = read(e.files[0]);
+        ASSERT_GE(bits.size(), 40u);
+        // The header record: type 1, size, bounds (16 bytes), frame in hundredths of a millimetre.
+        auto i32 = [&](std::size_t at) {
+            int32_t v;
+            std::memcpy(&v, bits.data() + at, 4);
+            return v;
+        };
+        EXPECT_EQ(i32(0), 1);
+        EXPECT_EQ(i32(32), e.pieces[0].width * 2540 / r.unitsPerInch) << r.mapMode;
+        EXPECT_EQ(i32(36), e.pieces[0].height * 2540 / r.unitsPerInch) << r.mapMode;
+        EXPECT_EQ(std::string(bits.data() + 40, 4), " EMF");
+    }
+}
+
+TEST_F(MetafileFiles, WithoutABaseNameEachPieceGoesToANewTemporaryFile) {
+    const char* saved = std::getenv("TMPDIR");
+    std::string keep = saved ? saved : "";
+    setenv("TMPDIR", dir.c_str(), 1);
+    Export e = files(long_procedure(1), 0x10, "", 20);
+    if (saved)
+        setenv("TMPDIR", keep.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    ASSERT_EQ(e.result, 0);
+    ASSERT_EQ(e.files.size(), 3u);
+    for (const std::string& f : e.files) {
+        EXPECT_EQ(f.compare(0, dir.size() + 4, dir + "/mmf"), 0) << f;
+        EXPECT_EQ(f.find('.', dir.size()), std::string::npos) << f;
+        EXPECT_FALSE(read(f).empty()) << f;
+    }
+    EXPECT_NE(e.files[0], e.files[1]);
+}
+
+TEST_F(MetafileFiles, AFileThatCannotBeWrittenEndsTheExport) {
+    Export e = files(N("x"), 0x10, "missing/folder/expr");
+    EXPECT_EQ(e.result, 7);
+    EXPECT_TRUE(e.pieces.empty());
+}
+
+}  // namespace files
+
+// ---- clipped text and degenerate fonts ---------------------------------------------------------
+
+TEST_F(GdiDeviceTest, CutTextEndsWithABackslashUnlessItEndsALine) {
+    std::string letters(300, 'w');
+    Export e = run_export(S(letters.c_str()), request());
+    ASSERT_EQ(e.result, 0);
+    int slashes = 0, ws = 0;
+    for (const Rec& t : e.played[0].texts()) {
+        if (t.bytes == "\\") ++slashes;
+        else ws += int(std::count(t.bytes.begin(), t.bytes.end(), 'w'));
+    }
+    EXPECT_GT(slashes, 0);
+    EXPECT_EQ(ws, 300);
+
+    std::string lines = std::string(10, 'a') + "\n" + std::string(10, 'b');
+    Export nl = run_export(S(lines.c_str()), request());
+    ASSERT_EQ(nl.result, 0);
+    for (const Rec& t : nl.played[0].texts()) {
+        EXPECT_EQ(t.bytes.find('\n'), std::string::npos);
+        EXPECT_NE(t.bytes, "\\");
+    }
+}
+
+TEST_F(GdiDeviceTest, ADelimiterOfATinyFontIsDrawnAndReturns) {
+    // 6 pixels per inch: a 12-point em of one pixel, so metric 0 is 1 and half of it 0.
+    GdiMeasureDC tiny;
+    tiny.mapMode = MM_TEXT;
+    tiny.pixelsPerInch = 6;
+    MetafileRequest req = request(0, MM_TEXT);
+    req.measureDC = &tiny;
+    Export e = run_export(lt::bracketed_times_z(lt::long_sum(1)), req);
+    EXPECT_EQ(e.result, 0);
+    EXPECT_EQ(GdiTypesetDevice.fontMetric(nullptr, STYLE_SYMBOL, 0, 0), 1);
+}
+
+TEST_F(GdiDeviceTest, TheSpreadsheetRequestGivesOnePieceWithItsTexts) {
+    MetafileRequest req = request();   // size 24, flags 0, no page split, map mode 6
+    Export e = run_export(Sum({{N("a"), I(2)}, {N("b"), I(1)}}), req);
+    ASSERT_EQ(e.result, 0);
+    ASSERT_EQ(e.pieces.size(), 1u);
+    EXPECT_EQ(e.pieces[0].unitsPerInch, 1440);
+    EXPECT_GT(e.pieces[0].width, 0);
+    std::vector<Rec> t = e.played[0].texts();
+    std::sort(t.begin(), t.end(), [](const Rec& a, const Rec& b) { return a.x < b.x; });
+    std::string joined;
+    for (const Rec& r : t) joined += r.bytes;
+    EXPECT_EQ(joined, "2a + b");
+    for (const Rec& r : t) EXPECT_LE(r.x, e.pieces[0].width) << r.bytes;
+}
