@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -616,3 +617,34 @@ TEST_F(GdiDeviceTest, TheSpreadsheetRequestGivesOnePieceWithItsTexts) {
     EXPECT_EQ(joined, "2a + b");
     for (const Rec& r : t) EXPECT_LE(r.x, e.pieces[0].width) << r.bytes;
 }
+
+// ---- outside readers of the files --------------------------------------------------------------
+
+namespace files {
+
+int run(const std::string& cmd) {
+    int status = std::system((cmd + " > /dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(MetafileFiles, OutsideConvertersAcceptTheFiles) {
+    // x^2/2 + int(1/x, x = 1 .. 2) + sqrt(y + 1)
+    Dag d = Sum({{Prod({{Pow(N("x"), I(2)), I(1)}, {I(2), I(-1)}}), I(1)},
+                 {Fn("int", {Q(1, 3), Bin(DAG_EQUATION, N("x"), Bin(DAG_RANGE, I(1), I(2)))}), I(1)},
+                 {Fn("sqrt", {Sum({{N("y"), I(1)}, {I(1), I(1)}})}), I(1)}});
+    ASSERT_EQ(files(d, 0x11, "expr").result, 0);
+    ASSERT_EQ(run("wmf2svg -o " + dir + "/expr.svg " + dir + "/expr.wmf"), 0);
+    std::string svg = read(dir + "/expr.svg");
+    for (const char* text : {">x<", ">2<", ">y<", ">1<", ">3<"})
+        EXPECT_NE(svg.find(text), std::string::npos) << text << "\n" << svg.substr(0, 2000);
+    // wmf2svg copies the texts' bytes as they are (the Symbol font's too): read them as Latin-1.
+    ASSERT_EQ(run("iconv -f ISO-8859-1 -t UTF-8 -o " + dir + "/expr8.svg " + dir + "/expr.svg"), 0);
+    EXPECT_EQ(run("rsvg-convert -b white -o " + dir + "/expr.png " + dir + "/expr8.svg"), 0);
+    EXPECT_FALSE(read(dir + "/expr.png").empty());
+
+    ASSERT_EQ(files(d, 0x12, "expr").result, 0);
+    EXPECT_EQ(run("emf2svg-conv -i " + dir + "/expr.emf -o " + dir + "/emf.svg"), 0);
+    EXPECT_FALSE(read(dir + "/emf.svg").empty());
+}
+
+}  // namespace files
