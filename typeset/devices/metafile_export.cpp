@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gdi_device.h"
+#include "gdi_fonts.h"
 #include "platform/gdi/placeable.h"
 #include "typeset/typeset_layout.h"
 
@@ -276,8 +277,11 @@ int export_expression_metafile(const DagWord* dag, const LayoutOptions* options,
     if (kind != 0 && kind != 1 && kind != 2) return 1;
     std::string base = request->flags & 0x10 ? metafile_base_name(request->baseName) : std::string();
 
-    GdiMeasureDC own;
-    GdiMeasureDC dc = request->measureDC ? *request->measureDC : own;
+    GdiMeasureDC dc;   // 96 pixels per inch, the fonts of this platform
+    if (request->measureDC)
+        dc = *request->measureDC;
+    else
+        dc.source = &gdi_freetype_metric_source();
     dc.mapMode = request->mapMode ? request->mapMode : MM_TWIPS;
 
     TypesetContext* ctx = typeset_context_new(&GdiTypesetDevice);

@@ -20,6 +20,7 @@
 #include "platform/gdi/placeable.h"
 #include "platform/gdi/wmf_player.h"
 #include "typeset/devices/gdi_device.h"
+#include "typeset/devices/gdi_fonts.h"
 #include "typeset/typeset.h"
 
 using namespace tb;
@@ -45,8 +46,12 @@ LayoutOptions sheet_options() {
     return o;
 }
 
+// 96 pixels per inch on the fixed-metric source.
+const GdiMeasureDC kFixedDC;
+
 MetafileRequest request(uint16_t flags = 0, int mapMode = MM_TWIPS) {
     MetafileRequest r;
+    r.measureDC = &kFixedDC;
     r.flags = flags;
     r.mapMode = mapMode;
     r.textColor = RGB(200, 10, 20);
@@ -648,3 +653,61 @@ TEST_F(MetafileFiles, OutsideConvertersAcceptTheFiles) {
 }
 
 }  // namespace files
+
+// ---- the platform's fonts --------------------------------------------------------------------------
+
+TEST(GdiFonts, MetricCompatibleFacesGiveTheWidthsOfTheFacesTheyStandFor) {
+    GdiMeasureDC dc;
+    dc.mapMode = MM_TWIPS;
+    dc.source = &gdi_freetype_metric_source();
+    auto font = [](const char* face, BYTE charset, int weight, BYTE italic) {
+        LOGFONTA f;
+        std::snprintf(f.lfFaceName, sizeof f.lfFaceName, "%s", face);
+        f.lfHeight = -1000;   // an em of 1000 twips: advances in thousandths of an em
+        f.lfCharSet = charset;
+        f.lfWeight = weight;
+        f.lfItalic = italic;
+        return f;
+    };
+    struct Row {
+        const char* name;
+        LOGFONTA font;
+        const char* text;
+        int width;
+    };
+    const Row rows[] = {
+        {"roman x", font("Times New Roman", ANSI_CHARSET, 400, 0), "x", 500},
+        {"roman blank", font("Times New Roman", ANSI_CHARSET, 400, 0), " ", 250},
+        {"roman M", font("Times New Roman", ANSI_CHARSET, 400, 0), "M", 889},
+        {"italic x", font("Times New Roman", ANSI_CHARSET, 400, 1), "x", 444},
+        {"bold x", font("Times New Roman", ANSI_CHARSET, 600, 0), "x", 500},
+        {"bold M", font("Times New Roman", ANSI_CHARSET, 600, 0), "M", 944},
+        {"Symbol alpha (byte a)", font("Symbol", SYMBOL_CHARSET, 400, 0), "a", 631},
+        {"Symbol summation 0xE5", font("Symbol", SYMBOL_CHARSET, 400, 0), "\xE5", 713},
+        {"Symbol integral top 0xF3", font("Symbol", SYMBOL_CHARSET, 400, 0), "\xF3", 686},
+    };
+    for (const Row& r : rows) {
+        SIZE sz;
+        ASSERT_TRUE(GetTextExtentPointA(dc, r.font, r.text, int(std::strlen(r.text)), &sz)) << r.name;
+        EXPECT_NEAR(sz.cx, r.width, 1) << r.name;
+    }
+    TEXTMETRICA tm;
+    ASSERT_TRUE(GetTextMetricsA(dc, font("Times New Roman", ANSI_CHARSET, 400, 0), &tm));
+    EXPECT_GT(tm.tmInternalLeading, 0);
+    EXPECT_EQ(tm.tmAscent + tm.tmDescent - tm.tmInternalLeading, 1000);
+}
+
+TEST_F(GdiDeviceTest, TheSpreadsheetRequestOnThePlatformsFonts) {
+    MetafileRequest req;   // size 24, flags 0, no page split, map mode 6, the platform's fonts
+    req.mapMode = MM_TWIPS;
+    Export e = run_export(Sum({{N("a"), I(2)}, {N("b"), I(1)}}), req);
+    ASSERT_EQ(e.result, 0);
+    ASSERT_EQ(e.pieces.size(), 1u);
+    EXPECT_EQ(e.pieces[0].unitsPerInch, 1440);
+    std::vector<Rec> t = e.played[0].texts();
+    std::sort(t.begin(), t.end(), [](const Rec& a, const Rec& b) { return a.x < b.x; });
+    std::string joined;
+    for (const Rec& r : t) joined += r.bytes;
+    EXPECT_EQ(joined, "2a + b");
+    EXPECT_EQ(GdiTypesetDevice.charWidth(nullptr, 'x', STYLE_ROMAN, 0), 120);   // 500 / 1000 of 240 twips
+}
