@@ -27,7 +27,11 @@ struct StyleEntry {
 
 StyleEntry* g_buckets[kBuckets] = {};
 bool g_builtinLoaded = false;
-char g_afmDir[512] = {};
+// The build tree's AFM folder until start-up names the installation's.
+#ifndef KELVO_AFM_DIR
+#define KELVO_AFM_DIR ""
+#endif
+char g_afmDir[512] = KELVO_AFM_DIR;
 
 unsigned style_hash(const char* name) {
     unsigned h = 0;
