@@ -107,6 +107,7 @@ void KWorksheetApp::wireHooks() {
         if (!templ.isCurrentDir() && isRegularFile(templ.toNative())) host.templatePath = templ.toNative();
         executionGroupOptions.typesetInput = theOptions->typesetInput;
         documentOptions.undoBufferLength = theOptions->undoBufferLength;
+        documentOptions.htmlFrames = theOptions->htmlFrames;
         translateTypefaces = theOptions->translateTypefaces;
     }
     host.reschedule = [](void*) { Application::reschedule(); };

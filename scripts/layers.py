@@ -17,9 +17,9 @@ import sys
 LAYERS = [
     "platform/os", "util", "tovu", "platform/gdi", "platform/gui", "platform/registry", "platform/dde",
     "platform/grid", "platform/ole",
-    "platform/kernel", "platform/matlab", "kernel_link", "kernsrv", "update", "image", "typeset", "plot", "help",
-    "options", "document/records", "document/styles", "document/tree", "document/edit",
-    "document/elements", "document/exec", "document/views", "document/export", "app",
+    "platform/kernel", "platform/matlab", "kernel_link", "kernsrv", "update", "image", "typeset", "plot",
+    "help", "options", "document/records", "document/styles", "document/export", "document/tree",
+    "document/edit", "document/elements", "document/exec", "document/views", "app",
     "tools", "bridges",
 ]
 # Folders beside the stack: each may include what is below its own place.

@@ -39,6 +39,7 @@ class ViewCaret;
 class KViewOptions;
 class KWorksheetWriter;
 class KExportWriter;
+class FilePath;
 class KInterfaceVars;
 struct WordScanner;
 
@@ -81,6 +82,7 @@ public:
 // Options the document reads at construction.
 struct DocumentOptions {
     int undoBufferLength = 15;
+    bool htmlFrames = true;   // the HTML export writes a frameset and a table of contents
 };
 extern DocumentOptions documentOptions;
 
@@ -128,6 +130,10 @@ public:
     virtual void visitLeaves();
     virtual void collectLeafItems(std::vector<Element*>& list);
     virtual bool exportText(KExportWriter& writer);
+    // Writes the document as HTML files beside exportPath (documentOptions.htmlFrames decides
+    // the frameset); false with the reason in errorText when a file cannot be made, or without
+    // a root.
+    bool exportHtml(const FilePath& exportPath, KString& errorText);
     virtual void markUsedStyles(Element* subtree);
     virtual void collectWords(WordScanner& scanner);
     virtual void collectGroups(bool chain, bool markedOnly, Element** first);

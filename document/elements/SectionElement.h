@@ -31,6 +31,7 @@
 // Split Section): command() answers false to them.
 
 #include <cstdint>
+#include <string>
 
 #include "document/tree/ContainerElement.h"
 #include "util/KString.h"
@@ -78,6 +79,11 @@ public:
     int elementKind() const override { return KIND_SECTION; }
     void writeElement(WalkControl& control) override;
     void exportText(WalkControl& control) override;
+    // HTML export (SectionElement_html.cpp): names, the table-of-contents entry and the
+    // content pass, through the control's htmlExporter.
+    void assignHtmlNames(WalkControl& control) override;
+    void exportHtmlContents(WalkControl& control) override;
+    void exportHtmlElement(WalkControl& control) override;
     bool insertChild(Element* child, Element* reference, int mode) override;
     void removeChild(Element* child) override;
     Element* splitAtIndex(int index) override;
@@ -92,6 +98,11 @@ public:
     // relative to the reference with the mode.
     ParagraphElement* insertHeadingParagraph(int style, Element* reference, int mode);
     void ensureHeading();
+
+    // The heading's text (its text runs joined, trailing white space removed); " " when empty.
+    std::string headingText() const;
+    // A nested section that is collapsed: the HTML export gives it a page of its own.
+    bool startsHtmlPage() const { return depth() > 0 && isCollapsed(); }
 
     // ---- collapse state ------------------------------------------------------------------------
     void collapse(bool redraw);

@@ -76,6 +76,7 @@ class ElementCaretRange;
 class ParagraphLine;
 class Menu;
 class KExportWriter;
+class HtmlExporter;
 class StyleSet;
 struct CaretHolder;
 struct WordScanner;
@@ -148,6 +149,7 @@ struct WalkControl {
     // Visitor-specific fields.
     KWorksheetWriter* writer = nullptr;          // writer walks
     KExportWriter* exportWriter = nullptr;       // exportText
+    HtmlExporter* htmlExporter = nullptr;        // the HTML export's walks
     WordScanner* wordScanner = nullptr;          // collectWords
     StyleSet* styleSet = nullptr;                // markUsedStyles
     GroupListRecord* groupList = nullptr;        // collectGroups
