@@ -52,6 +52,11 @@ bool isRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
 KWorksheetApp* worksheetApp() { return gWorksheetApp; }
@@ -74,6 +79,11 @@ std::string KWorksheetApp::programFile(const char* argv0) {
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n > 0) return std::string(buf, static_cast<std::size_t>(n));
     return argv0 ? std::string(argv0) : std::string();
+}
+
+std::string KWorksheetApp::dataFolderOf(const std::string& install, const char* name) {
+    std::string shared = install + "/share/" + name;
+    return isDirectory(shared) ? shared : install + "/" + name;
 }
 
 std::string KWorksheetApp::installDirectoryOf(const std::string& programFile) {
@@ -188,7 +198,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     std::string install = installDirectoryOf(programFile(argc > 0 ? argv[0] : nullptr));
     installDirectory = KString(install.c_str());
     helpDirectory = install + "/kwshelp";
-    set_afm_directory((install + "/afm").c_str());
+    set_afm_directory(dataFolderOf(install, "afm").c_str());
     plot_set_driver_folder((install + "/drivers").c_str());
     // The kernel library beside the installation (the build tree keeps it in platform/kernel);
     // without one the link's own search applies.

@@ -116,6 +116,9 @@ public:
 
     // The installation directory for a program file: two components removed.
     static std::string installDirectoryOf(const std::string& programFile);
+    // A data folder of the installation: <install>/share/<name> when it is a folder (the build
+    // tree and installs keep data there), else <install>/<name>.
+    static std::string dataFolderOf(const std::string& install, const char* name);
     // The program's own file, /proc/self/exe resolved (argv[0] when that cannot be read).
     static std::string programFile(const char* argv0);
 

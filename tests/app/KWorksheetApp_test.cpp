@@ -314,6 +314,15 @@ TEST(KWorksheetAppPaths, InstallDirectoryDropsTheProgramAndItsFolder) {
     EXPECT_EQ(KWorksheetApp::programFile("wkelvo"), fs::canonical("/proc/self/exe").string());
 }
 
+TEST(KWorksheetAppPaths, DataFoldersPreferShare) {
+    fs::path install = fs::temp_directory_path() / ("kelvo_install_" + std::to_string(::getpid()));
+    fs::create_directories(install);
+    EXPECT_EQ(KWorksheetApp::dataFolderOf(install.string(), "afm"), (install / "afm").string());
+    fs::create_directories(install / "share" / "afm");
+    EXPECT_EQ(KWorksheetApp::dataFolderOf(install.string(), "afm"), (install / "share" / "afm").string());
+    fs::remove_all(install);
+}
+
 // fatal_error ends the process: each code runs in a child whose message boxes write to stderr.
 std::string fatalErrorOutput(int16_t code, int& status) {
     int fds[2];
