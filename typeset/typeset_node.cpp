@@ -290,12 +290,17 @@ bool child_slot_selectable(const TypesetChild* slot) {
 // ---- DAG helpers --------------------------------------------------------------------------------------
 
 bool dag_is_nonnegative(const DagWord* d) {
+    // A number read without its parts (a reader accepts any length and empty slots) counts as
+    // non-negative: its first part is read only when it is there.
+    if (!d) return true;
     switch (dag_type(d)) {
     case DAG_INTNEG:
         return false;
     case DAG_RATIONAL:
-    case DAG_FLOAT:
-        return dag_type(dag_op(d, 1)) != DAG_INTNEG;
+    case DAG_FLOAT: {
+        const DagWord* first = dag_length(d) >= 2 ? dag_op(d, 1) : nullptr;
+        return !first || dag_type(first) != DAG_INTNEG;
+    }
     default:
         return true;
     }

@@ -185,8 +185,15 @@ TEST(ProcedureFaults, NumbersWithMissingPartsShowAsText) {
     dag_set_op(sumHole, 1, N("x"));
     dag_set_op(sumHole, 2, ratHole);
     dag_set_op(sumHole, 3, N("y"));
+    // Exponents with no parts at all, or an empty first part, under a quote and as a term.
+    Dag bareRat = dag_new(1, DAG_RATIONAL);
+    Dag bareFloat = dag_new(1, DAG_FLOAT);
+    Dag emptyRat = dag_new(3, DAG_RATIONAL);
+    Dag quotedProd = Un(DAG_UNEVAL, Prod({{N("x"), bareRat}, {N("y"), emptyRat}, {N("z"), bareFloat}}));
+    Dag negTerm = Sum({{Prod({{N("x"), emptyRat}, {N("y"), bareRat}}), I(2)}});
     for (Dag d : {floatHole, ratHole, shortFloat, sumHole, Sum({{N("x"), ratHole}, {N("y"), floatHole}}),
-                  Prod({{N("x"), shortFloat}}), Prod({{N("x"), ratHole}}), Pow(N("x"), ratHole)}) {
+                  Prod({{N("x"), shortFloat}}), Prod({{N("x"), ratHole}}), Pow(N("x"), ratHole),
+                  quotedProd, negTerm}) {
         LayoutOptions o;
         layout_options_init(1, &o, nullptr);
         int code = -1;
