@@ -320,8 +320,6 @@ const char* afm_directory();
 // ---- display denormalisation (denormal.cpp) -----------------------------------------------------
 Dag denormalise_dag(Dag dag);
 
-// ---- small library helpers kept here (dagtext.cpp) ---------------------------------------------
-// One-line printed form of a DAG (depth-capped).
-std::size_t typeset_print_dag(const DagWord* dag, char* out, std::size_t capacity);
+// ---- deep copy (dagtext.cpp) -----------------------------------------------------------------------
 // Deep copy into an area, shared parts once; null when the DAG is too deep or malformed.
 Dag typeset_copy_deep(const DagWord* dag, StorageArea* area);
