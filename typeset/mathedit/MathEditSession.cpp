@@ -9,6 +9,7 @@
 #include "tovu/errors.h"
 #include "tovu/parse_driver.h"
 #include "tovu/storage.h"
+#include "util/errjump.h"
 
 namespace {
 
@@ -266,6 +267,7 @@ bool MathEditSession::editor_command(int id, const EditorArgument& arg) {
     clearMessage();
     const int depth = storage_stack_top();
     try {
+        ErrorGuard memoryGuard;
         TovuHandlerGuard guard;
         switch (id) {
         case EDIT_UNDO: undo(); break;
@@ -282,6 +284,8 @@ bool MathEditSession::editor_command(int id, const EditorArgument& arg) {
         }
     } catch (const TovuError& e) {
         setMessage(e.message.c_str());
+    } catch (const ErrorJump&) {
+        setMessage("out of memory");
     } catch (const std::bad_alloc&) {
         setMessage("out of memory");
     }

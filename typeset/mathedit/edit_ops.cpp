@@ -9,6 +9,7 @@
 
 #include "tovu/errors.h"
 #include "tovu/storage.h"
+#include "util/errjump.h"
 
 // ---- EditSelection -----------------------------------------------------------------------------------
 
@@ -88,17 +89,21 @@ bool immediate_slot(const DagWord* p, int i) {
 int path_at(const NodeCursor* c, int i) { return int_stack_get(c->path, i); }
 int depth_of(const NodeCursor* c) { return c && c->path ? c->path->count : 0; }
 
-// Runs an operation under the library's handler: a raise becomes the operation's message.
+// Runs an operation under the library's handler and an error-jump guard: a raise (a library
+// error, memory exhausted) becomes the operation's message.
 template <typename Body>
 bool guarded(const char** message, Body body) {
     try {
+        ErrorGuard memoryGuard;
         TovuHandlerGuard guard;
         return body();
     } catch (const TovuError& e) {
         g_errorText = e.message;
-        if (message) *message = g_errorText.c_str();
-        return false;
+    } catch (const ErrorJump&) {
+        g_errorText = "out of memory";
     }
+    if (message) *message = g_errorText.c_str();
+    return false;
 }
 
 // The DAGs along the cursor's path in a new version: chain[0] the copied root, chain[k] the

@@ -127,7 +127,9 @@ TEST_P(Edits, MessageOrNewVersion) {
         EXPECT_EQ(o.message, c.message);
     } else {
         EXPECT_TRUE(o.ok) << o.message;
-        if (*c.printed) EXPECT_EQ(o.printed, c.printed);
+        if (*c.printed) {
+            EXPECT_EQ(o.printed, c.printed);
+        }
     }
 }
 
