@@ -28,6 +28,7 @@
 #include "platform/os/sysprobe.h"
 #include "plot/plot_device.h"
 #include "tovu/storage.h"
+#include "typeset/mathedit/MathEditSession.h"
 #include "typeset/typeset.h"
 #include "util/errjump.h"
 #include "util/exitcb.h"
@@ -430,6 +431,8 @@ void KWorksheetApp::initExpressionPlaceholders() {
     make(doubleQueryText, dag_name("%??"));
     make(charText, dag_name("%c"));
     make(emptySequence, dag_new0(DAG_EXPSEQ));
+    // The math-input editor compares with and inserts these very NAMEs.
+    mathedit_set_placeholders(queryText, doubleQueryText, charText);
 }
 
 void KWorksheetApp::showBusy(bool busy, const char* text) {

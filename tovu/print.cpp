@@ -91,6 +91,9 @@ struct Printer {
 
 constexpr int RAW = 9999;
 
+// The procedure a print starts in (print_set_current_procedure).
+const DagWord* currentProcedure = nullptr;
+
 void printer_hook() {
     if (pr.tokenNesting > 0 && pr.quoting != RAW) out_continuation();
 }
@@ -1028,6 +1031,7 @@ void print_body(const DagWord* d, int a) {
 void begin_print(DagSink sink, DagErrorSink errorSink, int width, unsigned flags, void* data) {
     out_set_sinks(sink, errorSink, printer_hook, width - 1, data);
     pr = Printer{};
+    pr.proc = currentProcedure;
     if (flags & PRINT_RAW) pr.quoting = RAW;
     else if (flags & PRINT_TOP_UNQUOTED) pr.quoting = 1;
     pr.attributes = (flags & PRINT_ATTRIBUTES) != 0;
@@ -1045,6 +1049,9 @@ void guarded(Body body) {
 }
 
 }  // namespace
+
+void print_set_current_procedure(const DagWord* proc) { currentProcedure = proc; }
+const DagWord* print_current_procedure() { return currentProcedure; }
 
 bool name_needs_quotes(const char* text) {
     if (text == nullptr || text[0] == '\0') return true;

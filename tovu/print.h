@@ -49,6 +49,26 @@ void print_expression(const DagWord* dag, DagSink sink, DagErrorSink errorSink, 
 void print_sequence(const DagWord* dag, const char* separator, DagSink sink, DagErrorSink errorSink,
                     int width, unsigned flags, void* data);
 
+// The printer's current procedure: a process-wide setting that every print starts from, so that
+// a LOCAL, PARAM or LEXICAL printed outside its procedure's own text (a part of a procedure
+// shown by itself) prints by its declared name.  Null (the default): they print as loc[n],
+// args[n] and lex[n].  PrintProcedureScope sets it for its lifetime and restores what it found.
+void print_set_current_procedure(const DagWord* proc);
+const DagWord* print_current_procedure();
+
+class PrintProcedureScope {
+public:
+    explicit PrintProcedureScope(const DagWord* proc) : saved_(print_current_procedure()) {
+        print_set_current_procedure(proc);
+    }
+    ~PrintProcedureScope() { print_set_current_procedure(saved_); }
+    PrintProcedureScope(const PrintProcedureScope&) = delete;
+    PrintProcedureScope& operator=(const PrintProcedureScope&) = delete;
+
+private:
+    const DagWord* saved_;
+};
+
 // Whether a name's text must be written between backquotes to read back as the same name.
 bool name_needs_quotes(const char* text);
 

@@ -30,18 +30,23 @@ struct PairHash {
     }
 };
 
+// A rational or float read from outside may lack its parts; only a whole one is rewritten.
+bool number_whole(const DagWord* e) {
+    return dag_length(e) == 3 && dag_op(e, 1) && dag_op(e, 2);
+}
+
 bool exponent_negative(const DagWord* e) {
     if (!e) return false;
     switch (dag_type(e)) {
     case DAG_INTNEG: return true;
     case DAG_RATIONAL:
-    case DAG_FLOAT: return dag_op(e, 1) && dag_type(dag_op(e, 1)) == DAG_INTNEG;
+    case DAG_FLOAT: return number_whole(e) && dag_type(dag_op(e, 1)) == DAG_INTNEG;
     default: return false;
     }
 }
 
 bool is_half(const DagWord* e) {
-    return e && dag_type(e) == DAG_RATIONAL && dag_is_int_value(dag_op(e, 1), 1) &&
+    return e && dag_type(e) == DAG_RATIONAL && number_whole(e) && dag_is_int_value(dag_op(e, 1), 1) &&
            dag_is_int_value(dag_op(e, 2), 2);
 }
 

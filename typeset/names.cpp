@@ -11,21 +11,35 @@
 #include <vector>
 
 #include "typeset_layout.h"
+#include "tovu/print.h"
 
 // ---- leaves --------------------------------------------------------------------------------------
 
+namespace {
+
+void collect_char(void* data, int c) { static_cast<std::string*>(data)->push_back(char(c)); }
+// The printer's messages are not shown: an error ends the text where it stands.
+void drop_message(void*, const char*) {}
+
+}  // namespace
+
+// One-line text of a part no layout handles, through the language's printer, with the printer's
+// current procedure set to the procedure being laid out so that parameters, locals and lexicals
+// print by their names.
 char* typeset_printed_text(TypesetContext* ctx, const DagWord* dag) {
     if (dag && dag_type(dag) == DAG_NAME && !ctx->currentProcedure) {
         const char* t = dag_text(dag);
         if (!*t) return typeset_arena_text(ctx, " ", 1);
         return const_cast<char*>(t);
     }
-    std::size_t n = typeset_print_dag(dag, nullptr, 0);
-    char* buf = static_cast<char*>(typeset_alloc(&ctx->nodeArena, n + 1));
-    if (!buf) throw TypesetJump{3};
-    typeset_print_dag(dag, buf, n + 1);
-    buf[n] = 0;
-    return buf;
+    std::string text;
+    {
+        PrintProcedureScope scope(ctx->currentProcedure);
+        print_expression(dag, collect_char, drop_message, 0, PRINT_TILDES, &text);
+    }
+    // An empty text (nothing printable) still takes a place on the line.
+    if (text.empty()) text = " ";
+    return typeset_arena_text(ctx, text.data(), text.size());
 }
 
 void typeset_printed_leaf(TypesetContext* ctx, TypesetNode* leaf, const DagWord* dag, int level) {

@@ -477,8 +477,9 @@ int layout_exponent(TypesetContext* ctx, const DagWord* e, const TypesetNode* ba
         typeset_integer_leaf_at(ctx, slot, e, level, false);
         return 1;
     case DAG_RATIONAL: {
-        const DagWord* num = dag_op(e, 1);
-        bool half = (dag_is_int_value(num, 1) || dag_is_int_value(num, -1)) &&
+        // A rational read without its parts is never a half (typeset_rational shows its text).
+        const DagWord* num = dag_length(e) == 3 ? dag_op(e, 1) : nullptr;
+        bool half = num && (dag_is_int_value(num, 1) || dag_is_int_value(num, -1)) &&
                     dag_is_int_value(dag_op(e, 2), 2);
         if (!ctx->linearMode && ctx->device->kind != 1 && half && base->width < ctx->partLimit)
             return 0;

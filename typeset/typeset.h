@@ -289,6 +289,11 @@ void int_stack_push(IntStack* s, int v);
 void int_stack_pop(IntStack* s);
 int int_stack_get(const IntStack* s, int i);
 void int_stack_set(IntStack* s, int i, int v);
+// Follows the stack's operand indices from a DAG, all but the last n; null when an index leaves
+// the DAG (outside its operands, an empty slot or an immediate word).
+const DagWord* int_stack_walk(const IntStack* s, const DagWord* dag, int n);
+// Whether operand i of a DAG is a pointer to a DAG (not an immediate word, not past the end).
+bool dag_operand_is_dag(const DagWord* d, std::size_t i);
 
 void path_record_set(TypesetContext* ctx, TypesetChild* slot, int a);
 void path_record_set(TypesetContext* ctx, TypesetChild* slot, int a, int b);
@@ -320,8 +325,6 @@ const char* afm_directory();
 // ---- display denormalisation (denormal.cpp) -----------------------------------------------------
 Dag denormalise_dag(Dag dag);
 
-// ---- small library helpers kept here (dagtext.cpp) ---------------------------------------------
-// One-line printed form of a DAG (depth-capped).
-std::size_t typeset_print_dag(const DagWord* dag, char* out, std::size_t capacity);
+// ---- deep copy (dagtext.cpp) -----------------------------------------------------------------------
 // Deep copy into an area, shared parts once; null when the DAG is too deep or malformed.
 Dag typeset_copy_deep(const DagWord* dag, StorageArea* area);

@@ -84,6 +84,7 @@ int typeset_run(TypesetContext* ctx, const DagWord* dag, const LayoutOptions* op
     storage_free(&ctx->nodeArena);
     storage_free(&ctx->lineArena);
     ctx->lines = nullptr;
+    ctx->selectionShown = false;   // the rectangle belonged to the previous tree
     ctx->assumed = nullptr;
     ctx->assumedCapacity = 0;
     ctx->errorCode = 0;

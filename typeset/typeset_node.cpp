@@ -236,6 +236,32 @@ void int_stack_set(IntStack* s, int i, int v) {
     if (i >= 0 && i < s->count) s->items[i] = v;
 }
 
+bool dag_operand_is_dag(const DagWord* d, std::size_t i) {
+    if (!d || i < 1 || i >= dag_length(d)) return false;
+    switch (dag_type(d)) {
+    case DAG_INTNEG: case DAG_INTPOS: case DAG_LOCAL: case DAG_PARAM: case DAG_LEXICAL:
+    case DAG_HFARRAY:
+        return false;
+    case DAG_NAME: case DAG_STRING:
+        return i == 2 && d[i] != 0;   // the attributes; the value word and the text are not
+    case DAG_SERIES:
+        return (i == 1 || i % 2 == 0) && d[i] != 0;   // the exponents are machine integers
+    default:
+        return d[i] != 0;
+    }
+}
+
+const DagWord* int_stack_walk(const IntStack* s, const DagWord* dag, int n) {
+    if (!s) return dag;
+    int steps = s->count - n;
+    for (int k = 0; k < steps && dag; ++k) {
+        int i = s->items[k];
+        if (i < 1 || !dag_operand_is_dag(dag, std::size_t(i))) return nullptr;
+        dag = dag_op(dag, std::size_t(i));
+    }
+    return dag;
+}
+
 static void path_store(TypesetContext* ctx, TypesetChild* slot, const int* indices, int n) {
     if (!ctx->keepPaths) return;
     int* p = static_cast<int*>(arena_alloc(ctx, sizeof(int) * std::size_t(n + 1)));
@@ -290,12 +316,17 @@ bool child_slot_selectable(const TypesetChild* slot) {
 // ---- DAG helpers --------------------------------------------------------------------------------------
 
 bool dag_is_nonnegative(const DagWord* d) {
+    // A number read without its parts (a reader accepts any length and empty slots) counts as
+    // non-negative: its first part is read only when it is there.
+    if (!d) return true;
     switch (dag_type(d)) {
     case DAG_INTNEG:
         return false;
     case DAG_RATIONAL:
-    case DAG_FLOAT:
-        return dag_type(dag_op(d, 1)) != DAG_INTNEG;
+    case DAG_FLOAT: {
+        const DagWord* first = dag_length(d) >= 2 ? dag_op(d, 1) : nullptr;
+        return !first || dag_type(first) != DAG_INTNEG;
+    }
     default:
         return true;
     }

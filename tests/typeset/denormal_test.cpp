@@ -57,3 +57,22 @@ TEST(Denormalise, ResultShowsAsFraction) {
 }
 
 }  // namespace
+
+namespace {
+
+// Exponents read without their parts are kept as they are (never negated or taken for 1/2).
+TEST(Denormalise, ExponentsWithoutPartsAreKept) {
+    Dag bareRat = dag_new(1, DAG_RATIONAL);
+    Dag bareFloat = dag_new(1, DAG_FLOAT);
+    Dag halfRat = dag_new(3, DAG_RATIONAL);   // both parts empty
+    for (Dag e : {bareRat, bareFloat, halfRat}) {
+        Dag p = Prod({{N("x"), e}});
+        Dag out = denormalise_dag(p);
+        ASSERT_EQ(dag_type(out), DAG_PROD);
+        Dag power = dag_op(out, 1);
+        ASSERT_EQ(dag_type(power), DAG_POWER) << dag_to_text(out);
+        EXPECT_EQ(dag_op(power, 2), e);
+    }
+}
+
+}  // namespace

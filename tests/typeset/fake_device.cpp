@@ -102,6 +102,7 @@ int FakeDevice::run(const DagWord* dag, int pageWidth, int partLimit) {
     draws_.clear();
     ctx_ = typeset_context_new(&descriptor);
     if (!ctx_) return 3;
+    ctx_->keepPaths = keepPaths_ ? 1 : 0;
     LayoutOptions o;
     layout_options_init(0, &o, nullptr);
     o.pageWidth = pageWidth;

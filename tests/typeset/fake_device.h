@@ -28,6 +28,9 @@ public:
     FakeDevice(const FakeDevice&) = delete;
     FakeDevice& operator=(const FakeDevice&) = delete;
 
+    // Whether runs record operand paths on child slots (the context's keepPaths).
+    void setKeepPaths(bool on) { keepPaths_ = on; }
+
     // Lays out, breaks and draws; the run's result code.  partLimit < 0 keeps the device's own.
     int run(const DagWord* dag, int pageWidth = 200, int partLimit = -1);
 
@@ -41,4 +44,5 @@ public:
 private:
     TypesetContext* ctx_ = nullptr;
     std::vector<FakeDraw> draws_;
+    bool keepPaths_ = false;
 };

@@ -121,7 +121,7 @@ TEST(Procedures, ParametersOutsideAProcedure) {
 TEST(Procedures, CopyrightListingIsElidedBelowVerboseprocTwo) {
     Dag p = proc(Seq({N("x")}), Seq({N("t")}), Seq({N("Copyright (c) 2026")}), param(1));
     EXPECT_EQ(render(p, 1), "  proc(x)\n     ...\nend\n");
-    EXPECT_EQ(render(p, 2), "  proc(x)\nlocal t;\noption Copyright (c) 2026;\n    x\nend\n");
+    EXPECT_EQ(render(p, 2), "  proc(x)\nlocal t;\noption `Copyright (c) 2026`;\n    x\nend\n");
 }
 
 TEST(Procedures, ArrowProcedureParenthesesOnlyForSeveralParameters) {
@@ -130,6 +130,25 @@ TEST(Procedures, ArrowProcedureParenthesesOnlyForSeveralParameters) {
     Dag two = proc(Seq({N("x"), N("y")}), Seq({}), Seq({N("operator"), N("arrow")}),
                    Sum({{param(1), I(1)}, {param(2), I(1)}}));
     EXPECT_EQ(render(two), "                      (x, y) -> x + y\n");
+}
+
+TEST(Procedures, LocalInsideOneLineTextPrintsByItsName) {
+    // A TABLE DAG has no layout of its own: it is shown as its one-line text, which must still
+    // know the procedure it stands in.
+    Dag bucket = dag_new(3, DAG_EXPSEQ);
+    dag_set_op(bucket, 1, I(1));
+    dag_set_op(bucket, 2, local(1));
+    Dag hashtab = dag_new(2, DAG_HASHTAB);
+    dag_set_op(hashtab, 1, bucket);
+    Dag table = dag_new(4, DAG_TABLE);
+    dag_set_op(table, 1, dag_NULL);
+    dag_set_op(table, 2, N("false"));
+    dag_set_op(table, 3, hashtab);
+    Dag p = proc(Seq({}), Seq({N("count")}), Seq({}), table);
+    std::string text = render(p);
+    EXPECT_NE(text.find("table([(1)=count])"), std::string::npos) << text;
+    // Outside its procedure the same LOCAL has no name to print.
+    EXPECT_NE(render(table).find("loc[1]"), std::string::npos);
 }
 
 // ---- indices and shapes that do not fit -------------------------------------------------------
@@ -151,13 +170,21 @@ TEST(ProcedureFaults, ForOfAnotherOperandCountAndEmptyOperandsFallBackToText) {
     dag_set_op(three, 1, N("i"));
     dag_set_op(three, 2, N("L"));
     dag_set_op(three, 3, N("s"));
+    // The statement layouts put the body on a line of its own; the one-line text does not.
+    auto one_line = [](const std::string& text) {
+        return !text.empty() && text.find('\n') == text.size() - 1;
+    };
     std::string text = render(three);
-    EXPECT_EQ(text.find(" do"), std::string::npos);
+    EXPECT_TRUE(one_line(text)) << text;
     Dag holes = for6(N("i"), I(1), I(1), nullptr, N("true"), N("s"));
     text = render(holes);
-    EXPECT_EQ(text.find(" do"), std::string::npos);
+    EXPECT_TRUE(one_line(text)) << text;
     Dag ifHoles = if_of({N("c"), nullptr});
-    EXPECT_EQ(render(ifHoles).find("then"), std::string::npos);
+    text = render(ifHoles);
+    EXPECT_TRUE(one_line(text)) << text;
+    // The same shapes whole are laid out as statements.
+    EXPECT_FALSE(one_line(render(for6(N("i"), I(1), I(1), I(3), N("true"), N("s")))));
+    EXPECT_FALSE(one_line(render(if_of({N("c"), N("s")}))));
 }
 
 TEST(ProcedureFaults, RememberBucketWithoutNullKeyEndsAtItsLastPair) {
@@ -185,8 +212,15 @@ TEST(ProcedureFaults, NumbersWithMissingPartsShowAsText) {
     dag_set_op(sumHole, 1, N("x"));
     dag_set_op(sumHole, 2, ratHole);
     dag_set_op(sumHole, 3, N("y"));
+    // Exponents with no parts at all, or an empty first part, under a quote and as a term.
+    Dag bareRat = dag_new(1, DAG_RATIONAL);
+    Dag bareFloat = dag_new(1, DAG_FLOAT);
+    Dag emptyRat = dag_new(3, DAG_RATIONAL);
+    Dag quotedProd = Un(DAG_UNEVAL, Prod({{N("x"), bareRat}, {N("y"), emptyRat}, {N("z"), bareFloat}}));
+    Dag negTerm = Sum({{Prod({{N("x"), emptyRat}, {N("y"), bareRat}}), I(2)}});
     for (Dag d : {floatHole, ratHole, shortFloat, sumHole, Sum({{N("x"), ratHole}, {N("y"), floatHole}}),
-                  Prod({{N("x"), shortFloat}}), Prod({{N("x"), ratHole}}), Pow(N("x"), ratHole)}) {
+                  Prod({{N("x"), shortFloat}}), Prod({{N("x"), ratHole}}), Pow(N("x"), ratHole),
+                  quotedProd, negTerm}) {
         LayoutOptions o;
         layout_options_init(1, &o, nullptr);
         int code = -1;
