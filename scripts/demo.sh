@@ -46,9 +46,14 @@ for ((i = 0; i < inputs; i++)); do
     xdotool key --delay 50 Return
 done
 # Let the last key's repaint reach the screen: a round trip through the X server and the
-# program's event loop.
+# program's event loop; on a loaded machine painting may lag further, so the screen is taken
+# again until it shows the program's windows (more than a blank screen's colours).
 xdotool search --sync --name "^Kelvo V Release 5$" > /dev/null
-import -window root "$shot"
+for ((try = 0; try < 60; try++)); do
+    import -window root "$shot"
+    [[ -s $shot && $(identify -format '%k' "$shot") -ge 3 ]] && break
+    sleep 0.5
+done
 
 kill -TERM "$pid"
 status=0
