@@ -17,7 +17,7 @@ import sys
 LAYERS = [
     "platform/os", "util", "tovu", "platform/gdi", "platform/gui", "platform/registry", "platform/dde",
     "platform/grid", "platform/ole",
-    "platform/kernel", "kernel_link", "kernsrv", "update", "image", "typeset", "plot", "platform/gl3d", "help",
+    "platform/kernel", "kernel_link", "kernsrv", "update", "image", "typeset", "plot", "platform/gl3d", "platform/psdriver", "help",
     "options", "document/records", "document/styles", "document/tree", "document/edit",
     "document/elements", "document/exec", "document/views", "document/export", "app",
     "tools",

@@ -35,31 +35,6 @@ Output* self(PlotOutputCallbacks* cb) { return static_cast<Output*>(cb); }
 
 }  // namespace
 
-bool clipSegment(double& x1, double& y1, double& x2, double& y2, double xlo, double xhi, double ylo, double yhi) {
-    if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return false;
-    double dx = x2 - x1, dy = y2 - y1;
-    double t0 = 0, t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 - xlo, xhi - x1, y1 - ylo, yhi - y1};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        double r = q[i] / p[i];
-        if (p[i] < 0) {
-            if (r > t1) return false;
-            if (r > t0) t0 = r;
-        } else {
-            if (r < t0) return false;
-            if (r < t1) t1 = r;
-        }
-    }
-    double ax = x1 + t0 * dx, ay = y1 + t0 * dy, bx = x1 + t1 * dx, by = y1 + t1 * dy;
-    x1 = ax; y1 = ay; x2 = bx; y2 = by;
-    return true;
-}
-
 Output::Output(OutputDevice* dev, const PlotRecord* p, const PlotFrame* f, int width, int height,
                std::uint32_t rgb, bool box)
     : PlotOutputCallbacks{}, device(dev), plot(p), frame(f), backgroundRgb(rgb & 0xFFFFFF), boxOnly(box) {
@@ -90,7 +65,7 @@ Output::Output(OutputDevice* dev, const PlotRecord* p, const PlotFrame* f, int w
     };
     setDrawingArea = [](PlotOutputCallbacks* cb, double xmin, double xmax, double ymin, double ymax) {
         Output* o = self(cb);
-        o->map.compute(xmin, xmax, ymin, ymax, o->map.width, o->map.height, scalingConstrained(o->plot, o->frame));
+        o->map.compute(xmin, xmax, ymin, ymax, o->map.width, o->map.height, plot_scaling_constrained(o->plot, o->frame));
     };
     device->push();
     device->setMapMode(MapMode());
@@ -157,7 +132,7 @@ void Output::flush() {
 
 void Output::lineSegment(double x1, double y1, double x2, double y2, ColourWord colour) {
     double u1 = map.u(x1), v1 = map.v(y1), u2 = map.u(x2), v2 = map.v(y2);
-    if (!clipSegment(u1, v1, u2, v2, -kMargin, map.width + kMargin, -kMargin, map.height + kMargin)) return;
+    if (!plot_clip_segment(u1, v1, u2, v2, -kMargin, map.width + kMargin, -kMargin, map.height + kMargin)) return;
     ::Point a(static_cast<long long>(map.pixelX(u1)), static_cast<long long>(map.pixelY(v1)));
     ::Point b(static_cast<long long>(map.pixelX(u2)), static_cast<long long>(map.pixelY(v2)));
     if (!polyline_.empty() && colour == polylineColour_ && polyline_.size() < kPolylineMax) {
@@ -178,7 +153,7 @@ void Output::lineSegment(double x1, double y1, double x2, double y2, ColourWord 
 
 void Output::boxLine(double x1, double y1, double x2, double y2) {
     double u1 = map.u(x1), v1 = map.v(y1), u2 = map.u(x2), v2 = map.v(y2);
-    if (!clipSegment(u1, v1, u2, v2, -kMargin, map.width + kMargin, -kMargin, map.height + kMargin)) return;
+    if (!plot_clip_segment(u1, v1, u2, v2, -kMargin, map.width + kMargin, -kMargin, map.height + kMargin)) return;
     usePen(Pen{backgroundRgb == 0 ? 0xFFFFFFu : 0u, 0, PEN_SOLID}, false);
     device->drawLine(::Point(static_cast<long long>(map.pixelX(u1)), static_cast<long long>(map.pixelY(v1))),
                      ::Point(static_cast<long long>(map.pixelX(u2)), static_cast<long long>(map.pixelY(v2))));
@@ -186,7 +161,7 @@ void Output::boxLine(double x1, double y1, double x2, double y2) {
 
 void Output::axisLine(double x1, double y1, double x2, double y2, ColourWord colour) {
     double u1 = map.u(x1), v1 = map.v(y1), u2 = map.u(x2), v2 = map.v(y2);
-    if (!clipSegment(u1, v1, u2, v2, -kMargin, map.width + kMargin, -kMargin, map.height + kMargin)) return;
+    if (!plot_clip_segment(u1, v1, u2, v2, -kMargin, map.width + kMargin, -kMargin, map.height + kMargin)) return;
     long long ax = static_cast<long long>(map.pixelX(u1)), ay = static_cast<long long>(map.pixelY(v1));
     long long bx = static_cast<long long>(map.pixelX(u2)), by = static_cast<long long>(map.pixelY(v2));
     if (!boxOnly) {
@@ -239,37 +214,10 @@ void Output::drawPoint(double x, double y, ColourWord colour) {
 
 void Output::fillPolygon(int n, const double* xs, const double* ys, ColourWord colour) {
     if (n < 3 || !xs || !ys) return;
-    // Sutherland-Hodgman against the widened area, in doubles.
-    std::vector<std::pair<double, double>> ring, next;
+    PlotRing ring;
     ring.reserve(static_cast<std::size_t>(n) + 4);
-    for (int i = 0; i < n; ++i) {
-        double u = map.u(xs[i]), v = map.v(ys[i]);
-        if (!std::isfinite(u) || !std::isfinite(v)) return;
-        ring.emplace_back(u, v);
-    }
-    const double lo[2] = {-kMargin, -kMargin}, hi[2] = {map.width + kMargin, map.height + kMargin};
-    for (int edge = 0; edge < 4 && !ring.empty(); ++edge) {
-        int axis = edge / 2;
-        bool low = edge % 2 == 0;
-        double limit = low ? lo[axis] : hi[axis];
-        auto inside = [&](const std::pair<double, double>& p) {
-            double c = axis == 0 ? p.first : p.second;
-            return low ? c >= limit : c <= limit;
-        };
-        next.clear();
-        for (std::size_t i = 0; i < ring.size(); ++i) {
-            const auto& a = ring[i];
-            const auto& b = ring[(i + 1) % ring.size()];
-            bool ia = inside(a), ib = inside(b);
-            if (ia) next.push_back(a);
-            if (ia != ib) {
-                double ca = axis == 0 ? a.first : a.second, cb = axis == 0 ? b.first : b.second;
-                double t = (limit - ca) / (cb - ca);
-                next.emplace_back(a.first + t * (b.first - a.first), a.second + t * (b.second - a.second));
-            }
-        }
-        ring.swap(next);
-    }
+    for (int i = 0; i < n; ++i) ring.emplace_back(map.u(xs[i]), map.v(ys[i]));
+    if (!plot_clip_polygon(ring, -kMargin, map.width + kMargin, -kMargin, map.height + kMargin)) return;
     if (ring.size() < 3) return;
     ::Polygon poly;
     poly.reserve(ring.size());
@@ -332,10 +280,10 @@ void Output::textBox(double x, double y, const char* s, int align, int font, dou
         *y0 = *y1 = y;
         return;
     }
-    *x0 = map.viewX(left);
-    *x1 = map.viewX(left + w);
-    *y0 = map.viewY(top + h);
-    *y1 = map.viewY(top);
+    *x0 = map.pixelToViewX(left);
+    *x1 = map.pixelToViewX(left + w);
+    *y0 = map.pixelToViewY(top + h);
+    *y1 = map.pixelToViewY(top);
 }
 
 void Output::drawTitle() {

@@ -115,7 +115,4 @@ private:
     std::uint32_t fontRgb_ = 0;
 };
 
-// Clips the segment to [lo, hi] x [lo2, hi2] (Liang-Barsky); false when nothing is left.
-bool clipSegment(double& x1, double& y1, double& x2, double& y2, double xlo, double xhi, double ylo, double yhi);
-
 }  // namespace gl3d

@@ -126,7 +126,7 @@ extern "C" {
 int oglPlotInitialize(PlotRecord* plot, int, int, int width, int height, int) {
     if (!plot || nextHandle == INT_MAX) return -1;
     try {
-        tovu_start();   // this library's own copy of the expression library's storage
+        tovu_start();   // once per process; a program that has not started the expression library yet
         auto h = std::make_unique<Handle>();
         h->plot = plot;
         h->width = width;
@@ -260,10 +260,10 @@ int ogl2dCoordToPlot(int handle, PlotRecord* plot, double x, double y, double* p
     ViewBox all{};
     plot_frame_view(plot, frame, &view, &all);
     Mapping map;
-    map.compute(all.lo[0], all.hi[0], all.lo[1], all.hi[1], h->width, h->height, gl3d::scalingConstrained(plot, frame));
+    map.compute(all.lo[0], all.hi[0], all.lo[1], all.hi[1], h->width, h->height, plot_scaling_constrained(plot, frame));
     // The 2-D view: v = (p + m[0]) / m[4], so p = v * m[4] - m[0].
-    double X = map.viewX(x) * view.m[4] - view.m[0];
-    double Y = map.viewY(y) * view.m[5] - view.m[1];
+    double X = map.pixelToViewX(x) * view.m[4] - view.m[0];
+    double Y = map.pixelToViewY(y) * view.m[5] - view.m[1];
     if (!std::isfinite(X) || !std::isfinite(Y)) return -1;
     *plotX = X;
     *plotY = Y;

@@ -47,7 +47,7 @@ void set_drawing_area(PlotOutputCallbacks* cb, const ViewBox& all) {
 
 void plot_set_hidden_surface(PlotHiddenSurface stage) { hiddenSurface = stage; }
 
-int plot_render(PlotRecord* plot, PlotOutputCallbacks* cb, StorageArea* area) {
+int plot_render(PlotRecord* plot, PlotOutputCallbacks* cb, StorageArea* area, int frameLimit) {
     PlotDrawables* sets = plot_build_drawables(plot, area, 0);
     std::vector<PlotView> views;
     PlotFrame* frame = plot->first;
@@ -68,6 +68,7 @@ int plot_render(PlotRecord* plot, PlotOutputCallbacks* cb, StorageArea* area) {
     for (PlotDrawables* set = sets; set && frame; set = set->next, frame = frame->next) {
         output(plot, frame, set, &views[static_cast<std::size_t>(drawn)], cb);
         ++drawn;
+        if (frameLimit > 0 && drawn >= frameLimit) break;
         if (cb->interruptTest && cb->interruptTest(cb)) break;
     }
     return drawn;

@@ -16,9 +16,10 @@ using PlotHiddenSurface = void (*)(PlotDrawables* set, const PlotRecord* plot, P
 // Installs the stage (null: 3-D frames with polygons go through the direct output).
 void plot_set_hidden_surface(PlotHiddenSurface stage);
 
-// Runs every stage for every frame into `cb`; drawables live in `area`, which the caller frees.
-// Stops after the current frame when interruptTest answers nonzero.  Answers the frames drawn.
-int plot_render(PlotRecord* plot, PlotOutputCallbacks* cb, StorageArea* area);
+// Runs every stage for every frame into `cb`, or for the first `frameLimit` frames when it is
+// above 0; drawables live in `area`, which the caller frees.  Stops after the current frame when
+// interruptTest answers nonzero.  Answers the frames drawn.
+int plot_render(PlotRecord* plot, PlotOutputCallbacks* cb, StorageArea* area, int frameLimit = 0);
 
 // The view of `frame` (2-D or 3-D by the plot's dimension) and, in *all, the union of the
 // extents of every frame of the plot in view units (x in lo[0]..hi[0], y in lo[1]..hi[1]).
