@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <strings.h>
 
 #include "plot/plot_hidden_surface.h"
@@ -18,7 +19,7 @@ namespace {
 // How far outside the picture a mark is still written before it is cut (its pen stays whole).
 constexpr double kMargin = 16;
 // Points of one path at most: long curves are stroked in pieces.
-constexpr int kPathMax = 1000;
+constexpr std::size_t kPathMax = 1000;
 
 EpsPicture* self(PlotOutputCallbacks* cb) { return static_cast<EpsPicture*>(cb); }
 
@@ -245,38 +246,46 @@ void EpsPicture::writePolygon(std::string& out, const Shape& s) {
 }
 
 void EpsPicture::writeLines(std::string& out, const std::vector<Line>& lines, bool axes) {
-    bool open = false;
-    int points = 0;
-    double lastU = 0, lastV = 0;
-    ColourWord lastColour = 0;
-    auto append = [&](double u, double v, const char* op) {
-        eps_append_number(out, u);
-        out.push_back(' ');
-        eps_append_number(out, v);
-        out += op;
+    // Segments that meet end to end with the same colour word become one path; the renderer
+    // hands a curve's segments over last first, so a path grows at either end.
+    std::deque<std::pair<double, double>> path;
+    ColourWord pathColour = 0;
+    auto flush = [&] {
+        if (path.size() < 2) {
+            path.clear();
+            return;
+        }
+        std::uint32_t rgb = pathColour & 0xFFFFFF;
+        if (axes && rgb == 0xFFFFFF) rgb = 0;   // axes stay visible on the white paper
+        setColour(out, rgb);
+        setPen(out, axes ? 0.5 : widthOf(pathColour), axes ? 1 : dashOf(pathColour));
+        bool first = true;
+        for (const auto& p : path) {
+            eps_append_number(out, p.first);
+            out.push_back(' ');
+            eps_append_number(out, p.second);
+            out += first ? " M\n" : " L\n";
+            first = false;
+        }
+        out += "S\n";
+        path.clear();
     };
     for (const Line& l : lines) {
         double u1 = scaling.u(l.x1), v1 = scaling.v(l.y1), u2 = scaling.u(l.x2), v2 = scaling.v(l.y2);
         if (!plot_clip_segment(u1, v1, u2, v2, -kMargin, kEpsWidth + kMargin, -kMargin, kEpsHeight + kMargin)) continue;
-        if (open && l.colour == lastColour && points < kPathMax && u1 == lastU && v1 == lastV) {
-            append(u2, v2, " L\n");
-            ++points;
-        } else {
-            if (open) out += "S\n";
-            std::uint32_t rgb = l.colour & 0xFFFFFF;
-            if (axes && rgb == 0xFFFFFF) rgb = 0;   // axes stay visible on the white paper
-            setColour(out, rgb);
-            setPen(out, axes ? 0.5 : widthOf(l.colour), axes ? 1 : dashOf(l.colour));
-            append(u1, v1, " M\n");
-            append(u2, v2, " L\n");
-            open = true;
-            points = 2;
+        std::pair<double, double> a{u1, v1}, b{u2, v2};
+        if (!path.empty() && l.colour == pathColour && path.size() < kPathMax) {
+            if (a == path.back()) { path.push_back(b); continue; }
+            if (b == path.back()) { path.push_back(a); continue; }
+            if (b == path.front()) { path.push_front(a); continue; }
+            if (a == path.front()) { path.push_front(b); continue; }
         }
-        lastU = u2;
-        lastV = v2;
-        lastColour = l.colour;
+        flush();
+        pathColour = l.colour;
+        path.push_back(a);
+        path.push_back(b);
     }
-    if (open) out += "S\n";
+    flush();
 }
 
 void EpsPicture::writeLabel(std::string& out, const Label& t, bool axis) {

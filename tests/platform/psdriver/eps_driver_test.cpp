@@ -15,7 +15,10 @@
 
 #include "platform/psdriver/EpsPicture.h"
 #include "plot/plot_device.h"
+#include "plot/render/pipeline.h"
+#include "plot/render/scaling.h"
 #include "plot_env.h"
+#include "svg_device.h"
 #include "tovu/ifvars.h"
 
 namespace {
@@ -28,7 +31,7 @@ std::string slurp(const std::string& path) {
 }
 
 // Runs a command; its standard output and error in *out.
-int run(const std::string& command, std::string* out = nullptr) {
+int shell(const std::string& command, std::string* out = nullptr) {
     std::string file = tempPath("command.out");
     int rc = std::system((command + " > " + file + " 2>&1").c_str());
     if (out) *out = slurp(file);
@@ -49,9 +52,9 @@ struct Raster {
     bool dark(int x, int y) const { return (at(x, y) & 0xFFFFFF) != 0xFFFFFF; }
 };
 
-bool rasterise(const std::string& eps, int dpi, Raster* r) {
+bool gsRaster(const std::string& eps, int dpi, Raster* r) {
     std::string ppm = eps + ".ppm";
-    if (run(kGs + "-dEPSCrop -sDEVICE=ppmraw -r" + std::to_string(dpi) + " -o " + ppm + " " + eps) != 0) return false;
+    if (shell(kGs + "-dEPSCrop -sDEVICE=ppmraw -r" + std::to_string(dpi) + " -o " + ppm + " " + eps) != 0) return false;
     std::ifstream in(ppm, std::ios::binary);
     // P6, width, height, maximum value, each perhaps after comment lines.
     std::string word[4];
@@ -97,7 +100,7 @@ protected:
     }
 };
 
-std::string surface(int n) {
+std::string surface(int n, const std::string& options = ", STYLE(PATCH), AXESSTYLE(BOX), TITLE(Surface)") {
     std::ostringstream s;
     s << "PLOT3D(GRID(-3..3, -3..3, [";
     for (int i = 0; i < n; ++i) {
@@ -110,7 +113,7 @@ std::string surface(int n) {
         }
         s << "]";
     }
-    s << "]), STYLE(PATCH), AXESSTYLE(BOX), TITLE(Surface));";
+    s << "])" << options << ");";
     return s.str();
 }
 
@@ -148,13 +151,13 @@ TEST_F(EpsDriverTest, PicturesRenderInsideTheirBoundingBox) {
         EXPECT_EQ(file.find("inf"), std::string::npos);
 
         std::string out;
-        EXPECT_EQ(run(kGs + "-dEPSCrop -sDEVICE=png16m -r72 -o " + eps + ".png " + eps, &out), 0) << out;
+        EXPECT_EQ(shell(kGs + "-dEPSCrop -sDEVICE=png16m -r72 -o " + eps + ".png " + eps, &out), 0) << out;
         EXPECT_EQ(out.find("Error"), std::string::npos) << out;
 
         int x0, y0, x1, y1;
         ASSERT_EQ(std::sscanf(file.c_str() + file.find("%%BoundingBox:"), "%%%%BoundingBox: %d %d %d %d", &x0, &y0, &x1, &y1),
                   4);
-        ASSERT_EQ(run(kGs + "-sDEVICE=bbox " + eps, &out), 0) << out;
+        ASSERT_EQ(shell(kGs + "-sDEVICE=bbox " + eps, &out), 0) << out;
         double b[4];
         std::size_t at = out.find("%%HiResBoundingBox:");
         ASSERT_NE(at, std::string::npos) << out;
@@ -170,7 +173,7 @@ TEST_F(EpsDriverTest, PicturesRenderInsideTheirBoundingBox) {
 TEST_F(EpsDriverTest, CurvesAndAxesLieWhereTheyMust) {
     std::string eps = writeOk(curves("NORMAL"), 2, "placed.eps");
     Raster r;
-    ASSERT_TRUE(rasterise(eps, 72, &r));
+    ASSERT_TRUE(gsRaster(eps, 72, &r));
     ASSERT_EQ(r.w, psdriver::kEpsWidth);
     ASSERT_EQ(r.h, psdriver::kEpsHeight);
     // Down a column right of the points: the red curve, the x axis near the middle, the blue
@@ -210,14 +213,78 @@ TEST_F(EpsDriverTest, TextsComeBackAsWritten) {
         std::string eps = writeOk("PLOT(POINTS([0,0]), TITLE(" + row.title + "), AXESSTYLE(NONE));", 2,
                                   std::string(row.name) + ".eps");
         std::string text;
-        ASSERT_EQ(run(kGs + "-sDEVICE=txtwrite -o - " + eps, &text), 0) << text;
+        ASSERT_EQ(shell(kGs + "-sDEVICE=txtwrite -o - " + eps, &text), 0) << text;
         EXPECT_NE(text.find(row.expected), std::string::npos) << text;
     }
     std::string eps = writeOk("PLOT(POINTS([0,0]), TEXT([0,0], abg, FONT(SYMBOL, 12)), AXESSTYLE(NONE));", 2,
                               "symbol.eps");
     std::string text;
-    ASSERT_EQ(run(kGs + "-sDEVICE=txtwrite -o - " + eps, &text), 0) << text;
+    ASSERT_EQ(shell(kGs + "-sDEVICE=txtwrite -o - " + eps, &text), 0) << text;
     EXPECT_NE(text.find("\xCE\xB1\xCE\xB2\xCE\xB3"), std::string::npos) << text;   // alpha beta gamma
+}
+
+TEST_F(EpsDriverTest, PicturesAgreeWithTheSvgDeviceAwayFromEdges) {
+    plot_driver_register("svg", svgDriver, nullptr);
+    const struct {
+        const char* name;
+        std::string text;
+        int dimension;
+    } rows[] = {
+        {"triangles", "PLOT(POLYGONS([[0,0],[1,0],[1,1]], COLOUR(RGB,1,0,0)), "
+                      "POLYGONS([[0,0],[-1,0],[0,-1]], COLOUR(RGB,0.2,0.4,0.6)), AXESSTYLE(NONE));", 2},
+        {"surface", surface(12, ", PROJECTION(30, 60, 1)"), 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string svgFile = tempPath(std::string(row.name) + ".svg");
+        InterfaceSettings s;
+        std::snprintf(s.plotdevice, sizeof s.plotdevice, "svg");
+        std::snprintf(s.plotoutput, sizeof s.plotoutput, "%s", svgFile.c_str());
+        ASSERT_EQ(plot_to_device(plotArgs(row.text), nullptr, nullptr, 0, &s, row.dimension, nullptr), 1);
+        Image svg;
+        ASSERT_TRUE(rasterise(svgFile, &svg));
+        Raster eps;
+        ASSERT_TRUE(gsRaster(writeOk(row.text, row.dimension, std::string(row.name) + "_cmp.eps"), 72, &eps));
+
+        // Where the driver puts a view point: the plot's scaling of the picture.
+        std::string error;
+        PlotRecord* plot = readPlot(row.text, row.dimension, area, &error);
+        ASSERT_NE(plot, nullptr) << error;
+        PlotView view{};
+        ViewBox all{};
+        plot_frame_view(plot, plot->first, &view, &all);
+        PlotScaling scaling;
+        scaling.compute(all.lo[0], all.hi[0], all.lo[1], all.hi[1], psdriver::kEpsWidth, psdriver::kEpsHeight,
+                        plot_scaling_constrained(plot, plot->first));
+
+        auto uniform = [](auto at, int x, int y, int r) {
+            unsigned c = at(x, y);
+            for (int dy = -r; dy <= r; ++dy)
+                for (int dx = -r; dx <= r; ++dx)
+                    if (at(x + dx, y + dy) != c) return false;
+            return true;
+        };
+        auto svgAt = [&](int x, int y) { return svg.at(x, y); };
+        auto epsAt = [&](int x, int y) { return eps.at(x, y); };
+        int samples = 0, coloured = 0, disagree = 0;
+        for (int py = 4; py < svg.h - 4; py += 5)
+            for (int px = 4; px < svg.w - 4; px += 5) {
+                if (!uniform(svgAt, px, py, 3)) continue;
+                double x = (px + 0.5 - 200) / 180, y = (200 - py - 0.5) / 180;
+                int ex = static_cast<int>(std::floor(scaling.u(x))), ey = static_cast<int>(std::floor(eps.h - scaling.v(y)));
+                if (ex < 2 || ey < 2 || ex >= eps.w - 2 || ey >= eps.h - 2 || !uniform(epsAt, ex, ey, 1)) continue;
+                unsigned a = svg.at(px, py), b = eps.at(ex, ey);
+                ++samples;
+                coloured += a != 0xFFFFFF;
+                bool close = true;
+                for (int shift = 0; shift < 24; shift += 8)
+                    close = close && std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) <= 2;
+                disagree += !close;
+            }
+        EXPECT_GT(samples, 200);
+        EXPECT_GT(coloured, 50);
+        EXPECT_LE(disagree, samples / 50) << "of " << samples;
+    }
 }
 
 // Rows of ink in column x, and the runs of ink along row y.
@@ -241,7 +308,7 @@ TEST_F(EpsDriverTest, ThicknessAndLineStyleShowInThePixels) {
     auto line = [&](const std::string& options, const std::string& name) {
         std::string eps = writeOk("PLOT(CURVES([[0,0],[1,0]]" + options + "), AXESSTYLE(NONE));", 2, name);
         Raster r;
-        EXPECT_TRUE(rasterise(eps, 144, &r));
+        EXPECT_TRUE(gsRaster(eps, 144, &r));
         return r;
     };
     Raster thin = line(", THICKNESS(1)", "thin.eps"), thick = line(", THICKNESS(3)", "thick.eps");
