@@ -24,22 +24,7 @@ namespace {
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 
 // z = sin(x) cos(y) sampled n x n over [-3, 3]^2, with extra plot options.
-std::string surface(int n, const std::string& options = "") {
-    std::ostringstream s;
-    s << "PLOT3D(GRID(-3..3, -3..3, [";
-    for (int i = 0; i < n; ++i) {
-        s << (i ? "," : "") << "[";
-        for (int j = 0; j < n; ++j) {
-            double x = -3 + 6.0 * i / (n - 1), y = -3 + 6.0 * j / (n - 1);
-            char value[32];
-            std::snprintf(value, sizeof value, "%.6f", std::sin(x) * std::cos(y));
-            s << (j ? "," : "") << value;
-        }
-        s << "]";
-    }
-    s << "])" << options << ");";
-    return s.str();
-}
+std::string surface(int n, const std::string& options = "") { return sinCosSurface(n, options); }
 
 std::uint32_t rgbAt(const VirtualDevice& d, int x, int y) {
     Color c = d.getPixel(Point(x, y));

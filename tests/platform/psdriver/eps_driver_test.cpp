@@ -101,20 +101,7 @@ protected:
 };
 
 std::string surface(int n, const std::string& options = ", STYLE(PATCH), AXESSTYLE(BOX), TITLE(Surface)") {
-    std::ostringstream s;
-    s << "PLOT3D(GRID(-3..3, -3..3, [";
-    for (int i = 0; i < n; ++i) {
-        s << (i ? "," : "") << "[";
-        for (int j = 0; j < n; ++j) {
-            double x = -3 + 6.0 * i / (n - 1), y = -3 + 6.0 * j / (n - 1);
-            char value[32];
-            std::snprintf(value, sizeof value, "%.6f", std::sin(x) * std::cos(y));
-            s << (j ? "," : "") << value;
-        }
-        s << "]";
-    }
-    s << "])" << options << ");";
-    return s.str();
+    return sinCosSurface(n, options);
 }
 
 // Two curves (red above, blue below the x axis) and points of every symbol.
