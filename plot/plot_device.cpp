@@ -19,6 +19,9 @@ namespace {
 
 PlotDriverEntry table[PLOT_DRIVER_MAX];
 int outputFd = -1;
+// Bytes of plot_write_byte not yet written to outputFd: one system call per buffer, not per byte.
+unsigned char outputBuffer[65536];
+std::size_t outputUsed = 0;
 struct Loaded {
     char device[256] = "";
     void* handle = nullptr;
@@ -139,16 +142,38 @@ std::int32_t plot_driver_call(const char* device, const char* preplot, const cha
                                 screenWidth);
 }
 
+namespace {
+
+// Writes the buffered bytes; a write that keeps reporting nothing written (a full disk) is given
+// up after a few tries.  The buffer is empty afterwards, also when the write failed.
+void flush_output() {
+    if (outputFd < 0) {
+        outputUsed = 0;
+        return;
+    }
+    std::size_t done = 0;
+    int idle = 0;
+    while (done < outputUsed) {
+        ssize_t n = write(outputFd, outputBuffer + done, outputUsed - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            idle = 0;
+            continue;
+        }
+        if ((n < 0 && errno != EINTR && errno != EAGAIN) || ++idle >= 100) {
+            outputUsed = 0;
+            tovu_error("could not write the plot output");
+        }
+    }
+    outputUsed = 0;
+}
+
+}  // namespace
+
 void plot_write_byte(void*, int byte) {
     if (outputFd < 0) return;
-    unsigned char c = static_cast<unsigned char>(byte);
-    // A write that keeps reporting nothing written (a full disk) is given up after a few tries.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        ssize_t n = write(outputFd, &c, 1);
-        if (n == 1) return;
-        if (n < 0 && errno != EINTR && errno != EAGAIN) break;
-    }
-    tovu_error("could not write the plot output");
+    if (outputUsed == sizeof outputBuffer) flush_output();
+    outputBuffer[outputUsed++] = static_cast<unsigned char>(byte);
 }
 
 void plot_output_binary() {}   // POSIX streams have no text mode
@@ -167,6 +192,7 @@ int plot_to_device(const DagWord* structure, PlotByteWriter writer, PlotErrorRep
         return 0;
     }
     outputFd = -1;
+    outputUsed = 0;
     char message[257] = "";
     bool builtIn = false;
     try {
@@ -189,11 +215,13 @@ int plot_to_device(const DagWord* structure, PlotByteWriter writer, PlotErrorRep
             std::string post = list_text(s->postplot, s->postplotCount);
             plot_driver_call(s->plotdevice, pre.c_str(), post.c_str(), s->plotoptions ? s->plotoptions : "", writer,
                              outputFd, dimension, plot, s->plotoutput, s->screenheight, s->screenwidth);
+            flush_output();
         } catch (const ErrorJump&) {
             tovu_error("Out of memory");
         }
     } catch (const TovuError& e) {
         std::snprintf(message, sizeof message, "%.*s", 256, e.message.c_str());
+        outputUsed = 0;
         if (outputFd >= 0) close(outputFd);
         outputFd = -1;
         storage_delete(area);

@@ -8,6 +8,9 @@
 // library's error callback records the message and the error is raised when the entry returns,
 // so no exception crosses the library's frames.
 //
+// plot_write_byte buffers what it is given and plot_to_device writes it out before it closes the
+// output; a failed write raises "could not write the plot output".
+//
 // Output files are created with mode 0644 (less the umask).  The plot's storage area is handed
 // to a built-in driver's object only after the driver succeeded; on every failure it is freed.
 

@@ -18,9 +18,9 @@ LAYERS = [
     "platform/os", "util", "tovu", "platform/gdi", "platform/gui", "platform/registry", "platform/dde",
     "platform/grid", "platform/ole",
     "platform/kernel", "platform/matlab", "kernel_link", "kernsrv", "update", "image", "typeset", "plot",
-    "help", "options", "document/records", "document/styles", "document/export", "document/tree",
-    "document/edit", "document/elements", "document/exec", "document/views", "app",
-    "tools", "bridges",
+    "platform/gl3d", "platform/psdriver", "help", "options", "document/records", "document/styles",
+    "document/export", "document/tree", "document/edit", "document/elements", "document/exec",
+    "document/views", "app", "tools", "bridges",
 ]
 # Folders beside the stack: each may include what is below its own place.
 BESIDE = {"tools/arcman": "tools", "tools/srcmend": "tools", "tools/vetlin": "tools",

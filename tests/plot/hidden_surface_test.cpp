@@ -24,6 +24,7 @@
 #include "plot/render/pipeline.h"
 #include "plot/render/view.h"
 #include "plot_env.h"
+#include "svg_device.h"
 
 namespace {
 
@@ -706,29 +707,6 @@ struct Svg {
                "<rect width='400' height='400' fill='#ffffff'/>\n" + body.str() + "</svg>\n";
     }
 };
-
-struct Image {
-    int w = 0, h = 0;
-    std::string data;
-    unsigned at(int x, int y) const {
-        std::size_t i = (static_cast<std::size_t>(y) * w + x) * 3;
-        return (unsigned(static_cast<unsigned char>(data[i])) << 16) | (unsigned(static_cast<unsigned char>(data[i + 1])) << 8) |
-               unsigned(static_cast<unsigned char>(data[i + 2]));
-    }
-};
-
-bool rasterise(const std::string& svg, Image* img) {
-    std::string png = svg + ".png", ppm = svg + ".ppm";
-    if (std::system(("rsvg-convert -w 400 -h 400 -o " + png + " " + svg).c_str()) != 0) return false;
-    if (std::system(("convert " + png + " -alpha remove -depth 8 " + ppm).c_str()) != 0) return false;
-    std::ifstream in(ppm, std::ios::binary);
-    std::string magic;
-    int maxval;
-    in >> magic >> img->w >> img->h >> maxval;
-    in.get();
-    img->data.assign(std::istreambuf_iterator<char>(in), {});
-    return magic == "P6" && img->data.size() >= static_cast<std::size_t>(img->w * img->h * 3);
-}
 
 TEST_F(HiddenTest, SvgOfSurfaceWithHiddenPartsRemoved) {
     // The surface z = sin(3u) cos(3v) over [-1, 1]^2, tilted towards the viewer so that its

@@ -1,5 +1,9 @@
 #include "plot_env.h"
 
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
 #include "tovu/errors.h"
 
 namespace {
@@ -46,3 +50,20 @@ void PlotTest::SetUp() {
 }
 
 void PlotTest::TearDown() { storage_delete(area); }
+
+std::string sinCosSurface(int n, const std::string& options) {
+    std::ostringstream s;
+    s << "PLOT3D(GRID(-3..3, -3..3, [";
+    for (int i = 0; i < n; ++i) {
+        s << (i ? "," : "") << "[";
+        for (int j = 0; j < n; ++j) {
+            double x = -3 + 6.0 * i / (n - 1), y = -3 + 6.0 * j / (n - 1);
+            char value[32];
+            std::snprintf(value, sizeof value, "%.6f", std::sin(x) * std::cos(y));
+            s << (j ? "," : "") << value;
+        }
+        s << "]";
+    }
+    s << "])" << options << ");";
+    return s.str();
+}

@@ -15,6 +15,10 @@ const DagWord* plotArgs(const std::string& text);
 // Reads the structure under a handler: the record, or null with the message in *error.
 PlotRecord* readPlot(const std::string& text, int dimension, StorageArea* area, std::string* error);
 
+// PLOT3D of z = sin(x) cos(y) sampled n x n over [-3, 3]^2 (six decimals), with `options`
+// written after the GRID (each starting with ", ").
+std::string sinCosSurface(int n, const std::string& options = "");
+
 class PlotTest : public ::testing::Test {
 protected:
     void SetUp() override;
