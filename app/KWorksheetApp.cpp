@@ -200,7 +200,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     installDirectory = KString(install.c_str());
     helpDirectory = install + "/kwshelp";
     set_afm_directory(dataFolderOf(install, "afm").c_str());
-    plot_set_driver_folder((install + "/drivers").c_str());
+    plot_set_driver_folder(dataFolderOf(install, "drivers").c_str());
     // The kernel library beside the installation (the build tree keeps it in platform/kernel);
     // without one the link's own search applies.
     for (const char* rel : {"/platform/kernel/libkkernel.so", "/lib/kelvo/libkkernel.so"})
