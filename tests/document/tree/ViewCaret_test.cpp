@@ -137,9 +137,9 @@ TEST_F(CaretFixture, ScrollIntoViewWithMarginAndCentre) {
 
 TEST_F(CaretFixture, ScrollIntoViewExpandsCollapsedSection) {
     auto* g = new FakeGroup("hidden");
-    t.s2->insertChild(g, nullptr, 2);
+    t.s2->insertChild(g, nullptr, kInsertAfter);
     auto* p = new FakeParagraph("hp");
-    g->insertChild(p, nullptr, 2);
+    g->insertChild(p, nullptr, kInsertAfter);
     t.s2->setCollapsed(true);
     caret->setPosition(p, 0);
     caret->scrollIntoView(false);
