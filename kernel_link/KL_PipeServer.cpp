@@ -91,6 +91,7 @@ KL_PipeServer::KL_PipeServer(const KL_ConnectInfo& connectInfo) : KL_Link(connec
     envp.push_back(transfer);
     envp.push_back(nullptr);
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 

@@ -239,7 +239,7 @@ void WorksheetDocument::setTitle(const char* text) {
 
 // ---- execution ------------------------------------------------------------------------------
 
-bool WorksheetDocument::executeInput(OutputSink* sink, KString text) {
+bool WorksheetDocument::executeInput(OutputSink* sink, const KString& text) {
     bool (*lowMemory)() = worksheetHost().lowMemoryCheck ? worksheetHost().lowMemoryCheck : warnLowVirtualMemory;
     if (lowMemory()) {
         // The caller has marked its group busy: end the region as an empty one so that the

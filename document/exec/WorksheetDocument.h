@@ -123,7 +123,7 @@ public:
     // ---- execution ------------------------------------------------------------------------
     // Parses the region's text and queues its statements.  False when the low-memory check
     // refused the region (the sink then got beginOutput and endOutput, so it is not busy).
-    bool executeInput(OutputSink* sink, KString text);
+    bool executeInput(OutputSink* sink, const KString& text);
     void runExecutionQueue();
     bool routeOutput(Dag dag, int kind);
     void outputWarning(const char* text);
