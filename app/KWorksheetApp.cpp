@@ -21,6 +21,7 @@
 #include "document/tree/Element.h"
 #include "kernel_link/KKernelSession.h"
 #include "options/KOptions.h"
+#include "platform/dde/gui/dde_app.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/Dialog.h"
 #include "platform/gui/ToolBox.h"
@@ -160,6 +161,8 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     sys_install_message_hook();
     // 5
     theOptions = new KOptions(argc, argv, optionsHost_);
+    // Other programs' events (DDE pokes) reach app_event from now on, between other events.
+    ddeService_ = dde::dde_listen_app();
     // 6, 7
     splashTimer_->setTimeout(splashTimeoutMs);
     splash = new KSplashWindow();
@@ -288,6 +291,8 @@ void KWorksheetApp::startUp(int argc, char** argv) {
 // ---- shut-down -----------------------------------------------------------------------------
 
 void KWorksheetApp::shutDown() {
+    // No more events from other programs; the service's socket file goes.
+    ddeService_.reset();
     // The kernels end first: documents, sessions and links use the storage areas freed below.
     if (frame) frame->releaseKernels();
     worksheetHost().directLink = nullptr;

@@ -37,6 +37,9 @@ class KOptions;
 class KSplashWindow;
 class Window;
 struct StorageArea;
+namespace dde {
+class DdeAppService;
+}
 
 // The font cache of the document views (stand-in until the views bring theirs).
 struct KFontCache {
@@ -134,6 +137,8 @@ public:
     bool splashShown = false;
     // The storage area "kwsstatics" (the placeholders' area); null outside Main.
     StorageArea* staticsArea() const { return statics_.get(); }
+    // The DDE service while Main runs (null otherwise, or when it could not start).
+    dde::DdeAppService* ddeService() const { return ddeService_.get(); }
 
 private:
     class FunctionTimer;
@@ -145,6 +150,9 @@ private:
     KAppOptionsHost optionsHost_;
     std::unique_ptr<FunctionTimer> splashTimer_;
     std::unique_ptr<StorageArea> statics_;
+    // The DDE service other programs reach the running program through; null when the program
+    // runs without it (another program holds the name, or the socket folder was refused).
+    std::unique_ptr<dde::DdeAppService> ddeService_;
     Font appFont_;
     std::string kernelLibrary_;   // the installation's kernel library, when it has one
     std::string kernelServer_;    // the installation's kernel server, when it has one

@@ -3,7 +3,7 @@
 // (link type 3) over anonymous pipes to a local process (transport 2) or a network (transport 6,
 // which no link here builds).  The descriptor owns copies of its texts and its argument list.
 
-#include <memory>
+#include <optional>
 #include <string>
 
 #include "kernel_link/KL_ArgList.h"
@@ -18,14 +18,13 @@ enum : int {
 struct KL_ConnectInfo {
     int linkType = KL_LINK_DIRECT;
     int transport = 0;
-    std::unique_ptr<std::string> serverCommand;   // command line of the server, or none
-    std::unique_ptr<std::string> host;            // network host, or none
+    std::optional<std::string> serverCommand;     // command line of the server, or none
+    std::optional<std::string> host;              // network host, or none
     int port = 0;
     KL_ArgList args;                              // the program's words, program name first
 
     KL_ConnectInfo() = default;
     KL_ConnectInfo(int transport, const char* serverCommand);
     KL_ConnectInfo(int transport, const char* serverCommand, const char* host, int port);
-    KL_ConnectInfo(const KL_ConnectInfo& other);
-    KL_ConnectInfo& operator=(const KL_ConnectInfo& other);
+
 };

@@ -2,14 +2,13 @@
 
 #include "kernel_link/KL_Direct.h"
 
-#include <dlfcn.h>
-
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "kernel_link/kl_log.h"
 #include "kernel_link/kl_paths.h"
+#include "platform/os/dynlib.h"
 
 const KL_KernelEntries* kl_load_kernel(const std::string& path, std::string* error) {
     static std::mutex mutex;
@@ -18,16 +17,17 @@ const KL_KernelEntries* kl_load_kernel(const std::string& path, std::string* err
     auto it = loaded.find(path);
     if (it != loaded.end()) return it->second.get();
     // Never closed: see the header.
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    void* handle = dynlib_open(path, &why);
     if (handle == nullptr) {
-        if (error) *error = std::string("unable to load the kernel library: ") + ::dlerror();
+        if (error) *error = "unable to load the kernel library: " + why;
         return nullptr;
     }
     auto e = std::make_unique<KL_KernelEntries>();
-    e->start = reinterpret_cast<decltype(e->start)>(::dlsym(handle, "kernel_start"));
-    e->third = reinterpret_cast<decltype(e->third)>(::dlsym(handle, "kernel_third"));
-    e->evaluate = reinterpret_cast<decltype(e->evaluate)>(::dlsym(handle, "kernel_evaluate"));
-    e->stop = reinterpret_cast<decltype(e->stop)>(::dlsym(handle, "kernel_stop"));
+    e->start = reinterpret_cast<decltype(e->start)>(dynlib_symbol(handle, "kernel_start"));
+    e->third = reinterpret_cast<decltype(e->third)>(dynlib_symbol(handle, "kernel_third"));
+    e->evaluate = reinterpret_cast<decltype(e->evaluate)>(dynlib_symbol(handle, "kernel_evaluate"));
+    e->stop = reinterpret_cast<decltype(e->stop)>(dynlib_symbol(handle, "kernel_stop"));
     if (!e->start || !e->third || !e->evaluate || !e->stop) {
         if (error) *error = "the kernel library " + path + " lacks one of its four entry points";
         return nullptr;

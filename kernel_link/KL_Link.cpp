@@ -7,23 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "kernel_link/kl_frame.h"
 #include "kernel_link/kl_log.h"
-#include "tovu/encode.h"
-
-namespace {
-
-struct ReadReport {
-    KL_Link* link;
-    std::string message;
-};
-int report_source(void* data) { return static_cast<ReadReport*>(data)->link->readByte(); }
-void report_end(void* data, long) { static_cast<ReadReport*>(data)->message = "unexpected end of input"; }
-void report_error(void* data, long, const char* message) { static_cast<ReadReport*>(data)->message = message; }
-
-void string_sink(void* data, int ch) { static_cast<std::string*>(data)->push_back(char(ch)); }
-void ignore_error(void*, const char*) {}
-
-}  // namespace
 
 KL_Link::KL_Link(const KL_ConnectInfo& connectInfo) : connectInfo_(connectInfo) {}
 
@@ -117,44 +102,17 @@ Dag KL_Link::getResult(int wait) {
 
 Dag KL_Link::sendReply(Dag answer) { return sendDAG(answer) == 0 ? answer : nullptr; }
 
-int KL_Link::sendString(const char* text) {
-    return write(reinterpret_cast<const unsigned char*>(text), int(std::strlen(text)) + 1) == 0 ? 0 : -1;
-}
+int KL_Link::sendString(const char* text) { return kl_frame_send_string(kl_frame_end(this), text); }
 
-int KL_Link::readString(char* buffer, int size) {
-    for (int i = 0; i < size; ++i) {
-        int c = readByte();
-        if (c == -1) return -1;
-        buffer[i] = char(c);
-        if (c == 0) return 0;
-    }
-    return size;
-}
+int KL_Link::readString(char* buffer, int size) { return kl_frame_read_string(kl_frame_end(this), buffer, size); }
 
-int KL_Link::sendEnd() {
-    unsigned char end = KL_END_BYTE;
-    return write(&end, 1);
-}
+int KL_Link::sendEnd() { return kl_frame_send_end(kl_frame_end(this)); }
 
-int KL_Link::expectEnd() { return readByte() == KL_END_BYTE ? 0 : -1; }
+int KL_Link::expectEnd() { return kl_frame_expect_end(kl_frame_end(this)); }
 
-Dag KL_Link::readDAG() {
-    ReadReport report{this, {}};
-    Dag dag = dag_read(report_source, report_end, report_error, nullptr, 0, &report);
-    if (dag == nullptr) return nullptr;
-    if (expectEnd() != 0) return nullptr;
-    return dag;
-}
+Dag KL_Link::readDAG() { return kl_frame_read_dag(kl_frame_end(this)); }
 
-int KL_Link::sendDAG(Dag dag) {
-    // The text is made whole first: a DAG that cannot be encoded sends nothing, rather than a
-    // broken frame that would leave the two ends out of step.
-    std::string text;
-    if (!dag_write(dag, string_sink, ignore_error, 0, DAG_WRITE_NO_VALUES, &text)) return 1;
-    for (unsigned char c : text)
-        if (write(&c, 1) != 0) break;
-    return sendEnd() == 0 ? 0 : 1;
-}
+int KL_Link::sendDAG(Dag dag) { return kl_frame_send_dag(kl_frame_end(this), dag) == 0 ? 0 : 1; }
 
 bool KL_Link::isDoneReply(const DagWord* reply) {
     if (reply == nullptr || dag_type(reply) != DAG_FUNCTION || dag_length(reply) < 2) return false;

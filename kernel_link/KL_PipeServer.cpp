@@ -2,20 +2,13 @@
 
 #include "kernel_link/KL_PipeServer.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/ioctl.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "kernel_link/kl_log.h"
+#include "platform/os/proc.h"
 
 extern char** environ;
 
@@ -24,7 +17,7 @@ namespace {
 constexpr const char* TRANSFER_VAR = "PIPES_TRANSFER_VAR";
 
 void close_fd(int& fd, const char* failure) {
-    if (fd >= 0 && ::close(fd) != 0) kl_log("%s", failure);
+    if (proc_close(fd) != 0) kl_log("%s", failure);
     fd = -1;
 }
 
@@ -32,8 +25,7 @@ void close_fd(int& fd, const char* failure) {
 struct PipePair {
     int fd[2] = {-1, -1};
     ~PipePair() {
-        for (int f : fd)
-            if (f >= 0) ::close(f);
+        for (int f : fd) proc_close(f);
     }
     int take(int i) {
         int f = fd[i];
@@ -70,7 +62,7 @@ std::vector<std::string> kl_split_command_line(const std::string& command) {
 }
 
 KL_PipeServer::KL_PipeServer(const KL_ConnectInfo& connectInfo) : KL_Link(connectInfo) {
-    ::signal(SIGPIPE, SIG_IGN);
+    proc_ignore_sigpipe();
     writer_ = std::make_unique<KL_FrameWriter>(
         KL_BUFFER_SIZE, [this](const unsigned char* b, long n) { return writeRaw(b, n); });
     std::vector<std::string> words;
@@ -81,16 +73,17 @@ KL_PipeServer::KL_PipeServer(const KL_ConnectInfo& connectInfo) : KL_Link(connec
     }
 
     PipePair result, request, exception;
-    if (::pipe2(result.fd, O_CLOEXEC) != 0 || ::pipe2(request.fd, O_CLOEXEC) != 0 ||
-        ::pipe2(exception.fd, O_CLOEXEC) != 0) {
-        int err = errno;
+    int err = proc_pipe(result.fd);
+    if (err == 0) err = proc_pipe(request.fd);
+    if (err == 0) err = proc_pipe(exception.fd);
+    if (err != 0) {
         setDead(KL_ERR_START, unsigned(err), "KL_PipeServer: couldn't create anonymous pipes: %s", std::strerror(err));
         return;
     }
 
     char transfer[96];
     std::snprintf(transfer, sizeof transfer, "%s=%08X %08X %08X %d", TRANSFER_VAR, unsigned(request.fd[0]),
-                  unsigned(result.fd[1]), unsigned(exception.fd[0]), int(::getpid()));
+                  unsigned(result.fd[1]), unsigned(exception.fd[0]), int(proc_self()));
     std::vector<char*> envp;
     std::size_t nameLen = std::strlen(TRANSFER_VAR);
     for (char** e = environ; e != nullptr && *e != nullptr; ++e)
@@ -98,34 +91,16 @@ KL_PipeServer::KL_PipeServer(const KL_ConnectInfo& connectInfo) : KL_Link(connec
     envp.push_back(transfer);
     envp.push_back(nullptr);
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
-    // The server's three ends are dup2'ed onto themselves, which clears their close-on-exec
-    // flag in the child only; the worksheet's ends stay close-on-exec.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, request.fd[0], request.fd[0]);
-    posix_spawn_file_actions_adddup2(&actions, result.fd[1], result.fd[1]);
-    posix_spawn_file_actions_adddup2(&actions, exception.fd[0], exception.fd[0]);
-    // A process group of its own: a terminal's interrupt key reaches the worksheet, not the
-    // server (interrupts travel on the exception pipe).
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // The server's three ends stay open in it; the worksheet's ends are close-on-exec.  The
+    // server runs in a process group of its own: a terminal's interrupt key reaches the
+    // worksheet, not the server (interrupts travel on the exception pipe).
+    const int inherit[3] = {request.fd[0], result.fd[1], exception.fd[0]};
     pid_t pid = -1;
-    int rc = ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    int rc = proc_spawn(&pid, argv.data(), envp.data(), inherit, 3);
     if (rc != 0) {
         setDead(KL_ERR_START, unsigned(rc), "unable to start server process %s: %s",
                 connectInfo_.serverCommand->c_str(), std::strerror(rc));
@@ -146,20 +121,12 @@ KL_PipeServer::~KL_PipeServer() {
     close_fd(requestWrite_, "Can't close write pipe\n");
     if (exceptionWrite_ >= 0) {
         unsigned char stop = 0x00;
-        ssize_t n;
-        do n = ::write(exceptionWrite_, &stop, 1);
-        while (n < 0 && errno == EINTR);
+        int err = 0;
+        proc_write_all(exceptionWrite_, &stop, 1, &err);
         close_fd(exceptionWrite_, "Can't close exception pipe\n");
     }
     kl_log("~PipeServer: Attempted to kill server\n");
-    if (pid_ > 0 && !reaped_) {
-        pid_t pid = pid_;
-        std::thread([pid] {
-            int st;
-            while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-    }
+    if (pid_ > 0 && !reaped_) proc_reap_later(pid_);
 }
 
 bool KL_PipeServer::havePipes() {
@@ -175,10 +142,10 @@ void KL_PipeServer::serverLost(int systemError) {
     if (pid_ > 0 && !reaped_) {
         // The pipe closes while the server exits, a moment before it can be reaped.
         for (int i = 0; i < 100 && !ended; ++i) {
-            pid_t r = ::waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) ended = true;
-            else if (r < 0 && errno != EINTR) break;
-            else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            int r = proc_try_wait(pid_, &status);
+            if (r == 1) ended = true;
+            else if (r < 0) break;
+            else proc_sleep_ms(10);
         }
         reaped_ = ended;
     }
@@ -204,11 +171,9 @@ void KL_PipeServer::serverLost(int systemError) {
 int KL_PipeServer::interrupt() {
     if (exceptionWrite_ < 0) return 0;
     unsigned char one = '1';
-    ssize_t n;
-    do n = ::write(exceptionWrite_, &one, 1);
-    while (n < 0 && errno == EINTR);
-    if (n == 1) return 0;
-    osError_ = unsigned(errno);
+    int err = 0;
+    if (proc_write_all(exceptionWrite_, &one, 1, &err) == 1) return 0;
+    osError_ = unsigned(err);
     kl_log("Error writing exception pipe: %d\n", int(osError_));
     return int(osError_);
 }
@@ -218,7 +183,7 @@ int KL_PipeServer::getServerStatus() {
     if (readBuffer_.available() > 0) return 1;
     if (!havePipes()) return 4;
     struct pollfd p = {resultRead_, POLLIN, 0};
-    int r = ::poll(&p, 1, 0);
+    int r = proc_poll(&p, 1, 0);
     if (r < 0) {
         if (errno == EINTR) return 0;
         int err = errno;
@@ -228,7 +193,7 @@ int KL_PipeServer::getServerStatus() {
     }
     if (p.revents & POLLIN) {
         int waiting = 0;
-        if (::ioctl(resultRead_, FIONREAD, &waiting) == 0 && waiting > 0) return 1;
+        if (proc_bytes_waiting(resultRead_, &waiting) == 0 && waiting > 0) return 1;
     }
     if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
         serverLost(EPIPE);
@@ -243,16 +208,13 @@ int KL_PipeServer::readByte() {
     readBuffer_.reset();
     if (!havePipes()) return -1;
     int waiting = 0;
-    if (::ioctl(resultRead_, FIONREAD, &waiting) != 0) {
-        int err = errno;
+    if (int err = proc_bytes_waiting(resultRead_, &waiting); err != 0) {
         kl_log("Error Peeking at pipe; status %d\n", err);
         serverLost(err);
         return -1;
     }
     int want = waiting <= 0 ? 1 : (waiting > readBuffer_.size() ? readBuffer_.size() : waiting);
-    ssize_t n;
-    do n = ::read(resultRead_, readBuffer_.writeSpace(), std::size_t(want));
-    while (n < 0 && errno == EINTR);
+    long n = proc_read(resultRead_, readBuffer_.writeSpace(), std::size_t(want));
     if (n < 0) {
         int err = errno;
         kl_log("Error reading pipe; status %d\n", err);
@@ -276,19 +238,11 @@ long KL_PipeServer::writeRaw(const unsigned char* bytes, long count) {
     osError_ = 0;
     if (state() == KL_DEAD) return -1;
     if (!havePipes()) return -1;
-    long done = 0;
-    while (done < count) {
-        ssize_t n = ::write(requestWrite_, bytes + done, std::size_t(count - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = n < 0 ? errno : EPIPE;
-            kl_log("Error writing pipe: %d\n", err);
-            serverLost(err);
-            return -1;
-        }
-        done += n;
-    }
-    return count;
+    int err = 0;
+    if (proc_write_all(requestWrite_, bytes, count, &err) == count) return count;
+    kl_log("Error writing pipe: %d\n", err);
+    serverLost(err);
+    return -1;
 }
 
 Dag KL_PipeServer::readDAG() {

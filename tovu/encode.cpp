@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "tovu/errors.h"
+#include "tovu/sinks.h"
 #include "tovu/storage.h"
 
 namespace {
@@ -315,14 +316,13 @@ private:
 // ---- writer -----------------------------------------------------------------------------------
 
 void stdoutSink(void*, int ch) { std::putchar(ch); }
-void stringSink(void* data, int ch);   // appends to a std::string (dag_to_text)
 void stderrErrorSink(void*, const char* message) { std::fprintf(stderr, "Output Error: %s\n", message); }
 
 class Writer {
 public:
     Writer(DagSink sink, int lineWidth, unsigned flags, void* data)
         : sink_(sink), data_(data), lineWidth_(lineWidth), flags_(flags),
-          text_(sink == stringSink ? static_cast<std::string*>(data) : nullptr) {}
+          text_(sink == sink_append_string ? static_cast<std::string*>(data) : nullptr) {}
 
     void node(const DagWord* d, bool top);
 
@@ -355,7 +355,7 @@ private:
     unsigned flags_;
     int column_ = 0;
     int depth_ = 0;
-    std::string* text_;                   // the string of stringSink, or null
+    std::string* text_;                   // the string of sink_append_string, or null
     std::vector<unsigned char> digits_;   // putInteger's digits, kept to spare allocations
 };
 
@@ -1100,14 +1100,12 @@ void textError(void* data, long, const char* message) {
     if (s->error) *s->error = message;
 }
 
-void stringSink(void* data, int ch) { static_cast<std::string*>(data)->push_back(static_cast<char>(ch)); }
-void ignoreError(void*, const char*) {}
 
 }  // namespace
 
 std::string dag_to_text(const DagWord* dag, unsigned flags, int lineWidth) {
     std::string out;
-    if (!dag_write(dag, stringSink, ignoreError, lineWidth, flags, &out)) return {};
+    if (!dag_write(dag, sink_append_string, sink_ignore_error, lineWidth, flags, &out)) return {};
     return out;
 }
 

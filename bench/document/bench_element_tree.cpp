@@ -100,8 +100,8 @@ Group* makeGroup(int seed) {
     auto* g = new Group;
     for (int p = 0; p < PARAGRAPHS_PER_GROUP; ++p) {
         auto* para = new Paragraph;
-        g->insertChild(para, nullptr, 2);
-        para->insertChild(new Run(5 + (seed + p) % 40), nullptr, 2);
+        g->insertChild(para, nullptr, kInsertAfter);
+        para->insertChild(new Run(5 + (seed + p) % 40), nullptr, kInsertAfter);
     }
     return g;
 }
@@ -112,7 +112,7 @@ struct BigTree {
         doc.rootElement = root;
         root->setDocument(&doc);
         doc.holdLayout();
-        for (int g = 0; g < GROUPS; ++g) root->insertChild(makeGroup(g), nullptr, 2);
+        for (int g = 0; g < GROUPS; ++g) root->insertChild(makeGroup(g), nullptr, kInsertAfter);
         doc.releaseLayout();
         ElementExtent e;
         root->layout(e);
@@ -149,7 +149,7 @@ void BM_insert_remove_group_middle(benchmark::State& state) {
     BigTree& t = tree();
     for (auto _ : state) {
         Group* g = makeGroup(7);
-        t.root->insertChild(g, t.root->childAt(GROUPS / 2), 0);
+        t.root->insertChild(g, t.root->childAt(GROUPS / 2), kInsertBefore);
         t.root->removeChild(g);
     }
 }

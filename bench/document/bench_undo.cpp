@@ -51,7 +51,7 @@ public:
     explicit Box(int k) : kind_(k) {}
     Element* cloneElement() const override {
         auto* c = new Box(kind_);
-        for (int i = 0; i < childCount(); ++i) c->insertChild(childAt(i)->cloneElement(), nullptr, 2);
+        for (int i = 0; i < childCount(); ++i) c->insertChild(childAt(i)->cloneElement(), nullptr, kInsertAfter);
         return c;
     }
     int elementKind() const override { return kind_; }
@@ -76,9 +76,9 @@ void BM_undo_typing_10000_chars(benchmark::State& state) {
         auto* root = new Box(KIND_SECTION);
         doc.setRoot(root);
         auto* para = new Box(KIND_PARAGRAPH);
-        root->insertChild(para, nullptr, 2);
+        root->insertChild(para, nullptr, kInsertAfter);
         auto* run = new Run;
-        para->insertChild(run, nullptr, 2);
+        para->insertChild(run, nullptr, kInsertAfter);
         UndoHistory& h = *doc.undoHistory();
         std::size_t before = heapInUse();
         for (int i = 0; i < 10000; ++i) {
@@ -105,8 +105,8 @@ void BM_undo_insert_10000_paragraphs(benchmark::State& state) {
         h.beginGroup("Paste", nullptr, false);
         for (int i = 0; i < 10000; ++i) {
             auto* para = new Box(KIND_PARAGRAPH);
-            para->insertChild(new Run("p"), nullptr, 2);
-            root->insertChild(para, nullptr, 2);
+            para->insertChild(new Run("p"), nullptr, kInsertAfter);
+            root->insertChild(para, nullptr, kInsertAfter);
         }
         h.endUndoGroup(nullptr);
         state.counters["history_bytes"] = double(heapInUse() - before);

@@ -68,7 +68,7 @@ bool DeleteRecord::apply() {
     if (!copy) return false;
     clearMarks(copy);
     Element* reference = parent->childAt(index_);
-    bool inserted = reference ? parent->insertChild(copy, reference, 0) : parent->insertChild(copy, nullptr, 2);
+    bool inserted = reference ? parent->insertChild(copy, reference, kInsertBefore) : parent->insertChild(copy, nullptr, kInsertAfter);
     if (!inserted) {
         delete copy;
         return false;

@@ -12,7 +12,9 @@ class KString;
 
 class MathElement : public InlineElement {
 public:
-    // The execution group passes value 20 for kernel results.
+    // The value kernel results, plot regions and the spreadsheet give their math elements.
+    static constexpr int kResultValue = 20;
+
     MathElement(const DagWord* expression, int value);
     MathElement(const MathElement& other) = default;
 

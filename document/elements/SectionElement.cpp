@@ -81,12 +81,12 @@ int SectionElement::headingStyleForLevel(int level) const {
 }
 
 void SectionElement::insertHeading(int level) {
-    insertHeadingParagraph(headingStyleForLevel(level), firstChild(), 0);
+    insertHeadingParagraph(headingStyleForLevel(level), firstChild(), kInsertBefore);
 }
 
 ParagraphElement* SectionElement::insertHeadingParagraph(int style, Element* reference, int mode) {
     auto* paragraph = new ParagraphElement(style, nullptr);
-    paragraph->insertChild(new TextElement(-1, ""), nullptr, 2);
+    paragraph->insertChild(new TextElement(-1, ""), nullptr, kInsertAfter);
     if (!insertChild(paragraph, reference, mode)) {
         delete paragraph;
         return nullptr;
@@ -132,11 +132,11 @@ Element* SectionElement::splitAtIndex(int index) {
     ElementOperationScope scope;
     LayoutHold hold(document());
     auto* second = new SectionElement(depth());
-    if (!p->insertChild(second, this, 2)) {
+    if (!p->insertChild(second, this, kInsertAfter)) {
         delete second;
         return this;
     }
-    moveChildrenTo(index, childCount() - index, second, second->firstChild(), 2);
+    moveChildrenTo(index, childCount() - index, second, second->firstChild(), kInsertAfter);
     markNeedsLayout();
     second->markNeedsLayout();
     return second;
@@ -285,7 +285,7 @@ bool SectionElement::wrapInSection(Element* reference) {
             target = new SectionElement(level);
         }
         target->mark = mark;
-        if (!ContainerElement::insertChild(target, first, 2)) {
+        if (!ContainerElement::insertChild(target, first, kInsertAfter)) {
             delete target;
             return false;
         }
@@ -295,9 +295,9 @@ bool SectionElement::wrapInSection(Element* reference) {
         int index = indexOfChild(c);
         bool wasFirst = index == 0;
         if (!removeChildAt(index)) continue;
-        if (!target->insertChild(c, nullptr, 2)) {
+        if (!target->insertChild(c, nullptr, kInsertAfter)) {
             // Refused: back where it was, so nothing is lost.
-            if (!ContainerElement::insertChild(c, childAt(index), 0)) destroyElement(c);
+            if (!ContainerElement::insertChild(c, childAt(index), kInsertBefore)) destroyElement(c);
             continue;
         }
         if (wasFirst && parent()) insertHeading(0);
@@ -338,8 +338,8 @@ void SectionElement::outdent(Element* reference) {
             ++runStart;
             continue;
         }
-        if (!p->insertChild(c, after, 2)) {
-            if (!source->ContainerElement::insertChild(c, source->childAt(runStart), 0)) destroyElement(c);
+        if (!p->insertChild(c, after, kInsertAfter)) {
+            if (!source->ContainerElement::insertChild(c, source->childAt(runStart), kInsertBefore)) destroyElement(c);
             ++runStart;
             continue;
         }
@@ -380,7 +380,7 @@ bool readSectRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
             if (!element) continue;
             int kind = element->elementKind();
             if (kind == KIND_SECTION || kind == KIND_PARAGRAPH || kind == KIND_GROUP) {
-                if (!section->insertChild(element, nullptr, 2)) delete element;
+                if (!section->insertChild(element, nullptr, kInsertAfter)) delete element;
             } else {
                 delete element;
             }
@@ -394,7 +394,7 @@ bool readSectRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
     if (parent) {
         Element* first = section->firstChild();
         if (first->elementKind() != KIND_PARAGRAPH)
-            section->insertHeadingParagraph(SectionElement::STYLE_HEADING_1, first, 0);
+            section->insertHeadingParagraph(SectionElement::STYLE_HEADING_1, first, kInsertBefore);
     }
     out = section.release();
     return true;

@@ -31,6 +31,7 @@
 #include "tovu/ifvars.h"
 #include "tovu/parse_driver.h"
 #include "tovu/print.h"
+#include "tovu/sinks.h"
 #include "tovu/storage.h"
 #include "util/KString.h"
 #include "util/errjump.h"
@@ -119,12 +120,12 @@ ExecutionGroup::ExecutionGroup(WithInput input) : ExecutionGroup() {
     auto* paragraph = new ParagraphElement(ParagraphElement::STYLE_NORMAL, input.prompt);
     Element* field = executionGroupOptions.typesetInput ? static_cast<Element*>(new ExpressionEditElement(1, ""))
                                                         : static_cast<Element*>(new InputTextElement(1, nullptr));
-    paragraph->insertChild(field, nullptr, 2);
-    insertChild(paragraph, nullptr, 2);
+    paragraph->insertChild(field, nullptr, kInsertAfter);
+    insertChild(paragraph, nullptr, kInsertAfter);
 }
 
 ExecutionGroup::ExecutionGroup(Element* first) : ExecutionGroup() {
-    if (first && !insertChild(first, nullptr, 2)) delete first;
+    if (first && !insertChild(first, nullptr, kInsertAfter)) delete first;
 }
 
 ExecutionGroup::ExecutionGroup(const ExecutionGroup& other)
@@ -237,9 +238,6 @@ int pairPosition(const DagWord* dag, std::size_t* count = nullptr) {
     }
 }
 
-void appendToBuffer(void* data, int ch) { static_cast<KString*>(data)->appendChar(static_cast<char>(ch)); }
-void ignorePrintError(void*, const char*) {}
-
 }  // namespace
 
 bool ExecutionGroup::output(Dag dag, int kind) {
@@ -252,8 +250,8 @@ bool ExecutionGroup::output(Dag dag, int kind) {
     if (kind == kOutputIncomplete) {
         auto* paragraph = new ParagraphElement(ParagraphElement::STYLE_NORMAL, nullptr);
         continuation = new InputTextElement(1, nullptr);
-        paragraph->insertChild(continuation, nullptr, 2);
-        insertChild(paragraph, nullptr, 2);
+        paragraph->insertChild(continuation, nullptr, kInsertAfter);
+        insertChild(paragraph, nullptr, kInsertAfter);
     }
     int position = (kind == kOutputWarning || kind == kOutputError) ? pairPosition(dag) : 0;
     bool answer = insertOutput(dag, kind);
@@ -298,9 +296,9 @@ bool ExecutionGroup::insertResult(ParagraphElement* paragraph, Dag dag, bool typ
     InterfaceSettings* s = settings();
     if (typesetting) {
         if (!dag || dag_is_null(dag)) return false;
-        auto* math = new MathElement(dag, 20);
+        auto* math = new MathElement(dag, MathElement::kResultValue);
         math->kernelOutput = 1;
-        paragraph->insertChild(math, nullptr, 2);
+        paragraph->insertChild(math, nullptr, kInsertAfter);
         return true;
     }
     int width = s->screenwidth;
@@ -330,7 +328,7 @@ bool ExecutionGroup::insertResult(ParagraphElement* paragraph, Dag dag, bool typ
     group_render_text_2d(dag, t, width, height, text);
     if ((!doc || !doc->redirectFile) && !text.empty() && text.back() == '\n') text.pop_back();
     buffer.appendN(text.data(), static_cast<int>(text.size()));
-    paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, 2);
+    paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, kInsertAfter);
     return true;
 }
 
@@ -363,22 +361,22 @@ bool ExecutionGroup::insertOutput(Dag dag, int kind) {
         paragraph = std::make_unique<ParagraphElement>(ParagraphElement::STYLE_WARNING, nullptr);
         buffer.append("Warning, ");
         if (kind == kOutputWarning)
-            print_expression(message(dag), appendToBuffer, ignorePrintError, 0, 1, &buffer);
+            print_expression(message(dag), sink_append_kstring, sink_ignore_error, 0, PRINT_RAW, &buffer);
         else
-            print_sequence(message(dag), "", appendToBuffer, ignorePrintError, 0, 4, &buffer);
-        paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, 2);
+            print_sequence(message(dag), "", sink_append_kstring, sink_ignore_error, 0, PRINT_TOP_UNQUOTED, &buffer);
+        paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, kInsertAfter);
         break;
     case kOutputError:
         paragraph = std::make_unique<ParagraphElement>(ParagraphElement::STYLE_ERROR, nullptr);
-        print_sequence(message(dag), "", appendToBuffer, ignorePrintError, 0, 4, &buffer);
-        paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, 2);
+        print_sequence(message(dag), "", sink_append_kstring, sink_ignore_error, 0, PRINT_TOP_UNQUOTED, &buffer);
+        paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, kInsertAfter);
         break;
     case kOutputDiagnostic:
     case kOutputText:
         paragraph = std::make_unique<ParagraphElement>(
             kind == kOutputText ? ParagraphElement::STYLE_LINE_PRINTED : ParagraphElement::STYLE_DIAGNOSTIC, nullptr);
-        print_sequence(dag, "", appendToBuffer, ignorePrintError, 0, 4, &buffer);
-        paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, 2);
+        print_sequence(dag, "", sink_append_kstring, sink_ignore_error, 0, PRINT_TOP_UNQUOTED, &buffer);
+        paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, kInsertAfter);
         break;
     case kOutputPlot:
     case kOutputPlot3D: {
@@ -398,7 +396,7 @@ bool ExecutionGroup::insertOutput(Dag dag, int kind) {
         if (!ok) {
             delete plot;
             auto* error = new ParagraphElement(ParagraphElement::STYLE_ERROR, nullptr);
-            error->insertChild(new TextElement(-1, buffer.text()), nullptr, 2);
+            error->insertChild(new TextElement(-1, buffer.text()), nullptr, kInsertAfter);
             appendOutput(error, true);
             return true;
         }
@@ -412,9 +410,9 @@ bool ExecutionGroup::insertOutput(Dag dag, int kind) {
                 plotSizes.pop_front();
                 plot->setPlotSize(size.width, size.height, size.height);
             }
-            paragraph->insertChild(plot, nullptr, 2);
+            paragraph->insertChild(plot, nullptr, kInsertAfter);
         } else {
-            paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, 2);
+            paragraph->insertChild(new TextElement(-1, buffer.text()), nullptr, kInsertAfter);
         }
         break;
     }
@@ -424,7 +422,7 @@ bool ExecutionGroup::insertOutput(Dag dag, int kind) {
         paragraph = std::make_unique<ParagraphElement>(ParagraphElement::STYLE_KELVO_PLOT, nullptr);
         Element* region = kind == kOutputSmartPlot2D ? static_cast<Element*>(new PlotRegion2D(dag, doc))
                                                      : static_cast<Element*>(new PlotRegion3D(dag, doc));
-        paragraph->insertChild(region, nullptr, 2);
+        paragraph->insertChild(region, nullptr, kInsertAfter);
         break;
     }
     default:
@@ -442,7 +440,7 @@ void ExecutionGroup::appendOutput(Element* element, bool scroll) {
     int kind = element->elementKind();
     if (kind != KIND_PARAGRAPH && kind != 25) {
         auto* wrapper = new ParagraphElement(ParagraphElement::STYLE_NORMAL, nullptr);
-        wrapper->insertChild(element, nullptr, 2);
+        wrapper->insertChild(element, nullptr, kInsertAfter);
         element = wrapper;
     }
     WorksheetDocument* doc = worksheet();
@@ -457,7 +455,7 @@ void ExecutionGroup::appendOutput(Element* element, bool scroll) {
         return;
     }
     element->setOutput(true);
-    if (!insertChild(element, nullptr, 2)) {
+    if (!insertChild(element, nullptr, kInsertAfter)) {
         destroyElement(element);
         return;
     }
@@ -506,7 +504,7 @@ void ExecutionGroup::advanceToNextInput() {
     if (!target) {
         auto* group = new ExecutionGroup(WithInput{});
         Element* parent = from->parent();
-        if (!parent || !parent->insertChild(group, from, 2)) {
+        if (!parent || !parent->insertChild(group, from, kInsertAfter)) {
             delete group;
             return;
         }
@@ -584,7 +582,7 @@ void ExecutionGroup::execute(bool force) {
             std::fwrite(text.text(), 1, static_cast<std::size_t>(text.length()), doc->redirectFile);
         } else {
             auto* paragraph = new ParagraphElement(ParagraphElement::STYLE_TEXT_OUTPUT, nullptr);
-            paragraph->insertChild(new TextElement(-1, text.text()), nullptr, 2);
+            paragraph->insertChild(new TextElement(-1, text.text()), nullptr, kInsertAfter);
             appendOutput(paragraph, true);
         }
     }
@@ -666,7 +664,7 @@ bool ExecutionGroup::command(int code, const char* text, std::intptr_t argument)
     case 0:   // Enter
         if (caretElement == this && mark == 0) {
             auto* group = new ExecutionGroup(WithInput{});
-            if (!insertSibling(group, 0)) {
+            if (!insertSibling(group, kInsertBefore)) {
                 delete group;
                 return true;
             }
@@ -687,7 +685,7 @@ bool ExecutionGroup::command(int code, const char* text, std::intptr_t argument)
                 ElementOperationScope scope;
                 if (doc) doc->holdLayout(false);
                 Element* p = parent();
-                moveChildrenTo(0, childCount(), p, this, 2);
+                moveChildrenTo(0, childCount(), p, this, kInsertAfter);
                 p->removeChild(this);
                 if (doc) doc->holdLayout(true);
                 return true;
@@ -716,9 +714,9 @@ Element* ExecutionGroup::splitAtIndex(int index) {
     ElementDocument* doc = document();
     if (doc) doc->holdLayout();
     auto* second = new ExecutionGroup();
-    moveChildrenTo(index, childCount() - index, second, nullptr, 2);
-    if (!parent()->insertChild(second, this, 2)) {
-        second->moveChildrenTo(0, second->childCount(), this, nullptr, 2);
+    moveChildrenTo(index, childCount() - index, second, nullptr, kInsertAfter);
+    if (!parent()->insertChild(second, this, kInsertAfter)) {
+        second->moveChildrenTo(0, second->childCount(), this, nullptr, kInsertAfter);
         delete second;
         if (doc) doc->releaseLayout();
         return this;
@@ -792,11 +790,11 @@ bool readExchgRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
             if (!element) continue;
             int kind = element->elementKind();
             if (kind == KIND_SECTION) {
-                if (!group->insertChild(element, nullptr, 2)) delete element;
+                if (!group->insertChild(element, nullptr, kInsertAfter)) delete element;
             } else if (kind == KIND_PARAGRAPH) {
                 Element* first = element->firstChild();
                 if (first && first->elementKind() == KIND_MATH) group->appendOutput(element, true);
-                else if (!group->insertChild(element, nullptr, 2)) delete element;
+                else if (!group->insertChild(element, nullptr, kInsertAfter)) delete element;
             } else {
                 delete element;
             }
@@ -828,7 +826,7 @@ bool readChildRecords(KWorksheetReader& reader, Element*& out, Element* parent) 
             if (!element) continue;
             bool needsParagraph = false;
             if (!parent->acceptsChild(element, needsParagraph) || needsParagraph ||
-                !parent->insertChild(element, nullptr, 2))
+                !parent->insertChild(element, nullptr, kInsertAfter))
                 delete element;
         }
     } catch (const ErrorJump&) {

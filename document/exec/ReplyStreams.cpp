@@ -14,7 +14,9 @@
 #include "tovu/errors.h"
 #include "tovu/ifvars.h"
 #include "tovu/print.h"
+#include "tovu/sinks.h"
 #include "tovu/stream.h"
+#include "typeset/typeset.h"
 #include "util/messages.h"
 
 namespace {
@@ -43,9 +45,6 @@ InterfaceSettings* settingsOf(WorksheetDocument* document) {
 bool isSmallInteger(const DagWord* dag) {
     return dag != nullptr && dag_type(dag) == DAG_INTPOS && dag_length(dag) == 2;
 }
-
-void appendChar(void* data, int ch) { static_cast<std::string*>(data)->push_back(char(ch)); }
-void ignoreError(void*, const char*) {}
 
 bool isIntegerNode(const DagWord* dag) {
     return dag != nullptr && (dag_type(dag) == DAG_INTPOS || dag_type(dag) == DAG_INTNEG);
@@ -89,7 +88,7 @@ Dag onDone(void* context, Dag value) {
 }
 
 Dag onLprint(void* context, Dag value) {
-    doc(context)->lineOutput(value, 1);
+    doc(context)->lineOutput(value, WorksheetDocument::kLineItems);
     return dag_NULL;
 }
 
@@ -99,19 +98,19 @@ Dag onPrint(void* context, Dag value) {
         Dag shown = value;
         try {
             TovuHandlerGuard guard;
-            shown = replyDisplayForm(value);
+            shown = denormalise_dag(value);
         } catch (const TovuError&) {
             shown = value;
         }
         d->routeOutput(shown, kOutputResult);
     } else {
-        d->lineOutput(value, 1);
+        d->lineOutput(value, WorksheetDocument::kLineItems);
     }
     return dag_NULL;
 }
 
 Dag onChar(void* context, Dag value) {
-    doc(context)->lineOutput(value, 7);
+    doc(context)->lineOutput(value, WorksheetDocument::kLineChars);
     return dag_NULL;
 }
 
@@ -210,7 +209,7 @@ Dag onError(void* context, Dag value) {
 Dag onFatal(void* context, Dag value) {
     (void)context;
     std::string text;
-    print_sequence(value, "", appendChar, ignoreError, 0, PRINT_TOP_UNQUOTED, &text);
+    print_sequence(value, "", sink_append_string, sink_ignore_error, 0, PRINT_TOP_UNQUOTED, &text);
     showMessage(text.c_str());
     return dag_NULL;
 }

@@ -48,10 +48,6 @@ std::string statusTimeText(const DagWord* seconds);
 // Bytes for a word count, computed without overflow; negative when not a non-negative integer.
 double statusByteCount(const DagWord* words);
 
-// The display form of a PRINT value (the typesetter's denormalisation).  Kept in its own file:
-// the typesetter's header and the interface variables' header cannot meet in one unit.
-Dag replyDisplayForm(Dag value);
-
 // The help manager's stream (stand-in until the help manager is wired): receives HELP replies.
 using HelpStreamHook = void (*)(WorksheetDocument* document, Dag reply);
 void setHelpStreamHook(HelpStreamHook hook);

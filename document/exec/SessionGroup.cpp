@@ -14,7 +14,7 @@ bool SessionGroup::output(Dag dag, int kind) {
         Element* root = boundDocument->root();
         {
             RecordingSuspension suspension;
-            if (!root->insertChild(this, root->firstChild(), 0)) return false;
+            if (!root->insertChild(this, root->firstChild(), kInsertBefore)) return false;
         }
         ExecutionGroup::beginOutput();
     }

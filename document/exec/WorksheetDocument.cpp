@@ -17,6 +17,7 @@
 #include "tovu/errors.h"
 #include "tovu/parse_driver.h"
 #include "tovu/print.h"
+#include "tovu/sinks.h"
 #include "tovu/stream.h"
 #include "util/errjump.h"
 #include "util/messages.h"
@@ -26,16 +27,6 @@ namespace {
 constexpr char kHelpPrefix[] = "Kelvo Library Help";
 constexpr std::size_t kHelpPrefixLength = sizeof(kHelpPrefix) - 1;
 constexpr char kStartupStatement[] = "readlib(`context/init`)();";
-
-int untitledCounter = 0;
-int pollCounter = 0;
-
-// The line-printed text buffer is program-wide: CHAR text of one statement may arrive in pieces.
-KString& printBuffer() {
-    static KString buffer;
-    return buffer;
-}
-bool printPending = false;
 
 bool isHelpTitle(const char* text) {
     return text != nullptr && std::strncmp(text, kHelpPrefix, kHelpPrefixLength) == 0;
@@ -51,9 +42,6 @@ public:
     bool output(Dag, int) override { return true; }
     bool newTextInputRegion() override { return false; }
 };
-
-void appendToKString(void* data, int ch) { static_cast<KString*>(data)->appendChar(char(ch)); }
-void ignorePrintError(void*, const char*) {}
 
 }  // namespace
 
@@ -225,14 +213,12 @@ void WorksheetDocument::runQueue() { runExecutionQueue(); }
 
 // ---- title ----------------------------------------------------------------------------------
 
-void WorksheetDocument::resetUntitledCounter() { untitledCounter = 0; }
-
 // Titles are built in growing strings: a path of any length keeps its whole file name.
 void WorksheetDocument::setTitle(const char* text) {
     std::string plain;
     if (text == nullptr) {
-        ++untitledCounter;
-        plain = "Untitled (" + std::to_string(untitledCounter) + ")";
+        int number = ++worksheetHost().untitledCount;
+        plain = "Untitled (" + std::to_string(number) + ")";
         filePath_.clear();
     } else if (!isHelpTitle(text)) {
         filePath_.assign(text);
@@ -253,7 +239,7 @@ void WorksheetDocument::setTitle(const char* text) {
 
 // ---- execution ------------------------------------------------------------------------------
 
-bool WorksheetDocument::executeInput(OutputSink* sink, KString text) {
+bool WorksheetDocument::executeInput(OutputSink* sink, const KString& text) {
     bool (*lowMemory)() = worksheetHost().lowMemoryCheck ? worksheetHost().lowMemoryCheck : warnLowVirtualMemory;
     if (lowMemory()) {
         // The caller has marked its group busy: end the region as an empty one so that the
@@ -427,8 +413,8 @@ bool WorksheetDocument::linkIsDead() {
 }
 
 void WorksheetDocument::drainAfterDeadLink() {
-    printPending = false;
-    printBuffer().clear();
+    printPending_ = false;
+    printBuffer_.clear();
     waitingForReadline = false;
     drainQueue();
 }
@@ -500,15 +486,15 @@ void WorksheetDocument::outputIncomplete(int position, const char* text) {
     routeOutput(dag_new2(DAG_EXPSEQ, dag_of_int(position), dag_name(text)), kOutputIncomplete);
 }
 
-void WorksheetDocument::lineOutput(Dag dag, int mode) {
-    KString& buffer = printBuffer();
-    if (mode == 1) {
+void WorksheetDocument::lineOutput(Dag dag, LineOutputMode mode) {
+    KString& buffer = printBuffer_;
+    if (mode == kLineItems) {
         int width = 0;
         if (redirectFile != nullptr && interfaceVars() != nullptr)
             width = int(interfaceVars()->settings()->screenwidth);
-        print_sequence(dag, "   ", appendToKString, ignorePrintError, width, PRINT_TOP_UNQUOTED, &buffer);
+        print_sequence(dag, "   ", sink_append_kstring, sink_ignore_error, width, PRINT_TOP_UNQUOTED, &buffer);
         buffer.appendChar('\n');
-        printPending = true;
+        printPending_ = true;
         flushPrintBuffer();
         return;
     }
@@ -516,14 +502,14 @@ void WorksheetDocument::lineOutput(Dag dag, int mode) {
     const char* text = replyText(dag_op(dag, 1));
     if (text == nullptr) return;
     buffer.append(text);
-    printPending = true;
+    printPending_ = true;
     if (buffer.length() > 0 && buffer.text()[buffer.length() - 1] == '\n') flushPrintBuffer();
 }
 
 void WorksheetDocument::flushPrintBuffer() {
-    if (!printPending) return;
-    printPending = false;
-    KString& buffer = printBuffer();
+    if (!printPending_) return;
+    printPending_ = false;
+    KString& buffer = printBuffer_;
     std::string text(buffer.text() ? buffer.text() : "");
     buffer.clear();
     if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -605,8 +591,8 @@ void WorksheetDocument::kernelPollCallback(void* document) {
     auto* self = static_cast<WorksheetDocument*>(document);
     if (self == nullptr) return;
     HandlerScope scope(self);
-    if (++pollCounter > 4) {
-        pollCounter = 0;
+    if (++self->pollCount_ > 4) {
+        self->pollCount_ = 0;
         try {
             pumpEvents();
         } catch (...) {
@@ -614,4 +600,3 @@ void WorksheetDocument::kernelPollCallback(void* document) {
     }
 }
 
-void WorksheetDocument::resetPollCounter() { pollCounter = 0; }

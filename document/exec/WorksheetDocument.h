@@ -81,6 +81,7 @@ struct WorksheetHost {
     // Main frame and application.
     std::vector<QuietEvaluator*> evaluators;   // the main frame's evaluator list
     KL_Direct* directLink = nullptr;           // the last in-process link built
+    int untitledCount = 0;                     // new worksheets so far: "Untitled (n)"
 
     // Processes pending GUI events (Application::reschedule).  Called on every fifth kernel poll
     // and repeatedly while a READLINE request waits.
@@ -118,19 +119,23 @@ public:
 
     // ---- title ----------------------------------------------------------------------------
     void setTitle(const char* text);
-    static void resetUntitledCounter();   // for tests: the next new worksheet is number 1
 
     // ---- execution ------------------------------------------------------------------------
     // Parses the region's text and queues its statements.  False when the low-memory check
     // refused the region (the sink then got beginOutput and endOutput, so it is not busy).
-    bool executeInput(OutputSink* sink, KString text);
+    bool executeInput(OutputSink* sink, const KString& text);
     void runExecutionQueue();
     bool routeOutput(Dag dag, int kind);
     void outputWarning(const char* text);
     void outputError(const char* text);
     void outputSyntaxError(int position, const char* text);
     void outputIncomplete(int position, const char* text);
-    void lineOutput(Dag dag, int mode);
+    // How lineOutput adds a reply to the print buffer.
+    enum LineOutputMode {
+        kLineItems,   // the items of a sequence printed, a line end, the buffer flushed
+        kLineChars,   // the reply's text appended; flushed when it ends a line
+    };
+    void lineOutput(Dag dag, LineOutputMode mode);
     void flushPrintBuffer();
     void startSession();
     void interrupt();
@@ -170,7 +175,6 @@ public:
     // ---- kernel callbacks (context: the document) ------------------------------------------
     static Dag kernelReplyCallback(void* document, Dag reply);
     static void kernelPollCallback(void* document);
-    static void resetPollCounter();
 
     // ---- members the reply handlers and the execution groups use ---------------------------
     int fileMajorVersion = 0;
@@ -220,5 +224,10 @@ private:
     bool computing_ = false;
     int handlerDepth_ = 0;
     bool destroyRequested_ = false;
+    // Line-printed text of the running statement: CHAR text may arrive in pieces, so it is kept
+    // until a line ends (or the statement's output is flushed).
+    KString printBuffer_;
+    bool printPending_ = false;
+    int pollCount_ = 0;   // kernel polls since the GUI events were last pumped
 };
 

@@ -94,7 +94,7 @@ public:
     void endGroup() override {
         ExecutionGroup* group = group_;
         group_ = nullptr;
-        if (group && !section_->insertChild(group, nullptr, 2)) delete group;
+        if (group && !section_->insertChild(group, nullptr, kInsertAfter)) delete group;
     }
 
 private:
@@ -107,8 +107,8 @@ private:
     // A style-0 paragraph holding the run, appended to the block.
     static void append(Element* block, Element* run) {
         auto* paragraph = new ParagraphElement(ParagraphElement::STYLE_NORMAL, nullptr);
-        if (!paragraph->insertChild(run, nullptr, 2)) delete run;
-        if (!block->insertChild(paragraph, nullptr, 2)) delete paragraph;
+        if (!paragraph->insertChild(run, nullptr, kInsertAfter)) delete run;
+        if (!block->insertChild(paragraph, nullptr, kInsertAfter)) delete paragraph;
     }
 
     SectionElement* section_;
@@ -133,7 +133,7 @@ std::unique_ptr<WorksheetDocument> importTextFile(const char* path) {
         if (choice == 0) importText(in, sink);
         else importPlainText(in, sink);
     }
-    if (root->childCount() == 0) root->insertChild(new ExecutionGroup(ExecutionGroup::WithInput{nullptr}), nullptr, 2);
+    if (root->childCount() == 0) root->insertChild(new ExecutionGroup(ExecutionGroup::WithInput{nullptr}), nullptr, kInsertAfter);
     document->releaseLayout();
     return document;
 }
@@ -251,7 +251,7 @@ bool readWorksheet(KWorksheetReader& reader, const char* path, std::unique_ptr<W
         }
         if (!root) root = new SectionElement();
         document->setRoot(root);
-        root->insertChild(new PlaceholderElement, nullptr, 2);
+        root->insertChild(new PlaceholderElement, nullptr, kInsertAfter);
 
         auto position = std::make_unique<ElementPosition>(document.get());
         if (readMark(reader, *position, root)) {

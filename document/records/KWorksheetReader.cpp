@@ -14,6 +14,7 @@
 #include "document/records/old_expression.h"
 #include "tovu/encode.h"
 #include "tovu/errors.h"
+#include "tovu/sinks.h"
 #include "tovu/storage.h"
 
 namespace {
@@ -431,14 +432,12 @@ int expressionChar(void* data) {
     return static_cast<unsigned char>(c);
 }
 
-void expressionEnd(void*, long) {}
-void expressionError(void*, long, const char*) {}
 
 // Reads one DAG from the source under a library handler, null when the text is malformed.
 Dag readEncoded(ExpressionSource& source) {
     try {
         TovuHandlerGuard guard;
-        return dag_read(expressionChar, expressionEnd, expressionError, expressionError, 0,
+        return dag_read(expressionChar, sink_ignore_read_end, sink_ignore_read_error, sink_ignore_read_error, 0,
                         &source);
     } catch (const TovuError&) {
         return nullptr;

@@ -25,7 +25,7 @@ Element* BlockElement::joinWithSibling(int direction) {
     ElementOperationScope scope;
     ElementDocument* doc = document();
     if (doc) doc->holdLayout();
-    second->moveChildrenTo(0, second->childCount(), first, nullptr, 2);
+    second->moveChildrenTo(0, second->childCount(), first, nullptr, kInsertAfter);
     p->removeChild(second);
     if (doc) doc->releaseLayout();
     return first;

@@ -108,7 +108,7 @@ bool CompositeElement::insertChild(Element* child, Element* reference, int mode)
     if (reference) {
         int r = indexOfChild(reference);
         if (r < 0) return false;   // a reference that is not a child is refused
-        index = r + (mode == 2 ? 1 : 0);
+        index = r + (mode == kInsertAfter ? 1 : 0);
     }
     if (count_ == capacity_) growSlots();
     auto* s = new ChildSlot{child, 0, 0, 0, 0};
@@ -202,12 +202,12 @@ int CompositeElement::moveAllChildrenTo(Element* target, Element* reference) {
             ++index;
             continue;
         }
-        if (target->insertChild(child, reference, 2)) {
+        if (target->insertChild(child, reference, kInsertAfter)) {
             reference = child;
             ++moved;
         } else {
             // Refused by the target: back into its old place, so that nothing is lost.
-            if (!insertChild(child, childAt(index), 0)) destroyElement(child);
+            if (!insertChild(child, childAt(index), kInsertBefore)) destroyElement(child);
             ++index;
         }
     }

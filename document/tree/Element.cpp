@@ -115,10 +115,10 @@ int Element::moveChildrenTo(int from, int count, Element* target, Element* refer
             ++index;
             continue;
         }
-        if (!target->insertChild(child, reference, moved == 0 ? mode : 2)) {
+        if (!target->insertChild(child, reference, moved == 0 ? mode : kInsertAfter)) {
             // The target refused it: give it back where it was, so nothing is lost.
             Element* back = childAt(index);
-            if (!insertChild(child, back, 0)) destroyElement(child);
+            if (!insertChild(child, back, kInsertBefore)) destroyElement(child);
             ++index;
             continue;
         }
@@ -165,7 +165,7 @@ int Element::copyChildrenTo(Element* target) const {
         if (!child) continue;
         Element* copy = child->cloneElement();
         if (!copy) continue;
-        if (target->insertChild(copy, nullptr, 2)) {
+        if (target->insertChild(copy, nullptr, kInsertAfter)) {
             ++copied;
         } else {
             delete copy;

@@ -174,6 +174,14 @@ void writeNewRepHeader(Element* element, WalkControl& control);
 void writeRecordTail(Element* element, WalkControl& control);
 
 // ---- Element ---------------------------------------------------------------------------------
+
+// Where insertChild, insertSibling and moveChildrenTo put new children relative to the
+// reference (no reference appends).
+enum InsertMode : int {
+    kInsertBefore = 0,
+    kInsertAfter = 2,
+};
+
 class Element {
 public:
     Element();
@@ -220,7 +228,7 @@ public:
     virtual Element* childBeforeIndex(int index) const { (void)index; return nullptr; }
     virtual Element* childAt(int index) const { (void)index; return nullptr; }
     virtual int indexOfChild(const Element* child) const { (void)child; return -1; }
-    // Mode 0 inserts before the reference, 2 after it; no reference appends.
+    // mode: an InsertMode.
     virtual bool insertChild(Element* child, Element* reference, int mode) {
         (void)child, (void)reference, (void)mode;
         return false;

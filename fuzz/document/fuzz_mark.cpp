@@ -51,18 +51,18 @@ Element* buildTree() {
     auto* root = new Section;
     for (int g = 0; g < 4; ++g) {
         auto* group = new Group;
-        root->insertChild(group, nullptr, 2);
+        root->insertChild(group, nullptr, kInsertAfter);
         for (int p = 0; p < 3; ++p) {
             auto* para = new Paragraph;
-            group->insertChild(para, nullptr, 2);
-            para->insertChild(new Run(KIND_TEXT, 5 + p), nullptr, 2);
-            para->insertChild(new Run(KIND_MATH, 3), nullptr, 2);
-            para->insertChild(new Run(KIND_INPUT_TEXT, 0), nullptr, 2);
+            group->insertChild(para, nullptr, kInsertAfter);
+            para->insertChild(new Run(KIND_TEXT, 5 + p), nullptr, kInsertAfter);
+            para->insertChild(new Run(KIND_MATH, 3), nullptr, kInsertAfter);
+            para->insertChild(new Run(KIND_INPUT_TEXT, 0), nullptr, kInsertAfter);
         }
     }
     auto* nested = new Section;
-    root->insertChild(nested, nullptr, 2);
-    nested->insertChild(new Group, nullptr, 2);
+    root->insertChild(nested, nullptr, kInsertAfter);
+    nested->insertChild(new Group, nullptr, kInsertAfter);
     return root;
 }
 

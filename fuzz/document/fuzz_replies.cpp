@@ -32,6 +32,7 @@
 #include "tovu/encode.h"
 #include "tovu/errors.h"
 #include "tovu/ifvars.h"
+#include "tovu/sinks.h"
 #include "tovu/storage.h"
 #include "tovu/stream.h"
 
@@ -81,8 +82,6 @@ int nextChar(void* data) {
     auto* in = static_cast<Input*>(data);
     return in->position < in->size ? in->data[in->position++] : -1;
 }
-void onEnd(void*, long) {}
-void onError(void*, long, const char*) {}
 
 WorksheetDocument* current = nullptr;
 int pumps = 0;
@@ -173,8 +172,6 @@ Dag asReply(unsigned selector, Dag value) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     startOnce();
     storage_reset();   // an empty default area and fresh names for every input
-    WorksheetDocument::resetUntitledCounter();
-    WorksheetDocument::resetPollCounter();
     kernelBanner().clear();
 
     WorksheetDocument* doc = current;
@@ -188,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 0; n < kMaxReplies && in.position + 1 < in.size; ++n) {
         unsigned selector = in.data[in.position++] % 32;
         std::size_t before = in.position;
-        Dag value = dag_read(nextChar, onEnd, onError, onError, 0, &in);
+        Dag value = dag_read(nextChar, sink_ignore_read_end, sink_ignore_read_error, sink_ignore_read_error, 0, &in);
         if (value == nullptr || in.position == before) break;
         Dag reply = asReply(selector, value);
         // As the kernel's query callback does: the document stays alive meanwhile, and a raise

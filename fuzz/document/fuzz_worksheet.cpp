@@ -40,7 +40,7 @@ bool readParagraph(KWorksheetReader& reader, Element*& out, Element*) {
     for (;;) {
         Element* child = nullptr;
         if (!worksheetTagTable.readNewRep(reader, child, paragraph.get(), false, nullptr)) break;
-        if (child && !paragraph->insertChild(child, nullptr, 2)) delete child;
+        if (child && !paragraph->insertChild(child, nullptr, kInsertAfter)) delete child;
     }
     out = paragraph.release();
     return true;

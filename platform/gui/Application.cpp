@@ -52,7 +52,7 @@ uint64_t gIdleNextId = 1;
 QElapsedTimer gIdleClock;
 bool gIdleScheduled = false;
 
-constexpr int kTimeSliceMs = 20;
+int gTimeSliceMs = 20;   // see setTimeSlice
 constexpr int kIdleIntervalMs = 100;
 
 const QEvent::Type kAppEventType = static_cast<QEvent::Type>(QEvent::User + 101);
@@ -210,6 +210,11 @@ void LoopScope::rethrowIfFailed() {
 }
 
 int handlerDepth() { return gHandlerDepth; }
+
+void setTimeSlice(int ms) { gTimeSliceMs = ms; }
+
+int timeSlice() { return gTimeSliceMs; }
+
 bool breakKeyPressed() {
     bool b = gBreakKey || test::takeBreakKey();
     gBreakKey = false;
@@ -261,7 +266,7 @@ void Application::reschedule() {
 
 bool Application::hasPendingInput(uint16_t) {
     if (gInputWhileNested) return true;
-    return gHandlerDepth > 0 && gHandlerClock.isValid() && gHandlerClock.elapsed() > kTimeSliceMs;
+    return gHandlerDepth > 0 && gHandlerClock.isValid() && gHandlerClock.elapsed() > gTimeSliceMs;
 }
 
 uint64_t Application::insertIdleHandler(const Link& handler, int priority) {

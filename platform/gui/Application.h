@@ -149,6 +149,10 @@ private:
 
 // Handler nesting and input tracking behind hasPendingInput.
 int handlerDepth();
+// The time slice after which hasPendingInput answers true (20 ms; tests choose their own so that
+// they never race it).
+void setTimeSlice(int ms);
+int timeSlice();
 
 // The break key: Ctrl+Break or Ctrl+Pause seen since the last query (cleared by the query).
 bool breakKeyPressed();

@@ -19,7 +19,7 @@
 
 #include "platform/matlab/mx_array.h"
 #include "platform/matlab/octave_text.h"
-#include "platform/os/child.h"
+#include "platform/os/proc.h"
 
 #include <cerrno>
 #include <climits>
@@ -296,12 +296,12 @@ struct KelvoEngine {
                     else if (errno != EAGAIN && errno != EINTR) return false;
                 }
                 if (cmdAt >= 0 && fds[cmdAt].revents) {
-                    ssize_t w = child_write(cmd, command.data() + cmdDone, command.size() - cmdDone);
+                    ssize_t w = proc_write_nosignal(cmd, command.data() + cmdDone, command.size() - cmdDone);
                     if (w > 0) cmdDone += static_cast<size_t>(w);
                     else if (w < 0 && errno != EAGAIN) return false;
                 }
                 if (putAt >= 0 && fds[putAt].revents) {
-                    ssize_t w = child_write(putW, put + putDone, putLength - putDone);
+                    ssize_t w = proc_write_nosignal(putW, put + putDone, putLength - putDone);
                     if (w > 0) putDone += static_cast<size_t>(w);
                     else if (w < 0 && errno != EAGAIN) return false;
                 }
@@ -312,7 +312,7 @@ struct KelvoEngine {
                 }
             }
             if (scan.done()) break;
-            if (child_has_exited(pid)) return false;
+            if (proc_has_exited(pid)) return false;
             if (timeoutMs >= 0 && now_ms() > deadline) return false;
         }
         // The child printed the marker after its last data write: what is left of the array
@@ -360,30 +360,31 @@ Engine* engOpen(const char* startcmd) {
     }
     auto engine = std::make_unique<KelvoEngine>();
     int cmdPipe[2], outPipe[2], putPipe[2], getPipe[2];
-    if (!child_pipe(cmdPipe)) return nullptr;
+    if (proc_pipe(cmdPipe) != 0) return nullptr;
     engine->cmd = cmdPipe[1];
     int childIn = cmdPipe[0];
-    if (!child_pipe(outPipe)) {
+    if (proc_pipe(outPipe) != 0) {
         ::close(childIn);
         return nullptr;
     }
     engine->out = outPipe[0];
     int childOut = outPipe[1];
     int childPut = -1, childGet = -1;
-    if (child_pipe(putPipe)) {
+    if (proc_pipe(putPipe) == 0) {
         engine->putR = putPipe[0];
         engine->putW = putPipe[1];
         childPut = ::fcntl(putPipe[0], F_DUPFD_CLOEXEC, 0);
     }
-    if (child_pipe(getPipe)) {
+    if (proc_pipe(getPipe) == 0) {
         engine->getR = getPipe[0];
         childGet = getPipe[1];
     }
     pid_t pid = -1;
     if (childPut >= 0 && childGet >= 0) {
-        pid = child_spawn({program.c_str(), "--quiet", "--norc", "--no-history", "--no-line-editing",
-                           "--no-window-system"},
-                          {{childIn, 0}, {childOut, 1}, {childOut, 2}, {childPut, 3}, {childGet, 4}});
+        const char* argv[] = {program.c_str(), "--quiet", "--norc", "--no-history", "--no-line-editing",
+                              "--no-window-system", nullptr};
+        const ProcFdMap map[] = {{childIn, 0}, {childOut, 1}, {childOut, 2}, {childPut, 3}, {childGet, 4}};
+        if (proc_spawn_mapped(&pid, const_cast<char* const*>(argv), map, 5) != 0) pid = -1;
     }
     for (int fd : {childIn, childOut, childPut, childGet})
         if (fd >= 0) ::close(fd);
@@ -395,7 +396,7 @@ Engine* engOpen(const char* startcmd) {
     for (int fd : {engine->putW, engine->getR}) ::fcntl(fd, F_SETPIPE_SZ, kDataPipeBytes);
     for (int fd : {engine->cmd, engine->out, engine->putW, engine->putR, engine->getR})
         if (!set_nonblocking(fd)) {
-            child_kill_and_reap(pid);
+            proc_kill_and_reap(pid);
             return nullptr;
         }
     mateng::MarkerScanner scan(engine->token, 0);
@@ -404,7 +405,7 @@ Engine* engOpen(const char* startcmd) {
     if (!engine->exchange("eval(" + mateng::string_literal(kHelpers) + ")", false, nullptr, 0, nullptr, scan,
                           kOpenTimeoutMs) ||
         scan.status() != '0') {
-        child_kill_and_reap(pid);
+        proc_kill_and_reap(pid);
         return nullptr;
     }
     return engine.release();
@@ -412,10 +413,10 @@ Engine* engOpen(const char* startcmd) {
 
 int engClose(Engine* ep) {
     if (!ep) return 1;
-    if (!ep->broken && !child_has_exited(ep->pid)) child_write(ep->cmd, "exit\n", 5);
+    if (!ep->broken && !proc_has_exited(ep->pid)) proc_write_nosignal(ep->cmd, "exit\n", 5);
     // End of input ends Octave too, should the exit line not have reached it.
     close_fd(ep->cmd);
-    if (!child_wait_for(ep->pid, kCloseTimeoutMs)) child_kill_and_reap(ep->pid);
+    if (!proc_wait_for(ep->pid, kCloseTimeoutMs)) proc_kill_and_reap(ep->pid);
     delete ep;
     return 0;
 }

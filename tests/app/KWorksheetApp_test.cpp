@@ -46,7 +46,6 @@ protected:
         gui::test::activate();
         gui::test::clearRecords();
         gui::test::fixScreenSize(Size(1280, 1024));
-        WorksheetDocument::resetUntitledCounter();
     }
     void TearDown() override {
         gui::test::unfixScreenSize();
@@ -118,7 +117,6 @@ TEST_F(AppTest, CommandLinesOpenTheirWorksheets) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        WorksheetDocument::resetUntitledCounter();
         gui::test::clearRecords();
         LoopView view = run(r.words);
         ASSERT_EQ(view.titles.size(), r.titles.size());

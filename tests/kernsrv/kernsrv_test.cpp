@@ -78,8 +78,11 @@ public:
         std::snprintf(var, sizeof var, "PIPES_TRANSFER_VAR=%08X %08X %08X %ld", unsigned(req[0]), unsigned(res[1]),
                       unsigned(exc[0]), parentPid < 0 ? long(getpid()) : parentPid);
         std::string given = transfer ? std::string("PIPES_TRANSFER_VAR=") + transfer : "";
+        // The parent watch repeats its SIGTERM every period while the parent stays gone, and a
+        // repeated SIGTERM ends the server hard; the period is long enough for the stop that the
+        // first one starts to finish on a loaded machine.
         std::vector<std::string> vars = {std::string("KELVO_KERNEL=") + KL_SCRIPT_KERNEL, "KL_SCRIPT_TRACE=" + trace_,
-                                         std::string("LSAN_OPTIONS=detect_leaks=0"), "KELVO_WATCH_PERIOD_MS=50"};
+                                         std::string("LSAN_OPTIONS=detect_leaks=0"), "KELVO_WATCH_PERIOD_MS=1000"};
         if (withLog) {
             log_ = "/tmp/kernsrv_test_log_" + std::to_string(getpid()) + "_" + std::to_string(counter_);
             vars.push_back("KELVO_KERNSRV_LOG=1");

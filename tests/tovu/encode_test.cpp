@@ -1,6 +1,7 @@
 // The DAG text encoding (golden texts, round trips, malformed input) and the byte packer.
 
 #include "tovu/encode.h"
+#include "tovu/sinks.h"
 
 #include <cstring>
 #include <fstream>
@@ -394,9 +395,7 @@ TEST_F(EncodeTest, NestingIsCapped) {
     for (int i = 0; i < 10000; ++i) chain = dag_new1(DAG_NOT, chain);
     std::string error;
     std::string out;
-    bool ok = dag_write(
-        chain, [](void* data, int ch) { static_cast<std::string*>(data)->push_back(char(ch)); },
-        [](void*, const char*) {}, 0, 0, &out);
+    bool ok = dag_write(chain, sink_append_string, sink_ignore_error, 0, 0, &out);
     EXPECT_FALSE(ok);
     EXPECT_EQ(dag_to_text(chain), "");
 }

@@ -12,6 +12,7 @@
 
 #include "tests/tovu/tovu_env.h"
 #include "tovu/parse_driver.h"
+#include "tovu/sinks.h"
 
 namespace {
 
@@ -456,7 +457,6 @@ TEST_F(UpdateTest, ErrorHookIsRemovedAfterTheRun) {
 }
 
 // ---- the scope check on parsed statements ----------------------------------------------------------
-void ignore(void*, const char*) {}
 
 std::intptr_t ref(const DagWord* d, unsigned type) {
     EXPECT_EQ(dag_type(d), type);
@@ -466,7 +466,7 @@ std::intptr_t ref(const DagWord* d, unsigned type) {
 TEST_F(UpdateTest, NamesBecomeReferences) {
     Dag p = parse_text("proc(a) local b; b := a + c; nargs, args, procname end;");
     ASSERT_NE(p, nullptr);
-    update_scope_check(p, ignore, nullptr);
+    update_scope_check(p, sink_ignore_error, nullptr);
     Dag body = dag_op(p, 5);
     ASSERT_EQ(dag_type(body), DAG_STATSEQ);
     Dag assign = dag_op(body, 1);
@@ -485,7 +485,7 @@ TEST_F(UpdateTest, NamesBecomeReferences) {
 TEST_F(UpdateTest, ImplicitLocalsJoinTheLocals) {
     Dag p = parse_text("proc() local a; a := 1; z := 2; z end;");
     ASSERT_NE(p, nullptr);
-    update_scope_check(p, ignore, nullptr);
+    update_scope_check(p, sink_ignore_error, nullptr);
     Dag locals = dag_op(p, 2);
     ASSERT_EQ(dag_length(locals), 3u);
     EXPECT_STREQ(dag_text(dag_op(locals, 2)), "z");

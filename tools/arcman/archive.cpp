@@ -190,6 +190,23 @@ bool UniqueFd::close() {
     return rc == 0;
 }
 
+bool archive_sync_close(std::initializer_list<UniqueFd*> files) {
+    bool ok = true;
+    for (UniqueFd* f : files) ok = ::fsync(f->get()) == 0 && ok;
+    for (UniqueFd* f : files) ok = f->close() && ok;
+    return ok;
+}
+
+int archive_commit_rename(const std::string& from, const std::string& to, const std::string& directory) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return errno;
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);   // best effort: not every file system syncs directories
+        ::close(fd);
+    }
+    return 0;
+}
+
 ArchiveIndexLock::ArchiveIndexLock(const std::string& indexPath, int openFlags) {
     for (;;) {
         UniqueFd fd(::open(indexPath.c_str(), openFlags | O_CLOEXEC));

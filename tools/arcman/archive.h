@@ -48,6 +48,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -188,6 +189,13 @@ private:
     UniqueFd fd_;
     int error_ = 0;
 };
+
+// The commit steps of a rebuild, written once.  archive_sync_close makes each new file durable
+// (fsync, then close; every file is tried) and answers whether all succeeded.
+// archive_commit_rename renames `from` onto `to` and then syncs `directory` so that the rename
+// itself survives a crash; 0, or the errno of the failed rename (nothing synced then).
+bool archive_sync_close(std::initializer_list<UniqueFd*> files);
+int archive_commit_rename(const std::string& from, const std::string& to, const std::string& directory);
 
 // Finishes or discards an interrupted rebuild (see the commit order above).  Call with the index
 // lock held.  Throws ArchiveError(systemFailed) when a rename or unlink fails.

@@ -142,13 +142,6 @@ bool copy_out(int from, std::uint64_t fromAt, int to, std::uint64_t count) {
     return true;
 }
 
-void sync_directory(const std::string& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);   // best effort: not every file system syncs directories
-    ::close(fd);
-}
-
 std::uint32_t now32() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
 // Locks the index and settles an unfinished rebuild.  Returns false after reporting.
@@ -537,31 +530,25 @@ int command_pack(Console& console, const ArchivePaths& paths, const std::string&
         console.complain("%s: could not write to new index or archive\n", kTool);
         return 1;
     }
-    bool closed = ::fsync(newData.get()) == 0;
-    closed = ::fsync(newIndex.get()) == 0 && closed;
-    closed = newData.close() && closed;
-    closed = newIndex.close() && closed;
-    if (!closed) {
+    if (!archive_sync_close({&newData, &newIndex})) {
         console.complain("%s: an error occurred while closing the new archive\n", kTool);
         return 1;
     }
 
     // Commit: the index rename is the point of no return; a stop before the data rename is
     // finished by the next run (archive_recover).
-    if (::rename(paths.tempIndex.c_str(), paths.index.c_str()) != 0) {
+    if (int err = archive_commit_rename(paths.tempIndex, paths.index, directory); err != 0) {
         console.complain("%s: the packed archive could not replace the old one: %s\n", kTool,
-                         std::strerror(errno));
+                         std::strerror(err));
         return 1;
     }
     temps.committed = true;
-    sync_directory(directory);
-    if (::rename(paths.tempData.c_str(), paths.data.c_str()) != 0) {
+    if (int err = archive_commit_rename(paths.tempData, paths.data, directory); err != 0) {
         console.complain("%s: the packed data file could not replace the old one (%s); the next "
                          "run of %s on this archive finishes the pack\n",
-                         kTool, std::strerror(errno), kTool);
+                         kTool, std::strerror(err), kTool);
         return 1;
     }
-    sync_directory(directory);
     return 0;
 }
 
@@ -648,19 +635,16 @@ int command_rehash(Console& console, const ArchivePaths& paths, const std::strin
     console.say("%d entries in smallest bucket\n", smallest);
     console.say("%d entries in largest bucket\n", largest);
 
-    bool closed = ::fsync(newIndex.get()) == 0;
-    closed = newIndex.close() && closed;
-    if (!closed) {
+    if (!archive_sync_close({&newIndex})) {
         console.complain("%s: an error occurred while closing the new index\n", kTool);
         return 1;
     }
-    if (::rename(paths.tempIndex.c_str(), paths.index.c_str()) != 0) {
+    if (int err = archive_commit_rename(paths.tempIndex, paths.index, directory); err != 0) {
         console.complain("%s: the rehashed index could not replace the old one: %s\n", kTool,
-                         std::strerror(errno));
+                         std::strerror(err));
         return 1;
     }
     temps.committed = true;
-    sync_directory(directory);
     return 0;
 }
 

@@ -8,11 +8,11 @@
 #include "tovu/dag.h"
 #include "tovu/parse_driver.h"
 #include "tovu/print.h"
+#include "tovu/sinks.h"
 #include "tovu/storage.h"
 
 namespace {
 void sink(void*, int) {}
-void errorSink(void*, const char*) {}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Dag d = parse_text_full(start + offset, &error, &position, &consumed, &premature, nullptr,
                                 nullptr, area.get(), true);
         if (d == nullptr || consumed <= 0) break;
-        print_expression(d, sink, errorSink, 0, 0, nullptr);
-        print_expression(d, sink, errorSink, 17, 2, nullptr);
+        print_expression(d, sink, sink_ignore_error, 0, 0, nullptr);
+        print_expression(d, sink, sink_ignore_error, 17, PRINT_ATTRIBUTES, nullptr);
         offset += std::size_t(consumed);
     }
     storage_free(area.get());

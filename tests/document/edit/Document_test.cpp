@@ -19,8 +19,8 @@ struct BookmarkDoc {
         root = new USection;
         doc.setRoot(root);
         auto* g = new UGroup;
-        root->insertChild(g, nullptr, 2);
-        for (int i = 0; i < paragraphs; ++i) g->insertChild(new UPara(prefix + std::to_string(i)), nullptr, 2);
+        root->insertChild(g, nullptr, kInsertAfter);
+        for (int i = 0; i < paragraphs; ++i) g->insertChild(new UPara(prefix + std::to_string(i)), nullptr, kInsertAfter);
     }
     Document doc;
     USection* root;
@@ -71,7 +71,7 @@ TEST(Bookmarks, DestroyingBookmarkedParagraphRebuilds) {
 TEST(Bookmarks, DuplicateNamesListedTwiceLaterWins) {
     BookmarkDoc d(0);
     Element* g = d.root->childAt(0);
-    for (const char* name : {"same", "", "other", "same"}) g->insertChild(new UPara(name), nullptr, 2);
+    for (const char* name : {"same", "", "other", "same"}) g->insertChild(new UPara(name), nullptr, kInsertAfter);
     BookmarkIndex& b = *d.doc.bookmarks();
     ASSERT_EQ(b.count(), 3);
     EXPECT_STREQ(b.name(0)->text(), "same");
@@ -168,8 +168,8 @@ TEST(DocumentWalks, CountsZeroedWithoutRoot) {
 TEST(DocumentWalks, CountKindsOverSubtreeAndMarkedPart) {
     BookmarkDoc d(3);
     auto* g2 = new UGroup;
-    g2->insertChild(new UPara, nullptr, 2);
-    d.root->insertChild(g2, nullptr, 2);
+    g2->insertChild(new UPara, nullptr, kInsertAfter);
+    d.root->insertChild(g2, nullptr, kInsertAfter);
     ElementKindCounts kinds;
     d.doc.countKinds(kinds, d.root->childAt(0));
     EXPECT_EQ(kinds[KIND_GROUP], 1);
@@ -237,11 +237,11 @@ TEST_P(DocumentBroadcast, ReachesItsOwnNoticeOnly) {
     auto* root = new USection;
     doc.setRoot(root);
     auto* group = new UGroup;
-    root->insertChild(group, nullptr, 2);
+    root->insertChild(group, nullptr, kInsertAfter);
     auto* para = new UPara;
-    group->insertChild(para, nullptr, 2);
-    para->insertChild(new NoticedLeaf(&log), nullptr, 2);
-    para->insertChild(new NoticedLeaf(&log), nullptr, 2);
+    group->insertChild(para, nullptr, kInsertAfter);
+    para->insertChild(new NoticedLeaf(&log), nullptr, kInsertAfter);
+    para->insertChild(new NoticedLeaf(&log), nullptr, kInsertAfter);
     c.send(doc);
     EXPECT_EQ(log, c.expected) << c.name;
     // Without a root nothing is sent and nothing breaks.
@@ -307,8 +307,8 @@ TEST(DocumentCaret, MoveCaretTargets) {
         doc->setRoot(root);
         auto* para = new UPara;
         auto* run = new LinedText;
-        para->insertChild(run, nullptr, 2);
-        root->insertChild(para, nullptr, 2);
+        para->insertChild(run, nullptr, kInsertAfter);
+        root->insertChild(para, nullptr, kInsertAfter);
         TestView view;
         doc->addView(&view);
         doc->setActiveView(&view, 0, 0);
@@ -351,10 +351,10 @@ TEST(DocumentJoin, JoinsMarkedRunsOfOneKind) {
         doc.setRoot(root);
         for (std::size_t i = 0; i < r.kinds.size(); ++i) {
             Element* c = r.kinds[i] == KIND_GROUP ? static_cast<Element*>(new UGroup) : new USection;
-            c->insertChild(new UPara, nullptr, 2);
+            c->insertChild(new UPara, nullptr, kInsertAfter);
             c->mark = r.marked[i];
             c->childAt(0)->mark = r.marked[i];
-            root->insertChild(c, nullptr, 2);
+            root->insertChild(c, nullptr, kInsertAfter);
         }
         root->mark = 2;
         EXPECT_EQ(doc.joinOfKind(r.kind), r.result) << r.name;

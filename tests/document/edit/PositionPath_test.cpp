@@ -114,8 +114,8 @@ struct PathDoc {
         doc.setRoot(root);
         for (int i = 0; i < 3; ++i) {
             auto* g = new UGroup;
-            root->insertChild(g, nullptr, 2);
-            for (int k = 0; k < 2; ++k) g->insertChild(new UPara, nullptr, 2);
+            root->insertChild(g, nullptr, kInsertAfter);
+            for (int k = 0; k < 2; ++k) g->insertChild(new UPara, nullptr, kInsertAfter);
         }
     }
     Document doc;
@@ -157,7 +157,7 @@ TEST(PositionPathTest, GoneAndDetachedLeadNowhere) {
     EXPECT_EQ(group.element(), nullptr);
     // An element of a detached subtree has no path in the document.
     auto* loose = new UGroup;
-    loose->insertChild(new UPara, nullptr, 2);
+    loose->insertChild(new UPara, nullptr, kInsertAfter);
     PositionPath detached(loose->childAt(0));
     EXPECT_TRUE(detached.noElement());
     EXPECT_EQ(detached.element(), nullptr);

@@ -4,7 +4,7 @@
 namespace undofakes {
 
 void copyChildren(const Element* from, Element* to) {
-    for (int i = 0, n = from->childCount(); i < n; ++i) to->insertChild(from->childAt(i)->cloneElement(), nullptr, 2);
+    for (int i = 0, n = from->childCount(); i < n; ++i) to->insertChild(from->childAt(i)->cloneElement(), nullptr, kInsertAfter);
 }
 
 namespace {

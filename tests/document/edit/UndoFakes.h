@@ -26,8 +26,8 @@ Element* splitAfter(T* self, int index) {
     Element* p = self->parent();
     if (!p || index <= 0 || index >= self->childCount()) return self;
     T* second = new T();
-    self->moveChildrenTo(index, self->childCount() - index, second, nullptr, 2);
-    if (!p->insertChild(second, self, 2)) {
+    self->moveChildrenTo(index, self->childCount() - index, second, nullptr, kInsertAfter);
+    if (!p->insertChild(second, self, kInsertAfter)) {
         delete second;
         return self;
     }

@@ -24,9 +24,9 @@ struct UndoDoc {
         for (int i = 0; i < 2; ++i) {
             auto* g = new UGroup;
             auto* p = new UPara;
-            p->insertChild(new UText(std::string(1, char('a' + i))), nullptr, 2);
-            g->insertChild(p, nullptr, 2);
-            root->insertChild(g, nullptr, 2);
+            p->insertChild(new UText(std::string(1, char('a' + i))), nullptr, kInsertAfter);
+            g->insertChild(p, nullptr, kInsertAfter);
+            root->insertChild(g, nullptr, kInsertAfter);
         }
     }
     ~UndoDoc() { delete doc; }
@@ -43,7 +43,7 @@ struct UndoDoc {
     }
     void appendText(int group, int n) {
         edit("Insert", false, [&] {
-            for (int i = 0; i < n; ++i) root->childAt(group)->childAt(0)->insertChild(new UText("x"), nullptr, 2);
+            for (int i = 0; i < n; ++i) root->childAt(group)->childAt(0)->insertChild(new UText("x"), nullptr, kInsertAfter);
         });
     }
     Document* doc;
@@ -151,7 +151,7 @@ TEST(UndoGroups, NestedGroupsMakeOneWithOutermostText) {
     d.h().beginGroup("Paste", nullptr, false);
     d.appendText(0, 1);   // an inner action with its own begin and end
     d.h().beginGroup("Inner", nullptr, false);
-    d.root->childAt(1)->childAt(0)->insertChild(new UText("y"), nullptr, 2);
+    d.root->childAt(1)->childAt(0)->insertChild(new UText("y"), nullptr, kInsertAfter);
     d.h().endUndoGroup(nullptr);
     EXPECT_EQ(d.h().groupCount(), 0);
     d.h().endUndoGroup(nullptr);
@@ -198,12 +198,12 @@ TEST(UndoFaults, ClearWhileRecordingLeavesNoGroup) {
     UndoDoc d;
     d.appendText(0, 1);
     d.h().beginGroup("Edit", nullptr, false);
-    d.root->childAt(0)->childAt(0)->insertChild(new UText("q"), nullptr, 2);
+    d.root->childAt(0)->childAt(0)->insertChild(new UText("q"), nullptr, kInsertAfter);
     d.h().clear();
     EXPECT_EQ(d.h().currentGroup(), nullptr);
     EXPECT_FALSE(d.doc->hasOpenUndoGroup());
     // The rest of the interrupted edit records nothing, and its end is ignored.
-    d.root->childAt(0)->childAt(0)->insertChild(new UText("r"), nullptr, 2);
+    d.root->childAt(0)->childAt(0)->insertChild(new UText("r"), nullptr, kInsertAfter);
     d.h().endUndoGroup(nullptr);
     EXPECT_EQ(d.h().groupCount(), 0);
     EXPECT_FALSE(d.h().canUndo());
@@ -427,9 +427,9 @@ public:
             if (what == 0) child = new USection;
             else if (what == 1) child = new UGroup;
             else child = new UPara(pick(2) ? "bm" + std::to_string(counter++) : "");
-            root->insertChild(child, nullptr, 2);
+            root->insertChild(child, nullptr, kInsertAfter);
             if (what == 2) {
-                for (int k = 0, m = 1 + pick(3); k < m; ++k) child->insertChild(newRun(), nullptr, 2);
+                for (int k = 0, m = 1 + pick(3); k < m; ++k) child->insertChild(newRun(), nullptr, kInsertAfter);
             } else {
                 build(child, depth + 1);
             }
@@ -459,8 +459,8 @@ public:
             Element* p = composites[pick(int(composites.size()))];
             int at = pick(p->childCount() + 1);
             Element* fresh = pick(2) ? static_cast<Element*>(newRun()) : new UPara;
-            if (auto* para = dynamic_cast<UPara*>(fresh)) para->insertChild(newRun(), nullptr, 2);
-            p->insertChild(fresh, p->childAt(at), 0);
+            if (auto* para = dynamic_cast<UPara*>(fresh)) para->insertChild(newRun(), nullptr, kInsertAfter);
+            p->insertChild(fresh, p->childAt(at), kInsertBefore);
             return "insert";
         }
         case 1:     // delete (an emptied parent removes itself)

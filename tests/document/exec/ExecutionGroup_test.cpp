@@ -82,8 +82,6 @@ class GroupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         registerReplyStreams();
-        WorksheetDocument::resetUntitledCounter();
-        WorksheetDocument::resetPollCounter();
         WorksheetHost& host = worksheetHost();
         host = WorksheetHost();
         host.lowMemoryCheck = [] { return false; };
@@ -128,7 +126,7 @@ protected:
         root = new TestSection;
         doc = std::make_unique<WorksheetDocument>(nullptr, root);
         group = new ExecutionGroup(ExecutionGroup::WithInput{"> "});
-        root->insertChild(group, nullptr, 2);
+        root->insertChild(group, nullptr, kInsertAfter);
         inputOf(group)->setText(input);
         doc->addView(&view);
         doc->setActiveView(&view, 0, 0);
@@ -311,7 +309,7 @@ TEST_F(GroupTest, InterruptMidRegionClosesUndoGroupOnceAndKeepsCaret) {
     doc->undoHistory()->endUndoGroup(caret());
     // A group whose beginOutput never ran closes nothing.
     auto* other = new ExecutionGroup(ExecutionGroup::WithInput{"> "});
-    root->insertChild(other, nullptr, 2);
+    root->insertChild(other, nullptr, kInsertAfter);
     doc->undoHistory()->beginGroup("outer", caret(), false);
     other->resetOutput();
     EXPECT_EQ(doc->undoHistory()->nesting(), 1);
@@ -432,7 +430,7 @@ TEST_F(GroupTest, KindsWithFixedAnswers) {
 TEST_F(GroupTest, DebugPromptMovesOnlyToDebugParagraph) {
     open(Link::Direct, "");
     auto* plain = new ExecutionGroup(ExecutionGroup::WithInput{"> "});
-    root->insertChild(plain, nullptr, 2);
+    root->insertChild(plain, nullptr, kInsertAfter);
     std::strcpy(settings()->prompt, "DBG> ");
     group->advanceToNextInput();
     // The "> " group is passed over: a new group comes right after this one.
@@ -449,7 +447,7 @@ TEST_F(GroupTest, DebugPromptMovesOnlyToDebugParagraph) {
 TEST_F(GroupTest, OrdinaryPromptIsGivenToNextInput) {
     open(Link::Direct, "");
     auto* next = new ExecutionGroup(ExecutionGroup::WithInput{"old> "});
-    root->insertChild(next, nullptr, 2);
+    root->insertChild(next, nullptr, kInsertAfter);
     group->advanceToNextInput();
     EXPECT_EQ(caret()->element(), inputOf(next));
     EXPECT_STREQ(static_cast<ParagraphElement*>(next->firstChild())->prompt(), "> ");
@@ -459,7 +457,7 @@ TEST_F(GroupTest, OrdinaryPromptIsGivenToNextInput) {
 TEST_F(GroupTest, InsertModeAlwaysInsertsNewGroup) {
     open(Link::Direct, "");
     auto* next = new ExecutionGroup(ExecutionGroup::WithInput{"> "});
-    root->insertChild(next, nullptr, 2);
+    root->insertChild(next, nullptr, kInsertAfter);
     doc->insertMode = true;
     group->advanceToNextInput();
     ASSERT_EQ(root->childCount(), 3);
@@ -611,9 +609,9 @@ TEST_F(GroupTest, GroupOfOnlyOutputsSurvivesReplaceOutput) {
     // A group read from a file: one output paragraph and nothing else.
     auto* only = new ExecutionGroup();
     auto* paragraph = new ParagraphElement(ParagraphElement::STYLE_TEXT_OUTPUT, nullptr);
-    paragraph->insertChild(new TextElement(-1, "old"), nullptr, 2);
+    paragraph->insertChild(new TextElement(-1, "old"), nullptr, kInsertAfter);
     only->appendOutput(paragraph, true);   // detached: simply marked and inserted
-    root->insertChild(only, nullptr, 2);
+    root->insertChild(only, nullptr, kInsertAfter);
     ASSERT_TRUE(doc->replaceOutput);
     only->execute(true);
     run();
@@ -689,8 +687,8 @@ TEST(ParagraphElementTest, PromptOrList) {
 
 TEST(ParagraphElementTest, ChildAccessOutsideRangeIsNull) {
     ParagraphElement p(0, nullptr);
-    p.insertChild(new TextElement(-1, "a"), nullptr, 2);
-    p.insertChild(new TextElement(-1, "b"), nullptr, 2);
+    p.insertChild(new TextElement(-1, "a"), nullptr, kInsertAfter);
+    p.insertChild(new TextElement(-1, "b"), nullptr, kInsertAfter);
     EXPECT_EQ(p.childAt(-1), nullptr);
     EXPECT_EQ(p.childAt(2), nullptr);
     EXPECT_EQ(p.childBeforeIndex(0), nullptr);
@@ -718,7 +716,7 @@ bool readTestPara(KWorksheetReader& reader, Element*& out, Element*) {
     for (;;) {
         Element* child = nullptr;
         if (!worksheetTagTable.readNewRep(reader, child, paragraph, false, nullptr)) break;
-        if (child && !paragraph->insertChild(child, nullptr, 2)) delete child;
+        if (child && !paragraph->insertChild(child, nullptr, kInsertAfter)) delete child;
     }
     out = paragraph;
     return true;
@@ -736,7 +734,7 @@ bool readTestMath(KWorksheetReader& reader, Element*& out, Element*) {
     std::string text;
     reader.readString(text, false);
     reader.skipRecord();
-    out = new MathElement(parse_text((text + ";").c_str()), 20);
+    out = new MathElement(parse_text((text + ";").c_str()), MathElement::kResultValue);
     return true;
 }
 

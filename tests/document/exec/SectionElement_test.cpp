@@ -27,7 +27,7 @@ struct SectionChain {
     explicit SectionChain(int depth) {
         for (int i = 0; i < depth; ++i) {
             auto* s = new SectionElement();
-            innermost->insertChild(s, nullptr, 2);
+            innermost->insertChild(s, nullptr, kInsertAfter);
             innermost = s;
         }
     }
@@ -104,7 +104,7 @@ TEST_P(SectionCollapse, CommandSetsState) {
     auto* root = new SectionElement();
     doc.setRoot(root);
     auto* nested = new SectionElement(1);
-    root->insertChild(nested, nullptr, 2);
+    root->insertChild(nested, nullptr, kInsertAfter);
     nested->setCollapsedFlag(c.startCollapsed);
     doc.modified = false;
     EXPECT_EQ(nested->command(c.code, c.text, 0), c.handled) << c.name;
@@ -140,7 +140,7 @@ TEST(Section, RootAnswersOnlyIndent) {
 
 TEST(Section, CopyKeepsStateAndChildren) {
     SectionElement s(1);
-    s.insertChild(new ExecutionGroup(), nullptr, 2);
+    s.insertChild(new ExecutionGroup(), nullptr, kInsertAfter);
     s.setCollapsedFlag(true);
     s.extraIndent = 7;
     std::unique_ptr<Element> copy(s.cloneElement());
@@ -159,13 +159,13 @@ TEST(Section, InsertGoesBeforeTrailingPlaceholder) {
     struct Case {
         const char* name;
         bool placeholderAsReference;
-        int mode;
+        InsertMode mode;
     };
-    const Case cases[] = {{"noReference", false, 2}, {"placeholderMode2", true, 2}, {"placeholderMode0", true, 0}};
+    const Case cases[] = {{"noReference", false, kInsertAfter}, {"placeholderAfter", true, kInsertAfter}, {"placeholderBefore", true, kInsertBefore}};
     for (const Case& c : cases) {
         SectionElement root;
         auto* placeholder = new PlaceholderElement;
-        root.insertChild(placeholder, nullptr, 2);
+        root.insertChild(placeholder, nullptr, kInsertAfter);
         auto* group = new ExecutionGroup();
         ASSERT_TRUE(root.insertChild(group, c.placeholderAsReference ? placeholder : nullptr, c.mode)) << c.name;
         ASSERT_EQ(root.childCount(), 2) << c.name;
@@ -177,8 +177,8 @@ TEST(Section, InsertGoesBeforeTrailingPlaceholder) {
 TEST(Section, RemovingHeadingOfNestedSectionGivesNewHeading) {
     SectionElement root;
     auto* nested = new SectionElement(1);
-    root.insertChild(nested, nullptr, 2);
-    nested->insertChild(new ExecutionGroup(), nullptr, 2);
+    root.insertChild(nested, nullptr, kInsertAfter);
+    nested->insertChild(new ExecutionGroup(), nullptr, kInsertAfter);
     Element* heading = nested->firstChild();
     nested->removeChild(heading);
     ASSERT_EQ(nested->childCount(), 2);
@@ -189,15 +189,15 @@ TEST(Section, RemovingHeadingOfNestedSectionGivesNewHeading) {
 TEST(Section, RemovingOnlyChildTakesSectionOut) {
     SectionElement root;
     auto* nested = new SectionElement(1);
-    root.insertChild(nested, nullptr, 2);
+    root.insertChild(nested, nullptr, kInsertAfter);
     nested->removeChild(nested->firstChild());
     EXPECT_EQ(root.childCount(), 0);
 }
 
 TEST(Section, RootGetsNoHeading) {
     SectionElement root;
-    root.insertChild(new ExecutionGroup(), nullptr, 2);
-    root.insertChild(new ExecutionGroup(), nullptr, 2);
+    root.insertChild(new ExecutionGroup(), nullptr, kInsertAfter);
+    root.insertChild(new ExecutionGroup(), nullptr, kInsertAfter);
     root.removeChild(root.firstChild());
     ASSERT_EQ(root.childCount(), 1);
     EXPECT_EQ(root.firstChild()->elementKind(), KIND_GROUP);
@@ -217,8 +217,8 @@ TEST_P(SectionSplit, SplitAtIndex) {
     const SplitCase& c = GetParam();
     SectionElement root;
     auto* s = new SectionElement(1);   // heading + 3 groups
-    root.insertChild(s, nullptr, 2);
-    for (int i = 0; i < 3; ++i) s->insertChild(new ExecutionGroup(), nullptr, 2);
+    root.insertChild(s, nullptr, kInsertAfter);
+    for (int i = 0; i < 3; ++i) s->insertChild(new ExecutionGroup(), nullptr, kInsertAfter);
     Element* answer = s->splitAtIndex(c.index);
     if (!c.splits) {
         EXPECT_EQ(answer, s) << c.name;
@@ -244,9 +244,9 @@ TEST(Section, JoinTakesNextSectionsChildren) {
     SectionElement root;
     auto* a = new SectionElement(1);
     auto* b = new SectionElement(1);
-    root.insertChild(a, nullptr, 2);
-    root.insertChild(b, nullptr, 2);
-    b->insertChild(new ExecutionGroup(), nullptr, 2);
+    root.insertChild(a, nullptr, kInsertAfter);
+    root.insertChild(b, nullptr, kInsertAfter);
+    b->insertChild(new ExecutionGroup(), nullptr, kInsertAfter);
     EXPECT_TRUE(a->command(SectionElement::CMD_JOIN_SECTIONS, nullptr, 0));
     ASSERT_EQ(root.childCount(), 1);
     EXPECT_EQ(a->childCount(), 3);
@@ -262,7 +262,7 @@ TEST(Section, IndentWrapsMarkedChildrenAndOutdentUndoesIt) {
     auto* g3 = new ExecutionGroup();
     for (Element* e : {static_cast<Element*>(heading), static_cast<Element*>(g1), static_cast<Element*>(g2),
                        static_cast<Element*>(g3)})
-        root.insertChild(e, nullptr, 2);
+        root.insertChild(e, nullptr, kInsertAfter);
     heading->mark = 1;
     g1->mark = 1;
     ASSERT_TRUE(root.command(SectionElement::CMD_INDENT, nullptr, 0));
@@ -293,13 +293,13 @@ TEST(Section, IndentWrapsMarkedChildrenAndOutdentUndoesIt) {
 TEST(Section, OutdentOfLaterChildSplitsSection) {
     SectionElement root;
     auto* s = new SectionElement(1);
-    root.insertChild(s, nullptr, 2);
+    root.insertChild(s, nullptr, kInsertAfter);
     auto* g1 = new ExecutionGroup();
     auto* g2 = new ExecutionGroup();
     auto* g3 = new ExecutionGroup();
-    s->insertChild(g1, nullptr, 2);
-    s->insertChild(g2, nullptr, 2);
-    s->insertChild(g3, nullptr, 2);
+    s->insertChild(g1, nullptr, kInsertAfter);
+    s->insertChild(g2, nullptr, kInsertAfter);
+    s->insertChild(g3, nullptr, kInsertAfter);
     s->command(SectionElement::CMD_OUTDENT, nullptr, reinterpret_cast<std::intptr_t>(g2));
     // s keeps its heading and g1; g2 follows it in the root; g3 is in a new section after.
     ASSERT_EQ(root.childCount(), 3);
@@ -315,7 +315,7 @@ TEST(Section, OutdentOfLaterChildSplitsSection) {
 
 TEST(Section, IndentWithoutMarksDoesNothing) {
     SectionElement root;
-    root.insertChild(new ExecutionGroup(), nullptr, 2);
+    root.insertChild(new ExecutionGroup(), nullptr, kInsertAfter);
     EXPECT_FALSE(root.wrapInSection(nullptr));
     EXPECT_EQ(root.childCount(), 1);
 }
@@ -325,23 +325,23 @@ TEST(Section, IndentWithoutMarksDoesNothing) {
 TEST(SectionRecord, WalkWritesHeadFlagAndTail) {
     SectionElement root;
     auto* nested = new SectionElement();
-    nested->insertChild(new TestParagraph(3), nullptr, 2);
+    nested->insertChild(new TestParagraph(3), nullptr, kInsertAfter);
     nested->setCollapsedFlag(true);
-    root.insertChild(nested, nullptr, 2);
-    root.insertChild(new PlaceholderElement, nullptr, 2);
+    root.insertChild(nested, nullptr, kInsertAfter);
+    root.insertChild(new PlaceholderElement, nullptr, kInsertAfter);
     EXPECT_EQ(writeTree(&root), "{SECT 0 {SECT 1 {PARA 3 }}}");
 }
 
 TEST(SectionRecord, MarkedWalkSkipsRootAndPartlyMarkedSections) {
     SectionElement root;
     auto* whole = new SectionElement();
-    whole->insertChild(new TestParagraph(3), nullptr, 2);
+    whole->insertChild(new TestParagraph(3), nullptr, kInsertAfter);
     auto* part = new SectionElement();
     auto* marked = new TestParagraph(4);
-    part->insertChild(marked, nullptr, 2);
-    part->insertChild(new TestParagraph(5), nullptr, 2);
-    root.insertChild(whole, nullptr, 2);
-    root.insertChild(part, nullptr, 2);
+    part->insertChild(marked, nullptr, kInsertAfter);
+    part->insertChild(new TestParagraph(5), nullptr, kInsertAfter);
+    root.insertChild(whole, nullptr, kInsertAfter);
+    root.insertChild(part, nullptr, kInsertAfter);
     root.mark = 2;
     whole->markSubtree(1);
     part->mark = 2;
@@ -447,7 +447,7 @@ public:
 
 ParagraphElement* paragraphWith(const char* text) {
     auto* p = new TestParagraph(0);
-    p->insertChild(new ExportRun(text), nullptr, 2);
+    p->insertChild(new ExportRun(text), nullptr, kInsertAfter);
     return p;
 }
 
@@ -464,12 +464,12 @@ class SectionExport : public ::testing::TestWithParam<ExportCase> {};
 TEST_P(SectionExport, CollapsedExportsHeadingOnly) {
     const ExportCase& c = GetParam();
     SectionElement root;
-    root.insertChild(paragraphWith("before"), nullptr, 2);
+    root.insertChild(paragraphWith("before"), nullptr, kInsertAfter);
     auto* s = new SectionElement();
-    s->insertChild(paragraphWith("heading"), nullptr, 2);
-    s->insertChild(paragraphWith("body"), nullptr, 2);
-    root.insertChild(s, nullptr, 2);
-    root.insertChild(paragraphWith("after"), nullptr, 2);
+    s->insertChild(paragraphWith("heading"), nullptr, kInsertAfter);
+    s->insertChild(paragraphWith("body"), nullptr, kInsertAfter);
+    root.insertChild(s, nullptr, kInsertAfter);
+    root.insertChild(paragraphWith("after"), nullptr, kInsertAfter);
     s->setCollapsedFlag(c.collapsed);
     if (c.markedOnly) {
         root.mark = 2;

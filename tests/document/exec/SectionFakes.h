@@ -48,7 +48,7 @@ inline bool readTestParagraph(KWorksheetReader& reader, Element*& out, Element*)
     for (;;) {
         Element* child = nullptr;
         if (!worksheetTagTable.readNewRep(reader, child, paragraph, false, nullptr)) break;
-        if (child && !paragraph->insertChild(child, nullptr, 2)) delete child;
+        if (child && !paragraph->insertChild(child, nullptr, kInsertAfter)) delete child;
     }
     out = paragraph;
     return true;

@@ -20,16 +20,15 @@
 #include "tovu/ifvars.h"
 #include "tovu/errors.h"
 #include "tovu/print.h"
+#include "tovu/sinks.h"
 #include "tovu/stream.h"
 #include "util/messages.h"
 
 namespace {
 
-void appendChar(void* data, int ch) { static_cast<std::string*>(data)->push_back(char(ch)); }
-
 std::string printed(const DagWord* dag) {
     std::string text;
-    if (dag != nullptr) print_sequence(dag, "", appendChar, nullptr, 0, PRINT_TOP_UNQUOTED, &text);
+    if (dag != nullptr) print_sequence(dag, "", sink_append_string, nullptr, 0, PRINT_TOP_UNQUOTED, &text);
     return text;
 }
 
@@ -62,8 +61,6 @@ class ExecTest : public ::testing::Test {
 protected:
     void SetUp() override {
         registerReplyStreams();
-        WorksheetDocument::resetUntitledCounter();
-        WorksheetDocument::resetPollCounter();
         WorksheetHost& host = worksheetHost();
         host = WorksheetHost();
         host.lowMemoryCheck = [] { return false; };
@@ -327,7 +324,9 @@ TEST_F(ExecTest, FailingReplyHandlerReportsItsOwnError) {
         char outOfMemoryText[256];
         formatOutOfMemoryText(outOfMemoryText, sizeof outOfMemoryText, "calculation");
         EXPECT_EQ(shown[0] == outOfMemoryText, row.outOfMemory) << row.name << ": " << shown[0];
-        if (!row.outOfMemory) EXPECT_NE(shown[0].find("the handler broke"), std::string::npos) << shown[0];
+        if (!row.outOfMemory) {
+            EXPECT_NE(shown[0].find("the handler broke"), std::string::npos) << shown[0];
+        }
     }
     messages_clear_gui_hooks();
     shownErrors = nullptr;

@@ -49,7 +49,6 @@ class WorksheetFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         shown = &record_;
-        WorksheetDocument::resetUntitledCounter();
         WorksheetHost& host = worksheetHost();
         host = WorksheetHost();
         // The documents are built without a kernel connection.
@@ -104,10 +103,10 @@ protected:
         auto* group = new ExecutionGroup();
         auto* paragraph = new TestParagraph(0);
         auto* input = new TestInput(text);
-        paragraph->insertChild(input, nullptr, 2);
-        group->insertChild(paragraph, nullptr, 2);
-        root->insertChild(group, nullptr, 2);
-        root->insertChild(new PlaceholderElement, nullptr, 2);
+        paragraph->insertChild(input, nullptr, kInsertAfter);
+        group->insertChild(paragraph, nullptr, kInsertAfter);
+        root->insertChild(group, nullptr, kInsertAfter);
+        root->insertChild(new PlaceholderElement, nullptr, kInsertAfter);
         return input;
     }
 
@@ -182,9 +181,9 @@ TEST_F(WorksheetFileTest, SaveLoadSaveGivesSameBytes) {
     for (const Case& c : cases) {
         TestInput* input = buildOneInput("y := 2;");
         auto* sub = new SectionElement(1);
-        sub->insertChild(new ExecutionGroup(new TestParagraph(0)), nullptr, 2);
+        sub->insertChild(new ExecutionGroup(new TestParagraph(0)), nullptr, kInsertAfter);
         sub->setCollapsedFlag(c.collapsedSection);
-        doc->root()->insertChild(sub, nullptr, 2);
+        doc->root()->insertChild(sub, nullptr, kInsertAfter);
         ElementPosition caret(input, 3);
         KViewOptions o = testOptions();
         std::string first = save(c.withMark ? &caret : nullptr, c.withOptions ? &o : nullptr);

@@ -26,9 +26,9 @@ FakeText* text(const std::string& name) { return new FakeText(name, name); }
 TEST(CompositeInsert, SlotArrayGrowsBySixteen) {
     FakeParagraph p("p");
     EXPECT_EQ(p.capacity(), 0);
-    for (int i = 0; i < 16; ++i) ASSERT_TRUE(p.insertChild(text("t" + std::to_string(i)), nullptr, 2));
+    for (int i = 0; i < 16; ++i) ASSERT_TRUE(p.insertChild(text("t" + std::to_string(i)), nullptr, kInsertAfter));
     EXPECT_EQ(p.capacity(), 16);
-    ASSERT_TRUE(p.insertChild(text("t16"), nullptr, 2));
+    ASSERT_TRUE(p.insertChild(text("t16"), nullptr, kInsertAfter));
     EXPECT_EQ(p.capacity(), 32);
     EXPECT_EQ(p.childCount(), 17);
     EXPECT_EQ(nameOf(p.childAt(16)), "t16");
@@ -38,7 +38,7 @@ TEST(CompositeInsert, SlotArrayGrowsBySixteen) {
 struct InsertCase {
     const char* name;
     int reference;   // index of the reference child, -1 none
-    int mode;
+    InsertMode mode;
     const char* expected;
 };
 
@@ -47,7 +47,7 @@ class CompositeInsertModes : public ::testing::TestWithParam<InsertCase> {};
 TEST_P(CompositeInsertModes, PlacesChild) {
     const InsertCase& c = GetParam();
     FakeParagraph p("p");
-    for (const char* n : {"a", "b", "c"}) p.insertChild(text(n), nullptr, 2);
+    for (const char* n : {"a", "b", "c"}) p.insertChild(text(n), nullptr, kInsertAfter);
     Element* ref = c.reference >= 0 ? p.childAt(c.reference) : nullptr;
     ASSERT_TRUE(p.insertChild(text("n"), ref, c.mode));
     EXPECT_EQ(childNames(&p), c.expected) << c.name;
@@ -59,23 +59,23 @@ TEST_P(CompositeInsertModes, PlacesChild) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, CompositeInsertModes,
-    ::testing::Values(InsertCase{"before_first", 0, 0, "n a b c"},
-                      InsertCase{"after_first", 0, 2, "a n b c"},
-                      InsertCase{"before_last", 2, 0, "a b n c"},
-                      InsertCase{"after_last_appends", 2, 2, "a b c n"},
-                      InsertCase{"no_reference_appends", -1, 0, "a b c n"}),
+    ::testing::Values(InsertCase{"before_first", 0, kInsertBefore, "n a b c"},
+                      InsertCase{"after_first", 0, kInsertAfter, "a n b c"},
+                      InsertCase{"before_last", 2, kInsertBefore, "a b n c"},
+                      InsertCase{"after_last_appends", 2, kInsertAfter, "a b c n"},
+                      InsertCase{"no_reference_appends", -1, kInsertBefore, "a b c n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CompositeInsert, RefusesForeignReferenceAndBadChildren) {
     FakeParagraph p("p"), other("o");
-    p.insertChild(text("a"), nullptr, 2);
-    other.insertChild(text("x"), nullptr, 2);
+    p.insertChild(text("a"), nullptr, kInsertAfter);
+    other.insertChild(text("x"), nullptr, kInsertAfter);
     auto* n = text("n");
-    EXPECT_FALSE(p.insertChild(n, other.childAt(0), 2));   // reference of another composite
+    EXPECT_FALSE(p.insertChild(n, other.childAt(0), kInsertAfter));   // reference of another composite
     EXPECT_EQ(n->parent(), nullptr);
-    EXPECT_FALSE(p.insertChild(other.childAt(0), nullptr, 2));   // already has a parent
-    EXPECT_FALSE(p.insertChild(nullptr, nullptr, 2));
-    EXPECT_FALSE(p.insertChild(&p, nullptr, 2));
+    EXPECT_FALSE(p.insertChild(other.childAt(0), nullptr, kInsertAfter));   // already has a parent
+    EXPECT_FALSE(p.insertChild(nullptr, nullptr, kInsertAfter));
+    EXPECT_FALSE(p.insertChild(&p, nullptr, kInsertAfter));
     EXPECT_EQ(childNames(&p), "a");
     EXPECT_EQ(childNames(&other), "x");
     delete n;
@@ -84,14 +84,14 @@ TEST(CompositeInsert, RefusesForeignReferenceAndBadChildren) {
 TEST(CompositeInsert, RefusesInsertingAnAncestor) {
     FakeSection s("s");
     auto* g = new FakeGroup("g");
-    s.insertChild(g, nullptr, 2);
+    s.insertChild(g, nullptr, kInsertAfter);
     FakeSection outer("outer");
-    EXPECT_FALSE(g->insertChild(&s, nullptr, 2));   // s has no parent but contains g
+    EXPECT_FALSE(g->insertChild(&s, nullptr, kInsertAfter));   // s has no parent but contains g
 }
 
 TEST(CompositeReplace, RefusesOldThatIsNoChild) {
     FakeParagraph p("p");
-    p.insertChild(text("a"), nullptr, 2);
+    p.insertChild(text("a"), nullptr, kInsertAfter);
     FakeText stranger("s", "s");
     auto* n = text("n");
     EXPECT_FALSE(p.replaceChild(&stranger, n));
@@ -138,9 +138,9 @@ public:
 TEST(CompositeRemove, GroupClearingItselfIsRemovedAfterItsOperation) {
     FakeSection root("root");
     auto* g = new SelfClearingGroup("g");
-    root.insertChild(g, nullptr, 2);
-    root.insertChild(new FakeGroup("h"), nullptr, 2);
-    g->insertChild(new FakeParagraph("p"), nullptr, 2);
+    root.insertChild(g, nullptr, kInsertAfter);
+    root.insertChild(new FakeGroup("h"), nullptr, kInsertAfter);
+    g->insertChild(new FakeParagraph("p"), nullptr, kInsertAfter);
     {
         ElementOperationScope scope;   // as an editing action would hold it
         EXPECT_TRUE(g->command(1, nullptr, 0));
@@ -152,9 +152,9 @@ TEST(CompositeRemove, GroupClearingItselfIsRemovedAfterItsOperation) {
 
 TEST(CompositeRemove, PlaceholderRefusesRemoval) {
     FakeSection s("s");
-    s.insertChild(text("a"), nullptr, 2);
+    s.insertChild(text("a"), nullptr, kInsertAfter);
     auto* ph = new FakePlaceholder;
-    s.insertChild(ph, nullptr, 2);
+    s.insertChild(ph, nullptr, kInsertAfter);
     EXPECT_FALSE(s.removeChildAt(1));
     s.removeChild(ph);
     EXPECT_EQ(childNames(&s), "a placeholder");
@@ -163,10 +163,10 @@ TEST(CompositeRemove, PlaceholderRefusesRemoval) {
 
 TEST(CompositeMove, PlaceholderStaysThroughMoveAllChildrenTo) {
     FakeSection from("from"), to("to");
-    from.insertChild(text("a"), nullptr, 2);
-    from.insertChild(new FakePlaceholder, nullptr, 2);
-    from.insertChild(text("b"), nullptr, 2);
-    to.insertChild(text("x"), nullptr, 2);
+    from.insertChild(text("a"), nullptr, kInsertAfter);
+    from.insertChild(new FakePlaceholder, nullptr, kInsertAfter);
+    from.insertChild(text("b"), nullptr, kInsertAfter);
+    to.insertChild(text("x"), nullptr, kInsertAfter);
     EXPECT_EQ(from.moveAllChildrenTo(&to, to.childAt(0)), 2);
     EXPECT_EQ(childNames(&from), "placeholder");
     EXPECT_EQ(childNames(&to), "x a b");
@@ -175,11 +175,11 @@ TEST(CompositeMove, PlaceholderStaysThroughMoveAllChildrenTo) {
 
 TEST(CompositeMove, MoveChildrenToCountsOnlyMoved) {
     FakeSection from("from"), to("to");
-    from.insertChild(text("a"), nullptr, 2);
-    from.insertChild(new FakePlaceholder, nullptr, 2);
-    from.insertChild(text("b"), nullptr, 2);
-    from.insertChild(text("c"), nullptr, 2);
-    EXPECT_EQ(from.moveChildrenTo(0, 3, &to, nullptr, 2), 2);
+    from.insertChild(text("a"), nullptr, kInsertAfter);
+    from.insertChild(new FakePlaceholder, nullptr, kInsertAfter);
+    from.insertChild(text("b"), nullptr, kInsertAfter);
+    from.insertChild(text("c"), nullptr, kInsertAfter);
+    EXPECT_EQ(from.moveChildrenTo(0, 3, &to, nullptr, kInsertAfter), 2);
     EXPECT_EQ(childNames(&from), "placeholder c");
     EXPECT_EQ(childNames(&to), "a b");
 }
@@ -187,8 +187,8 @@ TEST(CompositeMove, MoveChildrenToCountsOnlyMoved) {
 TEST(CompositeMove, MoveIntoOwnDescendantIsRefusedAndKeepsChildren) {
     FakeSection s("s");
     auto* g = new FakeGroup("g");
-    s.insertChild(g, nullptr, 2);
-    s.insertChild(text("a"), nullptr, 2);
+    s.insertChild(g, nullptr, kInsertAfter);
+    s.insertChild(text("a"), nullptr, kInsertAfter);
     EXPECT_EQ(s.moveAllChildrenTo(g, nullptr), 1);   // "a" moves, g cannot go into itself
     EXPECT_EQ(childNames(&s), "g");
     EXPECT_EQ(childNames(g), "a");
@@ -197,19 +197,19 @@ TEST(CompositeMove, MoveIntoOwnDescendantIsRefusedAndKeepsChildren) {
 TEST(CompositeExtract, SoleDescendant) {
     FakeSection s("s");
     auto* g = new FakeGroup("g");
-    s.insertChild(g, nullptr, 2);
+    s.insertChild(g, nullptr, kInsertAfter);
     auto* p = new FakeParagraph("p");
-    g->insertChild(p, nullptr, 2);
+    g->insertChild(p, nullptr, kInsertAfter);
     auto* a = text("a");
-    p->insertChild(a, nullptr, 2);
+    p->insertChild(a, nullptr, kInsertAfter);
     Element* got = s.extractSoleDescendant();
     EXPECT_EQ(got, a);
     EXPECT_EQ(a->parent(), nullptr);
     EXPECT_EQ(p->childCount(), 0);
     delete a;
     FakeParagraph two("two");
-    two.insertChild(text("x"), nullptr, 2);
-    two.insertChild(text("y"), nullptr, 2);
+    two.insertChild(text("x"), nullptr, kInsertAfter);
+    two.insertChild(text("y"), nullptr, kInsertAfter);
     EXPECT_EQ(two.extractSoleDescendant(), &two);
     FakeParagraph none("none");
     EXPECT_EQ(none.extractSoleDescendant(), nullptr);
@@ -217,9 +217,9 @@ TEST(CompositeExtract, SoleDescendant) {
 
 TEST(CompositeJoin, JoinsSameKindSiblings) {
     SmallTree t;
-    t.root->insertChild(new FakeGroup("g4"), t.g3, 2);
+    t.root->insertChild(new FakeGroup("g4"), t.g3, kInsertAfter);
     auto* g4 = static_cast<FakeGroup*>(t.root->childAt(3));
-    g4->insertChild(new FakeParagraph("p5"), nullptr, 2);
+    g4->insertChild(new FakeParagraph("p5"), nullptr, kInsertAfter);
     EXPECT_EQ(t.g3->joinWithSibling(2), t.g3);
     EXPECT_EQ(childNames(t.g3), "p4 p5");
     EXPECT_EQ(childNames(t.root), "g1 s2 g3");
@@ -227,9 +227,9 @@ TEST(CompositeJoin, JoinsSameKindSiblings) {
     EXPECT_EQ(t.g3->joinWithSibling(1), t.g3);
     EXPECT_EQ(childNames(t.root), "g1 s2 g3");
     // Joining with the previous sibling: the element itself goes, after the join returned.
-    t.root->insertChild(new FakeGroup("g5"), t.g3, 2);
+    t.root->insertChild(new FakeGroup("g5"), t.g3, kInsertAfter);
     auto* g5 = static_cast<FakeGroup*>(t.root->childAt(3));
-    g5->insertChild(new FakeParagraph("p6"), nullptr, 2);
+    g5->insertChild(new FakeParagraph("p6"), nullptr, kInsertAfter);
     EXPECT_EQ(g5->joinWithSibling(1), t.g3);
     EXPECT_EQ(childNames(t.g3), "p4 p5 p6");
     EXPECT_EQ(childNames(t.root), "g1 s2 g3");
@@ -474,7 +474,7 @@ TEST(ElementBase, DocumentFoundThroughSectionRoot) {
     EXPECT_EQ(t.t3->document(), &t.doc);
     FakeGroup detached("d");
     auto* p = new FakeParagraph("p");
-    detached.insertChild(p, nullptr, 2);
+    detached.insertChild(p, nullptr, kInsertAfter);
     EXPECT_EQ(p->document(), nullptr);   // root is not a section
 }
 
@@ -496,10 +496,10 @@ TEST(ElementBase, TopOfMarkAndEnclosing) {
 
 TEST(ElementBase, CollapsedSectionAndExpandAncestors) {
     SmallTree t;
-    t.s2->insertChild(new FakeGroup("g2b"), nullptr, 2);
+    t.s2->insertChild(new FakeGroup("g2b"), nullptr, kInsertAfter);
     auto* g2b = static_cast<FakeGroup*>(t.s2->childAt(1));
     auto* p = new FakeParagraph("pb");
-    g2b->insertChild(p, nullptr, 2);
+    g2b->insertChild(p, nullptr, kInsertAfter);
     t.s2->setCollapsed(true);
     Element* section = nullptr;
     int index = -1;
@@ -514,11 +514,11 @@ TEST(ElementBase, CollapsedSectionAndExpandAncestors) {
 
 TEST(ElementBase, InsertSibling) {
     SmallTree t;
-    EXPECT_TRUE(t.g1->insertSibling(new FakeGroup("gx"), 2));
+    EXPECT_TRUE(t.g1->insertSibling(new FakeGroup("gx"), kInsertAfter));
     EXPECT_EQ(childNames(t.root), "g1 gx s2 g3");
     auto* lone = new FakeGroup("lone");
     FakeGroup noParent("np");
-    EXPECT_FALSE(noParent.insertSibling(lone, 2));
+    EXPECT_FALSE(noParent.insertSibling(lone, kInsertAfter));
     delete lone;
 }
 
@@ -527,9 +527,9 @@ TEST(ElementBase, CaretOffsetGoesToChildInSpan) {
     auto* a = new FakeText("a", "abc");
     auto* b = new FakeText("b", "");
     auto* c = new FakeText("c", "de");
-    p.insertChild(a, nullptr, 2);
-    p.insertChild(b, nullptr, 2);
-    p.insertChild(c, nullptr, 2);
+    p.insertChild(a, nullptr, kInsertAfter);
+    p.insertChild(b, nullptr, kInsertAfter);
+    p.insertChild(c, nullptr, kInsertAfter);
     EXPECT_EQ(p.inputTextLength(), 5);
     p.setCaretOffset(4);
     EXPECT_EQ(c->caretOffset, 1);
@@ -540,7 +540,7 @@ TEST(ElementBase, CaretOffsetGoesToChildInSpan) {
 
 TEST(ElementBase, CaretRangeFromMarkedChildren) {
     FakeParagraph p("p");
-    for (const char* n : {"a", "b", "c", "d"}) p.insertChild(text(n), nullptr, 2);
+    for (const char* n : {"a", "b", "c", "d"}) p.insertChild(text(n), nullptr, kInsertAfter);
     p.mark = 2;
     p.childAt(1)->mark = 2;
     p.childAt(2)->mark = 1;
@@ -598,7 +598,7 @@ TEST(ElementBase, DestructorTellsViews) {
     root->setDocument(&doc);
     doc.rootElement = root;
     auto* g = new FakeGroup("g");
-    root->insertChild(g, nullptr, 2);
+    root->insertChild(g, nullptr, kInsertAfter);
     EXPECT_EQ(g->document(), &doc);
     delete root;
     EXPECT_EQ(doc.forgotten, 2);
@@ -626,9 +626,9 @@ namespace {
 
 TEST(ElementBase, CopyChildrenToClonesInOrder) {
     FakeParagraph from("from"), to("to");
-    from.insertChild(new FakeText("a", "aa"), nullptr, 2);
-    from.insertChild(new FakeText("b", "bb"), nullptr, 2);
-    to.insertChild(new FakeText("x", "x"), nullptr, 2);
+    from.insertChild(new FakeText("a", "aa"), nullptr, kInsertAfter);
+    from.insertChild(new FakeText("b", "bb"), nullptr, kInsertAfter);
+    to.insertChild(new FakeText("x", "x"), nullptr, kInsertAfter);
     EXPECT_EQ(from.copyChildrenTo(&to), 2);
     EXPECT_EQ(childNames(&to), "x a b");
     EXPECT_NE(to.childAt(1), from.childAt(0));   // copies, not the children themselves

@@ -297,9 +297,9 @@ TEST(Navigation, FirstStopActiveInputsAndRegions) {
     EXPECT_EQ(t.t3->nextInputRegion(), nullptr);
     // From before g1: the match is the group, whose last input is the answer.
     auto* g0 = new FakeGroup("g0");
-    t.root->insertChild(g0, t.g1, 0);
+    t.root->insertChild(g0, t.g1, kInsertBefore);
     auto* p0 = new FakeParagraph("p0");
-    g0->insertChild(p0, nullptr, 2);
+    g0->insertChild(p0, nullptr, kInsertAfter);
     EXPECT_EQ(p0->nextInputRegion(), t.i1);
     EXPECT_EQ(t.root->findDescendantBackward(t.root->childCount() - 1, [](const Element* e) {
         return e->elementKind() == KIND_PARAGRAPH;

@@ -133,7 +133,7 @@ TEST(Positions, PlaceAtEndOf) {
     EXPECT_EQ(pos.offset(), 3);
     // An empty block element gives way to its next sibling.
     auto* empty = new FakeGroup("empty");
-    t.root->insertChild(empty, t.g1, 2);
+    t.root->insertChild(empty, t.g1, kInsertAfter);
     pos.placeAtEndOf(empty);
     EXPECT_EQ(pos.heldElement(), t.s2);
     EXPECT_EQ(pos.offset(), 0);
@@ -207,7 +207,7 @@ TEST(Positions, LeaveDestroyedElements) {
 TEST(Positions, DirectDeleteAlsoReleases) {
     FakeParagraph p("p");
     auto* a = new FakeText("a", "abc");
-    p.insertChild(a, nullptr, 2);
+    p.insertChild(a, nullptr, kInsertAfter);
     ElementPosition pos(a, 2);
     ASSERT_TRUE(p.removeChildAt(0));
     delete a;

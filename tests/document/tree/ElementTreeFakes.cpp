@@ -36,7 +36,7 @@ Element* FakeText::splitAt(ElementPosition& position) {
     if (off <= 0 || off >= int(text.size()) || !parent_) return nullptr;
     auto* second = new FakeText(name + "'", text.substr(off), isActiveInput());
     text.resize(off);
-    if (!parent_->insertChild(second, this, 2)) {
+    if (!parent_->insertChild(second, this, kInsertAfter)) {
         delete second;
         return nullptr;
     }
@@ -61,19 +61,19 @@ SmallTree::SmallTree() {
     i1 = new FakeText("i1", "x=1", true);
     t3 = new FakeText("t3", "abc");
     t4 = new FakeText("t4", "end");
-    root->insertChild(g1, nullptr, 2);
-    root->insertChild(s2, nullptr, 2);
-    root->insertChild(g3, nullptr, 2);
-    g1->insertChild(p1, nullptr, 2);
-    g1->insertChild(p2, nullptr, 2);
-    s2->insertChild(g2, nullptr, 2);
-    g2->insertChild(p3, nullptr, 2);
-    g3->insertChild(p4, nullptr, 2);
-    p1->insertChild(t1, nullptr, 2);
-    p1->insertChild(t2, nullptr, 2);
-    p2->insertChild(i1, nullptr, 2);
-    p3->insertChild(t3, nullptr, 2);
-    p4->insertChild(t4, nullptr, 2);
+    root->insertChild(g1, nullptr, kInsertAfter);
+    root->insertChild(s2, nullptr, kInsertAfter);
+    root->insertChild(g3, nullptr, kInsertAfter);
+    g1->insertChild(p1, nullptr, kInsertAfter);
+    g1->insertChild(p2, nullptr, kInsertAfter);
+    s2->insertChild(g2, nullptr, kInsertAfter);
+    g2->insertChild(p3, nullptr, kInsertAfter);
+    g3->insertChild(p4, nullptr, kInsertAfter);
+    p1->insertChild(t1, nullptr, kInsertAfter);
+    p1->insertChild(t2, nullptr, kInsertAfter);
+    p2->insertChild(i1, nullptr, kInsertAfter);
+    p3->insertChild(t3, nullptr, kInsertAfter);
+    p4->insertChild(t4, nullptr, kInsertAfter);
     doc.releaseLayout();
 }
 

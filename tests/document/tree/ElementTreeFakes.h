@@ -114,8 +114,8 @@ Element* splitComposite(T* self, int index) {
     Element* p = self->parent();
     if (!p || index < 0 || index > self->childCount()) return self;
     T* second = new T(self->name + "'");
-    self->moveChildrenTo(index, self->childCount() - index, second, nullptr, 2);
-    if (!p->insertChild(second, self, 2)) {
+    self->moveChildrenTo(index, self->childCount() - index, second, nullptr, kInsertAfter);
+    if (!p->insertChild(second, self, kInsertAfter)) {
         delete second;
         return self;
     }

@@ -46,11 +46,11 @@ struct Tiny {
         x = new FakeText("x", "1");
         y = new FakeText("y", "2");
         z = new FakeText("z", "3");
-        a->insertChild(b, nullptr, 2);
-        b->insertChild(p, nullptr, 2);
-        p->insertChild(x, nullptr, 2);
-        p->insertChild(y, nullptr, 2);
-        a->insertChild(z, nullptr, 2);
+        a->insertChild(b, nullptr, kInsertAfter);
+        b->insertChild(p, nullptr, kInsertAfter);
+        p->insertChild(x, nullptr, kInsertAfter);
+        p->insertChild(y, nullptr, kInsertAfter);
+        a->insertChild(z, nullptr, kInsertAfter);
     }
     ~Tiny() { delete a; }
     FakeSection* a;
@@ -231,9 +231,9 @@ TEST(ElementWalkChanges, VisitorRemovingChildrenDuringIndexedWalk) {
     for (std::uint8_t flags : {std::uint8_t(WALK_BEFORE | WALK_AFTER), std::uint8_t(WALK_BEFORE | WALK_AFTER | WALK_LINKED)}) {
         FakeSection root("r");
         auto* para = new FakeParagraph("p");
-        root.insertChild(para, nullptr, 2);
+        root.insertChild(para, nullptr, kInsertAfter);
         for (int i = 0; i < 5; ++i)
-            para->insertChild(new FakeText("t" + std::to_string(i), std::to_string(i)), nullptr, 2);
+            para->insertChild(new FakeText("t" + std::to_string(i), std::to_string(i)), nullptr, kInsertAfter);
         std::vector<std::string> names;
         WalkControl r;
         r.flags = flags;
@@ -286,7 +286,7 @@ void deleteNextSibling(Element* e, WalkControl& control) {
 
 TEST(ElementWalkChanges, SiblingDeletedDirectlyIsNotVisited) {
     FakeParagraph para("p");
-    for (int i = 0; i < 3; ++i) para.insertChild(new FakeText("t" + std::to_string(i), "x"), nullptr, 2);
+    for (int i = 0; i < 3; ++i) para.insertChild(new FakeText("t" + std::to_string(i), "x"), nullptr, kInsertAfter);
     std::vector<std::string> names;
     WalkControl r;
     r.context = &names;
@@ -302,7 +302,7 @@ void removeLaterSibling(Element* e, WalkControl& control) {
 
 TEST(ElementWalkChanges, LaterSiblingRemovedIsNotVisited) {
     FakeParagraph para("p");
-    for (int i = 0; i < 4; ++i) para.insertChild(new FakeText("t" + std::to_string(i), "x"), nullptr, 2);
+    for (int i = 0; i < 4; ++i) para.insertChild(new FakeText("t" + std::to_string(i), "x"), nullptr, kInsertAfter);
     std::vector<std::string> names;
     WalkControl r;
     r.context = &names;

@@ -85,6 +85,9 @@ struct ColumnCase {
     int code;
     bool setsColumn;
 };
+void PrintTo(const ColumnCase& c, std::ostream* os) {
+    *os << "code " << c.code << (c.setsColumn ? " sets" : " keeps") << " the column";
+}
 
 class CaretColumn : public CaretFixture, public ::testing::WithParamInterface<ColumnCase> {};
 
@@ -100,7 +103,10 @@ INSTANTIATE_TEST_SUITE_P(Codes, CaretColumn,
                          ::testing::Values(ColumnCase{0, true}, ColumnCase{1, true}, ColumnCase{2, true},
                                            ColumnCase{3, true}, ColumnCase{8, true}, ColumnCase{9, true},
                                            ColumnCase{20, true}, ColumnCase{4, false}, ColumnCase{5, false},
-                                           ColumnCase{13, false}, ColumnCase{7, false}));
+                                           ColumnCase{13, false}, ColumnCase{7, false}),
+                         [](const auto& info) {
+                             return "code" + std::to_string(info.param.code) + (info.param.setsColumn ? "_sets" : "_keeps");
+                         });
 
 TEST_F(CaretFixture, CodeTwelveGoesToParentOrMovesByTen) {
     caret->setPosition(t.t3, 1);
@@ -137,9 +143,9 @@ TEST_F(CaretFixture, ScrollIntoViewWithMarginAndCentre) {
 
 TEST_F(CaretFixture, ScrollIntoViewExpandsCollapsedSection) {
     auto* g = new FakeGroup("hidden");
-    t.s2->insertChild(g, nullptr, 2);
+    t.s2->insertChild(g, nullptr, kInsertAfter);
     auto* p = new FakeParagraph("hp");
-    g->insertChild(p, nullptr, 2);
+    g->insertChild(p, nullptr, kInsertAfter);
     t.s2->setCollapsed(true);
     caret->setPosition(p, 0);
     caret->scrollIntoView(false);

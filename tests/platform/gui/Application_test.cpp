@@ -163,12 +163,18 @@ TEST(Application, ExceptionInNestedRescheduleReachesTheCaller) {
 
 TEST(Application, PendingInputAfterATimeSliceOrNestedInput) {
     EXPECT_FALSE(Application::hasPendingInput());
+    const int slice = gui::timeSlice();
     bool early = true, late = false, afterInput = false;
     gui::guardedCall([&] {
+        // Within a slice no input is pending; once the slice (now 0 ms) is over, it is.
+        gui::setTimeSlice(60000);
         early = Application::hasPendingInput();
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        late = Application::hasPendingInput();
+        gui::setTimeSlice(0);
+        QElapsedTimer bound;
+        bound.start();
+        while (!(late = Application::hasPendingInput()) && bound.elapsed() < 10000) std::this_thread::yield();
     });
+    gui::setTimeSlice(slice);
     EXPECT_FALSE(early);
     EXPECT_TRUE(late);
     Window w(nullptr, WB_FRAME);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -333,6 +335,45 @@ TEST(ArchiveMember, MustLieInsideTheDataFile) {
         else
             EXPECT_THROW(check_member_in_data(e, row.size), ArchiveError) << row.offset << "+" << row.length;
     }
+}
+
+}  // namespace
+
+namespace {
+
+using ArchiveCommitTest = ScratchTest;
+using arcman_test::Bytes;
+using arcman_test::read_bytes;
+using arcman_test::write_bytes;
+
+TEST_F(ArchiveCommitTest, SyncCloseClosesEveryFileAndReportsAnyFailure) {
+    const std::string a = path("a").string(), b = path("b").string();
+    UniqueFd fa(::open(a.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    UniqueFd fb(::open(b.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_TRUE(fa.valid() && fb.valid());
+    EXPECT_TRUE(archive_sync_close({&fa, &fb}));
+    EXPECT_FALSE(fa.valid());
+    EXPECT_FALSE(fb.valid());
+
+    // A descriptor that cannot be synced fails the call, and the good one is still closed.
+    UniqueFd good(::open(a.c_str(), O_WRONLY | O_CLOEXEC));
+    int spare = ::dup(good.get());
+    ::close(spare);
+    UniqueFd bad(spare);
+    EXPECT_FALSE(archive_sync_close({&bad, &good}));
+    EXPECT_FALSE(good.valid());
+}
+
+TEST_F(ArchiveCommitTest, CommitRenameReplacesTheTargetOrLeavesItAlone) {
+    const std::string from = path("new").string(), to = path("old").string();
+    write_bytes(path("old"), Bytes{'o'});
+    EXPECT_EQ(archive_commit_rename(from, to, path("").string()), ENOENT);
+    EXPECT_EQ(read_bytes(path("old")), Bytes({'o'}));
+
+    write_bytes(path("new"), Bytes{'n'});
+    EXPECT_EQ(archive_commit_rename(from, to, path("").string()), 0);
+    EXPECT_EQ(read_bytes(path("old")), Bytes({'n'}));
+    EXPECT_FALSE(std::filesystem::exists(from));
 }
 
 }  // namespace

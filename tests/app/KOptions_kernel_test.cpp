@@ -11,11 +11,10 @@
 #include "options_fixture.h"
 #include "tovu/dag.h"
 #include "tovu/print.h"
+#include "tovu/sinks.h"
 #include "tovu/storage.h"
 
 namespace {
-
-void appendChar(void* data, int ch) { static_cast<std::string*>(data)->push_back(char(ch)); }
 
 // Collects the results the kernel sends, printed on one line.
 class ResultSink : public OutputSink {
@@ -25,7 +24,7 @@ public:
     void resetOutput() override { results.push_back("<reset>"); }
     bool output(Dag dag, int kind) override {
         std::string text = std::to_string(kind) + ":";
-        if (dag != nullptr) print_sequence(dag, "", appendChar, nullptr, 0, PRINT_TOP_UNQUOTED, &text);
+        if (dag != nullptr) print_sequence(dag, "", sink_append_string, nullptr, 0, PRINT_TOP_UNQUOTED, &text);
         results.push_back(text);
         return true;
     }

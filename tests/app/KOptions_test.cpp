@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "options_fixture.h"
-#include "options_settings.h"
 #include "platform/gui/Printer.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/base/Config.h"
+#include "tests/options/options_settings.h"
 #include "tovu/ifvars.h"
 
 namespace {

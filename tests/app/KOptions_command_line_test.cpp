@@ -62,7 +62,7 @@ TEST_P(CommandLineTest, GivesItsSettings) {
     ASSERT_NE(o->pipeServerInfo, nullptr);
     EXPECT_EQ(o->pipeServerInfo->linkType, KL_LINK_SERVER);
     EXPECT_EQ(o->pipeServerInfo->transport, KL_TRANSPORT_PIPES);
-    ASSERT_NE(o->pipeServerInfo->serverCommand, nullptr);
+    ASSERT_TRUE(o->pipeServerInfo->serverCommand.has_value());
     EXPECT_EQ(*o->pipeServerInfo->serverCommand, r.serverCommand ? r.serverCommand : kl_kernel_server_path());
     EXPECT_EQ(o->reservedInfo1, nullptr);
     EXPECT_EQ(o->reservedInfo2, nullptr);
@@ -71,8 +71,8 @@ TEST_P(CommandLineTest, GivesItsSettings) {
     } else {
         ASSERT_NE(o->networkInfo, nullptr);
         EXPECT_EQ(o->networkInfo->transport, KL_TRANSPORT_NETWORK);
-        EXPECT_EQ(o->networkInfo->serverCommand, nullptr);
-        ASSERT_NE(o->networkInfo->host, nullptr);
+        EXPECT_FALSE(o->networkInfo->serverCommand.has_value());
+        ASSERT_TRUE(o->networkInfo->host.has_value());
         EXPECT_EQ(*o->networkInfo->host, r.host);
         EXPECT_EQ(o->networkInfo->port, r.port);
     }
@@ -169,7 +169,7 @@ TEST_F(CommandLineWords, DefaultServerCommandSplitsBackIntoThePath) {
         SCOPED_TRACE(path);
         setenv("KELVO_KERNSRV", path, 1);
         auto o = make();
-        ASSERT_NE(o->pipeServerInfo->serverCommand, nullptr);
+        ASSERT_TRUE(o->pipeServerInfo->serverCommand.has_value());
         EXPECT_EQ(kl_split_command_line(*o->pipeServerInfo->serverCommand), Words{path});
     }
     if (old) setenv("KELVO_KERNSRV", saved.c_str(), 1);
