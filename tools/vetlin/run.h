@@ -88,6 +88,10 @@ struct VetlinRun {
     VObj predefined[VL_PREDEFINED] = {};
     VObj fileNameObject = nullptr;
     VObj endOfInput = nullptr;
+
+    // Calls whose argument count disagrees with the procedure database: EXPSEQ(name, arguments,
+    // line, least, most, file) each.
+    VObj argumentCounts = nullptr;
     const char* prompt = "";
 };
 extern VetlinRun vl;

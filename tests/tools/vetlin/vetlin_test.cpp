@@ -189,6 +189,23 @@ TEST_F(VetlinProcessTest, ReportOutputToAFile) {
     EXPECT_EQ(read_text(folder_.path() / "out.txt"), banner());
 }
 
+// A database with bad lines: each is reported with the line as read, and the run goes on to its
+// usual end and status.
+TEST_F(VetlinProcessTest, DatabaseWithBadLines) {
+    const std::string good = "f                                 2  2 0 lib.m\ng 0 0 1 lib.m\n";
+    const std::string fourFields = "h 1 1 0\n";
+    const std::string letter = "k 1 z 0 lib.m\n";
+    std::ofstream(folder_.path() / "procs.db") << good << fourFields << good << letter;
+    for (const char* file : {"clean.m", "unused_local.m", "break_outside_loop.m"}) {
+        const std::string path = (kCorpus / file).string();
+        const Result plain = spawn({"-q", path});
+        const Result r = spawn({"-q", "-d", "procs.db", path});
+        EXPECT_EQ(r.err, "Format error: " + fourFields + "Format error: " + letter) << file;
+        EXPECT_EQ(r.status, plain.status) << file;
+        EXPECT_EQ(r.out, plain.out) << file;
+    }
+}
+
 TEST_F(VetlinProcessTest, StartupFile) {
     std::ofstream(folder_.path() / "VETLIN.INI") << "-q\n";
     Result r = spawn({});
