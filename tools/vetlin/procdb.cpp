@@ -118,5 +118,5 @@ void procdb_check_call(const VWord* called, long arguments, long line) {
     vl_set_op(mismatch, 4, least);
     vl_set_op(mismatch, 5, most);
     vl_set_op(mismatch, 6, vl_op(entry, 4));
-    vl.argumentCounts = store_append1(vl.argumentCounts, store_simplify(mismatch));
+    vl.scope.argumentCounts = store_append1(vl.scope.argumentCounts, store_simplify(mismatch));
 }

@@ -38,7 +38,7 @@ VObj procdb_find(const char* name);
 
 // The call check of a call of `called` with `arguments` arguments on `line`: a call of a known
 // procedure outside its counts records error 22 and appends the call-mismatch entry,
-// EXPSEQ(name, arguments, line, least, most, file), to the file-level list.  A malformed entry
+// EXPSEQ(name, arguments, line, least, most, file), to the current scope's list.  A malformed entry
 // is reported on the error output ("%s did not have EXPSEQ value\n", "%s did not have length
 // of 5\n") and passes.
 void procdb_check_call(const VWord* called, long arguments, long line);

@@ -7,4 +7,6 @@
 
 void report_print(const VWord*) {}
 
+void report_procedure(const char*, bool, long, long) {}
+
 void report_end_of_file() { vl_exit(4 - std::min(vl.TotalSeverity, vl.Severity)); }

@@ -30,7 +30,7 @@ protected:
                std::to_string(store_to_integer(vl_op(e, 2))) + " " +
                std::to_string(store_to_integer(vl_op(e, 3))) + " " + vl_name_text(vl_op(e, 4));
     }
-    long mismatches() { return vl_length(vl.argumentCounts) - 1; }
+    long mismatches() { return vl_length(vl.scope.argumentCounts) - 1; }
 };
 
 TEST_F(ProcdbTest, WrittenLines) {
@@ -138,7 +138,7 @@ TEST_F(ProcdbTest, CallCheck) {
         EXPECT_EQ(vl.Severity, row.mismatch ? 3 : 4) << row.name << " " << row.arguments;
     }
     // The entry of the first mismatch: (f, 3, its line, 2, 2, lib.m).
-    VObj e = vl_op(vl.argumentCounts, 1);
+    VObj e = vl_op(vl.scope.argumentCounts, 1);
     ASSERT_EQ(vl_length(e), 7);
     EXPECT_TRUE(vl_simplified(e));
     EXPECT_EQ(vl_op(e, 1), store_name("f"));

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -82,26 +83,82 @@ protected:
     ScratchFolder folder_;
 };
 
-// Without -q the banner comes first; the files without syntax errors end with status 0 and
-// nothing else printed, the others with status 3 and their caret reports.
+// Without -q the banner comes first; every file ends with the status of its worst error class
+// (3 for the syntax errors) and, for now, nothing else printed but the syntax errors' reports.
 TEST_F(VetlinProcessTest, CorpusFilesGiveTheBanner) {
+    const std::map<std::string, int> statuses = {
+        {"argument_count.m", 0}, {"argument_count_agrees.m", 0}, {"break_outside_loop.m", 3},
+        {"clean.m", 0}, {"equation_statement.m", 1}, {"implied_multiplication.m", 2}, {"lib.m", 0},
+        {"nested_procedures.m", 2}, {"return_at_file_level.m", 3}, {"system_name_assigned.m", 1},
+        {"unused_local.m", 2},
+    };
     std::size_t files = 0;
     for (const auto& entry : fs::directory_iterator(kCorpus)) {
         if (entry.path().extension() != ".m") continue;
         ++files;
-        const bool syntax = entry.path().filename().string().rfind("syntax_", 0) == 0;
+        const std::string name = entry.path().filename().string();
+        const bool syntax = name.rfind("syntax_", 0) == 0;
+        ASSERT_TRUE(syntax || statuses.count(name) == 1) << name;
+        const int status = syntax ? 3 : statuses.at(name);
         const Result r = spawn({entry.path().string()});
-        EXPECT_EQ(r.status, syntax ? 3 : 0) << entry.path();
+        EXPECT_EQ(r.status, status) << entry.path();
         EXPECT_EQ(r.out.substr(0, banner().size()), banner()) << entry.path();
         EXPECT_EQ(r.err, "") << entry.path();
         const Result quiet = spawn({"-q", entry.path().string()});
-        EXPECT_EQ(quiet.status, syntax ? 3 : 0) << entry.path();
+        EXPECT_EQ(quiet.status, status) << entry.path();
         EXPECT_EQ(quiet.out, r.out.substr(banner().size())) << entry.path();
         EXPECT_EQ(quiet.out.empty(), !syntax) << entry.path();
         // Every corpus file says what it exercises.
         EXPECT_NE(read_text(entry.path()).find("\n# Exercises "), std::string::npos) << entry.path();
     }
     EXPECT_GE(files, 10u);
+}
+
+// Exit statuses of the corpus by the worst error class, under the options that change them.
+TEST_F(VetlinProcessTest, StatusesUnderOptions) {
+    const struct {
+        std::vector<std::string> options;
+        const char* file;
+        int status;
+    } rows[] = {
+        {{}, "clean.m", 0},
+        {{}, "unused_local.m", 2},
+        {{}, "break_outside_loop.m", 3},
+        {{}, "equation_statement.m", 1},
+        {{}, "system_name_assigned.m", 1},
+        {{"-l"}, "system_name_assigned.m", 0},
+        {{"-t", "11"}, "unused_local.m", 0},
+        {{"-S"}, "unused_local.m", 0},
+        {{"-S", "-t", "11"}, "unused_local.m", 2},
+        {{"-S"}, "break_outside_loop.m", 0},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"-q"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.push_back((kCorpus / row.file).string());
+        const Result r = spawn(args);
+        std::string shown;
+        for (const std::string& o : row.options) shown += o + " ";
+        EXPECT_EQ(r.status, row.status) << shown << row.file;
+        EXPECT_EQ(r.err, "") << shown << row.file;
+    }
+}
+
+// Procedures written to a database by one run are checked against it by the next.
+TEST_F(VetlinProcessTest, DatabaseRoundTrip) {
+    fs::copy_file(kCorpus / "lib.m", folder_.path() / "lib.m");
+    Result r = spawn({"-q", "-a", "procs.db", "lib.m"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_text(folder_.path() / "procs.db"),
+              "f" + std::string(31, ' ') + "  2  2 0 lib.m\n" + "g" + std::string(31, ' ') + "  0  0 1 lib.m\n");
+    r = spawn({"-q", "-d", "procs.db", (kCorpus / "argument_count.m").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "");
+    r = spawn({"-q", "-d", "procs.db", (kCorpus / "argument_count_agrees.m").string()});
+    EXPECT_EQ(r.status, 0);
+    // Without the database the mismatching call passes.
+    r = spawn({"-q", (kCorpus / "argument_count.m").string()});
+    EXPECT_EQ(r.status, 0);
 }
 
 // The syntax-error files, one a run (a file gets one hint a run), byte for byte.
