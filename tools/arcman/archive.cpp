@@ -429,4 +429,25 @@ ArchiveIndex::Probe ArchiveIndex::probe(std::string_view name, bool inserting) c
     return result;
 }
 
+// ---- Read-only listing of slot texts ------------------------------------------------------
+
+bool list_slot_texts(int fd, const std::function<void(std::string_view)>& each) {
+    SlotBytes bytes;
+    for (std::uint64_t slot = 0;; ++slot) {
+        std::size_t done = 0;
+        while (done < kSlotSize) {
+            const ssize_t n = ::pread(fd, bytes + done, kSlotSize - done,
+                                      static_cast<off_t>(slot * kSlotSize + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) return true;   // the end, within or after the last whole slot
+            done += static_cast<std::size_t>(n);
+        }
+        const void* nul = std::memchr(bytes, 0, kSlotSize);
+        const std::size_t length = nul != nullptr ? std::size_t(static_cast<const std::uint8_t*>(nul) - bytes)
+                                                  : kSlotSize;
+        each(std::string_view(reinterpret_cast<const char*>(bytes), length));
+    }
+}
+
 }  // namespace archive

@@ -47,6 +47,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <initializer_list>
 #include <string>
@@ -243,5 +244,14 @@ std::uint64_t file_size(int fd);
 // Throws memberBeyondData unless [offset, offset + length) lies inside a data file of
 // `dataSize` bytes.
 void check_member_in_data(const SlotEntry& entry, std::uint64_t dataSize);
+
+// ---- Read-only listing of slot texts ------------------------------------------------------
+
+// Lists the index open on `fd` as a reader that only wants the names sees it: every whole
+// 64-byte slot from byte 0 in order, its text the bytes up to the first NUL (all 64 when the
+// slot has none).  No size check and no lock: an index of any size is read slot by slot, a last
+// piece shorter than a slot is left out.  `each` gets every slot's text, empty ones included.
+// False when a read fails; the slots before it were listed.
+bool list_slot_texts(int fd, const std::function<void(std::string_view)>& each);
 
 }  // namespace archive

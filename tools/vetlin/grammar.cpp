@@ -201,6 +201,15 @@ VWord gram_statseq(VWord left, VWord statement) {
     return gram_node(DAG_STATSEQ, {left, statement}, vl_first_line(obj(left)));
 }
 
+VWord gram_statement(VWord expression, long first) {
+    if (!is(expression, DAG_NAME)) return expression;
+    const VObj name = obj(expression);
+    VObj own = store_plain_name(vl_name_text(name));
+    vl_set_lines(own, first, first);
+    vl_set_backquoted(own, vl_backquoted(name));
+    return word(own);
+}
+
 VWord gram_proc_head(VWord parameters, long first) {
     const VWord null = word(vl.null);
     VWord locals = gram_node(DAG_LIST, {word(store_new(1, DAG_EXPSEQ))}, first);

@@ -46,6 +46,9 @@ VWord gram_loop_in(VWord variable, VWord in, VWord condition, VWord body, long f
 VWord gram_if(VWord condition, VWord body, long first);
 VWord gram_if_append(VWord statement, VWord a, VWord b);
 VWord gram_statseq(VWord left, VWord statement);
+// An expression used as a statement; a bare NAME becomes a NAME of its own with the line of this
+// occurrence (the unique NAME of the text carries only its first line).
+VWord gram_statement(VWord expression, long first);
 
 // Procedures.
 VWord gram_proc_head(VWord parameters, long first);

@@ -53,7 +53,7 @@ terminator: TOK_SEMICOLON | TOK_COLON ;
 
 statement:
     exprseq TOK_ASSIGN exprseq      { $$ = gram_lines(gram_node(DAG_ASSIGN, {$1, $3}, @$.first_line), @$.first_line, storeLine); }
-  | exprseq                         { $$ = $1; }
+  | exprseq                         { $$ = gram_statement($1, @1.first_line); }
   | TOK_READ exprseq                { $$ = gram_lines(gram_node(DAG_READ, {$2}, @$.first_line), @$.first_line, storeLine); }
   | TOK_SAVE exprseq                { $$ = gram_lines(gram_node(DAG_SAVE, {$2}, @$.first_line), @$.first_line, storeLine); }
   | for_head loop_clauses TOK_DO statseq TOK_OD

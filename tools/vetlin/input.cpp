@@ -34,16 +34,37 @@ void input_close_all() {
     stack.current = 0;
 }
 
-bool input_push(const char* path) {
+namespace {
+
+std::FILE* open_regular(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    std::FILE* f = nullptr;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) f = ::fdopen(fd, "r");
+    }
+    if (f == nullptr) ::close(fd);
+    return f;
+}
+
+bool push(const char* path, bool regularOnly) {
     int slot = stack.current + 1;
     if (stack.current == 0 && stack.slots[0] == stack.standardInput) slot = 0;
     if (slot >= kSlots) vl_fatal("too many files simultaneously open for reading");
-    std::FILE* f = input_open(path);
+    std::FILE* f = regularOnly ? open_regular(path) : input_open(path);
     if (f == nullptr) return false;
     stack.slots[slot] = f;
     stack.current = slot;
     return true;
 }
+
+}  // namespace
+
+bool input_push(const char* path) { return push(path, false); }
+
+bool input_push_regular(const char* path) { return push(path, true); }
 
 std::FILE* input_open(const char* path) {
     std::FILE* f = std::fopen(path, "re");

@@ -12,6 +12,9 @@ void input_close_all();
 // is a directory.  Opening one beyond slot 6 is fatal ("too many files simultaneously open for
 // reading").
 bool input_push(const char* path);
+// As input_push, for a regular file only: the path is opened without blocking and checked
+// before it is used, so a FIFO or device of that name answers false at once.
+bool input_push_regular(const char* path);
 // Opens a file for reading that is not a directory; null otherwise.
 std::FILE* input_open(const char* path);
 // Closes the current file (never the standard input) and returns to the previous slot; at slot

@@ -285,10 +285,12 @@ int text(int quote) {
         lexerValue = reinterpret_cast<VWord>(store_string(text.c_str()));
         return TOK_STRING;
     }
-    VObj name = named(text);
     const bool plain = !text.empty() && !digit(text[0]) &&
                        std::all_of(text.begin(), text.end(), [](char c) { return name_char(c); }) &&
                        keyword(text) == 0;
+    // The mark belongs to this occurrence: a NAME of its own, with its line, so that the unique
+    // NAME of the text stays unmarked for its plain uses.
+    VObj name = plain ? store_plain_name(text.c_str()) : named(text);
     if (plain) vl_set_backquoted(name, true);
     lexerValue = reinterpret_cast<VWord>(name);
     return TOK_NAME;

@@ -7,9 +7,12 @@
 #include "tools/vetlin/checks.h"
 #include "tools/vetlin/input.h"
 #include "tools/vetlin/known.h"
+#include "tools/vetlin/library.h"
 #include "tools/vetlin/lexer.h"
 #include "tools/vetlin/parser.h"
 #include "tools/vetlin/report.h"
+#include "tools/vetlin/scoping.h"
+#include "tools/vetlin/usage.h"
 #include "tools/vetlin/writer.h"
 
 VetlinRun vl;
@@ -53,6 +56,10 @@ void vl_begin_run(std::FILE* in, std::FILE* out, std::FILE* err) {
     store_reset();
     writer_reset();
     input_reset(in);
+    library_reset();
+    scoping_reset();
+    checks_reset();
+    known_use_tables(known_builtin_tables());
 }
 
 void vl_end_run() {
@@ -63,6 +70,7 @@ void vl_end_run() {
     vl.report = vl.out;
     input_close_all();
     lexer_release();
+    library_reset();
     store_reset();
 }
 
@@ -87,6 +95,8 @@ void vl_init_checker() {
     vl.Severity = vl.TotalSeverity = 4;
     for (int n = 0; n < VL_ERRORS; ++n) vl.errorClass[n] = n <= 5 ? 1 : n <= 21 ? 2 : 3;
     std::fill(std::begin(vl.classCount), std::end(vl.classCount), 0);
+    vl.scope = usage_new_scope();
+    vl.macros = store_sequence(10, DAG_EXPSEQ);
     parser_init();
     if (!vl.noLogo)
         for (const char* line : vl_banner) std::fputs(line, vl.report);
@@ -99,7 +109,7 @@ void vl_statement_loop() {
         VObj statement = parser_read_statement();
         if (statement == nullptr) continue;
         if (vl_type(statement) == VL_END_OF_INPUT) break;
-        statement = store_simplify(statement);
+        statement = store_simplify_statement(statement);
         statement = checks_expand_macros(statement);
         CheckStatement(statement);
     }

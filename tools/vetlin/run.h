@@ -41,6 +41,42 @@ enum : int {
 };
 constexpr int VL_PREDEFINED = 217;
 
+// What the checks record for one procedure, or for the file outside procedures.  Saved on entry
+// to a procedure's analysis and restored on exit, so nested procedures have their own.  The
+// lists are growable EXPSEQs (store.h).
+struct VetlinScope {
+    // Usage records (type 46: flags word, name): parameters, locals, scoped names, globals,
+    // underscore globals, library and system names, catenated names.
+    VObj parameters = nullptr, locals = nullptr, scoped = nullptr;
+    VObj globals = nullptr, underscoreGlobals = nullptr, systemNames = nullptr, catenated = nullptr;
+    VObj errors = nullptr;         // error records: flags bit n for error n, the name
+    VObj notAssigned = nullptr;    // locals not yet assigned (names)
+    VObj declaredGlobals = nullptr;   // the procedure's declared globals (EXPSEQ)
+    // Location lists.  Pairs (object, line) unless said otherwise.
+    VObj argumentCounts = nullptr;     // EXPSEQ(name, arguments, line, least, most, file) each
+    VObj unreachable = nullptr;        // (jump name, line)
+    VObj outsideLoops = nullptr;       // (break or next, line)
+    VObj outsideProcedures = nullptr;  // (RETURN, ERROR or goto, line)
+    VObj macroNames = nullptr;         // (macro name, line): expanded to a non-name
+    VObj seqConstructs = nullptr;      // (call, line)
+    VObj equations = nullptr;          // lines
+    VObj impliedMultiplications = nullptr;   // (call, line)
+    VObj invalidTargets = nullptr;     // lines
+    VObj backquotes = nullptr;         // (name, line)
+    VObj argsCalls = nullptr;          // (called name, line)
+    VObj errorTexts = nullptr;         // argument sequences of ERROR calls
+    VObj calledFunctions = nullptr;    // names
+    bool usesArgs = false;
+    bool usesNargs = false;
+    // The statement checks' state: the jump state, the loop depth and the active loop variables
+    // (innermost last).
+    bool jump = false;
+    VObj jumpName = nullptr;
+    long jumpLine = 0;
+    long loopDepth = 0;
+    VObj loopVariables = nullptr;
+};
+
 struct VetlinRun {
     // Streams: the caller's standard streams, and the report output (standard output or the
     // file of -o).
@@ -88,6 +124,12 @@ struct VetlinRun {
     VObj predefined[VL_PREDEFINED] = {};
     VObj fileNameObject = nullptr;
     VObj endOfInput = nullptr;
+
+    // The scope under analysis (file level outside procedures), the nesting depth of procedure
+    // analyses, and the macro table: pairs (macro or alias name, value).
+    VetlinScope scope;
+    int depth = 0;
+    VObj macros = nullptr;
     const char* prompt = "";
 };
 extern VetlinRun vl;

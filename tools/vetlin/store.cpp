@@ -495,11 +495,15 @@ VObj store_simplify(VObj o) {
         o[0] |= VL_SIMPLIFIED;
         return o;
     }
+    if (type == DAG_PROC) {
+        // A procedure keeps its own lines and scope: it is never shared.
+        scoping_simplify_proc(o);
+        o[0] |= VL_SIMPLIFIED;
+        return o;
+    }
     if (VObj found = simplify_find(o, simplify_hash(o))) return found;
     if (invalid_for_simplify(type)) {
         vl_dump(o, "simpl called with invalid object");
-    } else if (type == DAG_PROC) {
-        scoping_simplify_proc(o);
     } else if (!raw_operands(type)) {
         for (long i = 1; i < length; ++i) vl_set_op(o, i, store_simplify(vl_op(o, i)));
     }
@@ -508,6 +512,35 @@ VObj store_simplify(VObj o) {
     store_hash_add(storeTables.simplify, key, reinterpret_cast<VWord>(o));
     o[0] |= VL_SIMPLIFIED;
     return o;
+}
+
+VObj store_simplify_statement(VObj s) {
+    if (s == nullptr || vl_simplified(s)) return s;
+    const long length = vl_length(s);
+    switch (vl_type(s)) {
+    case DAG_STATSEQ:
+        for (long i = 1; i < length; ++i) vl_set_op(s, i, store_simplify_statement(vl_op(s, i)));
+        break;
+    case DAG_IF:   // conditions and branches alternate; an odd last operand is the else branch
+        for (long i = 1; i < length; ++i) {
+            const bool branch = i % 2 == 0 || i == length - 1;
+            vl_set_op(s, i, branch ? store_simplify_statement(vl_op(s, i)) : store_simplify(vl_op(s, i)));
+        }
+        break;
+    case DAG_FOR:  // the body is the last operand
+        for (long i = 1; i < length; ++i)
+            vl_set_op(s, i, i == length - 1 ? store_simplify_statement(vl_op(s, i)) : store_simplify(vl_op(s, i)));
+        break;
+    case DAG_ASSIGN: case DAG_READ: case DAG_SAVE: case DAG_EQUATION:
+        for (long i = 1; i < length; ++i) vl_set_op(s, i, store_simplify(vl_op(s, i)));
+        break;
+    case DAG_STOP:
+        break;
+    default:
+        return store_simplify(s);
+    }
+    s[0] |= VL_SIMPLIFIED;
+    return s;
 }
 
 bool store_contains(const VWord* o, const VWord* name) {

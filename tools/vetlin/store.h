@@ -174,5 +174,10 @@ VObj store_string(const char* text);
 
 // ---- simplification and search ------------------------------------------------------------------
 VObj store_simplify(VObj o);
+// Simplifies a statement: its expressions are shared as store_simplify shares them, but the
+// statement objects (assignments, loops, conditionals, sequences, READ, SAVE, STOP and equations
+// used as statements) stay objects of their own, since their prefix words carry the lines of
+// their own occurrence.  Procedures are never shared either.
+VObj store_simplify_statement(VObj s);
 bool store_equal(const VWord* a, const VWord* b);
 bool store_contains(const VWord* o, const VWord* name);

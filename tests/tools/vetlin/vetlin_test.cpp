@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -82,26 +83,113 @@ protected:
     ScratchFolder folder_;
 };
 
-// Without -q the banner comes first; the files without syntax errors end with status 0 and
-// nothing else printed, the others with status 3 and their caret reports.
+// Without -q the banner comes first, then the same report as with -q; every file ends with the
+// status of its worst error class (3 for the syntax errors).
 TEST_F(VetlinProcessTest, CorpusFilesGiveTheBanner) {
+    const std::map<std::string, int> statuses = {
+        {"argument_count.m", 0}, {"argument_count_agrees.m", 0}, {"break_outside_loop.m", 3},
+        {"clean.m", 0}, {"equation_statement.m", 1}, {"implied_multiplication.m", 2}, {"lib.m", 0},
+        {"nested_procedures.m", 2}, {"return_at_file_level.m", 3}, {"system_name_assigned.m", 1},
+        {"unused_local.m", 2},
+    };
     std::size_t files = 0;
     for (const auto& entry : fs::directory_iterator(kCorpus)) {
         if (entry.path().extension() != ".m") continue;
         ++files;
-        const bool syntax = entry.path().filename().string().rfind("syntax_", 0) == 0;
+        const std::string name = entry.path().filename().string();
+        const bool syntax = name.rfind("syntax_", 0) == 0;
+        ASSERT_TRUE(syntax || statuses.count(name) == 1) << name;
+        const int status = syntax ? 3 : statuses.at(name);
         const Result r = spawn({entry.path().string()});
-        EXPECT_EQ(r.status, syntax ? 3 : 0) << entry.path();
+        EXPECT_EQ(r.status, status) << entry.path();
         EXPECT_EQ(r.out.substr(0, banner().size()), banner()) << entry.path();
         EXPECT_EQ(r.err, "") << entry.path();
         const Result quiet = spawn({"-q", entry.path().string()});
-        EXPECT_EQ(quiet.status, syntax ? 3 : 0) << entry.path();
+        EXPECT_EQ(quiet.status, status) << entry.path();
         EXPECT_EQ(quiet.out, r.out.substr(banner().size())) << entry.path();
-        EXPECT_EQ(quiet.out.empty(), !syntax) << entry.path();
         // Every corpus file says what it exercises.
         EXPECT_NE(read_text(entry.path()).find("\n# Exercises "), std::string::npos) << entry.path();
     }
     EXPECT_GE(files, 10u);
+}
+
+// The corpus under info levels 0 to 4, -x, -l and -S -t n, byte for byte against the reports
+// composed from the report rules (corpus_reports.txt).
+TEST_F(VetlinProcessTest, CorpusReports) {
+    const std::string text = read_text(kCorpus / "corpus_reports.txt");
+    std::size_t sections = 0;
+    const std::size_t first = text.find("\n### ");
+    for (std::size_t at = first == std::string::npos ? first : first + 1; at != std::string::npos;) {
+        const std::size_t headEnd = text.find('\n', at);
+        const std::string head = text.substr(at + 4, headEnd - at - 4);
+        const std::size_t statusEnd = text.find('\n', headEnd + 1);
+        const int status = std::stoi(text.substr(headEnd + 1 + 7, statusEnd - headEnd - 8));
+        const std::size_t next = text.find("\n### ", statusEnd);
+        const std::string report = text.substr(statusEnd + 1, next == std::string::npos ? std::string::npos
+                                                                                        : next + 1 - statusEnd - 1);
+        at = next == std::string::npos ? next : next + 1;
+        ++sections;
+        std::vector<std::string> args{"-q", "-s"};
+        std::size_t word = head.find(' ');
+        const std::string file = head.substr(0, word);
+        for (std::size_t end; word != std::string::npos; word = end) {
+            end = head.find(' ', word + 1);
+            args.push_back(head.substr(word + 1, end == std::string::npos ? end : end - word - 1));
+        }
+        args.push_back((kCorpus / file).string());
+        const Result r = spawn(args);
+        EXPECT_EQ(r.out, report) << head;
+        EXPECT_EQ(r.status, status) << head;
+        EXPECT_EQ(r.err, "") << head;
+    }
+    EXPECT_GE(sections, 120u);
+}
+
+// Exit statuses of the corpus by the worst error class, under the options that change them.
+TEST_F(VetlinProcessTest, StatusesUnderOptions) {
+    const struct {
+        std::vector<std::string> options;
+        const char* file;
+        int status;
+    } rows[] = {
+        {{}, "clean.m", 0},
+        {{}, "unused_local.m", 2},
+        {{}, "break_outside_loop.m", 3},
+        {{}, "equation_statement.m", 1},
+        {{}, "system_name_assigned.m", 1},
+        {{"-l"}, "system_name_assigned.m", 0},
+        {{"-t", "11"}, "unused_local.m", 0},
+        {{"-S"}, "unused_local.m", 0},
+        {{"-S", "-t", "11"}, "unused_local.m", 2},
+        {{"-S"}, "break_outside_loop.m", 0},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"-q"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.push_back((kCorpus / row.file).string());
+        const Result r = spawn(args);
+        std::string shown;
+        for (const std::string& o : row.options) shown += o + " ";
+        EXPECT_EQ(r.status, row.status) << shown << row.file;
+        EXPECT_EQ(r.err, "") << shown << row.file;
+    }
+}
+
+// Procedures written to a database by one run are checked against it by the next.
+TEST_F(VetlinProcessTest, DatabaseRoundTrip) {
+    fs::copy_file(kCorpus / "lib.m", folder_.path() / "lib.m");
+    Result r = spawn({"-q", "-a", "procs.db", "lib.m"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_text(folder_.path() / "procs.db"),
+              "f" + std::string(31, ' ') + "  2  2 0 lib.m\n" + "g" + std::string(31, ' ') + "  0  0 1 lib.m\n");
+    r = spawn({"-q", "-d", "procs.db", (kCorpus / "argument_count.m").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "");
+    r = spawn({"-q", "-d", "procs.db", (kCorpus / "argument_count_agrees.m").string()});
+    EXPECT_EQ(r.status, 0);
+    // Without the database the mismatching call passes.
+    r = spawn({"-q", (kCorpus / "argument_count.m").string()});
+    EXPECT_EQ(r.status, 0);
 }
 
 // The syntax-error files, one a run (a file gets one hint a run), byte for byte.
@@ -189,6 +277,23 @@ TEST_F(VetlinProcessTest, ReportOutputToAFile) {
     EXPECT_EQ(read_text(folder_.path() / "out.txt"), banner());
 }
 
+// A database with bad lines: each is reported with the line as read, and the run goes on to its
+// usual end and status.
+TEST_F(VetlinProcessTest, DatabaseWithBadLines) {
+    const std::string good = "f                                 2  2 0 lib.m\ng 0 0 1 lib.m\n";
+    const std::string fourFields = "h 1 1 0\n";
+    const std::string letter = "k 1 z 0 lib.m\n";
+    std::ofstream(folder_.path() / "procs.db") << good << fourFields << good << letter;
+    for (const char* file : {"clean.m", "unused_local.m", "break_outside_loop.m"}) {
+        const std::string path = (kCorpus / file).string();
+        const Result plain = spawn({"-q", path});
+        const Result r = spawn({"-q", "-d", "procs.db", path});
+        EXPECT_EQ(r.err, "Format error: " + fourFields + "Format error: " + letter) << file;
+        EXPECT_EQ(r.status, plain.status) << file;
+        EXPECT_EQ(r.out, plain.out) << file;
+    }
+}
+
 TEST_F(VetlinProcessTest, StartupFile) {
     std::ofstream(folder_.path() / "VETLIN.INI") << "-q\n";
     Result r = spawn({});
@@ -233,6 +338,40 @@ TEST(VetlinTerminalTest, PromptsCaretsAndHintsAfterEachError) {
     const std::string hint = "^ Syntax error\nA \"fi\" was found without a previous matching \"if\" or \"then\".\n\n";
     EXPECT_EQ(out, "> " + std::string(9, ' ') + "^ syntax error - Probably missing an operator such as *\n" +
                        "> " + std::string(2, ' ') + hint + "> " + std::string(2, ' ') + hint + "> ");
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+}
+
+// Reports of typed input leave out every line number: the heading, the located details and the
+// lines of equations.
+TEST(VetlinTerminalTest, ReportsWithoutLineNumbers) {
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        struct termios mode;
+        ::tcgetattr(0, &mode);
+        mode.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(0, TCSANOW, &mode);
+        ::execl(VETLIN_BINARY, "vetlin", "-q", "-s", "-i", "3", static_cast<char*>(nullptr));
+        ::_exit(126);
+    }
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; out.find("> ") == std::string::npos && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, std::size_t(n));
+    const std::string typed = "g := proc(x) local t; x end;\nx = 1;\nbreak;\n\x04";
+    ASSERT_EQ(::write(master, typed.data(), typed.size()), ssize_t(typed.size()));
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) out.append(buffer, std::size_t(n));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    std::erase(out, '\r');
+    EXPECT_EQ(out, "> Procedure  g( x ) \n"
+                   "  These local variables were never used:  t\n"
+                   "> > > A break statement is found outside of any loop\n"
+                   "An equation is used as a statement \n"
+                   "Global names used in this file:  g, x\n");
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 3);
 }

@@ -160,13 +160,15 @@ TEST_F(InputStackTest, PopReturnsToTheStandardInput) {
 }
 
 TEST_F(WriterTest, DumpShowsHeaderOperandsAndTypeName) {
-    VObj o = store_make(DAG_LIST, 5, 6);
+    VObj elements = store_make(DAG_EXPSEQ, store_name("x"), store_integer(5));
+    VObj o = store_make(DAG_LIST, elements);
     vl_dump(o, "T");
     EXPECT_EQ(output(), "");                             // the switch is off
     vl.debug = 1;
     vl_dump(o, "T");
-    const std::string expected = "TT = (" + std::to_string(reinterpret_cast<long>(o)) +
-                                 ")-->1 LIST[3], 5, 6 => \n";
+    // The header, the operand words, then the object as the printer shows it.
+    const std::string expected = "TT = (" + std::to_string(reinterpret_cast<long>(o)) + ")-->1 LIST[2], " +
+                                 std::to_string(reinterpret_cast<long>(elements)) + " => [x, 5]\n";
     EXPECT_EQ(output(), expected);
     VObj odd = store_new(2, 50);
     vl_dump(odd, "U");

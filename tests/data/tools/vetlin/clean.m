@@ -1,2 +1,2 @@
-square := proc(x) x^2 end;
+sq := proc(x) x^2 end;
 # Exercises a clean file: a procedure with no faults.

@@ -1,0 +1,2 @@
+break;
+# Exercises a break statement outside of any loop, at file level.

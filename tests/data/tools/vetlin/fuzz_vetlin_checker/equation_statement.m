@@ -1,0 +1,2 @@
+x = 1;
+# Exercises an equation used as a statement, where an assignment was meant.

@@ -1,0 +1,2 @@
+RETURN(1);
+# Exercises a RETURN statement outside of any procedure.

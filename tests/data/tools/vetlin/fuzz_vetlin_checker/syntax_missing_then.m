@@ -1,0 +1,2 @@
+if x 1 fi;
+# Exercises a syntax error: an if without its then.

@@ -1,0 +1,2 @@
+Pi := 3;
+# Exercises a system name (Pi) assigned at file level.

@@ -1,0 +1,2 @@
+g := proc(x) local t; x end;
+# Exercises a procedure with a local that is never used.

@@ -1,0 +1,5 @@
+f := proc(x, y) x + y end;
+g := proc() nargs end;
+proc() local k; k := proc(z) z end; k(1) end;
+# Exercises procedure definitions for the database: f and g are written, the procedure assigned
+# to a local and the anonymous one are not.
