@@ -793,6 +793,14 @@ KValue KInterpreter::call(const KNode& n) {
     throw KError("invalid function call: " + kernel_value_text(f) + " is not a procedure");
 }
 
+KValue KInterpreter::apply(const KValue& f, KSeq args) {
+    if (f.kind == KValue::Proc) return callProc(*f.proc, std::move(args), f.proc->name);
+    std::string name;
+    if (f.kind == KValue::Expr && kernel_is_name(f.ex, &name))
+        if (const KBuiltin* b = kernel_find_builtin(name)) return (*b)(*this, args);
+    throw KError("invalid function call: " + kernel_value_text(f) + " is not a procedure");
+}
+
 KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name) {
     if (frames_.size() >= std::size_t(MAX_CALL_DEPTH)) throw KError("too many levels of recursion");
     Frame frame{&p, std::move(args), std::vector<KValue>(p.locals.size()),

@@ -21,6 +21,10 @@ struct KReplySink {
     virtual ~KReplySink() = default;
     // Sends INTERFACE_<stream>(args) and returns the answer as a value (NULL when none).
     virtual KValue reply(const char* stream, const KSeq& args) = 0;
+    // Sends INTERFACE_<stream> whose argument sequence `build` makes as an EXPSEQ in the current
+    // storage area (the reply area): for replies that are not values, such as plot structures
+    // with their HFARRAYs.  The answer is not used.  Expression-library errors become KError.
+    virtual void replyBuilt(const char* stream, const std::function<Dag()>& build) = 0;
     // Non-zero when the user asked for an interrupt.
     virtual int poll() = 0;
 };
@@ -43,6 +47,8 @@ public:
     GiNaC::ex toEx(const KValue& v, const char* where);
     KValue withBinding(const std::string& name, const KValue& value,
                        const std::function<KValue()>& body);
+    // Applies a procedure value, or the name of a built-in, to evaluated arguments.
+    KValue apply(const KValue& f, KSeq args);
     void step();
     KReplySink& sink() { return *sink_; }
     std::string currentProcedure() const;
@@ -100,3 +106,6 @@ using KBuiltin = std::function<KValue(KInterpreter&, const KSeq& args)>;
 using KLazyBuiltin = std::function<KValue(KInterpreter&, const KNode& argSeq)>;
 const KBuiltin* kernel_find_builtin(const std::string& name);
 const KLazyBuiltin* kernel_find_lazy_builtin(const std::string& name);
+
+// Groups of built-ins kept in files of their own, added to the table when it is made.
+void kernel_add_plot_builtins(std::map<std::string, KBuiltin>& table);   // kernel_plot.cpp

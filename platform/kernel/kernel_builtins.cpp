@@ -1001,6 +1001,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         }
         return makeSet(r);
     };
+    kernel_add_plot_builtins(b);
     return b;
 }
 

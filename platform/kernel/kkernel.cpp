@@ -66,6 +66,20 @@ public:
         }
     }
 
+    void replyBuilt(const char* stream, const std::function<Dag()>& build) override {
+        Dag message;
+        try {
+            TovuHandlerGuard guard;
+            StoragePush push(state().replies);
+            Dag seq = build();
+            std::string name = std::string("INTERFACE_") + stream;
+            message = dag_new2(DAG_FUNCTION, kernel_name_dag(name.c_str()), seq);
+        } catch (const TovuError& e) {
+            throw KError(e.message);
+        }
+        if (query_) query_(link_, message);
+    }
+
     int poll() override { return poll_ ? poll_(link_) : 0; }
 
     // A reply whose own failure must not start another error reply.

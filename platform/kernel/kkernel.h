@@ -11,8 +11,11 @@
 //
 // Evaluation contract:
 //   1. Every reply is a FUNCTION whose name is "INTERFACE_" and a stream name (RESULT, PRINT,
-//      LPRINT, ERROR, INTR, SET, GET, LOGO, STOP, DONE); the query callback's answer DAG is
-//      the answer to it (only SET and GET answers are used).
+//      LPRINT, ERROR, INTR, SET, GET, LOGO, STOP, DONE, PLOT, PLOT3D); the query callback's
+//      answer DAG is the answer to it (only SET and GET answers are used).  PLOT and PLOT3D
+//      (sent by plot, plot3d, animate and animate3d) carry a plot structure: their argument
+//      sequence is the sequence of elements that the plot engine's structure reader reads,
+//      with the sampled data in HFARRAYs of doubles (NaN where a point is undefined).
 //   2. Every call of kernel_evaluate ends with exactly one INTERFACE_DONE reply, also after an
 //      error, an interrupt or a STOP reply.  A null request answers LOGO (the banner) and DONE.
 //   3. The poll callback is called at least every 50 ms while the interpreter runs; a non-zero
