@@ -190,6 +190,7 @@ bool option_is_flag(char c) { return std::strchr("Iafqst", c) != nullptr; }
 extern "C" const char* kernel_start(int argc, char** argv) {
     KernelState& s = state();
     try {
+        std::string library;   // -b: the library folder, libname's start-up value
         for (int i = 1; i < argc; ++i) {
             const char* w = argv[i];
             if (w == nullptr) break;
@@ -202,18 +203,21 @@ extern "C" const char* kernel_start(int argc, char** argv) {
                 s.startError = std::string("unknown kernel option ") + w;
                 return s.startError.c_str();
             }
+            const char* value = w + 2;
             if (w[2] == '\0') {
                 if (i + 1 >= argc || argv[i + 1] == nullptr) {
                     s.startError = std::string("kernel option ") + w + " needs a value";
                     return s.startError.c_str();
                 }
-                ++i;
+                value = argv[++i];
             }
+            if (w[1] == 'b') library = value;
         }
         ensure_library();
         mp_set_memory_functions(gmp_allocate, gmp_reallocate, gmp_release);
         cln::malloc_hook = cln_allocate;
         s.interpreter = std::make_unique<KInterpreter>();
+        s.interpreter->define("libname", KValue::str(library.empty() ? kernel_library_folder() : library));
         return nullptr;
     } catch (const std::exception& e) {
         s.startError = std::string("kernel start failed: ") + e.what();

@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "kernel_link/KL_Direct.h"
-#include "kernel_link/KL_PipeServer.h"
 #include "plot/plot_read.h"
-#include "tests/kernel_link/kl_test_util.h"
+#include "tests/kernel_link/kl_real_kernel.h"
 #include "tovu/errors.h"
 #include "tovu/storage.h"
 
@@ -81,71 +79,24 @@ Reply take(Dag reply) {
     return r;
 }
 
-enum class Via { Direct, Server };
-
-// A kernel reached one way; run() evaluates one statement and answers every reply with NULL.
+// A kernel reached one way; run() answers the replies of one statement, read as they come.
 // `interruptOnPrint`: the first PRINT reply asks for an interrupt.
 class Kernel {
 public:
-    explicit Kernel(Via via) : via_(via) {
-        if (via == Via::Direct) {
-            KL_ConnectInfo info;
-            const char* words[] = {"wkelvo"};
-            info.args = KL_ArgList(1, words);
-            direct_ = std::make_unique<KL_Direct>(info, KL_REAL_KERNEL);
-            EXPECT_EQ(direct_->state(), KL_IDLE) << direct_->errorText();
-            direct_->setHandlers(&Kernel::onDirectReply, nullptr, this);
-        } else {
-            ::setenv("KELVO_KERNEL", KL_REAL_KERNEL, 1);
-            KL_ConnectInfo info(KL_TRANSPORT_PIPES, KL_KERNSRV);
-            const char* words[] = {"wkelvo"};
-            info.args = KL_ArgList(1, words);
-            server_ = std::make_unique<KL_PipeServer>(info);
-            ::unsetenv("KELVO_KERNEL");
-            EXPECT_EQ(server_->state(), KL_IDLE) << server_->errorText();
-            EXPECT_EQ(server_->sendArguments(), 0);
-        }
+    explicit Kernel(KLVia via) : kernel_(via) {
+        kernel_.onReply = [this](Dag reply) {
+            replies_.push_back(take(reply));
+        };
     }
-
     std::vector<Reply> run(const std::string& text, bool interruptOnPrint = false) {
         replies_.clear();
-        interruptOnPrint_ = interruptOnPrint;
-        Dag statement = kl_parse(text.c_str());
-        if (!statement) return {};
-        if (direct_) {
-            direct_->startEvaluation(statement, 1);
-            return replies_;
-        }
-        if (server_->startEvaluation(statement, 1) != 0) return {};
-        while (true) {
-            Dag r = server_->getResult(1);
-            if (r == nullptr) break;
-            onReply(r);
-            server_->sendReply(dag_NULL);
-            if (server_->state() != KL_BUSY && server_->state() != KL_RESULT_READY) break;
-        }
+        kernel_.run(text, interruptOnPrint);
         return replies_;
     }
 
 private:
-    static Dag onDirectReply(void* self, Dag reply) {
-        static_cast<Kernel*>(self)->onReply(reply);
-        return nullptr;
-    }
-    void onReply(Dag reply) {
-        replies_.push_back(take(reply));
-        if (interruptOnPrint_ && replies_.back().stream == "PRINT") {
-            interruptOnPrint_ = false;
-            if (direct_) direct_->interrupt();
-            else server_->interrupt();
-        }
-    }
-
-    Via via_;
-    std::unique_ptr<KL_Direct> direct_;
-    std::unique_ptr<KL_PipeServer> server_;
+    KLRealKernel kernel_;
     std::vector<Reply> replies_;
-    bool interruptOnPrint_ = false;
 };
 
 std::vector<std::string> streams(const std::vector<Reply>& replies) {
@@ -180,14 +131,14 @@ std::vector<PlotVertex> vertices_of(const PlotObject* o) {
     return v;
 }
 
-class PlotKernelTest : public ::testing::TestWithParam<Via> {
+class PlotKernelTest : public ::testing::TestWithParam<KLVia> {
 protected:
     static void TearDownTestSuite() {
         direct.reset();
         server.reset();
     }
     Kernel& kernel() {
-        auto& k = GetParam() == Via::Direct ? direct : server;
+        auto& k = GetParam() == KLVia::Direct ? direct : server;
         if (!k) k = std::make_unique<Kernel>(GetParam());
         return *k;
     }
@@ -198,9 +149,6 @@ protected:
 };
 std::unique_ptr<Kernel> PlotKernelTest::direct, PlotKernelTest::server;
 
-std::string via_name(const ::testing::TestParamInfo<Via>& info) {
-    return info.param == Via::Direct ? "direct" : "kernsrv";
-}
 
 // ---- curves ---------------------------------------------------------------------------------------
 
@@ -239,7 +187,8 @@ TEST_P(PlotKernelTest, PoleLeavesAGapAndNoError) {
     }
     EXPECT_TRUE(gap);
     for (const PlotVertex& p : v) {
-        if (!std::isnan(p.y)) EXPECT_NEAR(p.y, 1 / p.x, 1e-9 * std::fabs(1 / p.x));
+        if (std::isnan(p.y)) continue;
+        EXPECT_NEAR(p.y, 1 / p.x, 1e-9 * std::fabs(1 / p.x));
     }
 }
 
@@ -606,10 +555,10 @@ TEST_P(PlotKernelTest, SlowPlotIsInterrupted) {
     EXPECT_EQ(replies[0].text, "true");
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, PlotKernelTest, ::testing::Values(Via::Direct, Via::Server), via_name);
-INSTANTIATE_TEST_SUITE_P(Links, PlotFormTest, ::testing::Values(Via::Direct, Via::Server), via_name);
-INSTANTIATE_TEST_SUITE_P(Links, PlotOptionTest, ::testing::Values(Via::Direct, Via::Server), via_name);
-INSTANTIATE_TEST_SUITE_P(Links, PlotRefusalTest, ::testing::Values(Via::Direct, Via::Server), via_name);
+INSTANTIATE_TEST_SUITE_P(Links, PlotKernelTest, ::testing::Values(KLVia::Direct, KLVia::Server), kl_via_name);
+INSTANTIATE_TEST_SUITE_P(Links, PlotFormTest, ::testing::Values(KLVia::Direct, KLVia::Server), kl_via_name);
+INSTANTIATE_TEST_SUITE_P(Links, PlotOptionTest, ::testing::Values(KLVia::Direct, KLVia::Server), kl_via_name);
+INSTANTIATE_TEST_SUITE_P(Links, PlotRefusalTest, ::testing::Values(KLVia::Direct, KLVia::Server), kl_via_name);
 
 }  // namespace
 
