@@ -73,14 +73,15 @@ struct Inspector {
         case DAG_UNEVAL: return value(*n.kids.at(0));
         case DAG_SUM:
         case DAG_PROD: {
+            // One sum or product of all operands: adding them one by one costs quadratic time.
             bool sum = n.type == DAG_SUM;
-            ex r = sum ? ex(0) : ex(1);
+            exvector operands;
+            operands.reserve(n.kids.size() / 2);
             for (std::size_t i = 0; i + 1 < n.kids.size(); i += 2) {
                 ex t = math(value(*n.kids[i])), c = math(value(*n.kids[i + 1]));
-                if (sum) r += t * c;
-                else r *= kernel_pow(t, c);
+                operands.push_back(sum ? t * c : kernel_pow(t, c));
             }
-            return KValue(r);
+            return sum ? KValue(ex(add(operands))) : KValue(ex(mul(operands)));
         }
         case DAG_POWER: return KValue(kernel_pow(math(value(*n.kids.at(0))), math(value(*n.kids.at(1)))));
         case DAG_EQUATION:
