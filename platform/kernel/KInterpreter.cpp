@@ -354,6 +354,8 @@ void KInterpreter::setName(const std::string& name, const KValue& value) {
         globals_[name] = stored;
     }
     ++assignments_;
+    // The help system follows the library folders.
+    if (name == "libname" && sink_) sink_->reply("HELP", kernel_help_setpath(stored));
 }
 
 void KInterpreter::assignTo(const KNode& target, const KValue& value) {
@@ -754,17 +756,21 @@ KValue KInterpreter::call(const KNode& n) {
         bool assigned = !(f.kind == KValue::Expr && kernel_is_name(f.ex) &&
                           ex_to<symbol>(f.ex).get_name() == name);
         if (!assigned) {
-            if (const KLazyBuiltin* lazy = kernel_find_lazy_builtin(name)) {
-                try {
-                    return (*lazy)(*this, argNode);
-                } catch (const KError& e) {
-                    if (e.tagged) throw;
-                    throw KError("(in " + name + ") " + e.what(), true);
-                } catch (const std::exception& e) {
-                    throw KError("(in " + name + ") " + library_error_text(e), true);
-                }
-            }
+            if (const KLazyBuiltin* lazy = kernel_find_lazy_builtin(name)) return callLazy(*lazy, name, argNode);
         }
+    } else if (fn.type == DAG_FUNCTION && fn.kids[0]->type == DAG_NAME && kernel_find_lazy_builtin(fn.kids[0]->text) &&
+               lookup(fn.kids[0]->text).ex.is_equal(kernel_symbol(fn.kids[0]->text))) {
+        // f(a)(b) with f a lazy built-in: f gets (CURRIED(a), b...), still unevaluated.
+        auto curried = std::make_shared<KNode>();
+        curried->type = KNODE_CURRIED;
+        curried->kids.push_back(fn.kids[1]);
+        KNode all;
+        all.type = DAG_EXPSEQ;
+        all.kids.push_back(curried);
+        if (argNode.type == DAG_EXPSEQ) all.kids.insert(all.kids.end(), argNode.kids.begin(), argNode.kids.end());
+        else all.kids.push_back(n.kids[1]);
+        const std::string& lazyName = fn.kids[0]->text;
+        return callLazy(*kernel_find_lazy_builtin(lazyName), lazyName, all);
     } else {
         f = eval(fn);
     }
@@ -790,6 +796,31 @@ KValue KInterpreter::call(const KNode& n) {
         for (const auto& v : args) exArgs.push_back(toEx(v, "function argument"));
         return KValue(kernel_inert_call(builtinName, exArgs));
     }
+    throw KError("invalid function call: " + kernel_value_text(f) + " is not a procedure");
+}
+
+KValue KInterpreter::callLazy(const KLazyBuiltin& lazy, const std::string& name, const KNode& argSeq) {
+    try {
+        return lazy(*this, argSeq);
+    } catch (const KError& e) {
+        if (e.tagged) throw;
+        throw KError("(in " + name + ") " + e.what(), true);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw KError("(in " + name + ") " + library_error_text(e), true);
+    }
+}
+
+void KInterpreter::define(const std::string& name, const KValue& value) { globals_[name] = value; }
+
+KValue KInterpreter::libname() { return lookupGlobal("libname", 0); }
+
+KValue KInterpreter::apply(const KValue& f, KSeq args) {
+    if (f.kind == KValue::Proc) return callProc(*f.proc, std::move(args), f.proc->name);
+    std::string name;
+    if (f.kind == KValue::Expr && kernel_is_name(f.ex, &name))
+        if (const KBuiltin* b = kernel_find_builtin(name)) return (*b)(*this, args);
     throw KError("invalid function call: " + kernel_value_text(f) + " is not a procedure");
 }
 

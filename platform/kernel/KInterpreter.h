@@ -21,6 +21,10 @@ struct KReplySink {
     virtual ~KReplySink() = default;
     // Sends INTERFACE_<stream>(args) and returns the answer as a value (NULL when none).
     virtual KValue reply(const char* stream, const KSeq& args) = 0;
+    // Sends INTERFACE_<stream> whose argument sequence `build` makes as an EXPSEQ in the current
+    // storage area (the reply area): for replies that are not values, such as plot structures
+    // with their HFARRAYs.  The answer is not used.  Expression-library errors become KError.
+    virtual void replyBuilt(const char* stream, const std::function<Dag()>& build) = 0;
     // Non-zero when the user asked for an interrupt.
     virtual int poll() = 0;
 };
@@ -43,6 +47,12 @@ public:
     GiNaC::ex toEx(const KValue& v, const char* where);
     KValue withBinding(const std::string& name, const KValue& value,
                        const std::function<KValue()>& body);
+    // Applies a procedure value, or the name of a built-in, to evaluated arguments.
+    KValue apply(const KValue& f, KSeq args);
+    // Sets a global without the effects of an assignment (start-up values).
+    void define(const std::string& name, const KValue& value);
+    // The value of libname (the library folders).
+    KValue libname();
     void step();
     KReplySink& sink() { return *sink_; }
     std::string currentProcedure() const;
@@ -71,6 +81,8 @@ private:
     KValue lookupGlobal(const std::string& name, int depth);
     KValue index(const KNode& n);
     KValue call(const KNode& n);
+    KValue callLazy(const std::function<KValue(KInterpreter&, const KNode&)>& lazy, const std::string& name,
+                    const KNode& argSeq);
     KValue callProc(const KProc& p, KSeq args, const std::string& name);
     KValue makeProc(const KNode& n);
     bool truth(const KValue& v);
@@ -100,3 +112,16 @@ using KBuiltin = std::function<KValue(KInterpreter&, const KSeq& args)>;
 using KLazyBuiltin = std::function<KValue(KInterpreter&, const KNode& argSeq)>;
 const KBuiltin* kernel_find_builtin(const std::string& name);
 const KLazyBuiltin* kernel_find_lazy_builtin(const std::string& name);
+
+// Groups of built-ins kept in files of their own, added to the tables when they are made.
+void kernel_add_plot_builtins(std::map<std::string, KBuiltin>& table);        // kernel_plot.cpp
+void kernel_add_context_builtins(std::map<std::string, KLazyBuiltin>& lazy);  // kernel_context.cpp
+void kernel_add_sheet_builtins(std::map<std::string, KLazyBuiltin>& lazy);    // kernel_sheet.cpp
+void kernel_add_help_builtins(std::map<std::string, KBuiltin>& table);        // kernel_help.cpp
+void kernel_add_help_lazy_builtins(std::map<std::string, KLazyBuiltin>& lazy);  // kernel_help.cpp
+
+// The HELP stream (kernel_help.cpp): the arguments of INTERFACE_HELP(setpath, folders...) for
+// a value of libname (KError for a value that holds no folders); the folder the kernel library
+// was loaded from.
+KSeq kernel_help_setpath(const KValue& libname);
+std::string kernel_library_folder();

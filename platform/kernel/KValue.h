@@ -37,20 +37,24 @@ struct KNode {
     std::vector<std::string> params, locals, options;
 };
 // Extra node codes beyond the DAG types.
-enum : unsigned { KNODE_NULLREQ = 100 };
+// KNODE_CURRIED: made by the interpreter for f(a)(b) with f a lazy built-in; its one kid is
+// the argument sequence a, and it comes first in the sequence f gets.
+enum : unsigned { KNODE_NULLREQ = 100, KNODE_CURRIED = 101 };
 
 struct KProc;
 struct KValue;
 using KSeq = std::vector<KValue>;
 
 struct KValue {
-    enum Kind { Expr, Seq, List, Set, Rel, Range, And, Or, Not, Str, Proc, Table };
+    // Call: a call kept as written, name (text) and arguments (items), for calls whose
+    // arguments are not all expressions (CONTEXTMENU("label", ...), TEXT("line", ...)).
+    enum Kind { Expr, Seq, List, Set, Rel, Range, And, Or, Not, Str, Proc, Table, Call };
     Kind kind = Expr;
     int digits = 0;                      // floats shown with this many digits (0: Digits)
     GiNaC::ex ex;                        // Expr
     KSeq items;                          // Seq, List, Set; Rel, Range, And, Or: two; Not: one
     unsigned rel = 0;                    // Rel: DAG_EQUATION, DAG_INEQUAT, DAG_LESSEQ, DAG_LESSTHAN
-    std::string text;                    // Str
+    std::string text;                    // Str; Call: the function's name
     std::shared_ptr<const KProc> proc;   // Proc
     // Table: index text -> (index sequence, value); shared, so assigning a table shares it.
     std::shared_ptr<std::map<std::string, std::pair<KSeq, KValue>>> table;
@@ -66,6 +70,11 @@ struct KValue {
         return v;
     }
     static KValue str(std::string t) { KValue v; v.kind = Str; v.text = std::move(t); return v; }
+    static KValue call(std::string name, KSeq args) {
+        KValue v = make(Call, std::move(args));
+        v.text = std::move(name);
+        return v;
+    }
     bool isNull() const { return kind == Seq && items.empty(); }
 };
 

@@ -955,10 +955,17 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         else if (a[0].kind != KValue::Expr || !kernel_is_name(a[0].ex, &name))
             throw KError("library name expected");
         if (name == "context/init") {
-            // Session start-up: nothing to load; a procedure that does nothing.
+            // Session start-up: a procedure that tells the help system the library folders.
             auto p = std::make_shared<KProc>();
             auto body = std::make_shared<KNode>();
             body->type = DAG_STATSEQ;
+            auto call = std::make_shared<KNode>(), callee = std::make_shared<KNode>(), args = std::make_shared<KNode>();
+            call->type = DAG_FUNCTION;
+            callee->type = DAG_NAME;
+            callee->text = "context/init/help";
+            args->type = DAG_EXPSEQ;
+            call->kids = {callee, args};
+            body->kids.push_back(call);
             p->body = body;
             p->name = name;
             KValue v;
@@ -1001,6 +1008,8 @@ std::map<std::string, KBuiltin> makeBuiltins() {
         }
         return makeSet(r);
     };
+    kernel_add_plot_builtins(b);
+    kernel_add_help_builtins(b);
     return b;
 }
 
@@ -1012,6 +1021,9 @@ std::map<std::string, KLazyBuiltin> makeLazy() {
     b["product"] = productLazy;
     b["mul"] = productLazy;
     b["$"] = dollarLazy;
+    kernel_add_context_builtins(b);
+    kernel_add_sheet_builtins(b);
+    kernel_add_help_lazy_builtins(b);
     return b;
 }
 

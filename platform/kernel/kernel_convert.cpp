@@ -1203,6 +1203,7 @@ Dag kernel_value_to_dag(const KValue& v) {
     case KValue::Or: return two(DAG_OR);
     case KValue::Not: return dag_new1(DAG_NOT, kernel_value_to_dag(v.items.at(0)));
     case KValue::Str: return kernel_string_dag(v.text.c_str());
+    case KValue::Call: return dag_new2(DAG_FUNCTION, kernel_name_dag(v.text.c_str()), seq(v.items));
     case KValue::Proc: {
         // Shown as proc(params) ... end: parameters and locals, the body left out.
         Dag params = dag_new(v.proc->params.size() + 1, DAG_EXPSEQ);
@@ -1278,6 +1279,7 @@ std::string kernel_value_text(const KValue& v) {
     case KValue::Or: return kernel_value_text(v.items[0]) + " or " + kernel_value_text(v.items[1]);
     case KValue::Not: return "not " + kernel_value_text(v.items[0]);
     case KValue::Str: return v.text;
+    case KValue::Call: return v.text + "(" + join(v.items) + ")";
     case KValue::Proc: return "proc";
     case KValue::Table: return "table";
     }
@@ -1292,6 +1294,7 @@ bool kernel_value_equal(const KValue& a, const KValue& b) {
     case KValue::Proc: return a.proc == b.proc;
     case KValue::Table: return a.table == b.table;
     default:
+        if (a.kind == KValue::Call && a.text != b.text) return false;
         if (a.rel != b.rel || a.items.size() != b.items.size()) return false;
         for (std::size_t i = 0; i < a.items.size(); ++i)
             if (!kernel_value_equal(a.items[i], b.items[i])) return false;

@@ -66,6 +66,20 @@ public:
         }
     }
 
+    void replyBuilt(const char* stream, const std::function<Dag()>& build) override {
+        Dag message;
+        try {
+            TovuHandlerGuard guard;
+            StoragePush push(state().replies);
+            Dag seq = build();
+            std::string name = std::string("INTERFACE_") + stream;
+            message = dag_new2(DAG_FUNCTION, kernel_name_dag(name.c_str()), seq);
+        } catch (const TovuError& e) {
+            throw KError(e.message);
+        }
+        if (query_) query_(link_, message);
+    }
+
     int poll() override { return poll_ ? poll_(link_) : 0; }
 
     // A reply whose own failure must not start another error reply.
@@ -176,6 +190,7 @@ bool option_is_flag(char c) { return std::strchr("Iafqst", c) != nullptr; }
 extern "C" const char* kernel_start(int argc, char** argv) {
     KernelState& s = state();
     try {
+        std::string library;   // -b: the library folder, libname's start-up value
         for (int i = 1; i < argc; ++i) {
             const char* w = argv[i];
             if (w == nullptr) break;
@@ -188,18 +203,21 @@ extern "C" const char* kernel_start(int argc, char** argv) {
                 s.startError = std::string("unknown kernel option ") + w;
                 return s.startError.c_str();
             }
+            const char* value = w + 2;
             if (w[2] == '\0') {
                 if (i + 1 >= argc || argv[i + 1] == nullptr) {
                     s.startError = std::string("kernel option ") + w + " needs a value";
                     return s.startError.c_str();
                 }
-                ++i;
+                value = argv[++i];
             }
+            if (w[1] == 'b') library = value;
         }
         ensure_library();
         mp_set_memory_functions(gmp_allocate, gmp_reallocate, gmp_release);
         cln::malloc_hook = cln_allocate;
         s.interpreter = std::make_unique<KInterpreter>();
+        s.interpreter->define("libname", KValue::str(library.empty() ? kernel_library_folder() : library));
         return nullptr;
     } catch (const std::exception& e) {
         s.startError = std::string("kernel start failed: ") + e.what();

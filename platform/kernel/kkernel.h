@@ -11,8 +11,13 @@
 //
 // Evaluation contract:
 //   1. Every reply is a FUNCTION whose name is "INTERFACE_" and a stream name (RESULT, PRINT,
-//      LPRINT, ERROR, INTR, SET, GET, LOGO, STOP, DONE); the query callback's answer DAG is
-//      the answer to it (only SET and GET answers are used).
+//      LPRINT, ERROR, INTR, SET, GET, LOGO, STOP, DONE, PLOT, PLOT3D, HELP); the query callback's
+//      answer DAG is the answer to it (only SET and GET answers are used).  PLOT and PLOT3D
+//      (sent by plot, plot3d, animate and animate3d) carry a plot structure: their argument
+//      sequence is the sequence of elements that the plot engine's structure reader reads,
+//      with the sampled data in HFARRAYs of doubles (NaN where a point is undefined).  HELP
+//      (readlib(`context/init`)(), assignments to libname, help, INTERFACE_HELP) carries a
+//      request of the help system: setpath with the library folders, display, insert, delete.
 //   2. Every call of kernel_evaluate ends with exactly one INTERFACE_DONE reply, also after an
 //      error, an interrupt or a STOP reply.  A null request answers LOGO (the banner) and DONE.
 //   3. The poll callback is called at least every 50 ms while the interpreter runs; a non-zero
@@ -37,7 +42,8 @@ typedef Dag (*KernelQueryCallback)(void* link, Dag reply);
 typedef int (*KernelPollCallback)(void* link);
 
 // Options: -I -a -f -q -s -t alone; -L -T -b -e -g -p -w with a value (attached or the next
-// word).  argv[0] is the program name.  Null when the kernel started, else an error text that
+// word); -b names the library folder (libname; the kernel library's folder without it).
+// argv[0] is the program name.  Null when the kernel started, else an error text that
 // stays valid until the next call.
 const char* kernel_start(int argc, char** argv);
 

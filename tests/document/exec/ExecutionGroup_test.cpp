@@ -579,6 +579,72 @@ TEST_F(GroupTest, PlottingErrorIsOneErrorParagraph) {
     EXPECT_EQ(textOf(out).rfind("Plotting error, ", 0), 0u) << textOf(out);
 }
 
+// The kernel's own plot procedures, over the real kernel in process and behind kernsrv: the
+// reply becomes a plot paragraph through the inline device, with the plot's dimension.
+struct KernelPlotSeen {
+    int dimension = 0;
+    std::int32_t firstKind = -1;
+    int frames = 0;
+} kernelPlotSeen;
+
+std::int32_t recordingInlineDriver(const char*, const char*, const char*, const char*, PlotByteWriter, int dimension,
+                                   PlotRecord* plot, const char*, int, int) {
+    kernelPlotSeen.dimension = dimension;
+    kernelPlotSeen.firstKind = plot->first->first ? plot->first->first->kind : -1;
+    kernelPlotSeen.frames = plot->frameCount;
+    inlineLastPlot = new InlinePlotElement(nullptr, dimension);
+    return 1;
+}
+
+struct KernelPlotCase {
+    const char* name;
+    Link link;
+    const char* input;
+    int dimension;
+    std::int32_t kind;
+    int frames;
+};
+
+class GroupKernelPlotTest : public GroupTest, public ::testing::WithParamInterface<KernelPlotCase> {};
+
+TEST_P(GroupKernelPlotTest, KernelPlotBecomesOnePlotParagraph) {
+    const KernelPlotCase& c = GetParam();
+#ifndef KL_KERNSRV
+    if (c.link == Link::RealServer) GTEST_SKIP() << "no kernsrv";
+#endif
+#ifndef KL_REAL_KERNEL
+    GTEST_SKIP() << "no kernel library";
+#endif
+    open(c.link, c.input);
+    plot_driver_register("inline", recordingInlineDriver, nullptr);
+    std::strcpy(settings()->plotdevice, "inline");
+    kernelPlotSeen = KernelPlotSeen();
+    group->execute(false);
+    run();
+    plot_driver_reset();
+    ASSERT_EQ(group->childCount(), 2) << c.name << ": " << textOf(outputAt(group, 0));
+    ParagraphElement* out = outputAt(group, 0);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->styleIndex, ParagraphElement::STYLE_KELVO_PLOT) << textOf(out);
+    auto* element = dynamic_cast<InlinePlotElement*>(out->firstChild());
+    ASSERT_NE(element, nullptr);
+    EXPECT_EQ(element->dimension(), c.dimension);
+    EXPECT_EQ(kernelPlotSeen.dimension, c.dimension);
+    EXPECT_EQ(kernelPlotSeen.firstKind, c.kind);
+    EXPECT_EQ(kernelPlotSeen.frames, c.frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, GroupKernelPlotTest,
+    ::testing::Values(
+        KernelPlotCase{"curve_direct", Link::Real, "plot(sin(x), x = 0 .. 1);", 2, PLOT_CURVES, 1},
+        KernelPlotCase{"curve_server", Link::RealServer, "plot(sin(x), x = 0 .. 1);", 2, PLOT_CURVES, 1},
+        KernelPlotCase{"surface_direct", Link::Real, "plot3d(x*y, x = 0 .. 1, y = 0 .. 1);", 3, PLOT_GRID, 1},
+        KernelPlotCase{"surface_server", Link::RealServer, "plot3d(x*y, x = 0 .. 1, y = 0 .. 1);", 3, PLOT_GRID, 1},
+        KernelPlotCase{"animation_server", Link::RealServer,
+                       "animate(sin(x*t), x = 0 .. 1, t = 1 .. 2, frames = 4);", 2, PLOT_CURVES, 4}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- lifetime faults -----------------------------------------------------------------------------
 
 TEST_F(GroupTest, GroupDeletedWhileQueuedGetsNoOutput) {

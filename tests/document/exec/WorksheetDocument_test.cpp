@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "document/exec/ReplyStreams.h"
+#include "tests/kernel_link/kl_kernel_replies.h"
 #include "kernel_link/KKernelSession.h"
 #include "tovu/ifvars.h"
 #include "tovu/errors.h"
@@ -590,6 +591,56 @@ TEST_F(ExecTest, RealKernelEndToEnd) {
     execute(*doc, "interface(prettyprint=1);");
     EXPECT_EQ(settings(*doc)->prettyprint, 1);
 }
+
+// The kernel procedures that the worksheet's own commands use, over the real kernel.
+std::vector<std::string> helpRequests;
+
+TEST_F(ExecTest, RealKernelStartupHandsTheLibraryFoldersToTheHelpStream) {
+    helpRequests.clear();
+    setHelpStreamHook([](WorksheetDocument*, Dag request) {
+        helpRequests.push_back(print_to_text(request));
+        EXPECT_EQ(kl_replies::help_request_fault(request), "");
+    });
+    auto doc = open(Link::Real);
+    doc->startSession();
+    run(*doc);
+    setHelpStreamHook(nullptr);
+    ASSERT_EQ(helpRequests.size(), 1u);
+    std::string folder = KL_REAL_KERNEL;
+    folder.erase(folder.find_last_of('/'));
+    EXPECT_EQ(helpRequests[0], "setpath, \"" + folder + "\"");
+}
+
+#ifdef KL_KERNSRV
+// Over kernsrv: the quiet evaluator over an in-process link waits for a DONE that its handlers
+// never see (its link kind is not taken for a direct one), so the request would not return.
+TEST_F(ExecTest, RealKernelQuietContextMenuRequestReadsAsAMenu) {
+    WorksheetHost& host = worksheetHost();
+    host.kernelMode = 1;
+    host.linkKind = 3;
+    host.serverCommand = KL_KERNSRV;
+    ::setenv("KELVO_KERNEL", KL_REAL_KERNEL, 1);
+    auto doc = std::make_unique<WorksheetDocument>(nullptr);
+    doc->startSession();
+    run(*doc);
+    ::unsetenv("KELVO_KERNEL");
+    Dag answer = doc->evaluateString("print(ContextMenu(x^2-1));");
+    ASSERT_NE(answer, nullptr);
+    const DagWord* first = dag_type(answer) == DAG_EXPSEQ && dag_length(answer) > 1 ? dag_op(answer, 1) : answer;
+    std::vector<kl_replies::MenuItem> menu = kl_replies::read_menu(first);
+    const kl_replies::MenuItem* factor = kl_replies::find(menu, "Factor");
+    ASSERT_NE(factor, nullptr) << print_to_text(answer);
+    const kl_replies::MenuItem* diff = kl_replies::find(menu, "Differentiate");
+    ASSERT_NE(diff, nullptr);
+    ASSERT_EQ(diff->submenu.size(), 1u);
+    // The command, sent back as the math element sends it, answers an input to run.
+    Dag input = doc->evaluateString(("print(" + factor->command + "([ none, x^2-1 ]));").c_str());
+    ASSERT_NE(input, nullptr);
+    const DagWord* text = dag_type(input) == DAG_EXPSEQ && dag_length(input) > 1 ? dag_op(input, 1) : input;
+    ASSERT_EQ(dag_type(text), unsigned(DAG_STRING)) << print_to_text(input);
+    EXPECT_STREQ(dag_text(text), "factor(x^2-1);");
+}
+#endif
 #endif
 
 }  // namespace

@@ -275,9 +275,11 @@ TEST_F(KernelTest, NullRequestAnswersLogoAndDone) {
     EXPECT_NE(rec.replies[0].args.find("Kelvo Kernel"), std::string::npos);
 }
 
-TEST_F(KernelTest, SessionStartStatementIsQuiet) {
+// The session's start-up statement tells the help system the library folders, and nothing else.
+TEST_F(KernelTest, SessionStartStatementSendsOnlyTheHelpPath) {
     Recorder rec = run("readlib(`context/init`)();");
-    EXPECT_EQ(rec.streams(), (std::vector<std::string>{"DONE"}));
+    EXPECT_EQ(rec.streams(), (std::vector<std::string>{"HELP", "DONE"}));
+    EXPECT_EQ(rec.first("HELP").rfind("EXPSEQ(setpath,\"", 0), 0u) << rec.first("HELP");
 }
 
 TEST_F(KernelTest, ColonSuppressesResult) {
