@@ -94,7 +94,9 @@ void LinesWindow::paint(const Rectangle& r) {
                 long wx = scrollX + x;
                 if (wx >= r.left && wx <= r.right) drawLine(Point(wx, top), Point(wx, top + h - 1));
             }
-            drawText(Point(scrollX + 4, top + 2), String(("Line " + std::to_string(i + 1)).c_str()));
+            // The number at the start of every 200 pixels, so that it shows wherever the view is.
+            const std::string number = "Line " + std::to_string(i + 1);
+            for (int x = 0; x < document->width; x += 200) drawText(Point(scrollX + x + 4, top + 2), String(number.c_str()));
         }
         top += h;
     }

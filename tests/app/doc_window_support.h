@@ -72,8 +72,8 @@ public:
     int heldCalls = 0;
 };
 
-// A document of numbered lines: each line has its own height, a band colour and a number; the
-// columns are striped every 40 pixels so that horizontal moves show.
+// A document of numbered lines: each line has its own height, a band colour and its number every
+// 200 pixels across; the columns are striped every 40 pixels so that horizontal moves show.
 struct LinesDocument {
     std::vector<int> heights;
     int width = 0;
