@@ -26,12 +26,16 @@ struct Visit {
 };
 std::vector<Visit> visits;
 
+void recordVisit(const std::string& name, const WalkControl& c) {
+    visits.push_back({name, c.code, c.text ? c.text : "", c.argument, c.context});
+}
+
 // A section and a leaf that record what their commandVisitor is handed.
 class RecordingSection : public fakes::FakeSection {
 public:
     using FakeSection::FakeSection;
     void commandVisitor(WalkControl& c) override {
-        visits.push_back({name, c.code, c.text ? c.text : "", c.argument, c.context});
+        recordVisit(name, c);
         FakeSection::commandVisitor(c);
     }
 };
@@ -40,7 +44,7 @@ class RecordingText : public fakes::FakeText {
 public:
     using FakeText::FakeText;
     void commandVisitor(WalkControl& c) override {
-        visits.push_back({name, c.code, c.text ? c.text : "", c.argument, c.context});
+        recordVisit(name, c);
         FakeText::commandVisitor(c);
     }
 };
