@@ -311,27 +311,32 @@ void WindowView::drawXorPolyLine(int width, const ElementPoint* points, int coun
 
 // ---- fills ------------------------------------------------------------------------------------------
 
-void WindowView::fillRect(const ElementRect& rect, std::uint32_t rgb, int colourIndex, int fillStyle) {
-    if (!device_) return;
-    Brush saved = device_->getFillInBrush();
-    device_->setFillInBrush(Brush(colourFor(rgb, colourIndex), fillStyleFor(fillStyle)));
-    device_->drawRect(windowRect(rect));
-    device_->setFillInBrush(saved);
+namespace {
+// The indexed fills' colour: a name that would mean "by components" is black.
+Color indexedColour(int colourIndex) {
+    int code = WindowView::namedColourCode(colourIndex);
+    return Color(code == COL_RGB ? COL_BLACK : code);
 }
+}  // namespace
 
-void WindowView::fillRectIndexed(const ElementRect& rect, int colourIndex, int fillStyle) {
+void WindowView::fillRectIn(const ElementRect& rect, const Color& colour, int fillStyle) {
     if (!device_) return;
-    int code = namedColourCode(colourIndex);
-    Color colour = code == COL_RGB ? Color(COL_BLACK) : Color(code);
     Brush saved = device_->getFillInBrush();
     device_->setFillInBrush(Brush(colour, fillStyleFor(fillStyle)));
     device_->drawRect(windowRect(rect));
     device_->setFillInBrush(saved);
 }
 
-void WindowView::fillPolygon(const ViewPointList& list, std::uint32_t rgb, int colourIndex) {
+void WindowView::fillRect(const ElementRect& rect, std::uint32_t rgb, int colourIndex, int fillStyle) {
+    fillRectIn(rect, colourFor(rgb, colourIndex), fillStyle);
+}
+
+void WindowView::fillRectIndexed(const ElementRect& rect, int colourIndex, int fillStyle) {
+    fillRectIn(rect, indexedColour(colourIndex), fillStyle);
+}
+
+void WindowView::fillPolygonIn(const ViewPointList& list, const Color& colour) {
     if (!device_ || !list.points || list.count <= 0) return;
-    Color colour = colourFor(rgb, colourIndex);
     Pen savedPen = device_->getPen();
     Brush savedBrush = device_->getFillInBrush();
     device_->setPen(Pen(colour));
@@ -343,20 +348,12 @@ void WindowView::fillPolygon(const ViewPointList& list, std::uint32_t rgb, int c
     device_->setFillInBrush(savedBrush);
 }
 
+void WindowView::fillPolygon(const ViewPointList& list, std::uint32_t rgb, int colourIndex) {
+    fillPolygonIn(list, colourFor(rgb, colourIndex));
+}
+
 void WindowView::fillPolygonIndexed(const ViewPointList& list, int colourIndex) {
-    int code = namedColourCode(colourIndex);
-    if (code == COL_RGB) code = COL_BLACK;
-    if (!device_ || !list.points || list.count <= 0) return;
-    Color colour(code);
-    Pen savedPen = device_->getPen();
-    Brush savedBrush = device_->getFillInBrush();
-    device_->setPen(Pen(colour));
-    device_->setFillInBrush(Brush(colour, BRUSH_SOLID));
-    polygon_.resize(std::size_t(list.count));
-    for (int i = 0; i < list.count; ++i) polygon_[std::size_t(i)] = windowPoint(list.points[i]);
-    device_->drawPolygon(polygon_);
-    device_->setPen(savedPen);
-    device_->setFillInBrush(savedBrush);
+    fillPolygonIn(list, indexedColour(colourIndex));
 }
 
 // ---- frames and highlights ----------------------------------------------------------------------------

@@ -89,6 +89,9 @@ public:
 
 private:
     Point windowPoint(const ElementPoint& point) const;
+    // A filled rectangle or polygon of the colour, the device's brush (and pen) restored.
+    void fillRectIn(const ElementRect& rect, const Color& colour, int fillStyle);
+    void fillPolygonIn(const ViewPointList& list, const Color& colour);
     // The keep-visible rule against the device's fill colour.
     Color keptVisible(const Color& colour, std::uint32_t rgb) const;
     // Marks of blanks, newlines and control characters after drawText drew the text at `at`.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -309,6 +310,36 @@ TEST_F(WindowViewTest, XorPolylineDrawsInExclusiveOrAndRestores) {
     ASSERT_EQ(pens.size(), 1u);
     EXPECT_EQ(pens[0].pen.width, 2);
     EXPECT_EQ(actionsOf(PA_POLYLINE).size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowViewTest, PolygonsFillInTheirColourAndRestorePenAndBrush) {
+    recorder.setPen(Pen(Color(COL_GRAY)));
+    recorder.setFillInBrush(Brush(Color(COL_WHITE)));
+    const ElementPoint points[3] = {{0, 0}, {40000, 0}, {5, 8}};
+    struct Row {
+        const char* name;
+        std::function<void()> fill;
+        Color colour;
+    } rows[] = {
+        {"by components", [&] { view.fillPolygon({3, points}, 0x0000FF, 0); }, Color::fromRGB8(0xFF, 0, 0)},
+        {"by name", [&] { view.fillPolygonIndexed({3, points}, 2); }, Color(COL_SHADOW)},
+    };
+    for (const Row& r : rows) {
+        (void)recorder.takePicture();
+        r.fill();
+        std::vector<PictureAction> polygons = actionsOf(PA_POLYGON);
+        ASSERT_EQ(polygons.size(), 1u) << r.name;
+        EXPECT_EQ(polygons[0].polygons[0][1], Point(32767, 0)) << r.name;
+        std::vector<PictureAction> brushes = actionsOf(PA_FILLBRUSH);
+        ASSERT_FALSE(brushes.empty()) << r.name;
+        EXPECT_EQ(brushes.front().brush.color, r.colour) << r.name;
+        EXPECT_EQ(recorder.getPen().color, Color(COL_GRAY)) << r.name;
+        EXPECT_EQ(recorder.getFillInBrush().color, Color(COL_WHITE)) << r.name;
+    }
 }
 
 }  // namespace
