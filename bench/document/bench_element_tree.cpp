@@ -21,15 +21,15 @@ namespace {
 constexpr int GROUPS = 10000;
 constexpr int PARAGRAPHS_PER_GROUP = 10;
 
-class View : public ElementView {
+class View : public DocumentView {
 public:
-    int outputWidth() const override { return 800; }
-    int outputHeight() const override { return 600; }
+    View() : DocumentView(nullptr) { setViewSize(800, 600); }
+    void drawText(const ElementPoint&, const char*, int, bool) override {}
 };
 
 class Window : public ElementWindow {
 public:
-    ElementView* view() override { return &v; }
+    DocumentView* view() override { return &v; }
     TextCursor* createCursor() override { return nullptr; }
     bool isRectVisible(const ElementRect&) override { return true; }
     void scrollIntoView(const ElementRect&) override {}
@@ -41,7 +41,7 @@ public:
 class Document : public ElementDocument {
 public:
     Element* root() override { return rootElement; }
-    ElementView* activeView() override { return &window.v; }
+    DocumentView* activeView() override { return &window.v; }
     ElementWindow* activeWindow() override { return &window; }
     bool layoutHeld() const override { return held > 0; }
     void holdLayout() override { ++held; }

@@ -33,6 +33,12 @@ Document::Document()
 }
 
 Document::~Document() {
+    // A document deleted while views still show it (its owner deleted it directly): the views
+    // let go of it, so that their destructors do not reach it.
+    for (DocumentView* v : views_) v->document_ = nullptr;
+    views_.clear();
+    viewCount_ = 0;
+    activeView_ = nullptr;
     displayTitle_.clear();
     // Groups of other documents linked to this history let go before anything is torn down.
     if (undoHistory_) undoHistory_->clear();
@@ -248,8 +254,8 @@ bool Document::moveCaret(TextPosition& position, int code) {
     switch (code) {
     case 6:
     case 7: {
-        ElementView* view = activeView_;
-        int page = view ? view->outputHeight() - view->topMargin() - view->bottomMargin() : 0;
+        DocumentView* view = activeView_;
+        int page = view ? view->availableHeight() : 0;
         const ElementRect& r = position.rectangle();
         x = r.x;
         y = r.y;
@@ -372,21 +378,30 @@ void Document::setActiveView(DocumentView* view, int, ElementExtent* extentOut) 
     if (extentOut) *extentOut = extent;
 }
 
-void Document::layoutForView(DocumentView* view, int area, int clipHeight) {
+void Document::layoutForView(DocumentView* view, const ElementRect& area) {
     if (!view || view != activeView_ || !root_) return;
-    view->saveDrawingState();
-    view->prepareArea(area, ViewPen{0, 5, 0, 1, false});
-    if (auto* block = dynamic_cast<BlockElement*>(root_)) block->draw(0, 0, {0, 0, FAR_AWAY, clipHeight > 0 ? clipHeight : FAR_AWAY});
-    view->restoreDrawingState();
+    view->pushPen(0, 5, 0, 1, false);
+    if (auto* block = dynamic_cast<BlockElement*>(root_)) block->draw(0, 0, area);
+    view->popPen();
+}
+
+void Document::zoomChanged(int oldNumerator, int oldDenominator, int newNumerator, int newDenominator) {
+    if (!root_) return;
+    ZoomChange change{oldNumerator, oldDenominator, newNumerator, newDenominator};
+    WalkControl control;
+    control.flags = WALK_BEFORE;
+    control.zoom = &change;
+    root_->walkMethod(&Element::zoomChanged, control);
 }
 
 void Document::setDisplayTitle(const char* text) {
     displayTitle_ = text ? text : "";
-    for (DocumentView* v : views_) v->titleChanged(displayTitle_.c_str());
+    for (DocumentView* v : views_) v->setTitle(displayTitle_.c_str());
 }
 
 void Document::addView(DocumentView* view) {
-    if (!view) return;
+    // A view registers itself at construction; a second registration changes nothing.
+    if (!view || std::find(views_.begin(), views_.end(), view) != views_.end()) return;
     views_.push_back(view);
     ++viewCount_;
 }
@@ -396,6 +411,7 @@ bool Document::removeView(DocumentView* view) {
     if (it == views_.end()) return true;   // not one of ours: nothing changes
     views_.erase(it);
     --viewCount_;
+    if (view && view->document_ == this) view->document_ = nullptr;
     // The window of the view goes with it: no undo group may keep reaching it.
     if (view) {
         UndoHistory::unlinkWindow(view->worksheetWindow());

@@ -17,14 +17,16 @@
 //   3. A window that goes (its view is removed) leaves no undo group linked to it, and a
 //      document that goes leaves no group of another history linked to its own.
 //
-// DocumentView stands in for the application shell's view of a document: the view geometry of
-// ElementView plus the notices a document sends to its views and the window a view belongs to.
+// Views: every DocumentView (document/tree/DocumentView.h) registers itself at construction
+// and unregisters at destruction; the document sends its notices to each and lays out and
+// draws for its active view.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "document/tree/DocumentView.h"
 #include "document/tree/Element.h"
 #include "document/tree/ElementEnvironment.h"
 #include "document/styles/StyleSet.h"
@@ -42,42 +44,6 @@ class KExportWriter;
 class FilePath;
 class KInterfaceVars;
 struct WordScanner;
-
-// A pen of the view's drawing state: colour (0x00BBGGRR), named colour index, width, style,
-// and whether a colour equal to the fill colour is changed so that it stays visible.
-struct ViewPen {
-    std::uint32_t rgb = 0;
-    int colourIndex = 0;
-    int width = 0;
-    int style = 0;
-    bool keepVisible = false;
-};
-
-class DocumentView : public ElementView {
-public:
-    // The document's display title changed.
-    virtual void titleChanged(const char* title) { (void)title; }
-    // The document-wide notice.
-    virtual void documentNotice(std::intptr_t argument) { (void)argument; }
-    // A paragraph style changed (-1: all); one character-style combination was dropped.
-    virtual void paraStyleChanged(int index) { (void)index; }
-    virtual void charStyleChanged(int charIndex, int paraIndex, int overrideIndex) {
-        (void)charIndex, (void)paraIndex, (void)overrideIndex;
-    }
-    // Drawing for layoutForView: save the output state, prepare the area with a pen (the
-    // view's pen operation: colour, named colour index, width, style, keep-visible), restore.
-    virtual void saveDrawingState() {}
-    virtual void prepareArea(int area, const ViewPen& pen) { (void)area, (void)pen; }
-    virtual void restoreDrawingState() {}
-    // The worksheet window holding the view, or the other window kind, when the view belongs to
-    // one; the editing part of each when it is ready (null otherwise).
-    virtual ElementWindow* worksheetWindow() { return nullptr; }
-    virtual ElementWindow* docWindow() { return nullptr; }
-    virtual ElementWindow* worksheetEditTarget() { return nullptr; }
-    virtual ElementWindow* docEditTarget() { return nullptr; }
-    // The view forgets an element that is going away.
-    virtual void forgetElement(Element* element) { (void)element; }
-};
 
 // Options the document reads at construction.
 struct DocumentOptions {
@@ -123,7 +89,9 @@ public:
     // Makes the view active and lays the root out for it; the extent, when given, receives the
     // root's size.
     virtual void setActiveView(DocumentView* view, int availableWidth, ElementExtent* extent);
-    virtual void layoutForView(DocumentView* view, int area, int clipHeight);
+    // Draws the tree for the view, when it is the active one, within the area (document
+    // coordinates): the view's pen is pushed (black, colour index 5, width 0, solid) and popped.
+    virtual void layoutForView(DocumentView* view, const ElementRect& area);
     virtual Element* elementAtPoint(int x, int y, ElementPoint& origin) const;
     virtual bool hasIdleSession() const { return false; }
     virtual KInterfaceVars* interfaceVars() const { return nullptr; }
@@ -143,6 +111,8 @@ public:
     virtual void replaceStyleIndex(int oldIndex, int newIndex, int kind, Element* subtree);
     virtual void placeChildWindows();
     virtual void broadcastViewScale(const ViewScaleChange& change);
+    // A view's zoom changed from old to new ratio: each element's zoomChanged sees both.
+    virtual void zoomChanged(int oldNumerator, int oldDenominator, int newNumerator, int newDenominator);
     virtual void showChildWindows(bool flag);
     virtual void updateInputSyntax();
     virtual void repaintChildWindows();
@@ -158,7 +128,7 @@ public:
 
     // ---- ElementDocument -------------------------------------------------------------------
     Element* root() override { return root_; }
-    ElementView* activeView() override { return activeView_; }
+    DocumentView* activeView() override { return activeView_; }
     ElementWindow* activeWindow() override { return activeEditTarget(); }
     bool layoutHeld() const override { return layoutHold_ > 0; }
     void holdLayout() override { holdLayout(false); }

@@ -306,14 +306,14 @@ bool ExecutionGroup::insertResult(ParagraphElement* paragraph, Dag dag, bool typ
     if (doc && !doc->redirectFile) {
         // The view's size in characters of the paragraph's font; without a usable view (none
         // yet, headless, or a font without metrics) the session's screen size stands.
-        ElementView* view = doc->activeView();
+        DocumentView* view = doc->activeView();
         int widthOfM = 0;
         int lineHeight = 0;
         if (view && executionGroupHooks.styleFontMetrics &&
             executionGroupHooks.styleFontMetrics(view, paragraph->paraStyle(doc), widthOfM, lineHeight) &&
             widthOfM > 0 && lineHeight > 0) {
-            int w = (view->outputWidth() - view->leftMargin() - view->rightMargin()) / widthOfM;
-            int h = (view->outputHeight() - view->topMargin() - view->bottomMargin()) / lineHeight;
+            int w = view->availableWidth() / widthOfM;
+            int h = view->availableHeight() / lineHeight;
             if (w > 0) width = w;
             if (h > 0) height = h;
         }
@@ -526,10 +526,11 @@ void ExecutionGroup::clearOutputs() {
     int denominator = 1;
     if (doc)
         if (ElementWindow* window = doc->activeWorksheetWindow())
-            if (ElementView* view = window->view())
-                if (view->scaleNumerator() != 0 && view->scaleDenominator() != 0) {
-                    numerator = view->scaleDenominator();
-                    denominator = view->scaleNumerator();
+            if (DocumentView* view = window->view())
+                {
+                    // The view keeps both terms positive.
+                    numerator = view->secondScaleDenominator();
+                    denominator = view->secondScaleNumerator();
                 }
     ElementOperationScope scope;
     int i = 0;

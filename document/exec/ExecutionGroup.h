@@ -44,7 +44,7 @@
 #include "document/exec/OutputSink.h"
 #include "tovu/dag.h"
 
-class ElementView;
+class DocumentView;
 class KString;
 class KWorksheetReader;
 class ParaStyle;
@@ -70,7 +70,7 @@ struct ExecutionGroupHooks {
     void (*showIntroductionOnce)() = nullptr;
     // Character metrics of the font of a paragraph style in a view: the width of "M" and the
     // line height, in view pixels.  False (or a zero value) when the view cannot tell.
-    bool (*styleFontMetrics)(ElementView* view, const ParaStyle* style, int& widthOfM, int& lineHeight) = nullptr;
+    bool (*styleFontMetrics)(DocumentView* view, const ParaStyle* style, int& widthOfM, int& lineHeight) = nullptr;
     // The main frame's Interrupt command, run when a plot runs out of memory.
     void (*interruptCommand)() = nullptr;
 };

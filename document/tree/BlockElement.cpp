@@ -34,11 +34,11 @@ Element* BlockElement::joinWithSibling(int direction) {
 void BlockElement::selectionMarkChanged(int) {
     if (mark != 1) return;
     ElementWindow* window = worksheetWindow();
-    ElementView* view = activeView();
+    DocumentView* view = activeView();
     if (!window) return;
     ElementRect r;
     bounds(r);
-    if (view) r.width = 2 * (view->outputWidth() - view->leftMargin() - view->rightMargin());
+    if (view) r.width = 2 * view->availableWidth();
     window->invert(r);
 }
 

@@ -280,7 +280,7 @@ void CompositeElement::reportSizeChange(int oldWidth, int oldHeight) {
         }
         return;
     }
-    if (ElementView* view = activeView()) view->extentChanged(width - oldWidth, height - oldHeight, absoluteOrigin());
+    if (DocumentView* view = activeView()) view->extentChanged(width - oldWidth, height - oldHeight, absoluteOrigin());
 }
 
 void CompositeElement::layout(ElementExtent& area) {
@@ -295,8 +295,8 @@ void CompositeElement::layout(ElementExtent& area) {
         if (parent_) {
             BlockElement* p = asBlock(parent_);
             availableWidth_ = (p ? p->availableWidth() : 0) - indent_;
-        } else if (ElementView* view = activeView()) {
-            availableWidth_ = view->outputWidth() - view->leftMargin() - view->rightMargin();
+        } else if (DocumentView* view = activeView()) {
+            availableWidth_ = view->availableWidth();
         }
     }
     for (int i = 0; i < count_; ++i) {
@@ -318,7 +318,7 @@ void CompositeElement::layout(ElementExtent& area) {
         stackChildren();
         if ((oldWidth != width || oldHeight != height) && ancestorsClean() && !enclosingCollapsedSection()) {
             reportSizeChange(oldWidth, oldHeight);
-            if (ElementView* view = activeView()) {
+            if (DocumentView* view = activeView()) {
                 ElementPoint o = absoluteOrigin();
                 view->redraw({o.x, o.y, std::max(width, oldWidth), std::max(height, oldHeight)});
             }

@@ -6,12 +6,12 @@
 #include "document/tree/ElementPosition.h"
 
 void ContainerElement::computeIndent() {
-    ElementView* view = activeView();
+    DocumentView* view = activeView();
     setIndent(view ? view->scaled(10) : 10);
 }
 
 int ContainerElement::bracketPoints(int x, int y, ElementPoint out[4]) {
-    ElementView* view = activeView();
+    DocumentView* view = activeView();
     auto s = [view](int n) { return view ? view->scaled(n) : n; };
     int i = indent();
     out[0] = {x + i - s(5), y + s(2)};
@@ -23,20 +23,20 @@ int ContainerElement::bracketPoints(int x, int y, ElementPoint out[4]) {
 
 void ContainerElement::draw(int x, int y, const ElementRect& clip) {
     CompositeElement::draw(x, y, clip);
-    ElementView* view = activeView();
-    if (view && view->showsGroupBrackets() && clip.x < x + indent()) {
+    DocumentView* view = activeView();
+    if (view && view->showGroupRanges && clip.x < x + indent()) {
         ElementPoint points[4];
-        view->drawPolyline(points, bracketPoints(x, y, points), false);
+        view->drawPolyLine(points, bracketPoints(x, y, points));
     }
     if (mark == 1 && isTopOfMark()) selectionMarkChanged(1);
 }
 
 void ContainerElement::drawCaret(TextPosition&, int) {
-    ElementView* view = activeView();
+    DocumentView* view = activeView();
     if (!view) return;
     ElementPoint o = absoluteOrigin();
     ElementPoint points[4];
-    view->drawPolyline(points, bracketPoints(o.x, o.y, points), true);
+    view->drawXorPolyLine(0, points, bracketPoints(o.x, o.y, points));
 }
 
 void ContainerElement::measure(ElementExtent& out, int givenWidth) {
@@ -84,7 +84,7 @@ void ContainerElement::childResized(Element* child, int x, int y, int newWidth, 
     if (height == oldHeight) return;
     int index = indexOfChild(child);
     if (index == 0 || index >= childCount() - 2) {
-        if (ElementView* view = activeView()) {
+        if (DocumentView* view = activeView()) {
             ElementPoint o = absoluteOrigin();
             view->redraw({o.x, o.y, indent(), std::max(height, oldHeight)});
         }

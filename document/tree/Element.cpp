@@ -269,7 +269,7 @@ ElementDocument* Element::document() {
     return documentCache_;
 }
 
-ElementView* Element::activeView() {
+DocumentView* Element::activeView() {
     ElementDocument* doc = document();
     return doc ? doc->activeView() : nullptr;
 }

@@ -63,6 +63,7 @@
 #include <memory>
 #include <vector>
 
+#include "document/tree/DocumentView.h"
 #include "document/tree/ElementEnvironment.h"
 
 class Element;
@@ -98,6 +99,14 @@ struct ViewScaleChange {
     int newScale = 1;
     int zoomNumerator = 1;
     int zoomDenominator = 1;
+};
+
+// A view's zoom changed (zoomChanged, Document::zoomChanged): the old and the new ratio.
+struct ZoomChange {
+    int oldNumerator = 1;
+    int oldDenominator = 1;
+    int newNumerator = 1;
+    int newDenominator = 1;
 };
 
 enum ElementKindCode : int {
@@ -156,6 +165,7 @@ struct WalkControl {
     const StyleIndexChange* styleChange = nullptr;  // replaceStyleIndex
     CharacterCounts* characterCounts = nullptr;  // countCharacters
     const ViewScaleChange* viewScale = nullptr;  // viewScaleChanged
+    const ZoomChange* zoom = nullptr;            // zoomChanged
     ElementKindCounts counts = {};               // countKind
     int code = 0;                                // commandVisitor
     const char* text = nullptr;
@@ -355,7 +365,7 @@ public:
         (void)maxWidth, (void)range, (void)rangeHolder;
         return false;
     }
-    virtual ElementExtent rangeExtent(const ElementCaretRange* range, ElementView* view) const {
+    virtual ElementExtent rangeExtent(const ElementCaretRange* range, DocumentView* view) const {
         (void)range, (void)view;
         return {};
     }
@@ -376,7 +386,7 @@ public:
     // Lays the element out (lazily: only flagged subtrees) and answers its size.
     virtual void layout(ElementExtent& area) { (void)area; }
     // Draws the element with its baseline at the point through the view.
-    virtual void renderAt(const ElementPoint& baseline, ElementView& view) { (void)baseline, (void)view; }
+    virtual void renderAt(const ElementPoint& baseline, DocumentView& view) { (void)baseline, (void)view; }
     // Walk handler: text elements form their lines again.
     virtual void refreshTextLayout(WalkControl& control) { (void)control; }
     // The child's offset inside this element.
@@ -415,6 +425,8 @@ public:
     // (`viewScale`); show or hide it by `showFlag`; repaint it; follow a scroll.
     virtual void placeChildWindow(WalkControl& control) { (void)control; }
     virtual void viewScaleChanged(WalkControl& control) { (void)control; }
+    // A view's zoom changed (`zoom`: the old and the new ratio); nothing in the base.
+    virtual void zoomChanged(WalkControl& control) { (void)control; }
     virtual void showChildWindow(WalkControl& control) { (void)control; }
     virtual void repaintChildWindow(WalkControl& control) { (void)control; }
     virtual void repositionChildWindow(WalkControl& control) { (void)control; }
@@ -434,7 +446,7 @@ public:
     ElementDocument* document();
     // Set by the document on its root element.
     void setDocument(ElementDocument* document) { documentCache_ = document; }
-    ElementView* activeView();
+    DocumentView* activeView();
     ElementWindow* worksheetWindow();
     ViewCaret* activeCaret();
 

@@ -8,8 +8,8 @@
 //
 //   ElementDocument  the owning document: views, held layout, placing a position at a point,
 //                    the document's own caret moves, the active worksheet window.
-//   ElementView      a view of the document: output geometry, scale, coordinate mapping,
-//                    extent changes, polylines and inversion.
+//   DocumentView     (DocumentView.h) the view the document is shown in: geometry, scales,
+//                    coordinates, measuring and drawing.
 //   ElementWindow    the worksheet window: visibility and scrolling, inversion, repaint,
 //                    menu bar, command states, the beep and the text cursor.
 //   TextCursor       the GUI text cursor that a caret places, sizes, shows and hides.
@@ -18,6 +18,7 @@
 
 #include <cstdint>
 
+class DocumentView;
 class Element;
 class TextPosition;
 class ViewCaret;
@@ -59,42 +60,10 @@ public:
     virtual void hide() = 0;
 };
 
-class ElementView {
-public:
-    virtual ~ElementView() = default;
-    // Plain geometry, in device pixels.
-    virtual int outputWidth() const = 0;
-    virtual int outputHeight() const = 0;
-    virtual int leftMargin() const { return 0; }
-    virtual int rightMargin() const { return 0; }
-    virtual int topMargin() const { return 0; }
-    virtual int bottomMargin() const { return 0; }
-    // One view unit is numerator / denominator pixels (integer division).
-    virtual int scaleNumerator() const { return 1; }
-    virtual int scaleDenominator() const { return 1; }
-    virtual bool showsGroupBrackets() const { return true; }
-    // Window pixel point to document coordinates, and back (clamped to 16 bits).
-    virtual ElementPoint windowToDocument(int x, int y) const { return {x, y}; }
-    virtual ElementPoint documentToWindowXY(int x, int y) const { return {x, y}; }
-    // The root's size changed by (dw, dh); origin is the root's origin.
-    virtual void extentChanged(int dw, int dh, ElementPoint origin) { (void)dw, (void)dh, (void)origin; }
-    // An open polyline; `inverting` draws in the inverting mode (a second draw erases).
-    virtual void drawPolyline(const ElementPoint* points, int count, bool inverting) {
-        (void)points, (void)count, (void)inverting;
-    }
-    // Redraw of a changed document area.
-    virtual void redraw(const ElementRect& area) { (void)area; }
-
-    int scaled(int n) const {
-        int d = scaleDenominator();
-        return d == 0 ? n : n * scaleNumerator() / d;
-    }
-};
-
 class ElementWindow {
 public:
     virtual ~ElementWindow() = default;
-    virtual ElementView* view() = 0;
+    virtual DocumentView* view() = 0;
     // Makes the text cursor of the window (Cursor::Cursor, Window::setCursor); owned by the caller.
     virtual TextCursor* createCursor() = 0;
     virtual bool isRectVisible(const ElementRect& documentRect) = 0;
@@ -118,7 +87,7 @@ class ElementDocument {
 public:
     virtual ~ElementDocument() = default;
     virtual Element* root() = 0;
-    virtual ElementView* activeView() { return nullptr; }
+    virtual DocumentView* activeView() { return nullptr; }
     virtual ElementWindow* activeWindow() { return nullptr; }
     // Held layout: tree changes only flag layout while it is held.
     virtual bool layoutHeld() const { return false; }

@@ -119,11 +119,11 @@ void Selection::computeZones() {
 
 void Selection::drawZones() {
     if (!window_ || !window_->drawsSelectionZones()) return;
-    ElementView* view = window_->view();
+    DocumentView* view = window_->view();
     if (!top.empty()) window_->invert(top);
     if (!middle.empty()) {
         ElementRect m = middle;
-        if (view) m.width = std::min(m.width, view->outputWidth() - view->leftMargin() - view->rightMargin());
+        if (view) m.width = std::min(m.width, view->availableWidth());
         if (!m.empty()) window_->invert(m);
     }
     if (!bottom.empty()) window_->invert(bottom);

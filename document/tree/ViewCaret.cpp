@@ -54,8 +54,8 @@ void ViewCaret::hideShow(int code) {
     if (!ownCaret) {
         if (!cursor_) return;
         cursor_->setSize(r.width, r.height);
-        ElementView* view = window_->view();
-        ElementPoint p = view ? view->documentToWindowXY(r.x, r.y) : ElementPoint{r.x, r.y};
+        DocumentView* view = window_->view();
+        ElementPoint p = view ? view->documentToWindowXY16(r.x, r.y) : ElementPoint{r.x, r.y};
         cursor_->setPos(p.x, p.y);
         cursor_->show();
     } else if (!ownDrawn) {
@@ -130,9 +130,10 @@ void ViewCaret::scrollIntoView(bool centre) {
     }
     Element* e = element();
     if (e && e->enclosingCollapsedSection()) e->expandAncestors();
-    ElementView* view = window_->view();
+    DocumentView* view = window_->view();
     if (view) {
-        ElementPoint p = view->windowToDocument(r.x, r.y);
+        ElementPoint p;
+        view->windowToDocument({r.x, r.y}, p);
         r.x = p.x;
         r.y = p.y;
     }
@@ -152,7 +153,7 @@ void ViewCaret::scrollIntoView(bool centre) {
     }
     if (window_->isRectVisible(r)) return;
     if (centre && view) {
-        int half = (view->outputHeight() - view->topMargin() - view->bottomMargin()) / 2;
+        int half = view->availableHeight() / 2;
         r.y -= half;
         r.height += 2 * half;
     }

@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -37,9 +38,11 @@ struct ScrollBar::BarImpl : public QObject {
         Link l = endScroll;
         gui::guardedCall([&] { l.call(self); });
     }
-    // The bar fills its window.
+    // The bar fills its window.  Releasing the mouse ends every press, on the thumb, an arrow
+    // or the track alike.
     bool eventFilter(QObject* o, QEvent* e) override {
         if (e->type() == QEvent::Resize && o == bar->parent()) bar->setGeometry(static_cast<QWidget*>(o)->rect());
+        if (e->type() == QEvent::MouseButtonRelease && o == bar) ended();
         return false;
     }
 };
@@ -49,9 +52,14 @@ ScrollBar::ScrollBar(Window* parent, uint32_t style) : Window(parent, style), ba
     BarImpl* b = bar_.get();
     b->self = this;
     b->bar = new QScrollBar(style == WB_SCROLL_HORZ ? Qt::Horizontal : Qt::Vertical, peer);
+    // A new bar has the style's thickness across its direction.
+    const int thickness = b->bar->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, b->bar);
+    if (style == WB_SCROLL_HORZ) peer->resize(peer->width(), thickness);
+    else peer->resize(thickness, peer->height());
     b->bar->setGeometry(peer->rect());
     b->bar->setRange(0, 0);
     peer->installEventFilter(b);
+    b->bar->installEventFilter(b);
     QObject::connect(b->bar, &QAbstractSlider::actionTriggered, b->bar, [b](int action) {
         int t = SCROLL_DONTKNOW;
         switch (action) {
@@ -64,11 +72,14 @@ ScrollBar::ScrollBar(Window* parent, uint32_t style) : Window(parent, style), ba
         }
         b->moved(t);
     });
-    QObject::connect(b->bar, &QAbstractSlider::sliderReleased, b->bar, [b] { b->ended(); });
 }
 
 ScrollBar::~ScrollBar() {
-    if (auto* peer = static_cast<QWidget*>(getNativeHandle())) peer->removeEventFilter(bar_.get());
+    // The bar is a child of the peer: both are gone when Qt deleted the peer first.
+    if (auto* peer = static_cast<QWidget*>(getNativeHandle())) {
+        peer->removeEventFilter(bar_.get());
+        bar_->bar->removeEventFilter(bar_.get());
+    }
 }
 
 void ScrollBar::setRange(const Range& r) {

@@ -4,7 +4,9 @@
 // clamped to -32768..32767, so a program whose document is taller scales its positions itself.
 //
 // Handlers: scroll (the user moved the thumb or pressed a part of the bar; getDelta tells the
-// change, getType what was pressed) and end-scroll (the thumb was released or a press ended).
+// change, getType what was pressed) and end-scroll (the mouse button that pressed the bar was
+// released, after a drag of the thumb or a press of an arrow or the track).  A new bar is as
+// thick as the style draws scroll bars.
 
 #include <cstdint>
 #include <memory>

@@ -103,29 +103,37 @@ private:
 
 class TestView : public DocumentView {
 public:
-    int outputWidth() const override { return 600; }
-    int outputHeight() const override { return 400; }
-    int topMargin() const override { return 10; }
-    int bottomMargin() const override { return 10; }
-    void titleChanged(const char* t) override { title = t; }
+    explicit TestView(Document* doc) : DocumentView(doc) {
+        setViewSize(600, 400);
+        setMargins(0, 0, 10, 10);
+    }
+    void setTitle(const char* t) override { title = t; }
+    void drawText(const ElementPoint&, const char*, int, bool) override {}
     std::string title;
 };
 
 TEST(DocumentViews, RemovingLastViewDeletesDocument) {
     bool deleted = false;
     auto* doc = new TrackedDocument(&deleted);
-    TestView a, b;
-    doc->addView(&a);
-    doc->addView(&b);
+    auto* a = new TestView(doc);
+    auto* b = new TestView(doc);
+    doc->addView(a);   // registered once, however often added
     EXPECT_EQ(doc->viewCount(), 2);
     doc->setDisplayTitle("Sheet [server]");
-    EXPECT_EQ(a.title, "Sheet [server]");
-    EXPECT_EQ(b.title, "Sheet [server]");
-    EXPECT_TRUE(doc->removeView(&a));
+    EXPECT_EQ(a->title, "Sheet [server]");
+    EXPECT_EQ(b->title, "Sheet [server]");
+    delete a;
     EXPECT_FALSE(deleted);
     EXPECT_EQ(doc->viewCount(), 1);
-    EXPECT_FALSE(doc->removeView(&b));
+    delete b;
     EXPECT_TRUE(deleted);
+}
+
+TEST(DocumentViews, ViewsOutliveADeletedDocument) {
+    auto* doc = new Document;
+    TestView view(doc);
+    delete doc;
+    EXPECT_EQ(view.document(), nullptr);
 }
 
 TEST(DocumentLayout, HoldsNestAndUnmatchedReleaseIgnored) {
@@ -253,12 +261,12 @@ INSTANTIATE_TEST_SUITE_P(All, DocumentBroadcast, ::testing::ValuesIn(broadcastCa
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DocumentViews, SetActiveViewAnswersTheRootExtent) {
-    Document doc;
-    doc.setRoot(new USection);
-    TestView view;
+    auto* doc = new Document;   // deleted with its view
+    doc->setRoot(new USection);
+    TestView view(doc);
     ElementExtent extent{-1, -1};
-    doc.setActiveView(&view, 600, &extent);
-    EXPECT_EQ(doc.activeDocumentView(), &view);
+    doc->setActiveView(&view, 600, &extent);
+    EXPECT_EQ(doc->activeDocumentView(), &view);
     EXPECT_GE(extent.width, 0);
     EXPECT_GE(extent.height, 0);
 }
@@ -309,9 +317,8 @@ TEST(DocumentCaret, MoveCaretTargets) {
         auto* run = new LinedText;
         para->insertChild(run, nullptr, kInsertAfter);
         root->insertChild(para, nullptr, kInsertAfter);
-        TestView view;
-        doc->addView(&view);
-        doc->setActiveView(&view, 0, 0);
+        auto* view = new TestView(doc);
+        doc->setActiveView(view, 0, 0);
         currentLineRect = r.line;
         TextPosition position(doc);
         position.setPosition(run, 0);
@@ -321,7 +328,7 @@ TEST(DocumentCaret, MoveCaretTargets) {
         EXPECT_EQ(doc->lastX, r.x) << r.name;
         EXPECT_EQ(doc->lastY, r.y) << r.name;
         position.detach(false);
-        doc->removeView(&view);
+        delete view;
         EXPECT_TRUE(deleted);
     }
     paragraphLineHooks = saved;

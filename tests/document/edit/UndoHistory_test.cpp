@@ -329,7 +329,7 @@ TEST(UndoRecords, StyleEditRestoresBothTablesByteForByte) {
 
 class LinkWindow : public ElementWindow {
 public:
-    ElementView* view() override { return nullptr; }
+    DocumentView* view() override { return nullptr; }
     TextCursor* createCursor() override { return nullptr; }
     bool isRectVisible(const ElementRect&) override { return true; }
     void scrollIntoView(const ElementRect&) override {}
@@ -340,8 +340,9 @@ public:
 
 class LinkView : public DocumentView {
 public:
-    int outputWidth() const override { return 600; }
-    int outputHeight() const override { return 400; }
+    explicit LinkView(Document* doc = nullptr) : DocumentView(doc) { setViewSize(600, 400); }
+    ~LinkView() override { leaveDocument(); }
+    void drawText(const ElementPoint&, const char*, int, bool) override {}
     ElementWindow* worksheetWindow() override { return &window; }
     LinkWindow window;
 };
@@ -371,8 +372,7 @@ TEST(UndoLinked, ClosingTheOtherWindowUnlinks) {
     UndoDoc a;
     auto* other = new UndoDoc;   // its document goes with its last view
     LinkView va;
-    auto* vb = new LinkView;
-    other->doc->addView(vb);
+    auto* vb = new LinkView(other->doc);
     a.h().beginGroup("Move", nullptr, false);
     other->h().beginGroup("Move", nullptr, false);
     a.h().linkGroups(&va.window, &vb->window, &other->h());
@@ -381,10 +381,9 @@ TEST(UndoLinked, ClosingTheOtherWindowUnlinks) {
     a.h().endUndoGroup(nullptr);
     other->h().endUndoGroup(nullptr);
     ASSERT_NE(a.h().groupAt(0)->linkedGroup, nullptr);
-    EXPECT_FALSE(other->doc->removeView(vb));   // the last view: the document deleted itself
+    delete vb;   // the last view: the document deletes itself
     other->doc = nullptr;
     delete other;
-    delete vb;
     EXPECT_EQ(a.h().groupAt(0)->linkedGroup, nullptr);
     EXPECT_EQ(a.h().groupAt(0)->linkedWindow, nullptr);
     a.h().undo(nullptr);   // no crash; this document's own half is reverted
@@ -392,10 +391,10 @@ TEST(UndoLinked, ClosingTheOtherWindowUnlinks) {
 }
 
 TEST(UndoLinked, ClosingAWindowOfALiveDocumentUnlinks) {
-    LinkView va, vb, vb2;
+    LinkView va;
     UndoDoc a, b;
-    b.doc->addView(&vb);
-    b.doc->addView(&vb2);
+    LinkView vb(b.doc);
+    auto* vb2 = new LinkView(b.doc);   // b's last view: deleting it deletes b's document
     a.h().beginGroup("Move", nullptr, false);
     b.h().beginGroup("Move", nullptr, false);
     a.h().linkGroups(&va.window, &vb.window, &b.h());
@@ -410,6 +409,8 @@ TEST(UndoLinked, ClosingAWindowOfALiveDocumentUnlinks) {
     EXPECT_TRUE(b.h().canUndo());   // b's half stays for b's own undo
     b.h().undo(nullptr);
     EXPECT_EQ(b.root->childAt(0)->childAt(0)->childCount(), 1);
+    delete vb2;
+    b.doc = nullptr;
 }
 
 // ---- random edits ------------------------------------------------------------------------------

@@ -52,8 +52,8 @@ class TestView;
 
 class TestWindow : public ElementWindow {
 public:
-    explicit TestWindow(ElementView* v) : view_(v) {}
-    ElementView* view() override { return view_; }
+    explicit TestWindow(DocumentView* v) : view_(v) {}
+    DocumentView* view() override { return view_; }
     TextCursor* createCursor() override { return new NullCursor; }
     bool isRectVisible(const ElementRect&) override { return true; }
     void scrollIntoView(const ElementRect&) override {}
@@ -62,13 +62,13 @@ public:
     std::unique_ptr<ViewCaret> caretObject;
 
 private:
-    ElementView* view_;
+    DocumentView* view_;
 };
 
 class TestView : public DocumentView {
 public:
-    int outputWidth() const override { return 600; }
-    int outputHeight() const override { return 400; }
+    explicit TestView(Document* doc) : DocumentView(doc) { setViewSize(600, 400); }
+    void drawText(const ElementPoint&, const char*, int, bool) override {}
     ElementWindow* worksheetWindow() override { return &window; }
     ElementWindow* worksheetEditTarget() override { return &window; }
     TestWindow window{this};
@@ -128,24 +128,25 @@ protected:
         group = new ExecutionGroup(ExecutionGroup::WithInput{"> "});
         root->insertChild(group, nullptr, kInsertAfter);
         inputOf(group)->setText(input);
-        doc->addView(&view);
-        doc->setActiveView(&view, 0, 0);
-        view.window.caretObject = std::make_unique<ViewCaret>(doc.get(), &view.window);
+        view = std::make_unique<TestView>(doc.get());
+        doc->setActiveView(view.get(), 0, 0);
+        view->window.caretObject = std::make_unique<ViewCaret>(doc.get(), &view->window);
         caret()->setPosition(inputOf(group), 0);
     }
 
     // Removing the last view deletes the document.
     void closeDocument() {
-        view.window.caretObject.reset();
-        if (WorksheetDocument* d = doc.release())
-            if (d->removeView(&view)) delete d;
+        if (!view) return;
+        view->window.caretObject.reset();
+        doc.release();
+        view.reset();
     }
 
     static InputTextElement* inputOf(Element* g) {
         Element* p = g ? g->firstChild() : nullptr;
         return p ? dynamic_cast<InputTextElement*>(p->firstChild()) : nullptr;
     }
-    ViewCaret* caret() { return view.window.caretObject.get(); }
+    ViewCaret* caret() { return view->window.caretObject.get(); }
     InterfaceSettings* settings() { return doc->interfaceVars()->settings(); }
 
     void run() { doc->runExecutionToEnd(); }
@@ -157,7 +158,7 @@ protected:
         return t ? t->text() : "<no text>";
     }
 
-    TestView view;
+    std::unique_ptr<TestView> view;
     std::unique_ptr<WorksheetDocument> doc;
     TestSection* root = nullptr;
     ExecutionGroup* group = nullptr;
@@ -254,7 +255,7 @@ TEST_P(MetricsTest, TwoDimensionalWidthFromViewOrScreen) {
     settings()->prettyprint = 1;
     metricsWidth = c.widthOfM;
     metricsHeight = c.lineHeight;
-    executionGroupHooks.styleFontMetrics = [](ElementView*, const ParaStyle*, int& w, int& h) {
+    executionGroupHooks.styleFontMetrics = [](DocumentView*, const ParaStyle*, int& w, int& h) {
         w = metricsWidth;
         h = metricsHeight;
         return true;

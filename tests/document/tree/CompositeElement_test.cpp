@@ -254,8 +254,7 @@ TEST(CompositeGeometry, LayoutStacksUnderIndent) {
 
 TEST(CompositeGeometry, IndentFollowsViewScale) {
     SmallTree t;
-    t.doc.window.viewObject.num = 3;
-    t.doc.window.viewObject.den = 2;
+    t.doc.window.viewObject.setSecondScale(3, 2);
     t.layout();
     EXPECT_EQ(t.g1->indent(), 15);
 }
@@ -344,7 +343,7 @@ TEST(CompositeDraw, ContainerBracketPolyline) {
     ASSERT_FALSE(callLog.empty());
     EXPECT_EQ(callLog.back(), "polyline 15,2 12,2 12,33 15,33");
     callLog.clear();
-    t.doc.window.viewObject.brackets = false;
+    t.doc.window.viewObject.showGroupRanges = false;
     t.g1->draw(10, 0, {0, 0, 600, 400});
     EXPECT_TRUE(callLog.empty());
 }

@@ -37,33 +37,30 @@ public:
     void hide() override { callLog.push_back("cursor.hide"); }
 };
 
-class FakeView : public ElementView {
+// A view of no document (the tree's tests have no Document).
+class FakeView : public DocumentView {
 public:
-    int outputWidth() const override { return 600; }
-    int outputHeight() const override { return 400; }
-    int leftMargin() const override { return 10; }
-    int rightMargin() const override { return 10; }
-    int topMargin() const override { return 10; }
-    int bottomMargin() const override { return 10; }
-    int scaleNumerator() const override { return num; }
-    int scaleDenominator() const override { return den; }
-    bool showsGroupBrackets() const override { return brackets; }
+    FakeView() : DocumentView(nullptr) {
+        setViewSize(600, 400);
+        setMargins(10, 10, 10, 10);
+    }
     void extentChanged(int dw, int dh, ElementPoint) override {
         callLog.push_back("extent " + std::to_string(dw) + " " + std::to_string(dh));
     }
-    void drawPolyline(const ElementPoint* p, int n, bool inverting) override {
-        std::string s = inverting ? "xorline" : "polyline";
+    void drawPolyLine(const ElementPoint* p, int n) override { logLine("polyline", p, n); }
+    void drawXorPolyLine(int, const ElementPoint* p, int n) override { logLine("xorline", p, n); }
+    void drawText(const ElementPoint&, const char*, int, bool) override {}
+
+private:
+    static void logLine(std::string s, const ElementPoint* p, int n) {
         for (int i = 0; i < n; ++i) s += " " + std::to_string(p[i].x) + "," + std::to_string(p[i].y);
         callLog.push_back(s);
     }
-    int num = 1;
-    int den = 1;
-    bool brackets = true;
 };
 
 class FakeWindow : public ElementWindow {
 public:
-    ElementView* view() override { return &viewObject; }
+    DocumentView* view() override { return &viewObject; }
     TextCursor* createCursor() override {
         callLog.push_back("cursor.create");
         return new FakeCursor;
@@ -88,7 +85,7 @@ public:
 class FakeDocument : public ElementDocument {
 public:
     Element* root() override { return rootElement; }
-    ElementView* activeView() override { return withView ? &window.viewObject : nullptr; }
+    DocumentView* activeView() override { return withView ? &window.viewObject : nullptr; }
     ElementWindow* activeWindow() override { return withView ? &window : nullptr; }
     bool layoutHeld() const override { return held > 0; }
     void holdLayout() override { ++held; }

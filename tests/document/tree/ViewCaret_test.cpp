@@ -30,7 +30,8 @@ TEST_F(CaretFixture, StartsHiddenAndCountsHides) {
     caret->setPosition(t.t1, 2);
     caret->show();
     EXPECT_EQ(caret->hideCount(), 0);
-    EXPECT_EQ(callLog, (std::vector<std::string>{"cursor.setSize 1 12", "cursor.setPos 34 0", "cursor.show"}));
+    // The cursor goes to the window point: the document point (34, 0) moved by the margins.
+    EXPECT_EQ(callLog, (std::vector<std::string>{"cursor.setSize 1 12", "cursor.setPos 44 10", "cursor.show"}));
     callLog.clear();
     caret->hide();
     caret->hide();
@@ -135,10 +136,11 @@ TEST_F(CaretFixture, ScrollIntoViewWithMarginAndCentre) {
     EXPECT_TRUE(callLog.empty());   // already visible
     t.doc.window.visibleTop = 100;
     caret->scrollIntoView(false);
-    EXPECT_EQ(callLog, std::vector<std::string>{"scroll 16 44 9 20"});
+    // The rectangle's corner taken back through the view's margins, less 4 on every side.
+    EXPECT_EQ(callLog, std::vector<std::string>{"scroll 6 34 9 20"});
     callLog.clear();
     caret->scrollIntoView(true);   // half of 400 less the two margins, on both sides
-    EXPECT_EQ(callLog, std::vector<std::string>{"scroll 16 -146 9 400"});
+    EXPECT_EQ(callLog, std::vector<std::string>{"scroll 6 -156 9 400"});
 }
 
 TEST_F(CaretFixture, ScrollIntoViewExpandsCollapsedSection) {

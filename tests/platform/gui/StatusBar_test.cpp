@@ -1,8 +1,12 @@
 // Status bar: items on the right with their widths, the message across the bar while the items
-// are hidden; scroll bars: 16-bit values and the scroll handlers.
+// are hidden; scroll bars: 16-bit values, the scroll handlers and their thickness.
 #include "platform/gui/StatusBar.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +115,35 @@ TEST(ScrollBar, HandlersTellDeltaAndType) {
     // Positions the program sets run no handler.
     sb.setThumbPos(10);
     EXPECT_EQ(scrolls, n);
+}
+
+// A press on an arrow scrolls at once; its release ends the scroll, as the release of a dragged
+// thumb does.  A new bar is as thick as the style draws bars.
+TEST(ScrollBar, ReleasingAnArrowEndsTheScroll) {
+    ScrollBar sb(nullptr, WB_SCROLL_VERT);
+    auto* peer = static_cast<QWidget*>(sb.getNativeHandle());
+    auto* qbar = peer->findChild<QScrollBar*>();
+    ASSERT_NE(qbar, nullptr);
+    EXPECT_EQ(sb.getSizePixel().width, qbar->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, qbar));
+    sb.setSizePixel(Size(sb.getSizePixel().width, 200));
+    sb.setRange(Range(0, 100));
+    sb.setLineSize(7);
+    sb.show();
+    int scrolls = 0, ends = 0;
+    sb.setScrollHdl(Link([&](void*) { ++scrolls; return 1L; }));
+    sb.setEndScrollHdl(Link([&](void*) { ++ends; return 1L; }));
+    const QPointF lowerArrow(qbar->width() / 2.0, qbar->height() - 3.0);
+    QMouseEvent press(QEvent::MouseButtonPress, lowerArrow, qbar->mapToGlobal(lowerArrow), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(qbar, &press);
+    EXPECT_EQ(scrolls, 1);
+    EXPECT_EQ(sb.getDelta(), 7);
+    EXPECT_EQ(ends, 0);
+    QMouseEvent release(QEvent::MouseButtonRelease, lowerArrow, qbar->mapToGlobal(lowerArrow), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(qbar, &release);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(sb.getThumbPos(), 7);
 }
 
 }  // namespace
