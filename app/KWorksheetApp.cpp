@@ -19,6 +19,7 @@
 #include "document/exec/WorksheetFile.h"
 #include "document/styles/CharStyle.h"
 #include "document/tree/Element.h"
+#include "document/views/FontCache.h"
 #include "kernel_link/KKernelSession.h"
 #include "options/KOptions.h"
 #include "platform/gui/Clipboard.h"
@@ -177,7 +178,8 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     Application::setAppFont(appFont_);
     // 10, 11
     windowRegistry = new KWindowRegistry();
-    fontCache = new KFontCache();
+    fontCache = new FontCache();
+    FontCache::setProgram(fontCache);
     findDialog = nullptr;
     dragScrollTimer = new FunctionTimer([this] { dragScrollTick(); });
     dragScrollTimer->setRepeat(true);
@@ -309,8 +311,8 @@ void KWorksheetApp::shutDown() {
     // 10
     delete windowRegistry;
     windowRegistry = nullptr;
-    delete fontCache;
-    fontCache = nullptr;
+    // The font cache goes after the frame (below): the views of its windows release their fonts
+    // to it.
     // 11
     delete elementPointer;
     delete normalPointer;
@@ -340,6 +342,9 @@ void KWorksheetApp::shutDown() {
     optionsHost_.setActiveWorksheetFrame(nullptr);
     delete frame;
     frame = nullptr;
+    FontCache::setProgram(nullptr);
+    delete fontCache;
+    fontCache = nullptr;
     delete dragScrollTimer;
     dragScrollTimer = nullptr;
     splashTimer_.reset();

@@ -7,8 +7,8 @@
 // indicator, command-state refresh, the monochrome test, the placeholder expressions.
 //
 // Parts that are not built yet are small stand-ins here: the main frame and worksheet window
-// (KFrameStandIn.h), the font cache, the display palette (true colour) and the palettes (none
-// can be built yet, so each is null).
+// (KFrameStandIn.h), the display palette (true colour) and the palettes (none can be built
+// yet, so each is null).
 //
 // Shut-down releases the kernels first: the worksheet windows and their documents go, then the
 // shared kernel's evaluators, so that every session and link has ended (an in-process kernel
@@ -33,15 +33,11 @@
 class Element;
 class KFrameStandIn;
 class KL_Direct;
+class FontCache;
 class KOptions;
 class KSplashWindow;
 class Window;
 struct StorageArea;
-
-// The font cache of the document views (stand-in until the views bring theirs).
-struct KFontCache {
-    virtual ~KFontCache() = default;
-};
 
 // The display palette: its colour count first (stand-in: a true-colour display).
 struct LogicalPalette {
@@ -74,7 +70,9 @@ public:
     FilePath startDirectory;     // the other four directories are the options host's paths
     Element* lastPlot = nullptr;
     KWindowRegistry* windowRegistry = nullptr;
-    KFontCache* fontCache = nullptr;
+    // The program's font cache (FontCache::program): from start-up, before the first window,
+    // until every window with a view is gone at shut-down.
+    FontCache* fontCache = nullptr;
     Bitmap* charStyleImage = nullptr;
     Bitmap* paraStyleImage = nullptr;
     Font japaneseFont1;

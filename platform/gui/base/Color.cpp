@@ -9,7 +9,7 @@ bool namedColorRGB8(int code, RGB8& out) {
     case COL_GRAY: out = {128, 128, 128}; return true;
     case COL_LIGHTGRAY: out = {192, 192, 192}; return true;
     case COL_WHITE: out = {255, 255, 255}; return true;
-    case COL_DARKBLUE: out = {0, 0, 128}; return true;
+    case COL_WINDOWTEXT: out = {0, 0, 0}; return true;
     case COL_BUTTONTEXT: out = {0, 0, 0}; return true;
     case COL_BUTTONFACE: out = {192, 192, 192}; return true;
     case COL_HIGHLIGHT: out = {255, 255, 255}; return true;

@@ -19,7 +19,7 @@ enum : int {
     COL_GRAY = 7,           // dark grey: the print-preview area
     COL_LIGHTGRAY = 8,
     COL_WHITE = 15,
-    COL_DARKBLUE = 20,
+    COL_WINDOWTEXT = 20,    // the window text colour: black, the automatic text colour
     COL_BUTTONTEXT = 24,
     COL_BUTTONFACE = 25,
     COL_HIGHLIGHT = 26,

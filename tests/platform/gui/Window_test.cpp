@@ -284,7 +284,7 @@ TEST(Window, TextAndPaletteAndPointer) {
     EXPECT_EQ(w.getText(), String("Caf\xE9 \x80"));
     EXPECT_EQ(static_cast<QWidget*>(w.getNativeHandle())->windowTitle(), QString::fromUtf8("Café €"));
     Palette p;
-    p.colors.push_back(Color(COL_DARKBLUE));
+    p.colors.push_back(Color(COL_WINDOWTEXT));
     EXPECT_TRUE(w.setPalette(p).colors.empty());
     EXPECT_EQ(w.setPalette(Palette()), p);
     w.setPointer(Pointer(1006));

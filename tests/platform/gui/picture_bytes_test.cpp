@@ -54,7 +54,7 @@ Picture everyField() {
         a.font.setPitch(PITCH_FIXED);
         a.font.setAlign(ALIGN_BASELINE);
         a.font.setTransparent(false);
-        a.font.setColor(Color(COL_DARKBLUE));
+        a.font.setColor(Color(COL_WINDOWTEXT));
         a.font.setFillColor(Color::fromRGB8(9, 8, 7));
         a.orientation = 900;
         a.lineOrientation = 450;
@@ -85,7 +85,7 @@ TEST(PictureBytes, EveryFieldOfEveryActionSurvivesARoundTrip) {
     for (std::size_t i = 0; i < pic.getActionCount(); ++i)
         EXPECT_TRUE(back.getAction(i) == pic.getAction(i)) << "action type " << pic.getAction(i).type;
     EXPECT_EQ(back.getAction(PA_BITMAP - 1).bitmap.getSizePixel(), Size(3, 2));
-    EXPECT_EQ(back.getAction(0).font.getColor().getCode(), COL_DARKBLUE);
+    EXPECT_EQ(back.getAction(0).font.getColor().getCode(), COL_WINDOWTEXT);
 }
 
 TEST(PictureBytes, WrappedMetafileAndEmptyPictureRoundTrip) {
