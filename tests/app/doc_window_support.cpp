@@ -5,6 +5,8 @@
 #include <numeric>
 #include <string>
 
+#include "document/edit/Document.h"
+#include "document/styles/StyleSet.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/gui_test.h"
 
@@ -68,7 +70,18 @@ int LinesDocument::lineTop(int index) const {
 
 LinesWindow::LinesWindow(KFrameAdaptor* adaptor, int createFlags, LinesDocument* doc)
     : KScrolledDocWindow(adaptor, createFlags), document(doc) {
+    auto* shown = new Document;
+    shown->styleSet()->buildDefaultStyles();
+    view = std::make_unique<WindowView>(shown, this, &fonts);
+    afterScroll();
     setDocumentSize(doc->width, doc->height());
+}
+
+LinesWindow::~LinesWindow() { view.reset(); }
+
+void LinesWindow::afterScroll() {
+    ++afterCalls;
+    if (view) view->setScrollOrigin(-scrollX, -scrollY);
 }
 
 void LinesWindow::paint(const Rectangle& r) {
@@ -77,26 +90,26 @@ void LinesWindow::paint(const Rectangle& r) {
     intersectClipRegion(r);
     setBackgroundBrush(Brush(Color(COL_LIGHTGRAY)));
     erase(r);
-    // Lines: a band of their own colour, a stripe every 40 document pixels, their number.
-    Font f("Arial", Size(0, 14));
-    f.setColor(Color(COL_BLACK));
-    setFont(f);
-    int top = scrollY;
+    // The painted rectangle in document coordinates.
+    ElementPoint from, to;
+    view->windowToDocument(ElementPoint{r.left, r.top}, from);
+    view->windowToDocument(ElementPoint{r.right, r.bottom}, to);
+    // Lines: a band of their own colour, a stripe every 40 document pixels, the number every
+    // 200, in the Normal paragraph style.
+    view->selectStyleParts(-1, 0, -1, false);
+    int top = 0;
     for (std::size_t i = 0; i < document->heights.size(); ++i) {
         int h = document->heights[i];
-        if (top + h > r.top && top <= r.bottom) {
-            uint8_t shade = static_cast<uint8_t>(160 + (i % 4) * 25);
-            setPen(Pen(Color(), 0, PEN_NULL));
-            setFillInBrush(Brush(Color::fromRGB8(shade, 255, static_cast<uint8_t>(255 - shade))));
-            drawRect(Rectangle(Point(scrollX, top), Size(document->width, h)));
-            setPen(Pen(Color::fromRGB8(0, 0, 200)));
-            for (int x = 0; x < document->width; x += 40) {
-                long wx = scrollX + x;
-                if (wx >= r.left && wx <= r.right) drawLine(Point(wx, top), Point(wx, top + h - 1));
-            }
-            // The number at the start of every 200 pixels, so that it shows wherever the view is.
+        if (top + h > from.y && top <= to.y) {
+            std::uint32_t shade = 160 + (i % 4) * 25;
+            view->setPen(0, 0, 0, 0, false);   // no outline
+            view->fillRect(ElementRect{0, top, document->width, h}, shade | 0xFF00u | ((255 - shade) << 16), 0, 1);
+            view->setPen(0xC80000u, 0, 0, 1, false);
+            for (int x = 0; x < document->width; x += 40)
+                if (x >= from.x && x <= to.x) view->drawLine(ElementPoint{x, top}, ElementPoint{x, top + h - 1}, 0);
             const std::string number = "Line " + std::to_string(i + 1);
-            for (int x = 0; x < document->width; x += 200) drawText(Point(scrollX + x + 4, top + 2), String(number.c_str()));
+            for (int x = 0; x < document->width; x += 200)
+                view->drawText(ElementPoint{x + 4, top + 2}, number.c_str(), int(number.size()), false);
         }
         top += h;
     }

@@ -13,6 +13,8 @@
 #include "app/KFrameAdaptor.h"
 #include "app/KMainFrameInterface.h"
 #include "app/KScrolledDocWindow.h"
+#include "document/views/FontCache.h"
+#include "document/views/WindowView.h"
 #include "platform/gui/Menu.h"
 #include "platform/gui/Window.h"
 
@@ -83,15 +85,17 @@ struct LinesDocument {
     int lineTop(int index) const;
 };
 
-// A scrolled document window painting a LinesDocument; records the rectangles it painted and
-// the hooks' calls.
+// A scrolled document window painting a LinesDocument through a WindowView over itself (the
+// view's document holds the default styles; its scroll origin follows the window's offset);
+// records the rectangles it painted and the hooks' calls.
 class LinesWindow : public KScrolledDocWindow {
 public:
     LinesWindow(KFrameAdaptor* adaptor, int createFlags, LinesDocument* document);
+    ~LinesWindow() override;
 
     void paint(const Rectangle& r) override;
     void beforeScroll() override { ++beforeCalls; }
-    void afterScroll() override { ++afterCalls; }
+    void afterScroll() override;
     void scrolled(long dx, long dy) override {
         ++scrolledCalls;
         lastScrolledX = dx;
@@ -99,6 +103,8 @@ public:
     }
 
     LinesDocument* document;
+    FontCache fonts;
+    std::unique_ptr<WindowView> view;   // owns its document (a document goes with its last view)
     std::vector<Rectangle> painted;
     int beforeCalls = 0, afterCalls = 0, scrolledCalls = 0;
     long lastScrolledX = 0, lastScrolledY = 0;

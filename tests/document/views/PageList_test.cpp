@@ -87,6 +87,17 @@ TEST_F(PageListTest, APageKeepsTheUsableSizeOfItsTime) {
     EXPECT_EQ(list.page(1).usableHeight, 130);
 }
 
+TEST_F(PageListTest, TheViewOwnsItsPageList) {
+    SizeOnlyView owner;
+    owner.setViewSize(300, 200);
+    owner.setPageList(OwnedPageList(new PageList(owner), [](PageList* list) { delete list; }));
+    ASSERT_NE(owner.pageList(), nullptr);
+    owner.pageList()->place(box(0, 0, 10, 10), {0, 0});
+    owner.pageList()->newPage();
+    EXPECT_EQ(owner.pageList()->count(), 2);
+    // Deleted with the view (LeakSanitizer would report it otherwise).
+}
+
 TEST_F(PageListTest, ManyPagesAndRectanglesOutsideTheList) {
     PageList list(view_);
     const int pages = 3 * static_cast<int>(PageList::kGrowStep) + 5;
