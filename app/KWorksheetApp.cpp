@@ -1,5 +1,7 @@
 #include "app/KWorksheetApp.h"
 
+#include "typeset/devices/gdi_device.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -362,6 +364,8 @@ void KWorksheetApp::shutDown() {
     FontCache::setProgram(nullptr);
     delete fontCache;
     fontCache = nullptr;
+    // The metafile export's fonts, pens and laid-out levels.
+    gdi_typeset_cleanup();
     delete dragScrollTimer;
     dragScrollTimer = nullptr;
     splashTimer_.reset();
