@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -30,11 +31,13 @@ std::string slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs a command; its standard output and error in *out.
+// Runs a command; its standard output and error in *out.  The output goes through a file of
+// this process's own: ctest runs the cases of this binary as processes side by side.
 int shell(const std::string& command, std::string* out = nullptr) {
-    std::string file = tempPath("command.out");
+    std::string file = tempPath("command." + std::to_string(::getpid()) + ".out");
     int rc = std::system((command + " > " + file + " 2>&1").c_str());
     if (out) *out = slurp(file);
+    std::remove(file.c_str());
     return rc;
 }
 
