@@ -1,11 +1,10 @@
-// write_gif over the HTML export's picture source.
+// write_gif: a bitmap as the HTML export's picture source, written by its GIF path.
 
 #include "app/write_gif.h"
 
 #include <ostream>
 
 #include "document/export/HtmlExporter.h"
-#include "image/GifWriter.h"
 #include "platform/gui/Bitmap.h"
 
 namespace {
@@ -26,14 +25,10 @@ private:
     Size size_;
 };
 
-std::uint32_t pixelOf(void* picture, int x, int y) { return static_cast<BitmapPicture*>(picture)->pixelColor(x, y); }
-
 }  // namespace
 
 bool write_gif(std::ostream& stream, const Bitmap& bitmap, unsigned flags) {
     if (bitmap.isEmpty()) return false;
     BitmapPicture picture(bitmap);
-    GifByteSink sink = [&stream](std::uint8_t byte) { return static_cast<bool>(stream.put(static_cast<char>(byte))); };
-    return gif_write(sink, &pixelOf, &picture, nullptr, picture.pixelHeight(), picture.pixelWidth(), flags) ==
-           GifStatus::ok;
+    return write_picture_gif(stream, picture, flags);
 }

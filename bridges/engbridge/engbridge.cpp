@@ -64,20 +64,19 @@ struct Held {
 
 KernelValue integer(const KernelSlot* table, long v) { return slot<MakeInteger>(table, ENGBRIDGE_SLOT_INTEGER)(v); }
 
-// The arguments of an expression sequence; none for anything else.
+// The arguments of an expression sequence; no sequence (seq null) for anything else.
 struct Arguments {
-    bool isSequence = false;
-    size_t count = 0;
-    KernelValue at(size_t i) const { return dag_op(seq, i + 1); }
     KernelValue seq = nullptr;
+    size_t count = 0;
+    bool isSequence() const { return seq != nullptr; }
+    KernelValue at(size_t i) const { return dag_op(seq, i + 1); }
 };
 
 Arguments arguments_of(KernelValue value) {
     Arguments a;
     if (value && dag_type(value) == DAG_EXPSEQ) {
-        a.isSequence = true;
-        a.count = dag_length(value) - 1;
         a.seq = value;
+        a.count = dag_length(value) - 1;
     }
     return a;
 }
@@ -159,7 +158,7 @@ KernelValue MatlabSetVariable(const KernelSlot* table, KernelValue args) {
     if (!gEngine) raise(table, held, kNotOpened);
     Arguments a = arguments_of(args);
     // More than three arguments would hand the engine nothing while answering success.
-    if (!a.isSequence || a.count < 2 || a.count > 3) raise(table, held, kSetUsage);
+    if (!a.isSequence() || a.count < 2 || a.count > 3) raise(table, held, kSetUsage);
     const char* name = slot<TextOf>(table, ENGBRIDGE_SLOT_TEXT)(a.at(0));
     if (!name) raise(table, held, kNoName);
 
@@ -211,7 +210,7 @@ KernelValue MatlabExecuteCommand(const KernelSlot* table, KernelValue args) {
     Held held;
     if (!gEngine) raise(table, held, kNotOpened);
     Arguments a = arguments_of(args);
-    if (!a.isSequence || a.count < 1) raise(table, held, kEvalUsage);
+    if (!a.isSequence() || a.count < 1) raise(table, held, kEvalUsage);
     const char* command = slot<TextOf>(table, ENGBRIDGE_SLOT_TEXT)(a.at(0));
     if (!command) raise(table, held, kEvalUsage);
     if (engEvalString(gEngine, "lasterr('')") != 0) raise(table, held, kLinkLost);
@@ -243,7 +242,7 @@ KernelValue MatlabGetVariable(const KernelSlot* table, KernelValue args) {
     Held held;
     if (!gEngine) raise(table, held, kNotOpened);
     Arguments a = arguments_of(args);
-    if (!a.isSequence || a.count > 2) raise(table, held, kGetUsage);
+    if (!a.isSequence() || a.count > 2) raise(table, held, kGetUsage);
     if (a.count < 1) raise(table, held, kNoName);
     const char* name = slot<TextOf>(table, ENGBRIDGE_SLOT_TEXT)(a.at(0));
     if (!name) raise(table, held, kNoName);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 
 #include "document/styles/CharStyle.h"
 #include "image/GifWriter.h"
@@ -35,6 +36,12 @@ bool isFixedLines(const CharStyle* style) { return style && style->lineBreak == 
 uint32_t pixelOf(void* source, int x, int y) { return static_cast<HtmlPictureSource*>(source)->pixelColor(x, y); }
 
 }  // namespace
+
+bool write_picture_gif(std::ostream& stream, HtmlPictureSource& picture, unsigned flags) {
+    GifByteSink sink = [&stream](std::uint8_t byte) { return static_cast<bool>(stream.put(static_cast<char>(byte))); };
+    return gif_write(sink, &pixelOf, &picture, nullptr, picture.pixelHeight(), picture.pixelWidth(), flags) ==
+           GifStatus::ok;
+}
 
 HtmlExporter::HtmlExporter(const FilePath& exportPath) : directory_(exportPath) {
     String name = directory_.cutName();
@@ -283,9 +290,7 @@ bool HtmlExporter::writeImage(HtmlPictureSource& picture, const char* alt, bool 
         if (imageFormat_ == IMAGE_BMP) {
             written = write_bmp && write_bmp(*out, picture);
         } else {
-            GifByteSink sink = [out](std::uint8_t byte) { return static_cast<bool>(out->put(static_cast<char>(byte))); };
-            written = gif_write(sink, &pixelOf, &picture, nullptr, picture.pixelHeight(), picture.pixelWidth(),
-                                flags & (IMAGE_FIRST | IMAGE_LAST | IMAGE_ANIMATION)) == GifStatus::ok;
+            written = write_picture_gif(*out, picture, flags & (IMAGE_FIRST | IMAGE_LAST | IMAGE_ANIMATION));
         }
     }
     if (written && !last) {
@@ -319,7 +324,7 @@ bool HtmlExporter::writeImage(HtmlPictureSource& picture, const char* alt, bool 
 
 bool HtmlExporter::writePlotImage(HtmlPictureSource& picture, unsigned flags) {
     if (!picture.renderPixels()) return false;
-    GifByteSink none = [](std::uint8_t) { return true; };
-    return gif_write(none, &pixelOf, &picture, nullptr, picture.pixelHeight(), picture.pixelWidth(),
-                     flags | IMAGE_PALETTE) == GifStatus::ok;
+    // A palette pass writes no byte.
+    std::ostringstream none;
+    return write_picture_gif(none, picture, flags | IMAGE_PALETTE);
 }

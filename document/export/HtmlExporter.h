@@ -50,6 +50,10 @@ public:
 using HtmlBmpWriter = bool (*)(std::ostream& stream, HtmlPictureSource& picture);
 extern HtmlBmpWriter write_bmp;
 
+// The picture's pixels as GIF bytes into the stream, with the GIF writer's flags (a picture, an
+// animation frame or a palette pass).  False when the writer or the stream fails.
+bool write_picture_gif(std::ostream& stream, HtmlPictureSource& picture, unsigned flags);
+
 class HtmlExporter {
 public:
     enum ImageFormat : int { IMAGE_GIF = 0, IMAGE_BMP = 1 };

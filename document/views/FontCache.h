@@ -73,7 +73,7 @@ public:
     // Width, line spacing and ascent of a text.
     virtual void textExtent(ExtentRecord& out, const char* text, int length) = 0;
     // Kept for its place; does nothing.
-    virtual void reservedOperation(int a, int b, int c) = 0;
+    virtual void reservedOperation(int, int, int) = 0;
 };
 
 class FontEntry : public FontMeasure {

@@ -68,9 +68,9 @@ using Gl3dFreeCallback = void (*)(unsigned char** bitmap);
 GL3D_EXPORT int oglPlotInitialize(PlotRecord* plot, int x, int y, int width, int height, int smart);
 // The background, each channel 0..1 (clamped; NaN counts as 0), rounded to 8 bits.  0 or -1.
 GL3D_EXPORT int oglSetBackground(int handle, float red, float green, float blue);
-// Builds every frame's drawables from the plot record as it stands (style, a and b change
-// nothing).  0, or -1 when refused or the build failed (then only the background is drawn).
-GL3D_EXPORT int oglCreateObjects(int handle, PlotRecord* plot, int style, int a, int b);
+// Builds every frame's drawables from the plot record as it stands (the style and the two
+// reserved values, which callers pass as 100, change nothing).  0, or -1 when refused or the build failed (then only the background is drawn).
+GL3D_EXPORT int oglCreateObjects(int handle, PlotRecord* plot, int style, int reserved1, int reserved2);
 // Fills the drawing area with the background and draws frame `frame` (from 0) of the drawables
 // oglCreateObjects built.  A frame outside the plot's, or no drawables, draws the background
 // only.  -1 when refused, when no target is current or the drawing size is empty (nothing drawn).
@@ -82,11 +82,11 @@ GL3D_EXPORT int oglResize(int handle, PlotRecord* plot, int x, int y, int width,
 GL3D_EXPORT int oglMouseMove(int handle, double x, double y, PlotRecord* plot);
 // Turning: between start and end a frame of more polygons than the box threshold is drawn as
 // its view box and axes only.  The other arguments change nothing.
-GL3D_EXPORT int oglStartAction(int handle, PlotRecord* plot, int a, int b, int c);
+GL3D_EXPORT int oglStartAction(int handle, PlotRecord* plot, int reserved1, int reserved2, int reserved3);
 // Turns a 3-D plot by the motion from (px, py) to (x, y): the second angle decreases by
 // dx x 180 / width, the first grows by dy x 180 / height.  2-D plots do not change.
 GL3D_EXPORT int oglAction(int handle, double x, double y, double px, double py, PlotRecord* plot);
-GL3D_EXPORT int oglEndAction(int handle, PlotRecord* plot, int a, int b);
+GL3D_EXPORT int oglEndAction(int handle, PlotRecord* plot, int reserved1, int reserved2);
 // Plot coordinates of the pixel (x, y), y counted down from the area's top, of a 2-D plot in
 // the frame last drawn (frame 0 before any drawing).  0, or -1 (outputs untouched).
 GL3D_EXPORT int ogl2dCoordToPlot(int handle, PlotRecord* plot, double x, double y, double* plotX, double* plotY);

@@ -85,12 +85,6 @@ const char* const kHelpers =
     "  fclose(f);\n"
     "end\n";
 
-long long now_ms() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 std::string random_token() {
     unsigned char bytes[12] = {};
     size_t got = 0;
@@ -102,7 +96,7 @@ std::string random_token() {
     }
     if (got < sizeof bytes) {
         // No random source: the clock and the process keep tokens of engines apart.
-        long long seed = now_ms() ^ (static_cast<long long>(::getpid()) << 20);
+        long long seed = proc_now_ms() ^ (static_cast<long long>(::getpid()) << 20);
         std::memcpy(bytes, &seed, sizeof seed);
     }
     static const char hex[] = "0123456789abcdef";
@@ -115,7 +109,7 @@ std::string random_token() {
 }
 
 void close_fd(int& fd) {
-    if (fd >= 0) ::close(fd);
+    proc_close(fd);
     fd = -1;
 }
 
@@ -266,7 +260,7 @@ struct KelvoEngine {
     // False when the engine broke (or timeoutMs passed, when not negative).
     bool pump(const std::string& command, const char* put, size_t putLength, ArrayReader* get,
               mateng::MarkerScanner& scan, int timeoutMs) {
-        long long deadline = timeoutMs >= 0 ? now_ms() + timeoutMs : 0;
+        long long deadline = timeoutMs >= 0 ? proc_now_ms() + timeoutMs : 0;
         size_t cmdDone = 0, putDone = 0;
         char chunk[65536];
         while (!scan.done()) {
@@ -313,7 +307,7 @@ struct KelvoEngine {
             }
             if (scan.done()) break;
             if (proc_has_exited(pid)) return false;
-            if (timeoutMs >= 0 && now_ms() > deadline) return false;
+            if (timeoutMs >= 0 && proc_now_ms() > deadline) return false;
         }
         // The child printed the marker after its last data write: what is left of the array
         // bytes is in the pipe now.

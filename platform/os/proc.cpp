@@ -56,13 +56,13 @@ int spawn(pid_t* pid, char* const argv[], char* const envp[], const ProcFdMap* m
     return rc;
 }
 
-long long now_ms() {
+}  // namespace
+
+long long proc_now_ms() {
     struct timespec ts = {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
-
-}  // namespace
 
 int proc_spawn(pid_t* pid, char* const argv[], char* const envp[], const int* inherit, int inheritCount) {
     std::vector<ProcFdMap> map;
@@ -94,14 +94,14 @@ bool proc_has_exited(pid_t pid) {
 }
 
 bool proc_wait_for(pid_t pid, int timeoutMs) {
-    long long deadline = now_ms() + timeoutMs;
+    long long deadline = proc_now_ms() + timeoutMs;
     // Polled in short steps: an end of a child has no descriptor to wait on here, and callers
     // wait for seconds at most, only while closing.
     for (;;) {
         int status;
         int r = proc_try_wait(pid, &status);
         if (r == 1 || (r < 0 && errno == ECHILD)) return true;
-        long long left = deadline - now_ms();
+        long long left = deadline - proc_now_ms();
         if (left <= 0) return false;
         proc_sleep_ms(left < 10 ? int(left) : 10);
     }

@@ -74,6 +74,9 @@ bool proc_is_pipe(int fd);
 // Sets the close-on-exec flag: 0, or the system error.
 int proc_set_cloexec(int fd);
 
+// Milliseconds of the monotonic clock (for time limits; never goes back).
+long long proc_now_ms();
+
 // Sleeps the whole time even when signals arrive.
 void proc_sleep_ms(int ms);
 // Starts fn(arg) on a detached thread with a stack of at least `stackBytes` (never less than
