@@ -612,3 +612,15 @@ bool ParagraphElement::mouseDown(const ElementMouseEvent& event) {
     caret->refreshWindow();
     return true;
 }
+
+// ---- walks --------------------------------------------------------------------------------------
+
+void ParagraphElement::collectBookmarks(WalkControl& control) { bookmarkVisit(this, bookmark.text(), control); }
+
+void ParagraphElement::replaceStyleIndex(WalkControl& control) {
+    const StyleIndexChange* change = control.styleChange;
+    if (!change || change->kind != 2 || change->oldIndex != styleIndex) return;
+    styleIndex = static_cast<std::int16_t>(change->newIndex);
+    ElementExtent ignored;
+    layout(ignored);
+}

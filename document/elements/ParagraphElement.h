@@ -115,6 +115,11 @@ public:
     // A triple click selects the whole paragraph.
     bool mouseDown(const ElementMouseEvent& event) override;
 
+    // ---- walks -------------------------------------------------------------------------------
+    void collectBookmarks(WalkControl& control) override;
+    // A paragraph-style change (kind 2) naming this paragraph's style takes the new index.
+    void replaceStyleIndex(WalkControl& control) override;
+
     int fixedWidth = 0;
 
     std::int16_t styleIndex = 0;

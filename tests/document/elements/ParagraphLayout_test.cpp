@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "document/edit/BookmarkIndex.h"
 #include "document/edit/Document.h"
 #include "document/elements/InlineElement.h"
 #include "document/elements/InputTextElement.h"
@@ -467,6 +468,37 @@ TEST_F(ParagraphLayout, GrownPieceMovesTheLinesBelowAsAFullLayoutWould) {
     EXPECT_EQ(fast, full);
     EXPECT_EQ(fastHeight, p->height);
     EXPECT_EQ(line(p, 0).height(), 35);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- walks --------------------------------------------------------------------------------------
+
+TEST_F(ParagraphLayout, BookmarksAndStyleChangesReachParagraphs) {
+    int used = style([](ParaStyle&) {});
+    int replacement = style([](ParaStyle& s) { s.justification = 2; });
+    ParagraphElement* marked = paragraph(used, {new Box(10, 10)});
+    marked->bookmark.assign("here");
+    ParagraphElement* plain = paragraph(0, {new Box(10, 10)});
+    layoutAt(300);
+    ASSERT_NE(doc->bookmarks(), nullptr);
+    EXPECT_EQ(doc->bookmarks()->find("here"), marked);
+    EXPECT_EQ(doc->bookmarks()->find("there"), nullptr);
+
+    struct Row {
+        const char* name;
+        bool character;
+        int expected;   // the marked paragraph's style afterwards
+    } rows[] = {{"a character change leaves it", true, used}, {"a paragraph change takes it", false, replacement}};
+    for (const Row& r : rows) {
+        doc->replaceStyleIndex(used, replacement, r.character ? 1 : 2, root);
+        EXPECT_EQ(marked->styleIndex, r.expected) << r.name;
+        EXPECT_EQ(plain->styleIndex, 0) << r.name;
+    }
+    // Laid out again in the new style: right-justified.
+    EXPECT_EQ(line(marked, 0).x, marked->contentWidth() - 10);
 }
 
 }  // namespace
