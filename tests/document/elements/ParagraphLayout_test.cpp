@@ -502,3 +502,45 @@ TEST_F(ParagraphLayout, BookmarksAndStyleChangesReachParagraphs) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- commands -----------------------------------------------------------------------------------
+
+class BeepingDocument : public Document {
+public:
+    void beep() override { ++beeps; }
+    int beeps = 0;
+};
+
+TEST(InlineCommands, DeleteRemovesOnlyWithAnEmptyText) {
+    struct Row {
+        const char* name;
+        int code;
+        const char* text;
+        bool handled;
+        bool removed;
+        int beeps;
+    } rows[] = {
+        {"delete with empty text", 11, "", true, true, 0},
+        {"delete with a text", 11, "x", true, false, 1},
+        {"delete without text", 11, nullptr, true, false, 1},
+        {"another code", 12, "", false, false, 0},
+    };
+    for (const Row& r : rows) {
+        auto* doc = new BeepingDocument;
+        auto* root = new Root;
+        doc->setRoot(root);
+        FixedView view(doc);
+        auto* p = new ParagraphElement(0, nullptr);
+        auto* box = new Box(10, 10);
+        p->insertChild(box, nullptr, 2);
+        p->insertChild(new Box(10, 10), nullptr, 2);
+        root->insertChild(p, nullptr, 2);
+        EXPECT_EQ(box->command(r.code, r.text, 0), r.handled) << r.name;
+        EXPECT_EQ(p->childCount(), r.removed ? 1 : 2) << r.name;
+        EXPECT_EQ(doc->beeps, r.beeps) << r.name;
+    }
+}
+
+}  // namespace
