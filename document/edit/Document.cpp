@@ -9,6 +9,7 @@
 #include "document/edit/EditRecord.h"
 #include "document/tree/Element.h"
 #include "document/tree/ElementPosition.h"
+#include "document/tree/ParagraphLine.h"
 #include "document/edit/UndoHistory.h"
 #include "document/tree/ViewCaret.h"
 
@@ -261,8 +262,10 @@ bool Document::moveCaret(TextPosition& position, int code) {
         y = r.y;
         ElementRect lineRect;
         bool hasLine = false;
-        if (ParagraphLine* line = position.line())
-            hasLine = paragraphLineHooks.lineRect && paragraphLineHooks.lineRect(line, lineRect);
+        if (ParagraphLine* line = position.line()) {
+            line->lineRect(lineRect);
+            hasLine = true;
+        }
         if (hasLine) y = lineRect.y;
         y += code == 6 ? -page : page;
         if (hasLine) {
@@ -278,8 +281,10 @@ bool Document::moveCaret(TextPosition& position, int code) {
         const ElementRect& r = position.rectangle();
         y = r.y;
         ElementRect lineRect;
-        if (ParagraphLine* line = position.line())
-            if (paragraphLineHooks.lineRect && paragraphLineHooks.lineRect(line, lineRect)) y = lineRect.y;
+        if (ParagraphLine* line = position.line()) {
+            line->lineRect(lineRect);
+            y = lineRect.y;
+        }
         x = code == 8 ? 0 : FAR_AWAY;
         break;
     }

@@ -23,6 +23,7 @@ public:
     int elementKind() const override { return KIND_EXPRESSION_EDIT; }
     bool isActiveInput() const override { return true; }
     bool isMath() const override { return true; }
+    bool acceptsInnerCaret() const override { return true; }
     void collectInputText(KString& text) override;
     int inputTextLength() const override { return static_cast<int>(text_.size()); }
 
@@ -35,7 +36,12 @@ public:
     int value() const { return value_; }
 
 protected:
-    int displayLength() const override { return inputTextLength(); }
+    const char* layoutText(int& length, int& charStyle) const override {
+        length = inputTextLength();
+        charStyle = -1;
+        return text_.c_str();
+    }
+    bool characterCaret() const override { return true; }
 
 private:
     int value_;

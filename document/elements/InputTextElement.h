@@ -19,6 +19,7 @@ public:
     int elementKind() const override { return KIND_INPUT_TEXT; }
     bool isActiveInput() const override { return true; }
     bool isText() const override { return true; }
+    bool acceptsInnerCaret() const override { return true; }
     void collectInputText(KString& text) override;
     int inputTextLength() const override { return static_cast<int>(text_.size()); }
 
@@ -27,7 +28,12 @@ public:
     int flag() const { return flag_; }
 
 protected:
-    int displayLength() const override { return inputTextLength(); }
+    const char* layoutText(int& length, int& charStyle) const override {
+        length = inputTextLength();
+        charStyle = -1;
+        return text_.c_str();
+    }
+    bool characterCaret() const override { return true; }
 
 private:
     int flag_;

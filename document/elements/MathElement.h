@@ -30,7 +30,11 @@ public:
     unsigned char kernelOutput = 0;
 
 protected:
-    int displayLength() const override { return static_cast<int>(text_.size()); }
+    const char* layoutText(int& length, int& charStyle) const override {
+        length = static_cast<int>(text_.size());
+        charStyle = -1;
+        return text_.c_str();
+    }
 
 private:
     int value_;

@@ -8,8 +8,15 @@
 // bookmark (empty: none).
 //
 // The children are the composite's slots (each child owned, inserted and removed with undo
-// recording).  Layout is the composite's stacking until the paragraph's own line breaking
-// lands; records and exports likewise come with it.
+// recording); the slots' geometry is not used.  The paragraph breaks its inline children into
+// lines (ParagraphLine) within the width its parent gives it, places each child as a piece on
+// a line, aligns and indents the lines from its style, and answers hit tests and caret moves
+// from the lines.  All measuring and drawing goes through the active view.
+//
+// Layout fields: the lines (owned; currentLine is the one being filled, -1 without lines),
+// fontHeight and fontAscent of the paragraph style's font, the content width after margins,
+// the measured prompt and list-marker boxes, markerIndent (the indent of continuation lines)
+// and fixedWidth (when positive: the content width and the room on any line).
 //
 // Invariant: destroying a paragraph that has a bookmark marks its document's bookmark index
 // as not built, so no stale name survives.
@@ -17,7 +24,11 @@
 #include <cstdint>
 #include <memory>
 
+#include <vector>
+
 #include "document/tree/CompositeElement.h"
+#include "document/tree/DocumentView.h"
+#include "document/tree/ParagraphLine.h"
 #include "util/KString.h"
 
 class Document;
@@ -61,10 +72,78 @@ public:
     // The document's bookmark index (when there is a document) is marked as not built.
     void clearBookmarkIndex();
 
+    // ---- layout ------------------------------------------------------------------------------
+    // Breaks the children into lines for the width (negative: the parent's content width);
+    // only while the needs-layout bit is set.
+    void measure(ElementExtent& out, int width) override;
+    void layout(ElementExtent& area) override;
+    int availableWidth() const override { return contentWidth(); }
+    // Starts a new line (a current line without pieces is reused).
+    void newLine();
+    // The room left on the current line, and the width of continuation lines.
+    int remainingWidth() const;
+    int continuationWidth() const;
+    // Appends a piece to the current line (a first line is made when there is none).
+    void addPiece(int childIndex, const ExtentRecord& extent, int part, int& lineIndex, int& pieceIndex);
+    // Adds the line's and the piece's offsets to the point; answers the line (null: none).
+    ParagraphLine* piecePosition(int line, int piece, ElementPoint& point) const;
+    // The piece's rectangle inside the paragraph; answers the line (null: none).
+    ParagraphLine* pieceRectAt(int line, int piece, ElementRect& rect) const;
+    // Quick re-fit after one piece changed its extent; a full layout when the line has no
+    // room for it or when forced.
+    using CompositeElement::childResized;
+    void childResized(Element* child, int line, int piece, const ExtentRecord& extent, bool forceFull);
+    // Right end, bottom and baseline of line n (zeros for no such line).
+    void lineBottom(int n, ElementPoint& rightBottom, int& baselineY) const;
+    int contentWidth() const { return fixedWidth > 0 ? fixedWidth : contentWidth_; }
+    int lineCount() const { return static_cast<int>(lines_.size()); }
+    ParagraphLine* lineAt(int index) const override;
+    int fontHeight() const { return fontHeight_; }
+    int fontAscent() const { return fontAscent_; }
+    const ExtentRecord& promptBox() const { return promptBox_; }
+    const ExtentRecord& markerBox() const { return markerBox_; }
+    int markerIndent() const { return markerIndent_; }
+
+    // ---- drawing, hit tests, positions -------------------------------------------------------
+    void draw(int x, int y, const ElementRect& clip) override;
+    int childOffset(const Element* child, ElementPoint& out) const override;
+    void positionAtPoint(TextPosition& position, int x, int y) override;
+    Element* elementAtPoint(int x, int y, ElementPoint& origin) override;
+    void locatePosition(TextPosition& position) override;
+    bool movePosition(TextPosition& position, int code, Element* child, int index) override;
+    ParagraphLine* lineAtPosition(TextPosition& position) override;
+    // A triple click selects the whole paragraph.
+    bool mouseDown(const ElementMouseEvent& event) override;
+
+    // ---- walks -------------------------------------------------------------------------------
+    void collectBookmarks(WalkControl& control) override;
+    // A paragraph-style change (kind 2) naming this paragraph's style takes the new index.
+    void replaceStyleIndex(WalkControl& control) override;
+
+    int fixedWidth = 0;
+
     std::int16_t styleIndex = 0;
     KString bookmark;
 
 private:
+    // Aligns and stacks the lines; the extent of the paragraph.
+    void finishLayout(ElementExtent& out, int extra, int hang, int leftIndent);
+    int lineIndexOfChild(int index) const;
+    // The resolved style, or the defaults (in `fallback`) without a document.
+    const ParaStyle* styleOrDefaults(ParaStyle& fallback);
+    // The points of style measures as view units (`zoomed` also under the view's zoom).
+    int units(int points, bool zoomed) const;
+
+    std::vector<std::unique_ptr<ParagraphLine>> lines_;
+    int currentLine_ = -1;
+    int fontHeight_ = 0;
+    int fontAscent_ = 0;
+    int contentWidth_ = 0;
+    int markerIndent_ = 0;
+    int firstIndent_ = 0;       // the style's first-line indent in view units (zoomed)
+    ExtentRecord promptBox_;
+    ExtentRecord markerBox_;
+    int listKind_ = 0;
     std::unique_ptr<char[]> prompt_;
     unsigned char outputFlag_ = 0;
 };

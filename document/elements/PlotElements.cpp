@@ -11,9 +11,19 @@ InlinePlotElement::InlinePlotElement(const DagWord* plot, int dimension) : dimen
     if (plot) text_ = print_to_text(plot);
 }
 
-void InlinePlotElement::layout(ElementExtent& area) {
-    area = {width_, height_};
-    flags &= ~(ELEMENT_NEEDS_LAYOUT | ELEMENT_CHILD_NEEDS_LAYOUT);
+namespace {
+void plotExtent(InlineElement& e, ExtentRecord& out, int w, int h, bool& flows, bool& hasLineBreak) {
+    out = ExtentRecord{0, 0, w, h, h};
+    e.width = w;
+    e.height = h;
+    e.ascent = h;
+    flows = false;
+    hasLineBreak = false;
+}
+}  // namespace
+
+void InlinePlotElement::measure(ExtentRecord& out, bool& flows, bool& hasLineBreak) {
+    plotExtent(*this, out, width_, height_, flows, hasLineBreak);
 }
 
 void InlinePlotElement::setPlotSize(int width, int height, int baseline) {
@@ -27,9 +37,8 @@ PlotRegion::PlotRegion(int kind, const DagWord* plot, Document*) : kind_(kind) {
     if (plot) text_ = print_to_text(plot);
 }
 
-void PlotRegion::layout(ElementExtent& area) {
-    area = {width_, height_};
-    flags &= ~(ELEMENT_NEEDS_LAYOUT | ELEMENT_CHILD_NEEDS_LAYOUT);
+void PlotRegion::measure(ExtentRecord& out, bool& flows, bool& hasLineBreak) {
+    plotExtent(*this, out, width_, height_, flows, hasLineBreak);
 }
 
 void PlotRegion::setPlotSize(int width, int height, int) {

@@ -37,7 +37,8 @@ public:
     Element* cloneElement() const override { return new InlinePlotElement(*this); }
     int elementKind() const override { return 16; }
     bool isPlot() const override { return true; }
-    void layout(ElementExtent& area) override;
+    // Placed as one piece of its stored size, sitting on the baseline.
+    void measure(ExtentRecord& out, bool& flows, bool& hasLineBreak) override;
 
     int plotWidth() const override { return width_; }
     int plotHeight() const override { return height_; }
@@ -64,7 +65,8 @@ public:
     Element* cloneElement() const override { return new PlotRegion(*this); }
     int elementKind() const override { return kind_; }
     bool isPlot() const override { return true; }
-    void layout(ElementExtent& area) override;
+    // Placed as one piece of its stored size, sitting on the baseline.
+    void measure(ExtentRecord& out, bool& flows, bool& hasLineBreak) override;
 
     int plotWidth() const override { return width_; }
     int plotHeight() const override { return height_; }

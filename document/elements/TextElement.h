@@ -16,13 +16,19 @@ public:
     Element* cloneElement() const override { return new TextElement(*this); }
     int elementKind() const override { return KIND_TEXT; }
     bool isText() const override { return true; }
+    bool acceptsInnerCaret() const override { return true; }
 
     const char* text() const { return text_.c_str(); }
     int textLength() const { return static_cast<int>(text_.size()); }
     int styleIndex() const { return styleIndex_; }
 
 protected:
-    int displayLength() const override { return textLength(); }
+    const char* layoutText(int& length, int& charStyle) const override {
+        length = textLength();
+        charStyle = styleIndex_;
+        return text_.c_str();
+    }
+    bool characterCaret() const override { return true; }
 
 private:
     int styleIndex_;

@@ -36,6 +36,8 @@ public:
         return 0;
     }
     virtual void stackChildren() {}
+    // Line n of a paragraph's layout; null for every other block element and past the last line.
+    virtual ParagraphLine* lineAt(int index) const { (void)index; return nullptr; }
 
     // Number of ancestors, following the parent field.
     int depth() const;

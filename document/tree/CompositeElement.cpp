@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "document/tree/ElementPosition.h"
+#include "document/tree/ParagraphLine.h"
 #include "document/tree/Selection.h"
 #include "document/tree/TreeRecording.h"
 #include "document/tree/ViewCaret.h"
@@ -497,8 +498,8 @@ bool CompositeElement::movePosition(TextPosition& position, int code, Element* c
 ParagraphLine* CompositeElement::lineAtPosition(TextPosition& position) {
     Element* e = childAt(position.offset());
     while (e && e->elementKind() != KIND_PARAGRAPH) e = e->childCount() > 0 ? e->childAt(0) : nullptr;
-    if (!e || !paragraphLineHooks.firstLine) return nullptr;
-    return paragraphLineHooks.firstLine(e);
+    auto* block = dynamic_cast<BlockElement*>(e);
+    return block ? block->lineAt(0) : nullptr;
 }
 
 bool CompositeElement::mouseDown(const ElementMouseEvent& event) {

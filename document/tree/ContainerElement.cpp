@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "document/tree/ElementPosition.h"
+#include "document/tree/ParagraphLine.h"
 
 void ContainerElement::computeIndent() {
     DocumentView* view = activeView();
@@ -62,10 +63,11 @@ void ContainerElement::locatePosition(TextPosition& position) {
     int dy = 0;
     int h = 10;
     Element* first = firstChild();
-    if (first && first->elementKind() == KIND_PARAGRAPH && paragraphLineHooks.firstLine &&
-        paragraphLineHooks.lineRect) {
+    auto* block = first && first->elementKind() == KIND_PARAGRAPH ? dynamic_cast<BlockElement*>(first) : nullptr;
+    if (block) {
         ElementRect line;
-        if (ParagraphLine* l = paragraphLineHooks.firstLine(first); l && paragraphLineHooks.lineRect(l, line)) {
+        if (ParagraphLine* l = block->lineAt(0)) {
+            l->lineRect(line);
             ElementPoint fo = first->absoluteOrigin();
             dy = line.y - fo.y;
             h = line.height;

@@ -10,7 +10,6 @@
 #include "document/records/WorksheetFileError.h"
 #include "util/errjump.h"
 
-ParagraphLineHooks paragraphLineHooks;
 
 namespace {
 // Every live position, so that a destroyed element can take them off itself.

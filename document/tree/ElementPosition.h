@@ -129,12 +129,3 @@ bool readMark(KWorksheetReader& reader, ElementPosition& position, Element* root
 // The offset of a "{MARK " record checked against the element it lands on.
 int clampMarkOffset(Element* element, int offset);
 
-// What the block line needs of a paragraph's laid-out lines; the paragraph class installs
-// these.  Without them a paragraph counts as having no lines.
-struct ParagraphLineHooks {
-    // The first line of a paragraph element, or null when it has none.
-    ParagraphLine* (*firstLine)(Element* paragraph) = nullptr;
-    // A line's rectangle in document pixels.
-    bool (*lineRect)(const ParagraphLine* line, ElementRect& out) = nullptr;
-};
-extern ParagraphLineHooks paragraphLineHooks;

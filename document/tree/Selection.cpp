@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "document/tree/Element.h"
+#include "document/tree/ParagraphLine.h"
 
 Selection::Selection(ElementDocument* document, ElementWindow* window)
     : anchor(document), current(document), document_(document), window_(window) {}
@@ -74,7 +75,10 @@ namespace {
 const ParagraphLine* lineOf(TextPosition& position, ElementRect& out) {
     const ElementRect& r = position.rectangle();
     ParagraphLine* line = position.line();
-    if (line && paragraphLineHooks.lineRect && paragraphLineHooks.lineRect(line, out)) return line;
+    if (line) {
+        line->lineRect(out);
+        return line;
+    }
     out = {0, r.y, Selection::WIDE, r.height};
     return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "document/tree/ElementCaret.h"
+#include "document/tree/ParagraphLine.h"
 
 ViewCaret::ViewCaret(ElementDocument* document, ElementWindow* window)
     : TextPosition(document), window_(window) {
@@ -121,12 +122,11 @@ void ViewCaret::moveToPoint(int x, int y) {
 void ViewCaret::scrollIntoView(bool centre) {
     if (!window_) return;
     ElementRect r = rectangle();
-    if (ParagraphLine* l = line(); l && paragraphLineHooks.lineRect) {
+    if (ParagraphLine* l = line()) {
         ElementRect lr;
-        if (paragraphLineHooks.lineRect(l, lr)) {
-            r.y = lr.y;
-            r.height = lr.height;
-        }
+        l->lineRect(lr);
+        r.y = lr.y;
+        r.height = lr.height;
     }
     Element* e = element();
     if (e && e->enclosingCollapsedSection()) e->expandAncestors();

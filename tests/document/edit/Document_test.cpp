@@ -6,6 +6,7 @@
 #include "UndoFakes.h"
 #include "document/edit/BookmarkIndex.h"
 #include "document/tree/ElementPosition.h"
+#include "document/tree/ParagraphLine.h"
 #include "document/records/KExportWriter.h"
 
 using namespace undofakes;
@@ -273,20 +274,12 @@ TEST(DocumentViews, SetActiveViewAnswersTheRootExtent) {
 
 // ---- caret movement --------------------------------------------------------------------------
 
-struct FakeLine {};
-FakeLine fakeLine;
-ElementRect currentLineRect;
-
 // A run that sits on one line whose rectangle the test chooses.
 class LinedText : public UText {
 public:
-    ParagraphLine* lineAtPosition(TextPosition&) override { return reinterpret_cast<ParagraphLine*>(&fakeLine); }
+    ParagraphLine* line = nullptr;
+    ParagraphLine* lineAtPosition(TextPosition&) override { return line; }
 };
-
-bool lineRectHook(const ParagraphLine*, ElementRect& out) {
-    out = currentLineRect;
-    return true;
-}
 
 TEST(DocumentCaret, MoveCaretTargets) {
     struct Row {
@@ -306,8 +299,6 @@ TEST(DocumentCaret, MoveCaretTargets) {
         {"document end", 11, {0, 100, 600, 20}, true, 0x40000000, 0x40000000},
         {"unknown code", 12, {0, 100, 600, 20}, false, -1, -1},
     };
-    ParagraphLineHooks saved = paragraphLineHooks;
-    paragraphLineHooks.lineRect = &lineRectHook;
     for (const auto& r : rows) {
         bool deleted = false;
         auto* doc = new TrackedDocument(&deleted);
@@ -319,7 +310,13 @@ TEST(DocumentCaret, MoveCaretTargets) {
         root->insertChild(para, nullptr, kInsertAfter);
         auto* view = new TestView(doc);
         doc->setActiveView(view, 0, 0);
-        currentLineRect = r.line;
+        ParagraphLine line(para);
+        ElementPoint origin = para->absoluteOrigin();
+        line.x = r.line.x - origin.x;
+        line.y = r.line.y - origin.y;
+        line.width = r.line.width;
+        line.lineHeight = r.line.height;
+        run->line = &line;
         TextPosition position(doc);
         position.setPosition(run, 0);
         position.rect = {30, 100, 1, 12};
@@ -331,7 +328,6 @@ TEST(DocumentCaret, MoveCaretTargets) {
         delete view;
         EXPECT_TRUE(deleted);
     }
-    paragraphLineHooks = saved;
 }
 
 // ---- joins ---------------------------------------------------------------------------------------
