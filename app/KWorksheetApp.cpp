@@ -15,6 +15,7 @@
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
 #include "document/elements/SectionElement.h"
+#include "document/elements/TextElement.h"
 #include "document/exec/ExecutionGroup.h"
 #include "document/exec/ReplyStreams.h"
 #include "document/exec/WorksheetDocument.h"
@@ -276,6 +277,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     registerReplyStreams();
     registerExecutionGroupReaders();
     registerSectionReaders();
+    registerTextReaders();
     IdentifierStyleTable::loadBuiltin();
     statics_ = std::make_unique<StorageArea>();
     storage_init(statics_.get(), 0, "kwsstatics");

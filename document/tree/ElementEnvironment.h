@@ -75,6 +75,8 @@ public:
     virtual int menuBarId() const { return 0; }
     virtual void refreshCommandState(int commandId) { (void)commandId; }
     virtual void beep() {}
+    // The pointer over text (the application's text pointer) until the mouse moves on.
+    virtual void showTextPointer() {}
     // The options' debug switch: selection zones are drawn only while it is set.
     virtual bool drawsSelectionZones() const { return true; }
     // The selection of this window, flagged active after a double click.
