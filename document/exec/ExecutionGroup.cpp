@@ -836,4 +836,7 @@ bool readChildRecords(KWorksheetReader& reader, Element*& out, Element* parent) 
     return true;
 }
 
-void registerExecutionGroupReaders() { worksheetTagTable.registerReader("EXCHG", readExchgRecord); }
+void registerExecutionGroupReaders() {
+    worksheetTagTable.registerReader("EXCHG", readExchgRecord);
+    ParagraphElement::makeExecutionGroup = [](Element* first) -> Element* { return new ExecutionGroup(first); };
+}
