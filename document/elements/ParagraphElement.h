@@ -137,6 +137,12 @@ public:
     // owns execution groups.
     static Element* (*makeExecutionGroup)(Element* first);
 
+    // ---- editing commands (ParagraphElement_edit.cpp) ---------------------------------------
+    // 0 Enter, 1 Insert Subsection, 2 Insert Section, 3 Set Format (a FormatCommand), 4 Set
+    // Paragraph Style, 9 and 10 typing at paragraph level, 11 Delete (argument: the child that
+    // passed it on), 15 Delete Paragraph; false for every other code.
+    bool command(int code, const char* text, std::intptr_t argument) override;
+
     // ---- walks -------------------------------------------------------------------------------
     void collectBookmarks(WalkControl& control) override;
     // A paragraph-style change (kind 2) naming this paragraph's style takes the new index.
@@ -155,6 +161,15 @@ private:
     const ParaStyle* styleOrDefaults(ParaStyle& fallback);
     // The points of style measures as view units (`zoomed` also under the view's zoom).
     int units(int points, bool zoomed) const;
+
+    // Command helpers (ParagraphElement_edit.cpp).
+    bool enter();
+    bool insertSection(bool subsection);
+    bool setFormat(const struct FormatCommand& format);
+    bool deleteWithBuffer(const char* text, Element* child);
+    // An empty paragraph gets an empty input (when the model starts with active input) or an
+    // empty text run.
+    void fillIfEmpty(const ParagraphElement& model);
 
     std::vector<std::unique_ptr<ParagraphLine>> lines_;
     int currentLine_ = -1;

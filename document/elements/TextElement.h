@@ -115,6 +115,26 @@ public:
     // the number absorbed (0 to 2).
     int mergeWithNeighbours();
 
+    // ---- editing (TextElement_edit.cpp) ------------------------------------------------------
+    bool movePosition(TextPosition& position, int code, Element* child, int index) override;
+    // A double click marks the word at the caret (handled); a triple click clears the run's
+    // mark and is left to the paragraph.
+    bool mouseDown(const ElementMouseEvent& event) override;
+    void selectRange(int start, int end) override;
+    int markFromSelection(Selection& selection) override;
+    int createCaretRange(CaretHolder& holder, bool whole, int offset) override;
+    // Codes 0 (read-only test), 3 (format), 9 and 10 (typing), 11 (delete), 23 (split the
+    // paragraph), 31 (convert), 40 (character style).
+    bool command(int code, const char* text, std::intptr_t argument) override;
+    // The element starting the second half: this run (offset 0 or read-only), the next child
+    // (at the end), or a new run of the bytes from the offset.
+    Element* splitAt(ElementPosition& position) override;
+    Element* splitAtCaret(const ElementCaretRange& caret) override;
+    // A text range's places hold byte offsets.
+    void deleteRange(ElementCaretRange& range) override;
+    void deleteAtPosition(ElementPosition& position) override;
+    bool fitsWithin(int maxWidth, const ElementCaretRange* range, CaretHolder& rangeHolder) override;
+
     // ---- changes (each recorded for undo) --------------------------------------------------
     // Inserts text at the offset, then lays the paragraph out.
     void insertTextAt(const char* text, int offset);
@@ -146,6 +166,18 @@ protected:
     int pieceLength(int k) const;
     // Caret rectangle at the offset inside piece k.
     void caretRect(TextPosition& position, int offset, int k);
+    // Measures piece k again and has the paragraph re-fit it in place.
+    void refitPiece(int k, bool forceFull);
+    void insertAtCaret(const char* text);
+    // Erases the character at the offset (re-fitting in place in the last piece).
+    void eraseAt(int offset);
+    // Backspace (a non-empty text) or Delete at the caret.
+    bool deleteAtCaret(const char* text);
+    // The run that carries the marked bytes alone (cut out of this one), or a new empty run
+    // at the caret when nothing is marked.
+    TextElement* isolateMark();
+    bool applyFormat(const struct FormatCommand& format);
+    bool convertMark(int commandId);
 
     KString text_;
     std::int16_t charStyle_ = -1;
