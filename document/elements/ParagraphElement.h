@@ -136,6 +136,9 @@ public:
     // Makes the execution group of wrapInGroup around its first child; set by the layer that
     // owns execution groups.
     static Element* (*makeExecutionGroup)(Element* first);
+    // The style index of a paragraph split off this one: the same for a named style, a new
+    // private copy of an unnamed one.
+    int styleForSplit();
 
     // ---- editing commands (ParagraphElement_edit.cpp) ---------------------------------------
     // 0 Enter, 1 Insert Subsection, 2 Insert Section, 3 Set Format (a FormatCommand), 4 Set

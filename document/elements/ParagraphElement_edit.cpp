@@ -19,32 +19,10 @@
 
 namespace {
 
-class LayoutHold {
-public:
-    explicit LayoutHold(ElementDocument* doc) : doc_(doc) {
-        if (doc_) doc_->holdLayout();
-    }
-    ~LayoutHold() {
-        if (doc_) doc_->releaseLayout();
-    }
-    LayoutHold(const LayoutHold&) = delete;
-    LayoutHold& operator=(const LayoutHold&) = delete;
-
-private:
-    ElementDocument* doc_;
-};
 
 StyleSet* stylesOf(Element* e) {
     auto* doc = dynamic_cast<Document*>(e->document());
     return doc ? doc->styleSet() : nullptr;
-}
-
-// The style a paragraph split off gives the new one (as splitAtIndex does).
-int splitStyleOf(ParagraphElement& p) {
-    StyleSet* set = stylesOf(&p);
-    const ParaStyle* style = set ? set->paraStyle(p.styleIndex) : nullptr;
-    if (!style || style->hasName()) return p.styleIndex;
-    return set->copyParaStyleForEdit(p.styleIndex, true);
 }
 
 // Records the paragraph before and after `change` as a modify pair.
@@ -84,11 +62,11 @@ bool ParagraphElement::enter() {
                  (at && at == last && at->isText() && caret->offset() >= static_cast<TextElement*>(at)->textLength());
     ParagraphElement* target = nullptr;
     {
-        LayoutHold hold(document());
+        LayoutHoldScope hold(document());
         if (atEnd) {
             int next = -1;
             if (const ParaStyle* style = paraStyle()) next = style->nextStyle;
-            auto made = std::make_unique<ParagraphElement>(next >= 0 ? next : splitStyleOf(*this), nullptr);
+            auto made = std::make_unique<ParagraphElement>(next >= 0 ? next : styleForSplit(), nullptr);
             made->insertChild(new TextElement(-1, ""), nullptr, kInsertAfter);
             if (!p->insertChild(made.get(), this, kInsertAfter)) return false;
             target = made.release();
@@ -133,7 +111,7 @@ bool ParagraphElement::insertSection(bool subsection) {
     auto made = std::make_unique<SectionElement>(level);
     SectionElement* raw = made.get();
     {
-        LayoutHold hold(document());
+        LayoutHoldScope hold(document());
         if (!where->insertChild(raw, after, kInsertAfter)) return false;
         made.release();
     }
@@ -189,7 +167,7 @@ bool ParagraphElement::deleteWithBuffer(const char* text, Element* child) {
     Element* p = parent();
     int index = indexOfChild(child);
     if (index < 0) return false;
-    LayoutHold hold(document());
+    LayoutHoldScope hold(document());
     if (backward && index == 0) {
         auto* previous = p ? dynamic_cast<ParagraphElement*>(p->previousChild(this)) : nullptr;
         if (!previous) return false;

@@ -12,38 +12,22 @@ Element* (*ParagraphElement::makeExecutionGroup)(Element* first) = nullptr;
 
 namespace {
 
-// Holds the document's layout for a scope; the last release lays the tree out once.
-class LayoutHold {
-public:
-    explicit LayoutHold(ElementDocument* doc) : doc_(doc) {
-        if (doc_) doc_->holdLayout();
-    }
-    ~LayoutHold() {
-        if (doc_) doc_->releaseLayout();
-    }
-    LayoutHold(const LayoutHold&) = delete;
-    LayoutHold& operator=(const LayoutHold&) = delete;
-
-private:
-    ElementDocument* doc_;
-};
-
 void relayout(Element* element) {
     ElementExtent ignored;
     element->layout(ignored);
 }
 
-// The index a split gives the new paragraph: the same for a named (shared) style, a private
-// copy for an unnamed one, so that formatting one half later leaves the other as it is.
-int splitStyle(ParagraphElement& p) {
-    auto* doc = dynamic_cast<Document*>(p.document());
-    StyleSet* set = doc ? doc->styleSet() : nullptr;
-    const ParaStyle* style = set ? set->paraStyle(p.styleIndex) : nullptr;
-    if (!style || style->hasName()) return p.styleIndex;
-    return set->copyParaStyleForEdit(p.styleIndex, true);
-}
-
 }  // namespace
+
+int ParagraphElement::styleForSplit() {
+    // The same index for a named (shared) style, a private copy for an unnamed one, so that
+    // formatting one half later leaves the other as it is.
+    auto* doc = dynamic_cast<Document*>(document());
+    StyleSet* set = doc ? doc->styleSet() : nullptr;
+    const ParaStyle* style = set ? set->paraStyle(styleIndex) : nullptr;
+    if (!style || style->hasName()) return styleIndex;
+    return set->copyParaStyleForEdit(styleIndex, true);
+}
 
 void ParagraphElement::childResized(Element* child, int x, int y, int w, int h) {
     (void)child, (void)x, (void)y, (void)w, (void)h;
@@ -78,7 +62,7 @@ Element* ParagraphElement::splitAtIndex(int index) {
     int count = childCount();
     Element* p = parent();
     if (index <= 0 || index > count || !p) return this;
-    auto second = std::make_unique<ParagraphElement>(splitStyle(*this), nullptr);
+    auto second = std::make_unique<ParagraphElement>(styleForSplit(), nullptr);
     moveChildrenTo(index, count - index, second.get(), nullptr, kInsertAfter);
     ParagraphElement* made = second.get();
     if (!p->insertChild(made, this, kInsertAfter)) {
@@ -104,10 +88,10 @@ Element* ParagraphElement::wrapInGroup() {
     ElementDocument* doc = document();
     Element* group = nullptr;
     {
-        LayoutHold hold(doc);
+        LayoutHoldScope hold(doc);
         // A section's heading stays a paragraph: a new one takes its place first.
         if (p->elementKind() == KIND_SECTION && p->firstChild() == this && p->parent()) {
-            auto heading = std::make_unique<ParagraphElement>(splitStyle(*this), nullptr);
+            auto heading = std::make_unique<ParagraphElement>(styleForSplit(), nullptr);
             if (p->insertChild(heading.get(), this, kInsertBefore)) heading.release();
         }
         int index = p->indexOfChild(this);

@@ -134,6 +134,8 @@ public:
     void deleteRange(ElementCaretRange& range) override;
     void deleteAtPosition(ElementPosition& position) override;
     bool fitsWithin(int maxWidth, const ElementCaretRange* range, CaretHolder& rangeHolder) override;
+    // The extent of the range's bytes (the whole text without a range) in the run's style.
+    ElementExtent rangeExtent(const ElementCaretRange* range, DocumentView* view) const override;
 
     // ---- changes (each recorded for undo) --------------------------------------------------
     // Inserts text at the offset, then lays the paragraph out.

@@ -418,6 +418,20 @@ bool TextElement::fitsWithin(int maxWidth, const ElementCaretRange* range, Caret
     return true;
 }
 
+ElementExtent TextElement::rangeExtent(const ElementCaretRange* range, DocumentView* view) const {
+    if (!view) return {};
+    int from = 0, to = text_.length();
+    if (range && !range->whole()) {
+        from = aligned(range->start().index, true);
+        to = aligned(range->end().index, true);
+        if (from > to) std::swap(from, to);
+    }
+    ExtentRecord extent;
+    view->selectStyle(styleKey(charStyle_), false);
+    view->textExtent(extent, text_.text() + from, to - from);
+    return {extent.width, extent.height};
+}
+
 // ---- isolating the mark and the commands ---------------------------------------------------------
 
 TextElement* TextElement::isolateMark() {
@@ -427,7 +441,7 @@ TextElement* TextElement::isolateMark() {
     clampMarks();
     if (mark == 2 && markEnd_ <= markStart_) mark = 0;   // the marked bytes are gone
     if (mark == 2) {
-        if (doc) doc->holdLayout();
+        LayoutHoldScope hold(doc);
         int ms = markStart_, me = markEnd_, length = text_.length();
         TextElement* part = this;
         Element* after = this;
@@ -447,7 +461,6 @@ TextElement* TextElement::isolateMark() {
         part->mark = 1;
         part->markStart_ = 0;
         part->markEnd_ = part->text_.length();
-        if (doc) doc->releaseLayout();
         return part;
     }
     // Unmarked: an empty run with its own copy of the style after the caret's split.

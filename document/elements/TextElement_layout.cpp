@@ -12,6 +12,7 @@
 // does that.  So no text, however narrow the line, loops or piles up empty lines.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "document/edit/Document.h"
 #include "document/elements/ParagraphElement.h"
@@ -99,6 +100,8 @@ void TextElement::flowIntoLines(int childIndex) {
     const bool breakAtReturns = !doubleByte && facts.lineBreak == 3;
     const bool prefixMeasuring = view->viewKind() == PREFIX_MEASURING_VIEW;
     const char* t = text_.text();
+    int byteWidth[256];
+    std::fill(std::begin(byteWidth), std::end(byteWidth), -1);
 
     int i = 0;
     bool first = true;
@@ -111,8 +114,16 @@ void TextElement::flowIntoLines(int childIndex) {
         while (i < length) {
             int n = mb_char_length(t, i);
             if (i + n > length) break;
-            if (prefixMeasuring) width = view->textWidth(t + start, i - start + 1);
-            else width += view->textWidth(t + i, n);
+            if (prefixMeasuring) {
+                width = view->textWidth(t + start, i - start + 1);
+            } else if (n == 1) {
+                // One byte always measures the same in one font: each byte value is asked once.
+                int& w = byteWidth[static_cast<unsigned char>(t[i])];
+                if (w < 0) w = view->textWidth(t + i, 1);
+                width += w;
+            } else {
+                width += view->textWidth(t + i, n);
+            }
             if (width > available && !breakAtReturns) break;
             unsigned char c = static_cast<unsigned char>(t[i]);
             bool newline = c == '\n';

@@ -103,3 +103,20 @@ public:
     virtual bool moveCaret(ViewCaret& caret, int code) { (void)caret, (void)code; return false; }
     virtual void beep();
 };
+
+// Holds a document's layout for a scope (none without a document); the release that ends the
+// outermost hold lays the tree out once.
+class LayoutHoldScope {
+public:
+    explicit LayoutHoldScope(ElementDocument* document) : document_(document) {
+        if (document_) document_->holdLayout();
+    }
+    ~LayoutHoldScope() {
+        if (document_) document_->releaseLayout();
+    }
+    LayoutHoldScope(const LayoutHoldScope&) = delete;
+    LayoutHoldScope& operator=(const LayoutHoldScope&) = delete;
+
+private:
+    ElementDocument* document_;
+};

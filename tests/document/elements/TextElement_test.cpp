@@ -258,6 +258,25 @@ TEST_F(TextRecord, DamagedStyleIndexLoadsWithNoStyleAndNoAllocation) {
     worksheetTagTable.resetReadState();
 }
 
+TEST_F(TextRecord, PastedRunsRemapTheirStyleWithoutGrowingAMap) {
+    charStyleIndexMap.clear();
+    charStyleIndexMap.set(300, 260);
+    worksheetTagTable.resetReadState();
+    struct Row {
+        int index;
+        int expected;
+    } rows[] = {{300, 260}, {301, 301}, {32767, 32767}, {12, 12}};
+    for (const Row& r : rows) {
+        TextElement run(r.index, "x");
+        WalkControl control;
+        control.storePass(PASS_LEAF);
+        run.remapStyleIndex(control);
+        EXPECT_EQ(run.styleIndex(), r.expected) << r.index;
+    }
+    EXPECT_TRUE(worksheetTagTable.charStyleRenumber.empty());
+    charStyleIndexMap.clear();
+}
+
 TEST_F(TextRecord, RegisteredReaderLoadsThroughTheTagTable) {
     KWorksheetReader reader;
     reader.openMemory(std::string("{TEXT -1 2 \"hi\" }{TEXT -1 \"broken\" }}"));
