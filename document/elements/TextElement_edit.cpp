@@ -263,7 +263,7 @@ void TextElement::insertAtCaret(const char* text) {
     }
     if (ViewCaret* caret = activeCaret()) {
         caret->setPosition(this, o + n);
-        if (activeView() == caret->window()->view()) caretArrived();
+        if (caret->window() && activeView() == caret->window()->view()) caretArrived();
     }
 }
 
