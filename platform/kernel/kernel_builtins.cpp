@@ -32,6 +32,42 @@ numeric intOf(const KValue& v) {
     throw KError("integer expected, got " + kernel_value_text(v));
 }
 
+// An upper bound on the number of terms the expansion of x has, found without expanding.  A
+// power of a sum to a positive integer n has at most C(terms + n - 1, n) terms; products
+// multiply, sums add; function arguments are expanded too, so their bounds count.
+constexpr double kMaxExpansionTerms = 1e7;
+
+double expansion_terms(const ex& x) {
+    double inner = 0;   // the largest bound among arguments expanded on their own
+    auto note = [&inner](double t) {
+        inner = std::max(inner, t);
+        if (inner > kMaxExpansionTerms) throw KError("object too large");
+    };
+    double t = 1;
+    if (is_a<add>(x)) {
+        t = 0;
+        for (std::size_t i = 0; i < x.nops(); ++i) t += expansion_terms(x.op(i));
+    } else if (is_a<mul>(x)) {
+        for (std::size_t i = 0; i < x.nops(); ++i) t *= expansion_terms(x.op(i));
+    } else if (is_a<power>(x)) {
+        const double base = expansion_terms(x.op(0));
+        note(expansion_terms(x.op(1)));
+        const ex& e = x.op(1);
+        if (base > 1 && is_a<numeric>(e) && ex_to<numeric>(e).is_pos_integer()) {
+            const double n = ex_to<numeric>(e).to_double();
+            // log C(base + n - 1, n) through lgamma, so that huge exponents do not overflow.
+            const double logTerms = std::lgamma(base + n) - std::lgamma(n + 1) - std::lgamma(base);
+            t = logTerms > std::log(kMaxExpansionTerms) ? kMaxExpansionTerms * 2 : std::exp(logTerms);
+        } else {
+            t = base;
+        }
+    } else {
+        for (std::size_t i = 0; i < x.nops(); ++i) note(expansion_terms(x.op(i)));
+    }
+    if (t > kMaxExpansionTerms) throw KError("object too large");
+    return t;
+}
+
 // Applies f to every expression inside lists, sets, sequences and relations.
 KValue mapEx(const KValue& v, const std::function<ex(const ex&)>& f) {
     switch (v.kind) {
@@ -602,7 +638,10 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     };
     unary("factorial", checkedFactorial);
     unary("!", checkedFactorial);
-    unary("expand", [](const ex& x) { return x.expand(); });
+    unary("expand", [](const ex& x) {
+        expansion_terms(x);   // refuses an expansion no memory could hold before it starts
+        return x.expand();
+    });
     unary("normal", [](const ex& x) { return x.normal(); });
     unary("numer", [](const ex& x) { return x.numer(); });
     unary("denom", [](const ex& x) { return x.denom(); });

@@ -592,6 +592,43 @@ TEST_F(ExecTest, RealKernelEndToEnd) {
     EXPECT_EQ(settings(*doc)->prettyprint, 1);
 }
 
+// One shared in-process kernel: worksheets see each other's variables; the kernel lives while
+// some worksheet uses it, and every evaluator goes with its document.
+TEST_F(ExecTest, SharedKernelLivesWithItsLastWorksheetAndEvaluatorsGoWithTheirs) {
+    auto openShared = [] {
+        WorksheetHost& host = worksheetHost();
+        host.kernelMode = kKernelShared;
+        host.linkKind = 2;
+        host.kernelLibrary = KL_REAL_KERNEL;
+        return std::make_unique<WorksheetDocument>(nullptr);
+    };
+    auto a = openShared();
+    auto b = openShared();
+    EXPECT_EQ(worksheetHost().evaluators.size(), 2u);
+    settings(*a)->prettyprint = 0;
+    settings(*b)->prettyprint = 0;
+    EXPECT_EQ(joined(execute(*a, "a := 5;")), "begin | 7:a := 5 | end");
+    EXPECT_EQ(joined(execute(*b, "a;")), "begin | 7:5 | end");
+    a.reset();
+    EXPECT_EQ(worksheetHost().evaluators.size(), 1u);
+    EXPECT_EQ(joined(execute(*b, "a + 1;")), "begin | 7:6 | end") << "the shared kernel outlives a";
+    b.reset();
+    EXPECT_TRUE(worksheetHost().evaluators.empty());
+    EXPECT_EQ(worksheetHost().directLink, nullptr);
+
+    // After the last one a new worksheet starts a fresh kernel.
+    auto c = openShared();
+    settings(*c)->prettyprint = 0;
+    EXPECT_EQ(joined(execute(*c, "a;")), "begin | 7:a | end");
+    c.reset();
+
+    for (int i = 0; i < 1000; ++i) {
+        auto d = openShared();
+        ASSERT_EQ(worksheetHost().evaluators.size(), 1u) << i;
+    }
+    EXPECT_TRUE(worksheetHost().evaluators.empty());
+}
+
 // The kernel procedures that the worksheet's own commands use, over the real kernel.
 std::vector<std::string> helpRequests;
 

@@ -287,6 +287,34 @@ TEST_F(KernelTest, IntegerTooLargeForTheAddressLimitIsAnErrorAndTheKernelLives) 
     EXPECT_EQ(out, "EXPSEQ(Error, object too large)|EXPSEQ(Error, (in factorial) object too large)|EXPSEQ(2)");
 }
 
+// An expansion with more terms than any memory holds is refused before it starts; expansions of
+// a size a student meets still run.
+TEST_F(KernelTest, ExpansionBeyondAnyMemoryIsRefusedBeforeItStarts) {
+    struct Row {
+        const char* statement;
+        const char* error;    // expected ERROR reply, or "" for a result
+        const char* result;   // the printed RESULT when no error
+    };
+    const Row rows[] = {
+        {"expand((x+1)^187981229);", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"expand((x+y+z+1)^(10^6));", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"expand(sin((x+y)^(10^8)));", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"expand((a+b)^(10^4)*(c+d)^(10^4));", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"nops(expand((x+y+z+1)^20));", "", "1771"},
+        {"expand((x+1)^2*(x-1));", "", "x^3+x^2-x-1"},
+        {"expand((x+1)^(-3));", "", "1/(x+1)^3"},
+    };
+    for (const Row& r : rows) {
+        Recorder rec = run(r.statement);
+        if (*r.error) {
+            EXPECT_EQ(rec.first("ERROR"), r.error) << r.statement;
+        } else {
+            EXPECT_EQ(rec.first("ERROR"), "<none>") << r.statement;
+            EXPECT_EQ(rec.printed("RESULT"), r.result) << r.statement;
+        }
+    }
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // An allocation that fails inside GMP raises std::bad_alloc (answered as "object too large")
 // instead of GMP's abort.  The sanitizer's allocator ends the process itself, so this runs only
