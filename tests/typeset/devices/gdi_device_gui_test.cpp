@@ -16,6 +16,7 @@
 #include "platform/gui/Picture.h"
 #include "platform/gui/VirtualDevice.h"
 #include "tests/typeset/dag_build.h"
+#include "tests/typeset/devices/sheet_options.h"
 #include "typeset/devices/gdi_device.h"
 #include "typeset/typeset.h"
 
@@ -45,15 +46,7 @@ int keep_piece(void* user, const MetafilePiece* p) {
 
 // The spreadsheet's request and options: map mode 6, one level, its page values.
 std::vector<Piece> export_cell(Dag d) {
-    LayoutOptions o;
-    layout_options_init(4, &o, nullptr);
-    o.levelCount = 1;
-    o.pageWidth = 288;
-    o.pageHeight = 7200;
-    o.indentStep = 2;
-    o.firstIndent = 0;
-    o.contIndent = 18;
-    o.lineGap = 4;
+    LayoutOptions o = sheet_options();
     MetafileRequest req;
     req.mapMode = MM_TWIPS;
     req.textColor = RGB(0, 0, 0);
