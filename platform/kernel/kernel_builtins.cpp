@@ -1024,6 +1024,7 @@ std::map<std::string, KLazyBuiltin> makeLazy() {
     kernel_add_context_builtins(b);
     kernel_add_sheet_builtins(b);
     kernel_add_help_lazy_builtins(b);
+    kernel_add_smartplot_builtins(b);
     return b;
 }
 
