@@ -45,6 +45,12 @@ using namespace GiNaC;
 namespace {
 
 constexpr long kDefaultFrom = -10, kDefaultTo = 10;
+// Exact numbers in an argument text are at most this many bits (about 30,000 digits): a curve,
+// a range end or an option value needs none larger, and a message or a print of a larger one
+// would take seconds.
+constexpr std::size_t kMaxNumberBits = 100000;
+// Messages show a value of at most this many nodes; a larger one is named, not printed.
+constexpr std::size_t kShownNodes = 2000;
 // Names that a curve with fewer free names than ranges is plotted over, first unused first.
 const char* const kDefaultNames[] = {"x", "y", "z", "u", "v", "w"};
 
@@ -77,6 +83,32 @@ bool is_whole_plot_slot(const std::string& slot) {
 bool is_range_item(const KValue& v) {
     return v.kind == KValue::Rel && v.rel == DAG_EQUATION && v.items[1].kind == KValue::Range &&
            v.items[0].kind == KValue::Expr && kernel_is_name(v.items[0].ex);
+}
+
+// Whether every exact number of the value has at most `maxBits` bits and the value at most
+// `maxNodes` nodes (0: any count).
+bool fits(const KValue& v, std::size_t maxBits, std::size_t maxNodes, std::size_t& nodes) {
+    if (v.kind == KValue::Expr) {
+        for (const_preorder_iterator i = v.ex.preorder_begin(); i != v.ex.preorder_end(); ++i) {
+            if (maxNodes != 0 && ++nodes > maxNodes) return false;
+            if (!is_a<numeric>(*i)) continue;
+            const numeric& n = ex_to<numeric>(*i);
+            for (const numeric& part : {n.real(), n.imag()})
+                if (part.is_rational() &&
+                    std::size_t(part.numer().int_length()) + std::size_t(part.denom().int_length()) > maxBits)
+                    return false;
+        }
+        return true;
+    }
+    for (const KValue& item : v.items)
+        if (!fits(item, maxBits, maxNodes, nodes)) return false;
+    return true;
+}
+
+// The text of a value for a message, or its description when it is too large to print.
+std::string shown(const KValue& v) {
+    std::size_t nodes = 0;
+    return fits(v, kMaxNumberBits, kShownNodes, nodes) ? kernel_value_text(v) : "an expression too large to show";
 }
 
 // A curve: an expression (not a relation, list, string, range or sequence).
@@ -120,7 +152,7 @@ Range read_range(const KValue& item) {
     r.item = item;
     const KValue& range = item.items[1];
     if (!real_of(range.items[0], &r.lo) || !real_of(range.items[1], &r.hi) || !(r.lo < r.hi))
-        throw KError("the range " + kernel_value_text(item) + " must have finite real ends, the second above the first");
+        throw KError("the range " + shown(item) + " must have finite real ends, the second above the first");
     return r;
 }
 
@@ -147,19 +179,19 @@ void check_option_any(const KValue& option, int dimension) {
 }
 
 Group read_group(const KValue& v) {
-    if (v.kind != KValue::List || v.items.empty()) throw KError("invalid curve group " + kernel_value_text(v));
+    if (v.kind != KValue::List || v.items.empty()) throw KError("invalid curve group " + shown(v));
     Group g;
     g.expr = v.items[0];
-    if (!is_curve(g.expr)) throw KError("cannot plot " + kernel_value_text(g.expr));
+    if (!is_curve(g.expr)) throw KError("cannot plot " + shown(g.expr));
     std::size_t i = 1;
     for (; i < v.items.size() && is_range_item(v.items[i]); ++i) g.ranges.push_back(read_range(v.items[i]));
     if (g.ranges.empty() || g.ranges.size() > 2)
-        throw KError("a curve group holds its expression, then one range (2-D) or two (3-D): " + kernel_value_text(v));
+        throw KError("a curve group holds its expression, then one range (2-D) or two (3-D): " + shown(v));
     if (g.ranges.size() == 2 && g.ranges[0].name == g.ranges[1].name)
-        throw KError("the two ranges of a curve group must name different variables: " + kernel_value_text(v));
+        throw KError("the two ranges of a curve group must name different variables: " + shown(v));
     for (; i < v.items.size(); ++i) {
         if (!kernel_plot_is_option(v.items[i]))
-            throw KError("invalid item in a curve group: " + kernel_value_text(v.items[i]));
+            throw KError("invalid item in a curve group: " + shown(v.items[i]));
         check_option(v.items[i], int(g.ranges.size()) + 1);
         g.options.push_back(v.items[i]);
     }
@@ -167,7 +199,7 @@ Group read_group(const KValue& v) {
         bool ranged = false;
         for (const Range& r : g.ranges) ranged = ranged || r.name == n;
         if (!ranged)
-            throw KError("the curve " + kernel_value_text(g.expr) + " has the free name " + n + " without a range");
+            throw KError("the curve " + shown(g.expr) + " has the free name " + n + " without a range");
     }
     return g;
 }
@@ -178,15 +210,15 @@ Text read_text(const KSeq& a, std::size_t from) {
     for (std::size_t i = from; i < a.size(); ++i) {
         const KValue& v = a[i];
         if (v.kind == KValue::List) {
-            if (!t.options.empty()) throw KError("a curve group after the plot options: " + kernel_value_text(v));
+            if (!t.options.empty()) throw KError("a curve group after the plot options: " + shown(v));
             Group g = read_group(v);
             if (!t.groups.empty() && g.ranges.size() != t.groups[0].ranges.size())
-                throw KError("curve groups of 2-D and 3-D plots mixed: " + kernel_value_text(v));
+                throw KError("curve groups of 2-D and 3-D plots mixed: " + shown(v));
             t.groups.push_back(std::move(g));
         } else if (kernel_plot_is_option(v)) {
             t.options.push_back(v);
         } else {
-            throw KError("invalid smart plot argument " + kernel_value_text(v));
+            throw KError("invalid smart plot argument " + shown(v));
         }
     }
     for (const KValue& o : t.options) check_option_any(o, t.dimension());
@@ -254,13 +286,13 @@ Bounds bounds_of(const Text& t, int dimension) {
 // dimension; `why` then says why.
 std::optional<Group> make_group(const KValue& f, int dimension, const Bounds& bounds, std::string* why) {
     if (!is_curve(f)) {
-        *why = "cannot plot " + kernel_value_text(f);
+        *why = "cannot plot " + shown(f);
         return std::nullopt;
     }
     std::vector<std::string> names = kernel_plot_free_names(f);
     std::size_t want = std::size_t(dimension - 1);
     if (names.size() > want) {
-        *why = "cannot plot " + kernel_value_text(f) + " in a " + std::to_string(dimension) + "-D plot: it has " +
+        *why = "cannot plot " + shown(f) + " in a " + std::to_string(dimension) + "-D plot: it has " +
                std::to_string(names.size()) + " free names";
         return std::nullopt;
     }
@@ -277,17 +309,24 @@ std::optional<Group> make_group(const KValue& f, int dimension, const Bounds& bo
 
 // Arguments read as mathematics only; a refusal is the procedure's error.
 KSeq read_args(KInterpreter& k, const KNode& argSeq) {
+    KSeq a;
     try {
-        return kernel_inspect_args(k, argSeq, KInspectMode::Math);
+        a = kernel_inspect_args(k, argSeq, KInspectMode::Math);
     } catch (const KInspectRefused& r) {
         throw KError("smart plot arguments are mathematics only, not " + r.why);
     }
+    for (const KValue& v : a) {
+        std::size_t nodes = 0;
+        if (!fits(v, kMaxNumberBits, 0, nodes))
+            throw KError("a smart plot argument holds a number of more than " + std::to_string(kMaxNumberBits) + " bits");
+    }
+    return a;
 }
 
 int dimension_arg(const KValue& v) {
     numeric d;
     if (!integer_of(v, &d) || (d != 2 && d != 3))
-        throw KError("the dimension must be 2 or 3, not " + kernel_value_text(v));
+        throw KError("the dimension must be 2 or 3, not " + shown(v));
     return int(d.to_int());
 }
 
@@ -431,7 +470,7 @@ KValue smartplot(KInterpreter& k, const KNode& argSeq, int dimension) {
     std::vector<KValue> named;   // x = a .. b
     Bounds plain;                // a .. b
     for (; i < a.size() && (is_range_item(a[i]) || a[i].kind == KValue::Range); ++i) {
-        if (named.size() + plain.size() == want) throw KError("unexpected range " + kernel_value_text(a[i]));
+        if (named.size() + plain.size() == want) throw KError("unexpected range " + shown(a[i]));
         if (a[i].kind == KValue::Range) plain.emplace_back(a[i].items[0], a[i].items[1]);
         else named.push_back(a[i]);
     }
@@ -441,7 +480,7 @@ KValue smartplot(KInterpreter& k, const KNode& argSeq, int dimension) {
     if (!named.empty() && !plain.empty()) throw KError("the ranges must all name their variables, or none");
     Text t;
     for (; i < a.size(); ++i) {
-        if (!kernel_plot_is_option(a[i])) throw KError("invalid plot argument " + kernel_value_text(a[i]));
+        if (!kernel_plot_is_option(a[i])) throw KError("invalid plot argument " + shown(a[i]));
         check_option(a[i], dimension);
         t.options.push_back(a[i]);
     }
@@ -473,7 +512,7 @@ KValue edit_smartplot(KInterpreter& k, const KNode& argSeq) {
     const KValue& option = a[i];
     Text t = read_text(a, i + 1);
     if (curve > numeric(long(t.groups.size())))
-        throw KError("there is no curve " + kernel_value_text(KValue(curve)) + ": the plot has " +
+        throw KError("there is no curve " + shown(KValue(curve)) + ": the plot has " +
                      std::to_string(t.groups.size()));
     check_option_any(option, t.dimension());
     if (curve.is_positive() && !is_whole_plot_slot(slot_of(option)))

@@ -43,6 +43,8 @@ const ErrorCase malformedCases[] = {
     {"same_name_twice_3d", "SMARTPLOT3D([x, x = 0 .. 1, x = 0 .. 1]);", "different variables"},
     {"too_many_points", "SMARTPLOT2D([sin(x), x = 0 .. 1, numpoints = 1000000]);", "numpoints"},
     {"nothing_defined", "SMARTPLOT2D([ln(-1-x^2), x = 0 .. 1]);", "no defined point"},
+    {"huge_number", "SMARTPLOT2D([x, x = 0 .. 2^200000]);", "bits"},
+    {"huge_number_in_a_stray_item", "SMARTPLOT3D(a*100000100000^100000);", "bits"},
     {"edit_curve_beyond", "EDITSMARTPLOT(         5,style=LINE, [sin(x), x = 0 .. 1]);", "no curve 5"},
     {"edit_unknown_value", "EDITSMARTPLOT(style=FOO, [sin(x), x = 0 .. 1]);", "style"},
     {"edit_unknown_option", "EDITSMARTPLOT(foo=1, [sin(x), x = 0 .. 1]);", "foo"},
