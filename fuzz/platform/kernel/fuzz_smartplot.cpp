@@ -5,7 +5,8 @@
 // The fuzzer's bytes drive a small generator of the text's grammar: the first byte picks the
 // command, each further byte one token (brackets, commas, "=", "..", names of curves, options
 // and values, numbers, operators and function calls), and a byte with its top bit set is copied
-// as it is, so that random bytes reach the parser too.  Texts that do not parse are skipped.
+// as it is, so that random bytes reach the parser too.  Texts that do not parse, or that parse
+// into a statement other than a call of the command, are skipped.
 //
 // A finding (abort) is any of: a reply count of DONE other than one, or a DONE that is not the
 // last reply; a reply other than RESULT, PLOT, PLOT3D, ERROR or INTR; a RESULT whose one-line
@@ -110,7 +111,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const TovuError&) {
         return 0;
     }
-    if (statement == nullptr) return 0;
+    // A text can turn the statement into something else ("(|" opens an index, ")" ends the
+    // call early): only calls of the command are the procedures' business.
+    std::string command(kCommands[data[0] % std::size(kCommands)]);
+    command.pop_back();
+    if (statement == nullptr || dag_type(statement) != DAG_FUNCTION || dag_type(dag_op(statement, 1)) != DAG_NAME ||
+        command != dag_text(dag_op(statement, 1)))
+        return 0;
     Outcome outcome;
     deadline = std::chrono::steady_clock::now() + kBudget;
     kernel_evaluate(statement, on_reply, on_poll, flag, 1, &outcome);
