@@ -98,6 +98,12 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
             throw KError("division by zero");
         }
     }
+    // Floating powers likewise: GiNaC computes them while it evaluates the power object it has
+    // made, and an interrupt there would lose that object.
+    if (is_a<numeric>(base) && is_a<numeric>(exponent) && !base.is_zero()) {
+        const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
+        if (!b.is_crational() || !e.is_crational()) return b.power(e);
+    }
     ex r = pow(base, exponent);
     // Exact powers of complex numbers can keep an exact zero imaginary part (I^4): drop it.
     if (is_a<numeric>(r)) {

@@ -55,6 +55,9 @@ public:
     KValue libname();
     void step();
     KReplySink& sink() { return *sink_; }
+    // Puts another sink in place (one that refuses replies, around a computation that may run
+    // no effects) and returns the one it replaced, which the caller puts back.
+    KReplySink* swapSink(KReplySink* s) { KReplySink* old = sink_; sink_ = s; return old; }
     std::string currentProcedure() const;
     void setDigits(long d);
     long digits() const { return digits_; }
@@ -119,6 +122,7 @@ void kernel_add_context_builtins(std::map<std::string, KLazyBuiltin>& lazy);  //
 void kernel_add_sheet_builtins(std::map<std::string, KLazyBuiltin>& lazy);    // kernel_sheet.cpp
 void kernel_add_help_builtins(std::map<std::string, KBuiltin>& table);        // kernel_help.cpp
 void kernel_add_help_lazy_builtins(std::map<std::string, KLazyBuiltin>& lazy);  // kernel_help.cpp
+void kernel_add_smartplot_builtins(std::map<std::string, KLazyBuiltin>& lazy);  // kernel_smartplot.cpp
 
 // The HELP stream (kernel_help.cpp): the arguments of INTERFACE_HELP(setpath, folders...) for
 // a value of libname (KError for a value that holds no folders); the folder the kernel library

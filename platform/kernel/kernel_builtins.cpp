@@ -1063,6 +1063,7 @@ std::map<std::string, KLazyBuiltin> makeLazy() {
     kernel_add_context_builtins(b);
     kernel_add_sheet_builtins(b);
     kernel_add_help_lazy_builtins(b);
+    kernel_add_smartplot_builtins(b);
     return b;
 }
 

@@ -677,6 +677,27 @@ TEST_F(ExecTest, RealKernelQuietContextMenuRequestReadsAsAMenu) {
     ASSERT_EQ(dag_type(text), unsigned(DAG_STRING)) << print_to_text(input);
     EXPECT_STREQ(dag_text(text), "factor(x^2-1);");
 }
+
+// What a smart plot region asks before it takes a dropped fragment: the quiet evaluation of
+// the append command answers the new argument text, or nothing when the fragment cannot be
+// plotted.
+TEST_F(ExecTest, RealKernelQuietAppendAnswersTheTextOrNothing) {
+    WorksheetHost& host = worksheetHost();
+    host.kernelMode = 1;
+    host.linkKind = 3;
+    host.serverCommand = KL_KERNSRV;
+    ::setenv("KELVO_KERNEL", KL_REAL_KERNEL, 1);
+    auto doc = std::make_unique<WorksheetDocument>(nullptr);
+    doc->startSession();
+    run(*doc);
+    ::unsetenv("KELVO_KERNEL");
+    Dag answer = doc->evaluateString("APPENDPLOT(cos(x), 2 );");
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(print_to_text(answer), "[cos(x), x = -10 .. 10]");
+    Dag refused = doc->evaluateString("APPENDPLOT(\"abc\", 2 );");
+    EXPECT_TRUE(refused == nullptr || (dag_type(refused) == DAG_EXPSEQ && dag_length(refused) == 1))
+        << print_to_text(refused);
+}
 #endif
 #endif
 

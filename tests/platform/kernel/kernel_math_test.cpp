@@ -219,6 +219,11 @@ const FloatCase floatCases[] = {
      "1.414213562373095048801688724209698078569671875376948073176679737990732"},
     {"fsolve_cos", "fsolve(cos(x)-x, x=0..1);",
      "0.7390851332151606416553120876738734040134117589007574649656806357732847"},
+    // Floating powers, computed as numbers before any power object is made.
+    {"float_exponent", "2^0.5;", "1.414213562373095048801688724209698078569671875376948073176679737990732"},
+    {"float_base_rational_exponent", "3.0^(1/3);",
+     "1.442249570307408382321638310780109588391869253499350577546416194541687596"},
+    {"float_base_negative_exponent", "0.5^(-3);", "8"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, KernelFloatTest,
