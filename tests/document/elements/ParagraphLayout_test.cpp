@@ -1,7 +1,6 @@
 // Paragraph layout through the view: line breaking, alignment, indents, margins, prompts, list
 // markers, spacing, hit tests, caret rectangles and moves, and the fast re-fit of a grown piece.
-// The view measures every character 7 units wide (5 in the Symbol style 16) on a font 12 high
-// with ascent 9; the test elements have fixed sizes.
+// The fakes (LayoutFakes.h) measure with fixed metrics; the test elements have fixed sizes.
 #include "document/elements/ParagraphElement.h"
 
 #include <gtest/gtest.h>
@@ -21,108 +20,11 @@
 #include "document/tree/ContainerElement.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/ParagraphLine.h"
+#include "tests/document/elements/LayoutFakes.h"
 
 namespace {
 
-constexpr int kCharWidth = 7;
-constexpr int kSymbolWidth = 5;
-constexpr int kFontHeight = 12;
-constexpr int kFontAscent = 9;
-
-struct DrawnText {
-    int x, y;
-    std::string text;
-    int charStyle;
-};
-
-class FixedView : public DocumentView {
-public:
-    explicit FixedView(Document* doc) : DocumentView(doc) { setViewSize(400, 300); }
-    void selectStyle(const StyleKey& key, bool) override { current_ = key; }
-    const FontEntryMetrics* fontMetrics() const override { return &metrics_; }
-    int textWidth(const char* text, int length) override {
-        if (length < 0) length = static_cast<int>(std::strlen(text));
-        return length * (current_.charStyle == 16 ? kSymbolWidth : kCharWidth);
-    }
-    void textExtent(ExtentRecord& out, const char* text, int length) override {
-        out = ExtentRecord{0, 0, textWidth(text, length), kFontHeight, kFontAscent};
-    }
-    void stringExtent(ExtentRecord& out, const char* text, int length) override { textExtent(out, text, length); }
-    void drawText(const ElementPoint& p, const char* text, int length, bool) override {
-        if (length < 0) length = static_cast<int>(std::strlen(text));
-        drawn.push_back({p.x, p.y, std::string(text, static_cast<std::size_t>(length)), current_.charStyle});
-    }
-    std::vector<DrawnText> drawn;
-
-private:
-    StyleKey current_;
-    FontEntryMetrics metrics_{kFontHeight, kFontHeight - kFontAscent, kFontAscent, kFontHeight, kCharWidth, true};
-};
-
-// An inline element of a fixed size sitting on the baseline (a picture: no caret inside).
-class Box : public InlineElement {
-public:
-    Box(int w, int h) : w_(w), h_(h) {}
-    Element* cloneElement() const override { return new Box(*this); }
-    int elementKind() const override { return 15; }
-    void measure(ExtentRecord& out, bool& flows, bool& hasLineBreak) override {
-        out = ExtentRecord{0, 0, w_, h_, h_};
-        width = w_, height = h_, ascent = h_;
-        flows = false;
-        hasLineBreak = false;
-    }
-    void grow(int w, int h) { w_ = w, h_ = h; }
-
-private:
-    int w_, h_;
-};
-
-class Root : public ContainerElement {
-public:
-    Element* cloneElement() const override { return new Root; }
-    int elementKind() const override { return KIND_SECTION; }
-};
-
-class ParagraphLayout : public ::testing::Test {
-protected:
-    void SetUp() override {
-        doc = new Document;
-        root = new Root;
-        doc->setRoot(root);
-        view = std::make_unique<FixedView>(doc);
-    }
-    void TearDown() override { view.reset(); }   // the document goes with its last view
-
-    // A user paragraph style made by the test.
-    int style(void (*edit)(ParaStyle&)) {
-        auto s = std::make_unique<ParaStyle>();
-        s->setName(("T" + std::to_string(nextStyle)).c_str());
-        s->completeWithDefaults();
-        edit(*s);
-        return doc->styleSet()->addParaStyle(std::move(s), nextStyle++);
-    }
-    ParagraphElement* paragraph(int styleIndex, std::vector<Element*> children, const char* prompt = nullptr) {
-        auto* p = new ParagraphElement(styleIndex, prompt);
-        for (Element* c : children) p->insertChild(c, nullptr, 2);
-        root->insertChild(p, nullptr, 2);
-        return p;
-    }
-    void layoutAt(int width) {
-        view->setViewSize(width, 300);
-        doc->setActiveView(view.get(), width, nullptr);
-    }
-    static ParagraphLine& line(ParagraphElement* p, int n) {
-        ParagraphLine* l = p->lineAt(n);
-        EXPECT_NE(l, nullptr);
-        static ParagraphLine none(nullptr);
-        return l ? *l : none;
-    }
-
-    Document* doc = nullptr;
-    Root* root = nullptr;
-    std::unique_ptr<FixedView> view;
-    int nextStyle = 300;
-};
+using ParagraphLayout = LayoutFixture;
 
 TEST_F(ParagraphLayout, ChildThatDoesNotFitStartsANewLine) {
     ParagraphElement* p = paragraph(0, {new Box(100, 20), new Box(100, 30), new Box(100, 10)});
