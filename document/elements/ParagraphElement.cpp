@@ -9,6 +9,7 @@
 #include "document/elements/InlineElement.h"
 #include "document/styles/CharStyle.h"
 #include "document/styles/StyleSet.h"
+#include "document/styles/WorksheetTagTable.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/Selection.h"
 #include "document/tree/ViewCaret.h"
@@ -623,4 +624,27 @@ void ParagraphElement::replaceStyleIndex(WalkControl& control) {
     styleIndex = static_cast<std::int16_t>(change->newIndex);
     ElementExtent ignored;
     layout(ignored);
+}
+
+void ParagraphElement::markUsedStyles(WalkControl& control) {
+    if (control.styleSet) control.styleSet->markParaStyleChainUsed(styleIndex);
+}
+
+void ParagraphElement::remapStyleIndex(WalkControl& control) {
+    (void)control;
+    if (styleIndex < StyleSet::FIRST_USER_INDEX) return;
+    int mapped = WorksheetTagTable::renumbered(worksheetTagTable.paraStyleRenumber, styleIndex);
+    if (mapped == 0) return;
+    styleIndex = static_cast<std::int16_t>(mapped);
+    markNeedsLayout();
+}
+
+void ParagraphElement::caretArrived() {
+    ElementWindow* window = worksheetWindow();
+    if (!window) return;
+    auto* doc = dynamic_cast<Document*>(document());
+    // Character style -1: the paragraph style's own character part.
+    window->showStyles(doc ? doc->styleSet() : nullptr, styleIndex, -1);
+    window->showContextBar(CONTEXT_BAR, this);
+    Element::caretArrived();
 }

@@ -119,6 +119,15 @@ public:
     void collectBookmarks(WalkControl& control) override;
     // A paragraph-style change (kind 2) naming this paragraph's style takes the new index.
     void replaceStyleIndex(WalkControl& control) override;
+    // Marks the paragraph style and the styles it is based on as used.
+    void markUsedStyles(WalkControl& control) override;
+    // A user style index renumbered while its worksheet was read takes its new index; an
+    // index the load-time map does not cover stays.
+    void remapStyleIndex(WalkControl& control) override;
+    // The style boxes show the paragraph's style; the paragraph context bar is selected.
+    void caretArrived() override;
+    // The context bar of paragraphs.
+    static constexpr int CONTEXT_BAR = 0;
 
     int fixedWidth = 0;
 

@@ -17,6 +17,7 @@
 #include "document/elements/InputTextElement.h"
 #include "document/styles/CharStyle.h"
 #include "document/styles/StyleSet.h"
+#include "document/styles/WorksheetTagTable.h"
 #include "document/tree/ContainerElement.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/ParagraphLine.h"
@@ -443,6 +444,84 @@ TEST(InlineCommands, DeleteRemovesOnlyWithAnEmptyText) {
         EXPECT_EQ(p->childCount(), r.removed ? 1 : 2) << r.name;
         EXPECT_EQ(doc->beeps, r.beeps) << r.name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- styles and the caret's arrival ------------------------------------------------------------
+
+TEST_F(ParagraphLayout, LoadTimeRenumberingNeverGrowsTheMap) {
+    std::vector<int>& map = worksheetTagTable.paraStyleRenumber;
+    map.assign(320, 0);
+    map[300] = 260;
+    map[12] = 5;
+    struct Row {
+        const char* name;
+        int index;
+        int expected;
+    } rows[] = {
+        {"renumbered user style", 300, 260},
+        {"user style left unmapped", 310, 310},
+        {"user style beyond the map", 5000, 5000},
+        {"built-in style", 12, 12},
+    };
+    for (const Row& r : rows) {
+        ParagraphElement p(r.index, nullptr);
+        WalkControl control;
+        p.remapStyleIndex(control);
+        EXPECT_EQ(p.styleIndex, r.expected) << r.name;
+        EXPECT_EQ(map.size(), 320u) << r.name;
+    }
+    map.clear();
+    ParagraphElement p(400, nullptr);
+    WalkControl control;
+    p.remapStyleIndex(control);
+    EXPECT_EQ(p.styleIndex, 400);
+    EXPECT_TRUE(map.empty());
+}
+
+TEST_F(ParagraphLayout, UsedStylesAreTheParagraphsStyleAndItsBases) {
+    int base = style([](ParaStyle&) {});
+    static int baseIndex;
+    baseIndex = base;
+    int derived = style([](ParaStyle& s) { s.basedOn = static_cast<std::int16_t>(baseIndex); });
+    int unused = style([](ParaStyle&) {});
+    paragraph(derived, {new Box(10, 10)});
+    doc->markUsedStyles(root);
+    StyleSet* set = doc->styleSet();
+    EXPECT_TRUE(set->paraStyle(derived)->used);
+    EXPECT_TRUE(set->paraStyle(base)->used);
+    EXPECT_FALSE(set->paraStyle(unused)->used);
+}
+
+TEST_F(ParagraphLayout, CaretArrivalShowsTheParagraphStyleAndItsContextBar) {
+    RecordingWindow& w = withWindow();
+    int s = style([](ParaStyle&) {});
+    auto* box = new Box(10, 10);
+    ParagraphElement* p = paragraph(s, {box});
+    layoutAt(300);
+    box->caretArrived();   // an inline child hands the arrival to its paragraph
+    EXPECT_EQ(w.paraStyle, s);
+    EXPECT_EQ(w.charStyle, -1);
+    EXPECT_EQ(w.contextBar, ParagraphElement::CONTEXT_BAR);
+    EXPECT_EQ(w.contextOwner, p);
+}
+
+TEST_F(ParagraphLayout, TripleClickSelectsTheWholeParagraph) {
+    RecordingWindow& w = withWindow();
+    ParagraphElement* p = paragraph(0, {new Box(10, 10), new Box(10, 10)});
+    layoutAt(300);
+    EXPECT_FALSE(p->mouseDown({5, 5, 2, 1}));
+    EXPECT_TRUE(p->mouseDown({5, 5, 3, 1}));
+    Selection* selection = w.selection();
+    EXPECT_EQ(selection->anchor.element(), p);
+    EXPECT_EQ(selection->anchor.offset(), 0);
+    EXPECT_EQ(selection->current.element(), p);
+    EXPECT_EQ(selection->current.offset(), p->childCount());
+    EXPECT_EQ(w.caret()->element(), p);
+    EXPECT_EQ(w.caret()->offset(), 0);
 }
 
 }  // namespace
