@@ -11,6 +11,7 @@
 #include "document/styles/StyleSet.h"
 #include "document/styles/WorksheetTagTable.h"
 #include "document/tree/ElementPosition.h"
+#include "document/tree/PageSink.h"
 #include "document/tree/Selection.h"
 #include "document/tree/ViewCaret.h"
 #include "options/KOptions.h"
@@ -647,4 +648,18 @@ void ParagraphElement::caretArrived() {
     window->showStyles(doc ? doc->styleSet() : nullptr, styleIndex, -1);
     window->showContextBar(CONTEXT_BAR, this);
     Element::caretArrived();
+}
+
+void ParagraphElement::paginate(WalkControl& control) {
+    control.requestStop(STOP_CHILDREN);   // the inline children have no lines of their own
+    PageSink* pages = control.pages;
+    if (!pages || control.pass() == PASS_AFTER || enclosingCollapsedSection()) return;
+    ParaStyle fallback;
+    if (styleOrDefaults(fallback)->newPage == 1) pages->newPage();
+    ElementPoint origin = absoluteOrigin();
+    for (const auto& line : lines_) {
+        ExtentRecord box{line->x, line->y, line->width, line->height(), line->baseline()};
+        if (!pages->fits(box, origin)) pages->newPage();
+        pages->place(box, origin);
+    }
 }

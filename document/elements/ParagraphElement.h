@@ -119,6 +119,9 @@ public:
     void collectBookmarks(WalkControl& control) override;
     // A paragraph-style change (kind 2) naming this paragraph's style takes the new index.
     void replaceStyleIndex(WalkControl& control) override;
+    // Cuts the lines into pages: a style that starts a new page opens one; a line that does
+    // not fit on the current page goes whole onto a new one.  Nothing in a collapsed section.
+    void paginate(WalkControl& control) override;
     // Marks the paragraph style and the styles it is based on as used.
     void markUsedStyles(WalkControl& control) override;
     // A user style index renumbered while its worksheet was read takes its new index; an
