@@ -525,3 +525,29 @@ TEST_F(ParagraphLayout, TripleClickSelectsTheWholeParagraph) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ParagraphLayout, SelectionZonesFollowTheRealLines) {
+    RecordingWindow& w = withWindow();
+    // Two lines of different heights: the zones take each line's own top and height.
+    ParagraphElement* p = paragraph(0, {new Box(100, 10), new Box(100, 25), new Box(30, 10)});
+    layoutAt(150);
+    ASSERT_EQ(p->lineCount(), 2);
+    ViewCaret& caret = *w.caret();
+    caret.setPosition(p->childAt(0), 2);
+    Selection& selection = *w.selection();
+    selection.setAnchor(caret);
+    caret.setPosition(p->childAt(2), 0);
+    selection.extendTo(caret);
+    ElementRect first, second;
+    line(p, 0).lineRect(first);
+    line(p, 1).lineRect(second);
+    EXPECT_EQ(selection.top.y, first.y);
+    EXPECT_EQ(selection.top.height, first.height);
+    EXPECT_EQ(selection.bottom.y, second.y);
+    EXPECT_EQ(selection.bottom.height, second.height);
+    EXPECT_TRUE(selection.anchorFirst);
+}
+
+}  // namespace
