@@ -598,6 +598,17 @@ bool ParagraphElement::movePosition(TextPosition& position, int code, Element* c
     }
 }
 
+int ParagraphElement::markFromSelection(Selection& selection) {
+    if (enclosingCollapsedSection()) return 0;
+    if (lines_.empty()) return BlockElement::markFromSelection(selection);
+    ElementRect first, last;
+    lines_.front()->lineRect(first);
+    lines_.back()->lineRect(last);
+    ElementPoint topLeft{first.x, first.y};
+    ElementPoint bottomRight{last.x + std::max(last.width, 1) - 1, last.y + std::max(last.height, 1) - 1};
+    return selection.classify(topLeft, bottomRight);
+}
+
 bool ParagraphElement::mouseDown(const ElementMouseEvent& event) {
     if (event.clicks != 3) return false;
     ElementWindow* window = worksheetWindow();

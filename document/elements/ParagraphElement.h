@@ -112,6 +112,9 @@ public:
     void locatePosition(TextPosition& position) override;
     bool movePosition(TextPosition& position, int code, Element* child, int index) override;
     ParagraphLine* lineAtPosition(TextPosition& position) override;
+    // The selection's class of the span from the first line's top-left to the last line's
+    // bottom-right (the bounds without lines); 0 inside a collapsed section.
+    int markFromSelection(Selection& selection) override;
     // A triple click selects the whole paragraph.
     bool mouseDown(const ElementMouseEvent& event) override;
 

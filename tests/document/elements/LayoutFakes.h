@@ -66,12 +66,18 @@ public:
         outlines.push_back({a, b, handle});
     }
     void drawFrame(const ElementRect& r, int handle) override { frames.push_back({{r.x, r.y}, {r.width, r.height}, handle}); }
+    void highlightRect(const ElementRect& r) override { highlights.push_back(r); }
+    void fillRect(const ElementRect& r, std::uint32_t, int, int) override { fills.push_back(r); }
+    void drawLine(const ElementPoint& from, const ElementPoint& to, int) override { lines.push_back({from, to, 0}); }
     ElementWindow* worksheetEditTarget() override { return window; }
     ElementWindow* worksheetWindow() override { return window; }
 
     std::vector<DrawnText> drawn;
     std::vector<DrawnFrame> outlines;
     std::vector<DrawnFrame> frames;
+    std::vector<ElementRect> highlights;
+    std::vector<ElementRect> fills;
+    std::vector<DrawnFrame> lines;
     ElementWindow* window = nullptr;
     int kind = 0;
 

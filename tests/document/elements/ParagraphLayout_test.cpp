@@ -551,3 +551,71 @@ TEST_F(ParagraphLayout, SelectionZonesFollowTheRealLines) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- marks from the selection ------------------------------------------------------------------
+
+TEST_F(ParagraphLayout, SelectionMarksWholePiecesAndWholeParagraphs) {
+    RecordingWindow& w = withWindow();
+    ParagraphElement* before = paragraph(0, {new Box(40, 10)});
+    ParagraphElement* p = paragraph(0, {new Box(40, 10), new Box(40, 10), new Box(40, 10), new Box(40, 10)});
+    ParagraphElement* inside = paragraph(0, {new Box(40, 10)});
+    ParagraphElement* last = paragraph(0, {new Box(40, 10), new Box(40, 10)});
+    layoutAt(300);
+    ViewCaret& caret = *w.caret();
+    Selection& selection = *w.selection();
+
+    // Within one line: from before child 1 to before child 3.
+    caret.setPosition(p->childAt(1), 0);
+    selection.setAnchor(caret);
+    caret.setPosition(p->childAt(3), 0);
+    selection.extendTo(caret);
+    struct Row {
+        int child;
+        int expected;
+    } rows[] = {{0, 0}, {1, 1}, {2, 1}, {3, 0}};
+    for (const Row& r : rows) EXPECT_EQ(p->childAt(r.child)->markFromSelection(selection), r.expected) << r.child;
+
+    // Over three paragraphs: the one between is wholly inside, the ones at the ends are not.
+    caret.setPosition(p, 2);
+    selection.setAnchor(caret);
+    caret.setPosition(last, 1);
+    selection.extendTo(caret);
+    EXPECT_EQ(inside->markFromSelection(selection), 1);
+    EXPECT_EQ(p->markFromSelection(selection), 2);
+    EXPECT_EQ(last->markFromSelection(selection), 2);
+    EXPECT_GT(before->markFromSelection(selection), 2);   // wholly above
+}
+
+TEST_F(ParagraphLayout, InlineMarksCaretAndRenderingGoThroughTheView) {
+    withWindow();
+    auto* box = new Box(40, 16);
+    paragraph(0, {new Box(30, 10), box});
+    layoutAt(300);
+    ElementRect r = box->documentRect();
+    EXPECT_EQ(r.width, 40);
+    EXPECT_EQ(r.height, 16);
+
+    box->selectionMarkChanged(1);
+    ASSERT_EQ(view->highlights.size(), 1u);
+    EXPECT_EQ(view->highlights[0].x, r.x);
+    EXPECT_EQ(view->highlights[0].y, r.y);
+
+    TextPosition at(doc);
+    at.setPosition(box, 0);
+    box->locatePosition(at);
+    box->drawCaret(at, 0);
+    ASSERT_EQ(view->frames.size(), 1u);
+    EXPECT_EQ(view->frames[0].handle, 0);
+
+    box->renderAt({100, 50}, *view);
+    ASSERT_EQ(view->fills.size(), 1u);
+    EXPECT_EQ(view->fills[0].y, 50 - 16);
+    EXPECT_EQ(view->fills[0].width, 40);
+    ASSERT_EQ(view->lines.size(), 1u);
+    EXPECT_EQ(view->lines[0].b.x, 140);
+    EXPECT_EQ(view->lines[0].b.y, 50);
+}
+
+}  // namespace
