@@ -177,6 +177,7 @@ struct WalkControl {
     bool showFlag = false;                       // showChildWindow
     WalkMethod method = nullptr;                 // the member visitor of walkMethod
     void* context = nullptr;                     // what a walk of one class hands its own visitors
+    class PageSink* pages = nullptr;             // paginate
 };
 
 // Walk callbacks that write an element's contents as a "{NEWREP " record.
