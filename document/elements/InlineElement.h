@@ -54,6 +54,11 @@ public:
     bool command(int code, const char* text, std::intptr_t argument) override;
     // Puts the document's active caret on this element at the offset (when there is a caret).
     void setCaretOffset(int offset) override;
+    // Inline positions before, on or after the element (InlineCaret.h); text runs make text
+    // positions over their bytes (TextCaret.h), and a range over the marked part of a partly
+    // marked run covers the run's marked bytes.
+    void createCaretPosition(CaretHandle& handle, bool byPath) override;
+    void createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath) override;
 
     // The paragraph that holds the element (null when the parent is not a paragraph).
     ParagraphElement* paragraph() const;
