@@ -198,7 +198,14 @@ Order elementOrder(const Element* a, const Element* b) {
     }
     const Element* common = x->parent();
     if (!common) return Order::None;
-    return common->indexOfChild(x) < common->indexOfChild(y) ? Order::Before : Order::After;
+    // One scan that stops at whichever of the two comes first: about a third of the children
+    // on average for random pairs, where two index searches read two thirds.
+    for (int i = 0, n = common->childCount(); i < n; ++i) {
+        const Element* child = common->childAt(i);
+        if (child == x) return Order::Before;
+        if (child == y) return Order::After;
+    }
+    return Order::None;
 }
 
 }  // namespace
