@@ -64,6 +64,11 @@ public:
     void renderAt(const ElementPoint& baseline, DocumentView& view) override;
     // The element's rectangle in document coordinates.
     ElementRect documentRect() const;
+    // Inline positions before, on or after the element (InlineCaret.h); text runs make text
+    // positions over their bytes (TextCaret.h), and a range over the marked part of a partly
+    // marked run covers the run's marked bytes.
+    void createCaretPosition(CaretHandle& handle, bool byPath) override;
+    void createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath) override;
 
     // The paragraph that holds the element (null when the parent is not a paragraph).
     ParagraphElement* paragraph() const;
