@@ -180,8 +180,15 @@ public:
     bool closeQuery() override;
     void paint(const Rectangle& r) override;
 
-    // The active worksheet window: the application object's activeWindow.
+    // The active worksheet window: the application object's activeWindow (a process-wide
+    // pointer while no application object runs, for tests of the frame alone).
     static KDocWindow* activeWorksheet();
+    static void setActiveWorksheet(KDocWindow* window);
+    // Deletes every worksheet window (their documents end their own kernels), then what is left
+    // of the evaluator list, and waits until every kernel server started has exited.
+    void releaseKernels();
+    // The help topics shown by the help commands; does nothing until the help system comes.
+    void (*showHelpTopicHook)(const char* topic) = nullptr;
     // The window registry the frame consults (the application object's by default).
     void setWindowRegistry(KWindowRegistry* registry) { registry_ = registry; }
     KWindowRegistry* windowRegistry() const { return registry_; }
@@ -190,8 +197,6 @@ public:
 private:
     static void queueDeletion(void* object, void (*deleter)(void*));
     long idleFlushDeletes(void*);
-    long idleMemoryWalk(void*);
-    long pollTimeout(void*);
     // Menu and tool-box handlers (each catches at its boundary).
     long menuActivated(void* menu);
     long menuHighlighted(void* menu);
@@ -232,6 +237,8 @@ private:
     // Owner data of each context bar (the bars keep none of their own yet).
     void* contextOwners_[kContextBarCount] = {};
     std::intptr_t contextData_[kContextBarCount] = {};
-    uint64_t idleHandlers_[2] = {};
+    uint64_t flushIdleHandler_ = 0;
+    // Dead evaluators that no document owns (the frame deletes them in releaseKernels).
+    std::vector<QuietEvaluator*> orphans_;
     KWindowRegistry* registry_ = nullptr;
 };

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/KFrameStandIn.h"
+#include "app/KDocFrame.h"
+#include "app/KDocWindow.h"
+#include "app/KMainFrame.h"
 #include "app/KSplashWindow.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
@@ -45,6 +47,10 @@ std::string helpDirectory;
 namespace {
 
 KWorksheetApp* gWorksheetApp = nullptr;
+
+// Frame commands start-up and the execution groups run.
+constexpr int kNewWorksheetCommand = 1101;
+constexpr int kInterruptCommand = 2504;
 
 // SIGTERM and SIGINT end the event loop, so that the ordinary shut-down runs (options saved,
 // kernels stopped).  The handler only sets the flag; a timer of the loop looks at it.
@@ -130,7 +136,7 @@ void KWorksheetApp::wireHooks() {
         if (gWorksheetApp) gWorksheetApp->initExpressionPlaceholders();
     };
     executionGroupHooks.interruptCommand = [] {
-        if (gWorksheetApp && gWorksheetApp->frame) gWorksheetApp->frame->command(kCommandInterrupt);
+        if (gWorksheetApp && gWorksheetApp->frame) gWorksheetApp->frame->frame_command(kInterruptCommand, 0);
     };
     worksheetFileHooks().busy = [](bool on, const char* text) {
         if (gWorksheetApp) gWorksheetApp->showBusy(on, text);
@@ -237,10 +243,12 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     charStyleImage = new Bitmap(gui::findImage(kCharStyleBitmapResource));
     paraStyleImage = new Bitmap(gui::findImage(kParaStyleBitmapResource));
     // 20, 21
-    frame = new KFrameStandIn(windowRegistry);
+    frame = new KMainFrame();
     optionsHost_.setMainFrame(frame);
-    optionsHost_.setActiveWorksheetFrame([this]() -> WorkWindow* {
-        return frame ? static_cast<WorkWindow*>(frame->activeWorksheetWindow()) : nullptr;
+    optionsHost_.setActiveWorksheetFrame([]() -> WorkWindow* {
+        KDocWindow* window = KMainFrame::activeWorksheet();
+        auto* adaptor = window ? dynamic_cast<KDocFrame*>(window->adaptor) : nullptr;
+        return adaptor ? adaptor->frameWindow() : nullptr;
     });
     if (theOptions) theOptions->readRecentFiles();
     // 22
@@ -286,8 +294,8 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     // 27: the plot devices come with the plot elements' drivers.
     // 28, 29
     if (theOptions)
-        for (const std::string& path : theOptions->commandLineWorksheets()) frame->load_worksheet(path.c_str(), 0);
-    if (Application::getMDIWindowCount() == 0) frame->command(kCommandNewWorksheet);
+        for (const std::string& path : theOptions->commandLineWorksheets()) frame->load_worksheet(path.c_str(), false);
+    if (Application::getMDIWindowCount() == 0) frame->frame_command(kNewWorksheetCommand, 0);
     // 30
     if (splash && !splashTimer_->isActive()) deleteSplash();
 }
@@ -316,6 +324,9 @@ void KWorksheetApp::shutDown() {
     IdentifierStyleTable::free();
     storage_free_default();
     storage_free_fallback();
+    // The constants lived in the fallback area: a later start-up in this process makes them
+    // again.
+    dag_forget_constants();
     // 7
     for (Window** p : {&symbolPalette, &expressionPalette, &matrixPalette}) {
         delete *p;

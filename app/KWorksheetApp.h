@@ -6,9 +6,9 @@
 // directories, window registry, font cache, palettes, splash) and small services: the busy
 // indicator, command-state refresh, the monochrome test, the placeholder expressions.
 //
-// Parts that are not built yet are small stand-ins here: the main frame and worksheet window
-// (KFrameStandIn.h), the display palette (true colour) and the palettes (none can be built
-// yet, so each is null).
+// Parts that are not built yet are small stand-ins here: the worksheet window
+// (KWorksheetWindowStandIn.h), the display palette (true colour) and the palettes (none can be
+// built yet, so each is null).
 //
 // Shut-down releases the kernels first: the worksheet windows and their documents go, then the
 // shared kernel's evaluators, so that every session and link has ended (an in-process kernel
@@ -31,7 +31,7 @@
 #include "util/KString.h"
 
 class Element;
-class KFrameStandIn;
+class KMainFrame;
 class KL_Direct;
 class FontCache;
 class KOptions;
@@ -62,7 +62,7 @@ public:
     ~KWorksheetApp() override;
 
     // ---- fields, in their order ------------------------------------------------------------
-    KFrameStandIn* frame = nullptr;
+    KMainFrame* frame = nullptr;
     LogicalPalette* displayPalette = nullptr;
     Pointer* elementPointer = nullptr;
     Pointer* normalPointer = nullptr;

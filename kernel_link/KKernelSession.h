@@ -72,7 +72,9 @@ public:
     // Parses the text as statements first; null (and no kernel contact) when it does not parse.
     Dag evaluateString(const char* text);
 
+    // The document, or null once it has gone (an evaluator of a shared kernel stays listed).
     Document* document() const { return document_; }
+    void forgetDocument() { document_ = nullptr; }
     KKernelSession* session() const { return session_; }
     int linkType() const;
     void setMemoryText(const char* text);

@@ -378,6 +378,12 @@ void dag_unkeep_checked(Dag d) { TOVU_ASSERT(dag_unkeep(d), kDagSource, 451); }
 
 void dag_forget_keep() { keepTable = nullptr; }
 
+void dag_forget_constants() {
+    dag_NULL = nullptr;
+    for (int i = 0; i < 140; ++i) dag_intpos[i] = dag_intneg[i] = nullptr;
+    dag_zero = dag_one = dag_minus_one = nullptr;
+}
+
 Dag dag_backref_table() { return backrefTable; }
 Dag dag_copied_table() { return copiedTable; }
 

@@ -158,8 +158,9 @@ WorksheetDocument::~WorksheetDocument() {
     if (evaluator_ != nullptr) {
         if (evaluator_->linkType() == KL_LINK_DIRECT) {
             // The shared in-process kernel outlives its documents: the evaluator stays listed
-            // for the next document, with no handlers pointing at this one.
+            // for the next document, with no handlers or document pointing at this one.
             evaluator_->setHandlers(nullptr, nullptr, nullptr);
+            evaluator_->forgetDocument();
             if (evaluator_->session()->currentEvaluator == evaluator_)
                 evaluator_->session()->currentEvaluator = nullptr;
         } else {

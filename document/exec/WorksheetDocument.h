@@ -186,6 +186,9 @@ public:
     std::FILE* redirectFile = nullptr;
     bool replaceOutput = true;
     bool insertMode = false;
+    // The user kept the window when it was to close after the kernel's STOP or death: the
+    // window is not asked again.
+    bool closeDeclined = false;
 
     // The sink of the statement that runs (parsingSink while parsing); null when none.
     OutputSink* currentSink() const;
