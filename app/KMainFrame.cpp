@@ -290,6 +290,11 @@ void KMainFrame::setActiveWorksheet(KDocWindow* window) {
 // ---- the kernel poll -----------------------------------------------------------------------------
 
 void KMainFrame::pollKernels() {
+    struct Depth {
+        KMainFrame* f;
+        explicit Depth(KMainFrame* frame) : f(frame) { f->deepestPoll_ = std::max(f->deepestPoll_, ++f->pollDepth_); }
+        ~Depth() { --f->pollDepth_; }
+    } depth(this);
     // The timer's handler is a boundary: nothing may reach the event loop.
     guarded("calculation", [this] {
         std::vector<QuietEvaluator*>& list = evaluators();

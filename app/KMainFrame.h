@@ -91,6 +91,9 @@ public:
     // forward the window that shows that file already.  Quiet: no "Unable to load" message.
     // True when a window shows the file afterwards.
     bool load_worksheet(const char* path, bool quiet);
+    // Opens a new worksheet window over the document (owned from now on), shows it and makes it
+    // the active worksheet window.
+    void openWorksheetWindow(std::unique_ptr<WorksheetDocument> document);
     // The frame's close: the active worksheet's interface settings become the defaults, every
     // document window is asked to close; false when one refuses (the frame stays open).
     bool closeFrame();
@@ -106,6 +109,9 @@ public:
     // ---- kernels -------------------------------------------------------------------------------
     // The poll timer's handler (see the opening comment).
     void pollKernels();
+    // The deepest nesting of pollKernels seen so far (1 when a pass never started inside
+    // another).
+    int deepestPollNesting() const { return deepestPoll_; }
     // The one list of quiet evaluators: the worksheet host's.
     static std::vector<QuietEvaluator*>& evaluators();
 
@@ -211,8 +217,6 @@ private:
     void guarded(const char* word, F&& f);
     // Places the context bar of an index under the tool box.
     void placeContextBar(int index);
-    // Opens a new worksheet window over the document (owned from now on) and shows it.
-    void openWorksheetWindow(std::unique_ptr<WorksheetDocument> document);
     // Closes the window of a document through its close question; false when it stays.
     bool closeDocumentWindow(WorksheetDocument* document);
     void reportDeadKernel(QuietEvaluator* evaluator);
@@ -241,4 +245,6 @@ private:
     // Dead evaluators that no document owns (the frame deletes them in releaseKernels).
     std::vector<QuietEvaluator*> orphans_;
     KWindowRegistry* registry_ = nullptr;
+    int pollDepth_ = 0;
+    int deepestPoll_ = 0;
 };

@@ -14,6 +14,7 @@
 #include "app/KDocWindow.h"
 #include "app/KMainFrame.h"
 #include "app/KSplashWindow.h"
+#include "app/KWorksheetWindowStandIn.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
 #include "document/elements/SectionElement.h"
@@ -71,6 +72,20 @@ bool isDirectory(const std::string& path) {
 }  // namespace
 
 KWorksheetApp* worksheetApp() { return gWorksheetApp; }
+
+void (*oleVerbHook)(Element* element, int commandId) = nullptr;
+
+long oleMenuMessageHook(unsigned message, uintptr_t wParam, intptr_t lParam) {
+    constexpr unsigned kCommandMessage = 273;
+    constexpr uintptr_t kFirstVerb = 1451, kLastVerb = 1549;
+    constexpr int kOleElementKind = 11;
+    if (message != kCommandMessage || lParam != 0 || wParam < kFirstVerb || wParam > kLastVerb) return 0;
+    auto* window = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+    Element* current = window && window->document() ? window->document()->currentElement() : nullptr;
+    if (!current || current->elementKind() != kOleElementKind) return 0;
+    if (oleVerbHook) oleVerbHook(current, static_cast<int>(wParam));
+    return 1;
+}
 
 // A one-shot or periodic timer that calls a function.
 class KWorksheetApp::FunctionTimer : public Timer {
@@ -156,6 +171,10 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     // 4: message boxes, device metrics, focus and the system message hook through the GUI layer.
     gui_install_message_hooks();
     SysDeviceHooks device;
+    // Devices reach this layer as their native device contexts.
+    device.resolution = [](void* nativeDc, void*) -> int {
+        return nativeDc ? gui::nativeDcDpiY(nativeDc) : SYS_DEFAULT_RESOLUTION;
+    };
     device.paletteSize = [](void*, void*) -> long {
         return gWorksheetApp && gWorksheetApp->displayPalette ? gWorksheetApp->displayPalette->colorCount
                                                               : SYS_DEFAULT_PALETTE_SIZE;
@@ -164,9 +183,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     sys_set_focus_hook([] {
         if (WorkWindow* w = Application::getAppWindow()) w->grabFocus();
     });
-    sys_set_message_hook_installer([] {
-        Application::setSystemMessageHook([](unsigned, uintptr_t, intptr_t) -> long { return 0; });
-    });
+    sys_set_message_hook_installer([] { Application::setSystemMessageHook(oleMenuMessageHook); });
     sys_install_message_hook();
     // 5
     theOptions = new KOptions(argc, argv, optionsHost_);

@@ -158,3 +158,11 @@ private:
 
 // The application object while Main runs (null otherwise).
 KWorksheetApp* worksheetApp();
+
+// The system message hook start-up installs: a menu command (message 273, no control) with an
+// id from 1451 to 1549 runs that verb of the active worksheet's current OLE element (kind 11)
+// and is consumed; anything else passes (0).
+long oleMenuMessageHook(unsigned message, uintptr_t wParam, intptr_t lParam);
+// Runs an OLE verb on the element; null until the OLE element comes (the command is still
+// consumed, as the element takes it).
+extern void (*oleVerbHook)(Element* element, int commandId);
