@@ -21,7 +21,6 @@ std::vector<KWorksheetWindowStandIn*>& liveWindows() {
 }
 
 // Question-box answers and styles.
-constexpr int kAnswerCancel = 0;
 constexpr int kAnswerYes = 2;
 constexpr int kAnswerNo = 3;
 constexpr int kStyleYesNo = 4160;
@@ -152,7 +151,6 @@ bool KWorksheetWindowStandIn::closeQuery() {
         const int answer = askQuestion(text.c_str(), kStyleYesNoCancel);
         // Saving comes with the real window: until then Yes keeps the window and its edits.
         if (answer != kAnswerNo) return false;
-        (void)kAnswerCancel;
     }
     if (doc) doc->notifyClosing();
     return KDocWindow::closeQuery();

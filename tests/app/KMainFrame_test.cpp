@@ -427,6 +427,34 @@ TEST_F(MainFrameTest, AboutAndSaveToDatabaseShowTheirTexts) {
     });
 }
 
+TEST_F(MainFrameTest, AnErrorInACommandIsReportedAndTheCommandAnswersFalse) {
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        app.frame->showHelpTopicHook = [](const char*) { raiseRecord(&outOfMemoryRecord); };
+        gui::test::clearRecords();
+        addAnswer(1);
+        const int depth = errjump_depth();
+        EXPECT_FALSE(app.frame->frame_command(1401, 0));
+        char expected[256];
+        formatOutOfMemoryText(expected, sizeof expected, "command");
+        EXPECT_EQ(gui::test::messages(), std::vector<std::string>{expected});
+        EXPECT_EQ(errjump_depth(), depth);
+        // The next command runs as usual.
+        std::vector<std::string> topics;
+        static std::vector<std::string>* shown;
+        shown = &topics;
+        app.frame->showHelpTopicHook = [](const char* topic) { shown->push_back(topic); };
+        struct Row {
+            int id;
+            const char* topic;
+        } rows[] = {{1401, "introduction"}, {1410, "introduction"}, {1402, "HelpGuide"}, {1409, "HelpGuide"},
+                    {1411, "updates,R5"},   {1412, "newuser"}};
+        for (const Row& r : rows) EXPECT_TRUE(app.frame->frame_command(r.id, 0));
+        std::vector<std::string> expectedTopics;
+        for (const Row& r : rows) expectedTopics.push_back(r.topic);
+        EXPECT_EQ(topics, expectedTopics);
+    });
+}
+
 TEST_F(MainFrameTest, SettingCommandsToggleTheirOptionsAndCheckTheirItems) {
     struct Row {
         int id;
