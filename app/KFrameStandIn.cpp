@@ -41,7 +41,8 @@ void KWorksheetWindowStandIn::paint(const Rectangle& r) {
 // The stand-in has nothing unsaved to ask about.
 bool KWorksheetWindowStandIn::closeQuery() { return true; }
 
-KFrameStandIn::KFrameStandIn(KWindowRegistry* registry) : WorkWindow(nullptr, WB_APP_FRAME), registry_(registry) {
+KFrameStandIn::KFrameStandIn(KWindowRegistry* registry)
+    : WorkWindow(nullptr, WB_APP_FRAME), statusBar(this), registry_(registry) {
     setText(String(kTitle));
     Application::setAppWindow(this);
 }
@@ -145,3 +146,10 @@ bool KFrameStandIn::closeQuery() {
 }
 
 void KFrameStandIn::paint(const Rectangle& r) { erase(r); }
+
+void KFrameStandIn::resize() {
+    const Size out = getOutputSizePixel();
+    const long height = statusBar.isVisible() ? statusBar.calcWindowSizePixel().height : 0;
+    if (height > 0) statusBar.setPosSizePixel(Point(0, out.height - height), Size(out.width, height));
+    setClientInsets(0, height);
+}

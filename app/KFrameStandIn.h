@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/KStatusBar.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/base/String.h"
 
@@ -52,8 +53,8 @@ public:
     bool load_worksheet(const char* path, int flags);
     // Runs a frame command; false for a command the stand-in does not know.
     bool command(int id);
-    void setStatusMessage(const String& text) { statusMessage_ = text; }
-    const String& statusMessage() const { return statusMessage_; }
+    void setStatusMessage(const String& text) { statusBar.setStatusMessage(text); }
+    String statusMessage() const { return statusBar.getText(); }
     void updateCommandState(int id) { ++commandStateUpdates_; lastCommandState_ = id; }
     int commandStateUpdates() const { return commandStateUpdates_; }
 
@@ -64,13 +65,16 @@ public:
 
     bool closeQuery() override;
     void paint(const Rectangle& r) override;
+    // The status bar along the bottom edge, the MDI area above it.
+    void resize() override;
+
+    KStatusBar statusBar;
 
 private:
     KWorksheetWindowStandIn* openWindow(std::unique_ptr<WorksheetDocument> document);
 
     KWindowRegistry* registry_;
     std::vector<KWorksheetWindowStandIn*> windows_;   // owned
-    String statusMessage_;
     int commandStateUpdates_ = 0;
     int lastCommandState_ = 0;
 };

@@ -12,6 +12,7 @@
 
 #include "app/KFrameStandIn.h"
 #include "app/KSplashWindow.h"
+#include "app/dialogs/KTextImportDialog.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
 #include "document/elements/SectionElement.h"
@@ -134,6 +135,15 @@ void KWorksheetApp::wireHooks() {
     };
     worksheetFileHooks().busy = [](bool on, const char* text) {
         if (gWorksheetApp) gWorksheetApp->showBusy(on, text);
+    };
+    worksheetFileHooks().chooseTextImport = KTextImportDialog::chooseTextImport;
+    // The kernel's figures go to the status bar while their worksheet is the active one.
+    host.isActiveWindow = [](WorksheetDocument* document) {
+        auto* w = gWorksheetApp && gWorksheetApp->frame ? gWorksheetApp->frame->activeWorksheetWindow() : nullptr;
+        return w != nullptr && w->document() == document;
+    };
+    host.showKernelStatus = [](WorksheetDocument*, const char* memory, const char* time) {
+        if (gWorksheetApp && gWorksheetApp->frame) show_kernel_status(&gWorksheetApp->frame->statusBar, memory, time);
     };
     kl_set_display_converter(denormalise_dag);
 }
@@ -374,6 +384,7 @@ void KWorksheetApp::shutDown() {
     host = WorksheetHost();
     executionGroupHooks.interruptCommand = nullptr;
     worksheetFileHooks().busy = nullptr;
+    worksheetFileHooks().chooseTextImport = nullptr;
 }
 
 void KWorksheetApp::Main(int argc, char** argv) {
