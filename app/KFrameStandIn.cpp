@@ -14,6 +14,7 @@
 #include "document/tree/ElementPosition.h"
 #include "kernel_link/KKernelSession.h"
 #include "kernel_link/KL_PipeServer.h"
+#include "options/KOptions.h"
 #include "platform/gui/Application.h"
 
 KWorksheetWindowStandIn::KWorksheetWindowStandIn(Window* frame, std::unique_ptr<WorksheetDocument> document,
@@ -149,7 +150,8 @@ void KFrameStandIn::paint(const Rectangle& r) { erase(r); }
 
 void KFrameStandIn::resize() {
     const Size out = getOutputSizePixel();
-    const long height = statusBar.isVisible() ? statusBar.calcWindowSizePixel().height : 0;
+    // (A child counts as hidden while the frame itself is, so the option decides.)
+    const long height = theOptions && theOptions->showStatusBar ? statusBar.calcWindowSizePixel().height : 0;
     if (height > 0) statusBar.setPosSizePixel(Point(0, out.height - height), Size(out.width, height));
     setClientInsets(0, height);
 }
