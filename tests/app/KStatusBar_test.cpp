@@ -154,6 +154,10 @@ TEST_F(StatusBarTest, MessageHidesTheItemsAndNoMessageBringsThemBack) {
     EXPECT_TRUE(bar.areItemsVisible());
     EXPECT_EQ(bar.getText().str(), "");
     EXPECT_FALSE(bar.getItemRect(KStatusBar::kTimeItem).isEmpty());
+    // A message of any length is kept whole.
+    const std::string longMessage(3000, 'm');
+    bar.setStatusMessage(String((longMessage + "...").c_str()));
+    EXPECT_EQ(bar.getText().str(), longMessage + "...");
 }
 
 // ---- the program ------------------------------------------------------------------------------
