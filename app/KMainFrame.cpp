@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/KDocFrame.h"
+#include "app/KStatusBar.h"
 #include "app/KWindowRegistry.h"
 #include "app/KWorksheetApp.h"
 #include "app/KWorksheetWindowStandIn.h"
@@ -184,7 +185,7 @@ void KMainFrame::guarded(const char* word, F&& f) {
 
 KMainFrame::KMainFrame() : WorkWindow(nullptr, WB_APP_FRAME) {
     // 1
-    statusBar_ = std::make_unique<StatusBar>(this, WB_POPUP_FRAME);
+    statusBar_ = std::make_unique<KStatusBar>(this);
     pollTimer_ = std::make_unique<PollTimer>(this);
     if (KWorksheetApp* app = worksheetApp()) registry_ = app->windowRegistry;
     Application::setAppWindow(this);
@@ -738,14 +739,7 @@ bool KMainFrame::isActiveWorksheetWindow(const KDocWindow* window) const {
 // ---- menu and tool-box handlers --------------------------------------------------------------------
 
 void KMainFrame::setStatusMessage(const String& text) {
-    if (!statusBar_) return;
-    if (!text.isEmpty()) {
-        statusBar_->hideItems();
-        statusBar_->setText(text);
-    } else {
-        statusBar_->setText(String());
-        statusBar_->showItems();
-    }
+    if (statusBar_) statusBar_->setStatusMessage(text);
 }
 
 long KMainFrame::menuActivated(void* menuArg) {

@@ -32,8 +32,7 @@
 //
 // Left out: the further GUI-library object the frame was built with in the original design,
 // whose role the program does not show.  The context bars are empty bars of height 0 until
-// their own classes come; the status bar is the GUI layer's StatusBar behind statusBar() until
-// the program's own status bar replaces it.
+// their own classes come; the status bar is the program's KStatusBar.
 
 #include <cstdint>
 #include <memory>
@@ -41,6 +40,7 @@
 #include <vector>
 
 #include "app/KMainFrameInterface.h"
+#include "app/KStatusBar.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/base/String.h"
@@ -49,7 +49,6 @@ class KDocWindow;
 class KWindowRegistry;
 class Menu;
 class QuietEvaluator;
-class StatusBar;
 class ToolBox;
 class WorksheetDocument;
 
@@ -161,7 +160,7 @@ public:
     static int normaliseAngle(int degrees);
 
     // ---- status bar ----------------------------------------------------------------------------
-    StatusBar* statusBar() const { return statusBar_.get(); }
+    KStatusBar* statusBar() const { return statusBar_.get(); }
     // With a text: the items hide and the text runs across the bar; without (empty): the items
     // show again.
     void setStatusMessage(const String& text);
@@ -224,7 +223,7 @@ private:
     void closeAllHelp();
 
     // ---- members, in order ----
-    std::unique_ptr<StatusBar> statusBar_;
+    std::unique_ptr<KStatusBar> statusBar_;
     Window* contextBars_[kContextBarCount] = {};
     int currentContextBar_ = -1;
     Menu* menuBars_[kMenuBarCount] = {};

@@ -14,7 +14,9 @@
 #include "app/KDocWindow.h"
 #include "app/KMainFrame.h"
 #include "app/KSplashWindow.h"
+#include "app/KStatusBar.h"
 #include "app/KWorksheetWindowStandIn.h"
+#include "app/dialogs/KTextImportDialog.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
 #include "document/elements/SectionElement.h"
@@ -155,6 +157,15 @@ void KWorksheetApp::wireHooks() {
     };
     worksheetFileHooks().busy = [](bool on, const char* text) {
         if (gWorksheetApp) gWorksheetApp->showBusy(on, text);
+    };
+    worksheetFileHooks().chooseTextImport = KTextImportDialog::chooseTextImport;
+    // The kernel's figures go to the status bar while their worksheet is the active one.
+    host.isActiveWindow = [](WorksheetDocument* document) {
+        auto* w = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+        return w != nullptr && w->document() == document;
+    };
+    host.showKernelStatus = [](WorksheetDocument*, const char* memory, const char* time) {
+        if (gWorksheetApp && gWorksheetApp->frame) show_kernel_status(gWorksheetApp->frame->statusBar(), memory, time);
     };
     kl_set_display_converter(denormalise_dag);
 }
@@ -402,6 +413,7 @@ void KWorksheetApp::shutDown() {
     host = WorksheetHost();
     executionGroupHooks.interruptCommand = nullptr;
     worksheetFileHooks().busy = nullptr;
+    worksheetFileHooks().chooseTextImport = nullptr;
 }
 
 void KWorksheetApp::Main(int argc, char** argv) {

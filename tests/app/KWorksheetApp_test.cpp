@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/KMainFrame.h"
+#include "app/KStatusBar.h"
 #include "app/KWorksheetWindowStandIn.h"
 #include "platform/gui/StatusBar.h"
 #include "app/KSplashWindow.h"
