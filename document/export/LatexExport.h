@@ -6,8 +6,9 @@
 // some visitors also set its flags for the ones after them:
 //   inGroup, secondFlag    an execution group's pre visit sets the first and clears the second,
 //                          its post visit clears the first
-//   markResults            results are written in \kelvoresult (on for every export)
-//   resultMacroWritten     the result macro of the current result has been written
+//   markResults            the first output paragraph is preceded by \kelvoresult (on for
+//                          every export)
+//   resultMacroWritten     \kelvoresult has been written in this export (at most once)
 // The state borrows the writer and the interface settings for the one export.
 
 #include <ctime>
