@@ -92,7 +92,9 @@ private:
 
 class LatexInput : public InputTextElement {
 public:
-    LatexInput(const char* text, bool active, bool writes) : InputTextElement(1, text), active_(active), writes_(writes) {}
+    // latex: the typeset form of a 2-D input ("" for a 1-D input).
+    LatexInput(const char* text, bool active, bool writes, std::string latex = {})
+        : InputTextElement(1, text), active_(active), writes_(writes), latex_(std::move(latex)) {}
     LatexInput(const LatexInput& other) = default;
     Element* cloneElement() const override { return new LatexInput(*this); }
     void markUsedStyles(WalkControl& control) override {
@@ -101,17 +103,18 @@ public:
     void exportLatexElement(WalkControl& control) override {
         KLatexExportWriter* w = latexWriter(control);
         if (!writes_ || !w || control.pass() != PASS_LEAF) return;
-        w->beginMacro("kelvoinline", active_ ? "{active}{1d}" : "{inert}{1d}");
+        w->beginMacro("kelvoinline", std::string(active_ ? "{active}" : "{inert}") + (latex_.empty() ? "{1d}" : "{2d}"));
         w->setRawText(true);
         w->writeBraceEscaped(text());
         w->setRawText(false);
         w->endMacro();
-        w->writeString("{%\n}");
+        w->writeString(latex_.empty() ? "{%\n}" : "{%\n" + latex_ + "%\n}");
     }
 
 private:
     bool active_;
     bool writes_;
+    std::string latex_;
 };
 
 // Records the export state it sees and the plot device of the moment; raises when asked.

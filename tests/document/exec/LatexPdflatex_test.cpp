@@ -35,6 +35,9 @@ const char* const kOutputs[] = {
     "f := (a_1, b^2) -> a_1 & b^2 $ ~c   # kept",
     "s := <tag>{1, 2}\\n \\\\ {}",
 };
+// A 2-D input shows its typeset form, not its text.
+const char* const k2dInput = "y := sqrt(x^2 + 1);";
+const char* const k2dLatex = "$y:=\\sqrt{{x}^{2}+1}$";
 const char* const kWarning = "Warning, `x` is implicitly declared local {50%}";
 const char* const kError = "Error, (in f) invalid subscript selector: a_1^2 & $b$ < 3 > #4 ~5";
 
@@ -100,6 +103,7 @@ void buildWorksheet(Document& doc) {
                 group(para(0, "", {new LatexInput(kInputs[2], false, true)}),
                       {output(2, kOutputs[2]), output(7, kWarning), output(8, kError)}),
                 group(para(0, "kelvoinput", {new LatexInput(kInputs[3], true, true)}), {output(8, kError)}),
+                group(para(0, "kelvoinput", {new LatexInput(k2dInput, true, true, k2dLatex)}), {}),
             }),
         }),
     });
@@ -160,7 +164,7 @@ TEST(LatexPdflatex, ExportedWorksheetCompilesWithBothPreambles) {
         // The file holds what the test means to compile.
         std::string source = readFile(tex);
         for (const char* piece : {"\\DefineParaStyle{center}", "\\begin{center}", "\\begin{My Notes $&_ (2)}",
-                                  "\\begin{flushright}", "\\subsubsection{", "\\kelvoinline{inert}{1d}",
+                                  "\\begin{flushright}", "\\subsubsection{", "\\kelvoinline{inert}{1d}", "\\kelvoinline{active}{2d}",
                                   "\\begin{kelvottyout}", "\\QTR{Emph}{", "\\textbf{", "\\textit{", "\\underline{"})
             EXPECT_NE(source.find(piece), std::string::npos) << piece;
         EXPECT_EQ(source.find("x}y"), std::string::npos);
@@ -177,6 +181,8 @@ TEST(LatexPdflatex, ExportedWorksheetCompilesWithBothPreambles) {
         std::string pdfText = withoutBlanks(readFile(std::string(dir) + "/" + stem + ".txt"));
         for (const char* text : kInputs) EXPECT_NE(pdfText.find(withoutBlanks(text)), std::string::npos) << text;
         for (const char* text : kOutputs) EXPECT_NE(pdfText.find(withoutBlanks(text)), std::string::npos) << text;
+        EXPECT_EQ(pdfText.find("sqrt(x^2"), std::string::npos);
+        EXPECT_NE(pdfText.find("y:="), std::string::npos);
         for (const char* text : {kWarning, kError})
             EXPECT_NE(pdfText.find(withoutBlanks(text)), std::string::npos) << text;
         if (!::testing::Test::HasFailure()) std::system(("rm -rf " + std::string(dir)).c_str());
