@@ -8,6 +8,8 @@
 
 #include "KInterpreter.h"
 #include "kernel_analysis.h"
+#include "kernel_factor.h"
+#include "kernel_integrate.h"
 
 using namespace GiNaC;
 
@@ -74,74 +76,6 @@ ex asZero(KInterpreter& k, const KValue& v) {
 KSeq elements(const KValue& v) {
     if (v.kind == KValue::Set || v.kind == KValue::List || v.kind == KValue::Seq) return v.items;
     return {v};
-}
-
-// ---- integration ------------------------------------------------------------------------------
-
-bool freeOf(const ex& e, const symbol& x) { return !e.has(x); }
-
-// Antiderivative of one term, or false when this integrator does not know it.
-bool integrateTerm(const ex& t, const symbol& x, ex* out) {
-    if (freeOf(t, x)) { *out = t * x; return true; }
-    if (is_a<mul>(t)) {
-        ex c = 1, rest = 1;
-        for (std::size_t i = 0; i < t.nops(); ++i) (freeOf(t.op(i), x) ? c : rest) *= t.op(i);
-        if (!c.is_equal(1)) {
-            ex r;
-            if (!integrateTerm(rest, x, &r)) return false;
-            *out = c * r;
-            return true;
-        }
-        return false;
-    }
-    if (t.is_equal(x)) { *out = pow(x, 2) / 2; return true; }
-    // (a*x+b)^n
-    if (is_a<power>(t) && freeOf(t.op(1), x) && t.op(0).is_polynomial(x) && t.op(0).degree(x) == 1) {
-        ex a = t.op(0).coeff(x, 1), n = t.op(1);
-        if (n.is_equal(-1)) { *out = log(t.op(0)) / a; return true; }
-        *out = pow(t.op(0), n + 1) / ((n + 1) * a);
-        return true;
-    }
-    if (is_a<function>(t) && t.nops() == 1 && t.op(0).is_polynomial(x) && t.op(0).degree(x) == 1) {
-        ex u = t.op(0), a = u.coeff(x, 1);
-        std::string f = ex_to<function>(t).get_name();
-        if (f == "exp") { *out = exp(u) / a; return true; }
-        if (f == "sin") { *out = -cos(u) / a; return true; }
-        if (f == "cos") { *out = sin(u) / a; return true; }
-        if (f == "sinh") { *out = cosh(u) / a; return true; }
-        if (f == "cosh") { *out = sinh(u) / a; return true; }
-        if (f == "log") { *out = (u * log(u) - u) / a; return true; }
-    }
-    return false;
-}
-
-bool integrate(const ex& e, const symbol& x, ex* out) {
-    ex f = e;
-    if (e.is_polynomial(x)) f = e.expand();
-    else {
-        ex n = e.normal();
-        ex nd = n.numer_denom();
-        if (nd.op(0).is_polynomial(x) && nd.op(1).is_polynomial(x) && nd.op(1).has(x)) {
-            try {
-                f = sqrfree_parfrac(n, x).expand();
-            } catch (const std::exception&) {
-                f = e.expand();
-            }
-        } else {
-            f = e.expand();
-        }
-    }
-    if (is_a<add>(f)) {
-        ex r = 0;
-        for (std::size_t i = 0; i < f.nops(); ++i) {
-            ex ti;
-            if (!integrateTerm(f.op(i), x, &ti)) return false;
-            r += ti;
-        }
-        *out = r;
-        return true;
-    }
-    return integrateTerm(f, x, out);
 }
 
 // ---- solving ----------------------------------------------------------------------------------
@@ -250,7 +184,7 @@ KSeq solvePoly(KInterpreter& k, const ex& eq, const symbol& x) {
     // Polynomials with float coefficients cannot be factored: solved as one factor.
     ex f;
     try {
-        f = factor(p);
+        f = kernel_factor(k, p);
     } catch (const std::exception&) {
         f = p;
     }
@@ -626,24 +560,22 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     b["factor"] = [](KInterpreter& k, const Args& a) {
         need(a, 1, 1);
         return mapEx(a[0], [&](const ex& e) {
-            (void)k;
-            return withFrozenRoots(e, [](const ex& r) {
+            return withFrozenRoots(e, [&](const ex& r) {
                 ex nd = r.normal().numer_denom();
-                return factor(nd.op(0)) / factor(nd.op(1));
+                return kernel_factor_quotient(k, nd.op(0), nd.op(1));
             });
         });
     };
     b["simplify"] = [](KInterpreter& k, const Args& a) {
         need(a, 1, 1);
         return mapEx(a[0], [&](const ex& e) {
-            (void)k;
             ex w = wild();
             ex trig = e.subs(pow(sin(w), 2) == 1 - pow(cos(w), 2), subs_options::algebraic).expand();
             std::vector<ex> candidates = {e, e.normal(), e.expand(), trig, trig.normal()};
             try {
-                candidates.push_back(withFrozenRoots(e, [](const ex& r) {
+                candidates.push_back(withFrozenRoots(e, [&](const ex& r) {
                     ex nd = r.normal().numer_denom();
-                    return factor(nd.op(0)) / factor(nd.op(1));
+                    return kernel_factor_quotient(k, nd.op(0), nd.op(1));
                 }));
             } catch (const std::exception&) {
             }
@@ -663,7 +595,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             symbol x = symOf(a[i], "differentiation variable");
             r = mapEx(r, [&](const ex& e) {
                 k.step();
-                ex d = e.diff(x);
+                ex d = kernel_diff(k, e, x);
                 if (!hasDerivative(d)) return d;
                 try {
                     return inertDerivatives(d);
@@ -683,14 +615,14 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             // F(hi) - F(lo) holds only without singularities in between: the analysis checks
             // for them and answers infinity, a value, or nothing (the call stays unevaluated).
             ex F = 0, r;
-            if (!integrate(f, x, &F)) F = 0;
+            if (!kernel_integrate(k, f, x, &F)) F = 0;
             if (!f.is_zero() && kernel_definite_integral(k, f, F, x, lo, hi, &r)) return KValue(r);
             if (f.is_zero()) return KValue(ex(0));
             return KValue(kernel_inert_call("int", {f, x == kernel_inert_call("..", {lo, hi})}));
         }
         symbol x = symOf(a[1], "integration variable");
         ex F;
-        if (integrate(f, x, &F)) return KValue(F);
+        if (kernel_integrate(k, f, x, &F)) return KValue(F);
         return KValue(kernel_inert_call("int", {f, x}));
     };
     auto seriesBuiltin = [](KInterpreter& k, const Args& a) {
@@ -899,7 +831,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     b["gcd"] = [](KInterpreter& k, const Args& a) {
         need(a, 1, std::size_t(-1));
         ex r = exOf(k, a[0]);
-        for (std::size_t i = 1; i < a.size(); ++i) { k.step(); r = gcd(r, exOf(k, a[i])); }
+        for (std::size_t i = 1; i < a.size(); ++i) { k.step(); r = kernel_gcd(k, r, exOf(k, a[i])); }
         return KValue(r);
     };
     b["lcm"] = [](KInterpreter& k, const Args& a) {

@@ -705,6 +705,10 @@ struct DagBuilder {
                     }
                 }
                 out->push_back({&r, &c, id, -1, true});
+            } else if (is_exactly<add>(r) && cn.is_integer()) {
+                // A sum to an integer power stays as the product holds it: op() would evaluate
+                // the power again, which may move a sign out of the sum of a held product.
+                add_factor(kept(GiNaC::ex(power(r, c).hold())), out, coeff, key);
             } else {
                 add_factor(kept(m.op(j)), out, coeff, key);
             }
