@@ -10,6 +10,7 @@
 #include "kernel_analysis.h"
 #include "kernel_factor.h"
 #include "kernel_integrate.h"
+#include "kernel_matrix.h"
 
 using namespace GiNaC;
 
@@ -942,6 +943,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     };
     kernel_add_plot_builtins(b);
     kernel_add_help_builtins(b);
+    kernel_add_matrix_builtins(b);
     return b;
 }
 
