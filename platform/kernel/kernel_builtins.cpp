@@ -384,37 +384,8 @@ KValue ifactorBuiltin(KInterpreter& k, const Args& a) {
     if (n.is_zero()) return KValue(ex(0));
     ex sign = n.is_negative() ? ex(-1) : ex(1);
     numeric m = abs(n);
-    std::vector<std::pair<numeric, int>> factors;
-    auto addFactor = [&](const numeric& p) {
-        for (auto& f : factors) if (f.first == p) { ++f.second; return; }
-        factors.push_back({p, 1});
-    };
-    // Trial division by small numbers, then Pollard's rho for what is left.
-    for (numeric p = 2; p * p <= m && p < 100000; p += (p == 2 ? 1 : 2)) {
-        k.step();
-        while (irem(m, p).is_zero()) { addFactor(p); m = iquo(m, p); }
-    }
-    std::vector<numeric> todo;
-    if (m != 1) todo.push_back(m);
-    while (!todo.empty()) {
-        numeric c = todo.back();
-        todo.pop_back();
-        if (c.info(info_flags::prime)) { addFactor(c); continue; }
-        numeric d = c;
-        for (numeric seed = 1; d == c; seed += 1) {
-            numeric x = 2, y = 2;
-            d = 1;
-            while (d == 1) {
-                k.step();
-                x = mod(x * x + seed, c);
-                y = mod(y * y + seed, c);
-                y = mod(y * y + seed, c);
-                d = gcd(abs(x - y), c);
-            }
-        }
-        todo.push_back(d);
-        todo.push_back(iquo(c, d));
-    }
+    std::vector<std::pair<numeric, long>> factors;
+    if (m != 1) factors = kernel_integer_factors(k, m);
     std::sort(factors.begin(), factors.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     ex r = sign;
     for (const auto& f : factors) r *= pow(kernel_inert_call("", {f.first}), f.second);
@@ -867,7 +838,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     b["isprime"] = [](KInterpreter&, const Args& a) {
         need(a, 1, 1);
         numeric n = intOf(a[0]);
-        return kernel_bool(n.is_positive() && n.info(info_flags::prime));
+        return kernel_bool(kernel_is_probable_prime(n));
     };
     b["max"] = [](KInterpreter& k, const Args& a) { return minmax(k, a, true); };
     b["min"] = [](KInterpreter& k, const Args& a) { return minmax(k, a, false); };

@@ -17,6 +17,7 @@
 #include "kernel_factor.h"
 
 #include <flint/fmpz.h>
+#include <flint/fmpz_factor.h>
 #include <flint/fmpz_mpoly.h>
 #include <flint/fmpz_mpoly_factor.h>
 #include <flint/fmpz_poly.h>
@@ -38,8 +39,13 @@ using namespace GiNaC;
 
 namespace {
 
-// Polynomials up to these sizes are worked on in the kernel's process: FLINT answers them in
-// well under a poll interval, and a fork would cost more than the work.
+// Polynomials up to these sizes are worked on in the kernel's process, where FLINT answers them
+// in milliseconds (x^100-1: 8 ms; x^200-1: 40 ms, on a loaded machine) and a fork would cost
+// more than the work (x^100-1 took 66 ms through a child).  Univariate ones with word-sized
+// coefficients up to degree 256; multivariate ones are costlier per term and go to a child
+// sooner.  Anything larger runs in a child that an interrupt can kill.
+constexpr long kInProcessUnivariateDegree = 256;
+constexpr std::size_t kInProcessCoefficientDigits = 18;
 constexpr long kInProcessDegree = 48;
 constexpr std::size_t kInProcessTerms = 64;
 // Exponents above this are not converted (a dense FLINT polynomial of that degree would not fit
@@ -59,7 +65,7 @@ struct Converted {
     long degree = 0;   // total degree
 };
 
-std::string decimal(const numeric& n) {
+std::string decimal_text(const numeric& n) {
     std::ostringstream s;
     s << n;
     return s.str();
@@ -139,7 +145,7 @@ bool convert(KInterpreter& k, const ex& expanded, const std::vector<symbol>& var
         unsigned long d = 0;
         for (unsigned long x : e) d += x;
         out->degree = std::max(out->degree, long(d));
-        out->poly.push_back({decimal(c * scale), e});
+        out->poly.push_back({decimal_text(c * scale), e});
     }
     out->scale = scale;
     return true;
@@ -410,7 +416,12 @@ bool readAnswer(const std::string& text, const std::vector<symbol>& vars, Factor
     return word == "E";
 }
 
-bool large(const Converted& c) {
+bool large(const Converted& c, std::size_t nvars) {
+    if (nvars == 1) {
+        std::size_t digits = 0;
+        for (const Term& t : c.poly) digits = std::max(digits, t.coeff.size());
+        return c.degree > kInProcessUnivariateDegree || digits > kInProcessCoefficientDigits;
+    }
     return c.degree > kInProcessDegree || c.poly.size() > kInProcessTerms;
 }
 
@@ -423,7 +434,7 @@ bool flintFactor(KInterpreter& k, const ex& e, Factors* f) {
     if (expanded.is_zero()) return false;
     Converted c;
     if (!convert(k, expanded, vars, &c)) return false;
-    std::string text = runAbandonable(k, large(c), [&] {
+    std::string text = runAbandonable(k, large(c, vars.size()), [&] {
         return vars.size() == 1 ? factorUnivariate(c.poly) : factorMultivariate(c.poly, vars.size());
     });
     if (!readAnswer(text, vars, f)) return false;
@@ -469,9 +480,56 @@ ex kernel_gcd(KInterpreter& k, const ex& a, const ex& b) {
     Converted ca, cb;
     if (!convert(k, ea, vars, &ca) || !convert(k, eb, vars, &cb) || !ca.scale.is_equal(1) || !cb.scale.is_equal(1))
         return gcd(a, b);
-    std::string text = runAbandonable(k, large(ca) || large(cb),
+    std::string text = runAbandonable(k, large(ca, vars.size()) || large(cb, vars.size()),
                                       [&] { return gcdMultivariate(ca.poly, cb.poly, vars.size()); });
     Factors f;
     if (!readAnswer(text, vars, &f) || f.factors.size() != 1) return gcd(a, b);
     return f.factors[0].first;
+}
+
+// ---- integers -------------------------------------------------------------------------------------
+
+namespace {
+
+// Integers up to this many bits are factored in the kernel's process (FLINT's trial division and
+// rho finish them in well under a millisecond); larger ones may need its ECM for minutes and
+// run in a child.
+constexpr std::size_t kInProcessIntegerBits = 100;
+
+std::string factorInteger(const std::string& decimal) {
+    Fmpz n;
+    fmpz_set_str(n.v, decimal.c_str(), 10);
+    fmpz_factor_t fac;
+    fmpz_factor_init(fac);
+    fmpz_factor(fac, n.v);
+    std::ostringstream out;
+    for (slong i = 0; i < fac->num; ++i) out << fmpzText(fac->p + i) << ' ' << fac->exp[i] << '\n';
+    out << "E\n";
+    fmpz_factor_clear(fac);
+    return out.str();
+}
+
+}  // namespace
+
+std::vector<std::pair<numeric, long>> kernel_integer_factors(KInterpreter& k, const numeric& n) {
+    std::string decimal = decimal_text(abs(n));
+    double bits = double(decimal.size()) * 3.33;
+    std::string text = runAbandonable(k, bits > kInProcessIntegerBits, [&] { return factorInteger(decimal); });
+    std::istringstream in(text);
+    std::vector<std::pair<numeric, long>> factors;
+    std::string word;
+    long e = 0;
+    while (in >> word && word != "E") {
+        if (!(in >> e)) throw KError("integer factorisation failed");
+        factors.push_back({numeric(word.c_str()), e});
+    }
+    if (word != "E") throw KError("integer factorisation failed");
+    return factors;
+}
+
+bool kernel_is_probable_prime(const numeric& n) {
+    if (!n.is_pos_integer()) return false;
+    Fmpz f;
+    fmpz_set_str(f.v, decimal_text(n).c_str(), 10);
+    return fmpz_is_probabprime(f.v) != 0;
 }

@@ -13,6 +13,9 @@
 
 #include "KInterpreter.h"
 
+#include <utility>
+#include <vector>
+
 // Factors e (the numerator or denominator of a normal form): through FLINT when e is a
 // polynomial over the rationals in plain names, otherwise GiNaC's factor.
 GiNaC::ex kernel_factor(KInterpreter& k, const GiNaC::ex& e);
@@ -23,3 +26,11 @@ GiNaC::ex kernel_factor_quotient(KInterpreter& k, const GiNaC::ex& numer, const 
 // The gcd of two polynomials: through FLINT when both have integer coefficients, otherwise
 // GiNaC's gcd.  The FLINT gcd has a positive leading coefficient.
 GiNaC::ex kernel_gcd(KInterpreter& k, const GiNaC::ex& a, const GiNaC::ex& b);
+
+// The prime factors of the integer n (|n| > 1) with their multiplicities, ascending, through
+// FLINT (in a child for large n, so that an interrupt ends it).
+std::vector<std::pair<GiNaC::numeric, long>> kernel_integer_factors(KInterpreter& k, const GiNaC::numeric& n);
+
+// True when n is a positive integer that passes FLINT's probable-prime test (BPSW: no composite
+// is known to pass it).
+bool kernel_is_probable_prime(const GiNaC::numeric& n);

@@ -4,7 +4,6 @@
 #include "kernel_integrate.h"
 
 #include <cmath>
-#include <functional>
 
 #include "kernel_factor.h"
 
@@ -28,18 +27,15 @@ bool isLinear(const ex& u, const symbol& x) {
     return u.is_polynomial(x) && u.degree(x) == 1 && !u.coeff(x, 1).has(x) && !u.coeff(x, 0).has(x);
 }
 
-bool isPolynomialIn(const ex& e, const symbol& x) { return e.is_polynomial(x); }
-
-// An integer exponent of a power, or 1.
-bool integerPower(const ex& f, ex* base, long* n) {
+// f as base^n with an integer n (n = 1 when f is no such power).
+void integerPower(const ex& f, ex* base, long* n) {
     if (is_a<power>(f) && is_a<numeric>(f.op(1)) && ex_to<numeric>(f.op(1)).is_integer()) {
         *base = f.op(0);
         *n = ex_to<numeric>(f.op(1)).to_long();
-        return true;
+        return;
     }
     *base = f;
     *n = 1;
-    return true;
 }
 
 exvector factorsOf(const ex& f) {
@@ -140,7 +136,7 @@ private:
     bool rational(const ex& f, const symbol& x, ex* out, int depth) {
         ex nd = f.normal().numer_denom();
         ex num = nd.op(0).expand(), den = nd.op(1).expand();
-        if (!den.has(x) || !isPolynomialIn(num, x) || !isPolynomialIn(den, x)) return false;
+        if (!den.has(x) || !num.is_polynomial(x) || !den.is_polynomial(x)) return false;
         for (int i = 0; i <= den.degree(x); ++i) {
             ex c = den.coeff(x, i);
             if (!is_a<numeric>(c) || !ex_to<numeric>(c).is_rational()) return false;
@@ -344,7 +340,7 @@ private:
 
     bool byParts(const ex& f, const symbol& x, ex* out, int depth) {
         ex poly = 1, rest = 1;
-        for (const ex& g : factorsOf(f)) (isPolynomialIn(g, x) ? poly : rest) *= g;
+        for (const ex& g : factorsOf(f)) (g.is_polynomial(x) ? poly : rest) *= g;
         if (rest.is_equal(1)) return false;
         // rest one of ln, arctan, arcsin of a linear argument: differentiate it, integrate poly.
         if ((isFunction(rest, "log") || isFunction(rest, "atan") || isFunction(rest, "asin")) &&

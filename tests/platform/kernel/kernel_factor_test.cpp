@@ -1,6 +1,6 @@
 // Factorisation and gcd through FLINT: each irreducible factor primitive with a positive leading
-// coefficient, the unit and content in front; gcds with a positive leading coefficient; the
-// FLINT worker abandoned on an interrupt.
+// coefficient, the unit and content in front; gcds with a positive leading coefficient; integer
+// factors and primality; the FLINT worker abandoned on an interrupt.
 
 #include <gtest/gtest.h>
 
@@ -72,6 +72,12 @@ const FactorCase factorCases[] = {
     {"gcd_multivariate", "gcd(expand((x+y)^3*(x-1)), expand((x+y)^2*(x+1)));", "x^2+2*x*y+y^2"},
     {"gcd_large_degree", "gcd(x^100-1, x^60-1);", "x^20-1"},
     {"gcd_of_integers", "gcd(12, 18);", "6"},
+    {"ifactor_two_large_primes", "ifactor(2^64+1);", "``(274177)*``(67280421310721)"},
+    {"ifactor_sign_and_powers", "ifactor(-360);", "-``(2)^3*``(3)^2*``(5)"},
+    {"ifactor_one", "ifactor(1);", "1"},
+    {"isprime_mersenne", "isprime(2^127-1);", "true"},
+    {"isprime_carmichael", "isprime(561);", "false"},
+    {"isprime_negative", "isprime(-7);", "false"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, KernelFactorTest, ::testing::ValuesIn(factorCases),
