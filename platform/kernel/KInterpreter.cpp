@@ -152,6 +152,9 @@ void kernel_poll_from_library() {
     pollingFromLibrary = false;
 }
 
+KLibraryPollPause::KLibraryPollPause() : saved_(pollingFromLibrary) { pollingFromLibrary = true; }
+KLibraryPollPause::~KLibraryPollPause() { pollingFromLibrary = saved_; }
+
 void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sink) {
     struct Running {
         explicit Running(KInterpreter* k) {

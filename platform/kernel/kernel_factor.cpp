@@ -331,15 +331,21 @@ private:
 
 // Runs work in the kernel when `large` is false, otherwise in a child process whose output is
 // read while the interpreter polls (KInterrupt kills the child on the way out).
+// In the kernel's process the work runs without polls from GMP's allocation functions: an
+// interrupt thrown through FLINT would leave its cached numbers pointing at freed memory.
 std::string runAbandonable(KInterpreter& k, bool large, const std::function<std::string()>& work) {
-    if (!large) return work();
+    auto here = [&] {
+        KLibraryPollPause pause;
+        return work();
+    };
+    if (!large) return here();
     int fds[2];
-    if (pipe(fds) != 0) return work();
+    if (pipe(fds) != 0) return here();
     pid_t pid = fork();
     if (pid < 0) {
         close(fds[0]);
         close(fds[1]);
-        return work();
+        return here();
     }
     if (pid == 0) {
         // The child: GMP's allocation functions of the kernel poll the interpreter's link,
