@@ -109,6 +109,20 @@ private:
 // statement, at most every POLL_INTERVAL, never re-entered; throws KInterrupt.
 void kernel_poll_from_library();
 
+// While one lives, kernel_poll_from_library does nothing on this thread: for short calls into C
+// libraries whose state an exception must not unwind (FLINT keeps GMP numbers in caches of its
+// own).  Nests.
+class KLibraryPollPause {
+public:
+    KLibraryPollPause();
+    ~KLibraryPollPause();
+    KLibraryPollPause(const KLibraryPollPause&) = delete;
+    KLibraryPollPause& operator=(const KLibraryPollPause&) = delete;
+
+private:
+    bool saved_;
+};
+
 // Built-in procedures (kernel_builtins.cpp).  Lazy built-ins get their argument nodes
 // unevaluated (seq, sum, product, add, mul).
 using KBuiltin = std::function<KValue(KInterpreter&, const KSeq& args)>;
