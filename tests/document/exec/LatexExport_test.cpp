@@ -81,7 +81,8 @@ Element* paragraph(int style, std::initializer_list<Element*> children, bool out
 
 // A section holding a group (an input and its line-printed output), text paragraphs in the
 // user styles "Zeta Notes" and "Alpha Notes" (the first with a run in the character style
-// "Emph", and the output in "2D Output", based on "2D Math"), one in a style whose name LaTeX cannot hold, and the unused style "Unused".
+// "Emph", and the output in "2D Output", based on "2D Math"), one in a style whose name LaTeX
+// cannot hold, and the unused style "Unused".  The section's heading uses "Heading 1".
 void buildSmallWorksheet(Document& doc) {
     auto* root = new SectionElement();
     doc.setRoot(root);
@@ -195,7 +196,8 @@ TEST_F(LatexExportTest, StyleDefinitionsLeaveOutCommonStylesAndUnusableNames) {
     std::vector<std::string> defined;
     for (const std::string& line : linesOf(text))
         if (line.rfind("\\Define", 0) == 0) defined.push_back(line);
-    EXPECT_EQ(defined, (std::vector<std::string>{"\\DefineParaStyle{Alpha Notes}", "\\DefineParaStyle{Zeta Notes}",
+    EXPECT_EQ(defined, (std::vector<std::string>{"\\DefineParaStyle{Alpha Notes}", "\\DefineParaStyle{Heading 1}",
+                                                 "\\DefineParaStyle{Zeta Notes}",
                                                  "\\DefineParaStyle{a$b&c_d [e]}", "\\DefineCharStyle{2D Math}",
                                                  "\\DefineCharStyle{2D Output}",
                                                  "\\DefineCharStyle{Emph}"}));
