@@ -35,17 +35,13 @@ numeric intOf(const KValue& v) {
     throw KError("integer expected, got " + kernel_value_text(v));
 }
 
-// An upper bound on the number of terms the expansion of x has, found without expanding.  A
-// power of a sum to a positive integer n has at most C(terms + n - 1, n) terms; products
-// multiply, sums add; function arguments are expanded too, so their bounds count.
+// An upper bound on the number of terms the expansion of x has, found without expanding; one
+// beyond what any memory holds raises "object too large".  A power of a sum to a positive
+// integer n has at most C(terms + n - 1, n) terms; products multiply, sums add; exponents and
+// function arguments are expanded on their own, so each is checked by its own call.
 constexpr double kMaxExpansionTerms = 1e7;
 
 double expansion_terms(const ex& x) {
-    double inner = 0;   // the largest bound among arguments expanded on their own
-    auto note = [&inner](double t) {
-        inner = std::max(inner, t);
-        if (inner > kMaxExpansionTerms) throw KError("object too large");
-    };
     double t = 1;
     if (is_a<add>(x)) {
         t = 0;
@@ -54,18 +50,18 @@ double expansion_terms(const ex& x) {
         for (std::size_t i = 0; i < x.nops(); ++i) t *= expansion_terms(x.op(i));
     } else if (is_a<power>(x)) {
         const double base = expansion_terms(x.op(0));
-        note(expansion_terms(x.op(1)));
         const ex& e = x.op(1);
+        expansion_terms(e);
+        t = base;
         if (base > 1 && is_a<numeric>(e) && ex_to<numeric>(e).is_pos_integer()) {
-            const double n = ex_to<numeric>(e).to_double();
             // log C(base + n - 1, n) through lgamma, so that huge exponents do not overflow.
+            const double n = ex_to<numeric>(e).to_double();
             const double logTerms = std::lgamma(base + n) - std::lgamma(n + 1) - std::lgamma(base);
-            t = logTerms > std::log(kMaxExpansionTerms) ? kMaxExpansionTerms * 2 : std::exp(logTerms);
-        } else {
-            t = base;
+            if (logTerms > std::log(kMaxExpansionTerms)) throw KError("object too large");
+            t = std::exp(logTerms);
         }
     } else {
-        for (std::size_t i = 0; i < x.nops(); ++i) note(expansion_terms(x.op(i)));
+        for (std::size_t i = 0; i < x.nops(); ++i) expansion_terms(x.op(i));
     }
     if (t > kMaxExpansionTerms) throw KError("object too large");
     return t;

@@ -68,7 +68,7 @@ protected:
     }
     void TearDown() override {
         WorksheetHost& host = worksheetHost();
-        // Shared in-process evaluators stay listed after their documents; end them here.
+        // Evaluators of documents a test left open end here.
         std::vector<QuietEvaluator*> left = host.evaluators;
         host.evaluators.clear();
         for (QuietEvaluator* e : left) delete e;

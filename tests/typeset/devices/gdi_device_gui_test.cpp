@@ -15,6 +15,7 @@
 #include "platform/gui/Application.h"
 #include "platform/gui/Picture.h"
 #include "platform/gui/VirtualDevice.h"
+#include "tests/platform/gdi/gdi_test_util.h"
 #include "tests/typeset/dag_build.h"
 #include "tests/typeset/devices/sheet_options.h"
 #include "typeset/devices/gdi_device.h"
@@ -35,8 +36,7 @@ int keep_piece(void* user, const MetafilePiece* p) {
     auto* out = static_cast<std::vector<Piece>*>(user);
     Piece piece{p->width, p->height, p->unitsPerInch, {}};
     if (p->metafile) {
-        piece.bits.resize(GetMetaFileBitsEx(p->metafile, 0, nullptr));
-        GetMetaFileBitsEx(p->metafile, UINT(piece.bits.size()), piece.bits.data());
+        piece.bits = gdi_test::metafileBits(p->metafile);
         delete_metafile(p->metafile);
     }
     if (p->enhMetafile) delete_metafile(p->enhMetafile);
