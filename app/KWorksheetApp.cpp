@@ -10,8 +10,13 @@
 #include <cstdio>
 #include <string>
 
-#include "app/KFrameStandIn.h"
+#include "app/KDocFrame.h"
+#include "app/KDocWindow.h"
+#include "app/KMainFrame.h"
 #include "app/KSplashWindow.h"
+#include "app/KStatusBar.h"
+#include "app/KWorksheetWindowStandIn.h"
+#include "app/dialogs/KTextImportDialog.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
 #include "document/elements/SectionElement.h"
@@ -47,6 +52,10 @@ namespace {
 
 KWorksheetApp* gWorksheetApp = nullptr;
 
+// Frame commands start-up and the execution groups run.
+constexpr int kNewWorksheetCommand = 1101;
+constexpr int kInterruptCommand = 2504;
+
 // SIGTERM and SIGINT end the event loop, so that the ordinary shut-down runs (options saved,
 // kernels stopped).  The handler only sets the flag; a timer of the loop looks at it.
 volatile std::sig_atomic_t gTerminateRequested = 0;
@@ -66,6 +75,20 @@ bool isDirectory(const std::string& path) {
 }  // namespace
 
 KWorksheetApp* worksheetApp() { return gWorksheetApp; }
+
+void (*oleVerbHook)(Element* element, int commandId) = nullptr;
+
+long oleMenuMessageHook(unsigned message, uintptr_t wParam, intptr_t lParam) {
+    constexpr unsigned kCommandMessage = 273;
+    constexpr uintptr_t kFirstVerb = 1451, kLastVerb = 1549;
+    constexpr int kOleElementKind = 11;
+    if (message != kCommandMessage || lParam != 0 || wParam < kFirstVerb || wParam > kLastVerb) return 0;
+    auto* window = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+    Element* current = window && window->document() ? window->document()->currentElement() : nullptr;
+    if (!current || current->elementKind() != kOleElementKind) return 0;
+    if (oleVerbHook) oleVerbHook(current, static_cast<int>(wParam));
+    return 1;
+}
 
 // A one-shot or periodic timer that calls a function.
 class KWorksheetApp::FunctionTimer : public Timer {
@@ -131,10 +154,19 @@ void KWorksheetApp::wireHooks() {
         if (gWorksheetApp) gWorksheetApp->initExpressionPlaceholders();
     };
     executionGroupHooks.interruptCommand = [] {
-        if (gWorksheetApp && gWorksheetApp->frame) gWorksheetApp->frame->command(kCommandInterrupt);
+        if (gWorksheetApp && gWorksheetApp->frame) gWorksheetApp->frame->frame_command(kInterruptCommand, 0);
     };
     worksheetFileHooks().busy = [](bool on, const char* text) {
         if (gWorksheetApp) gWorksheetApp->showBusy(on, text);
+    };
+    worksheetFileHooks().chooseTextImport = KTextImportDialog::chooseTextImport;
+    // The kernel's figures go to the status bar while their worksheet is the active one.
+    host.isActiveWindow = [](WorksheetDocument* document) {
+        auto* w = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+        return w != nullptr && w->document() == document;
+    };
+    host.showKernelStatus = [](WorksheetDocument*, const char* memory, const char* time) {
+        if (gWorksheetApp && gWorksheetApp->frame) show_kernel_status(gWorksheetApp->frame->statusBar(), memory, time);
     };
     kl_set_display_converter(denormalise_dag);
 }
@@ -151,6 +183,10 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     // 4: message boxes, device metrics, focus and the system message hook through the GUI layer.
     gui_install_message_hooks();
     SysDeviceHooks device;
+    // Devices reach this layer as their native device contexts.
+    device.resolution = [](void* nativeDc, void*) -> int {
+        return nativeDc ? gui::nativeDcDpiY(nativeDc) : SYS_DEFAULT_RESOLUTION;
+    };
     device.paletteSize = [](void*, void*) -> long {
         return gWorksheetApp && gWorksheetApp->displayPalette ? gWorksheetApp->displayPalette->colorCount
                                                               : SYS_DEFAULT_PALETTE_SIZE;
@@ -159,9 +195,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     sys_set_focus_hook([] {
         if (WorkWindow* w = Application::getAppWindow()) w->grabFocus();
     });
-    sys_set_message_hook_installer([] {
-        Application::setSystemMessageHook([](unsigned, uintptr_t, intptr_t) -> long { return 0; });
-    });
+    sys_set_message_hook_installer([] { Application::setSystemMessageHook(oleMenuMessageHook); });
     sys_install_message_hook();
     // 5
     theOptions = new KOptions(argc, argv, optionsHost_);
@@ -238,10 +272,12 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     charStyleImage = new Bitmap(gui::findImage(kCharStyleBitmapResource));
     paraStyleImage = new Bitmap(gui::findImage(kParaStyleBitmapResource));
     // 20, 21
-    frame = new KFrameStandIn(windowRegistry);
+    frame = new KMainFrame();
     optionsHost_.setMainFrame(frame);
-    optionsHost_.setActiveWorksheetFrame([this]() -> WorkWindow* {
-        return frame ? static_cast<WorkWindow*>(frame->activeWorksheetWindow()) : nullptr;
+    optionsHost_.setActiveWorksheetFrame([]() -> WorkWindow* {
+        KDocWindow* window = KMainFrame::activeWorksheet();
+        auto* adaptor = window ? dynamic_cast<KDocFrame*>(window->adaptor) : nullptr;
+        return adaptor ? adaptor->frameWindow() : nullptr;
     });
     if (theOptions) theOptions->readRecentFiles();
     // 22
@@ -288,8 +324,8 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     // 27: the plot devices come with the plot elements' drivers.
     // 28, 29
     if (theOptions)
-        for (const std::string& path : theOptions->commandLineWorksheets()) frame->load_worksheet(path.c_str(), 0);
-    if (Application::getMDIWindowCount() == 0) frame->command(kCommandNewWorksheet);
+        for (const std::string& path : theOptions->commandLineWorksheets()) frame->load_worksheet(path.c_str(), false);
+    if (Application::getMDIWindowCount() == 0) frame->frame_command(kNewWorksheetCommand, 0);
     // 30
     if (splash && !splashTimer_->isActive()) deleteSplash();
 }
@@ -318,6 +354,9 @@ void KWorksheetApp::shutDown() {
     IdentifierStyleTable::free();
     storage_free_default();
     storage_free_fallback();
+    // The constants lived in the fallback area: a later start-up in this process makes them
+    // again.
+    dag_forget_constants();
     // 7
     for (Window** p : {&symbolPalette, &expressionPalette, &matrixPalette}) {
         delete *p;
@@ -376,6 +415,7 @@ void KWorksheetApp::shutDown() {
     host = WorksheetHost();
     executionGroupHooks.interruptCommand = nullptr;
     worksheetFileHooks().busy = nullptr;
+    worksheetFileHooks().chooseTextImport = nullptr;
 }
 
 void KWorksheetApp::Main(int argc, char** argv) {

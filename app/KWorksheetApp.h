@@ -6,9 +6,9 @@
 // directories, window registry, font cache, palettes, splash) and small services: the busy
 // indicator, command-state refresh, the monochrome test, the placeholder expressions.
 //
-// Parts that are not built yet are small stand-ins here: the main frame and worksheet window
-// (KFrameStandIn.h), the display palette (true colour) and the palettes (none can be built
-// yet, so each is null).
+// Parts that are not built yet are small stand-ins here: the worksheet window
+// (KWorksheetWindowStandIn.h), the display palette (true colour) and the palettes (none can be
+// built yet, so each is null).
 //
 // Shut-down releases the kernels first: the worksheet windows and their documents go, then the
 // shared kernel's evaluators, so that every session and link has ended (an in-process kernel
@@ -31,7 +31,7 @@
 #include "util/KString.h"
 
 class Element;
-class KFrameStandIn;
+class KMainFrame;
 class KL_Direct;
 class FontCache;
 class KOptions;
@@ -62,7 +62,7 @@ public:
     ~KWorksheetApp() override;
 
     // ---- fields, in their order ------------------------------------------------------------
-    KFrameStandIn* frame = nullptr;
+    KMainFrame* frame = nullptr;
     LogicalPalette* displayPalette = nullptr;
     Pointer* elementPointer = nullptr;
     Pointer* normalPointer = nullptr;
@@ -158,3 +158,11 @@ private:
 
 // The application object while Main runs (null otherwise).
 KWorksheetApp* worksheetApp();
+
+// The system message hook start-up installs: a menu command (message 273, no control) with an
+// id from 1451 to 1549 runs that verb of the active worksheet's current OLE element (kind 11)
+// and is consumed; anything else passes (0).
+long oleMenuMessageHook(unsigned message, uintptr_t wParam, intptr_t lParam);
+// Runs an OLE verb on the element; null until the OLE element comes (the command is still
+// consumed, as the element takes it).
+extern void (*oleVerbHook)(Element* element, int commandId);

@@ -72,6 +72,7 @@ public:
     // Parses the text as statements first; null (and no kernel contact) when it does not parse.
     Dag evaluateString(const char* text);
 
+    // The document; an evaluator goes with its document.
     Document* document() const { return document_; }
     KKernelSession* session() const { return session_; }
     int linkType() const;

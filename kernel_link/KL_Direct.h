@@ -58,6 +58,7 @@ public:
     int write(const unsigned char* bytes, int count) override;
 
     void setHandlers(KL_QueryHandler queryHandler, KL_IdleHandler idleHandler, void* handlerData);
+    void* handlerData() const { return handlerData_; }
     bool interrupted() const { return interrupted_.load() != 0; }
 
 private:

@@ -378,13 +378,22 @@ void dag_unkeep_checked(Dag d) { TOVU_ASSERT(dag_unkeep(d), kDagSource, 451); }
 
 void dag_forget_keep() { keepTable = nullptr; }
 
+void dag_forget_constants() {
+    dag_NULL = nullptr;
+    for (int i = 0; i < 140; ++i) dag_intpos[i] = dag_intneg[i] = nullptr;
+    dag_zero = dag_one = dag_minus_one = nullptr;
+}
+
 Dag dag_backref_table() { return backrefTable; }
 Dag dag_copied_table() { return copiedTable; }
 
 // ---- start-up ------------------------------------------------------------------------------------
 
 void dag_init_constants() {
-    if (dag_NULL) return;   // made once per process; they live in the fallback area
+    if (dag_NULL) return;   // made once per start-up; they live in the fallback area
+    // Also when a default area is ready (a second start-up in one process): storage_reset
+    // frees that one.
+    StoragePush push(storage_fallback_area());
     dag_NULL = dag_new0(DAG_EXPSEQ);
     for (int i = 0; i < 140; ++i) {
         Dag p = dag_new(2, DAG_INTPOS);

@@ -130,6 +130,8 @@ void dag_keep(Dag d);
 bool dag_unkeep(Dag d);
 void dag_unkeep_checked(Dag d);                      // assertion when d was not kept
 void dag_forget_keep();                              // drops the keep table (storage_reset)
+// Forgets the constants (their area was freed), so that dag_init_constants makes them again.
+void dag_forget_constants();
 // The back-reference table shared by the DAG text reader and writer, and the deep-copy table.
 Dag dag_backref_table();
 Dag dag_copied_table();

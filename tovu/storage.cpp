@@ -177,6 +177,8 @@ void storage_free_default() {
     storage_free(&defaultArea);
 }
 
+StorageArea* storage_fallback_area() { return &fallbackArea; }
+
 void storage_free_fallback() {
     storage_free(&fallbackArea);
     fallbackArea.used = 1023;

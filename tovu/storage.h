@@ -68,6 +68,8 @@ void storage_check_length(const DagWord* dag, std::size_t n);
 void storage_reset();
 void storage_free_default();
 void storage_free_fallback();
+// The fallback area (current while no default area is ready); the constants live there.
+StorageArea* storage_fallback_area();
 
 // Keeps an area current for the lifetime of the object.
 class StoragePush {

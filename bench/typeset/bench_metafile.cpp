@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "tests/typeset/devices/sheet_options.h"
 #include "typeset/devices/gdi_device.h"
 #include "typeset/typeset.h"
 
@@ -76,14 +77,7 @@ void run(benchmark::State& state, bool rebuild) {
     std::vector<Dag> values;
     for (int i = 0; i < 1000; ++i)
         values.push_back(i % 3 == 0 ? polynomial(rng, 10) : i % 3 == 1 ? fraction(rng) : matrix3(rng));
-    LayoutOptions o;
-    layout_options_init(4, &o, nullptr);
-    o.levelCount = 1;
-    o.pageWidth = 288;
-    o.pageHeight = 7200;
-    o.indentStep = 2;
-    o.contIndent = 18;
-    o.lineGap = 4;
+    const LayoutOptions o = sheet_options();
     MetafileRequest req;
     req.mapMode = MM_TWIPS;
     for (auto _ : state) {

@@ -41,6 +41,7 @@ class ViewCaret;
 class KViewOptions;
 class KWorksheetWriter;
 class KExportWriter;
+class KLatexExportWriter;
 class FilePath;
 class KInterfaceVars;
 struct WordScanner;
@@ -102,6 +103,13 @@ public:
     // the frameset); false with the reason in errorText when a file cannot be made, or without
     // a root.
     bool exportHtml(const FilePath& exportPath, KString& errorText);
+    // Writes the document as a LaTeX file through the writer (Document_latex.cpp): the option
+    // value goes to the element exports, latex2e chooses \usepackage{kelvo2e} over
+    // \documentstyle[kelvo209], path and baseName are the export file's full path and name
+    // (pictures are written beside it).  False without a root or when the writer's stream
+    // failed; an element export's error is raised on, with the plot device put back.
+    bool exportLatex(KLatexExportWriter& writer, int option, bool latex2e, const std::string& path,
+                     const std::string& baseName);
     virtual void markUsedStyles(Element* subtree);
     virtual void collectWords(WordScanner& scanner);
     virtual void collectGroups(bool chain, bool markedOnly, Element** first);

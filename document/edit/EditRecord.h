@@ -30,7 +30,7 @@
 #include <string>
 
 #include "document/edit/IndexedList.h"
-#include "document/edit/PositionPath.h"
+#include "document/tree/PositionPath.h"
 
 class Element;
 class ElementDocument;

@@ -6,7 +6,6 @@
 
 #include "document/tree/Element.h"
 #include "document/tree/ElementPosition.h"
-#include "document/edit/PositionPath.h"
 #include "document/tree/ViewCaret.h"
 
 namespace {
@@ -17,24 +16,13 @@ std::vector<UndoHistory*>& liveHistories() {
     return list;
 }
 
-void captureInto(CaretHolder& holder, ElementPosition* caret) {
-    holder.reset(nullptr);
-    if (caret) caret->captureCaret(holder, 0);
+void captureInto(CaretHandle& handle, ElementPosition* caret) {
+    handle.put(nullptr);
+    if (caret) caret->captureCaret(handle, true);
 }
 
-void restoreFrom(CaretHolder& holder, ElementPosition* caret, const PositionPath& path, int offset) {
-    if (!caret) return;
-    ElementCaret* saved = holder.caret();
-    if (saved && saved->subPosition().heldElement()) {
-        caret->restoreFromCaret(holder);
-        return;
-    }
-    Element* element = path.element();
-    if (!element) return;
-    CaretHolder fresh;
-    element->createCaretPosition(fresh, 0);
-    if (ElementCaret* c = fresh.caret()) c->subPosition().setPosition(element, offset);
-    caret->restoreFromCaret(fresh);
+void restoreFrom(CaretHandle& handle, ElementPosition* caret) {
+    if (caret) caret->restoreFromCaret(handle);
 }
 
 }  // namespace
@@ -93,8 +81,6 @@ void UndoHistory::beginGroup(const char* menuText, ElementPosition* caret, bool 
     if (++nesting_ > 1) return;
     current_ = std::make_unique<UndoGroup>(menuText, mergeable);
     captureInto(current_->caretBefore, caret);
-    current_->caretPathBefore.assign(caret ? caret->element() : nullptr);
-    current_->caretOffsetBefore = caret ? caret->offset() : 0;
 }
 
 bool UndoHistory::canMerge(UndoGroup* a, UndoGroup* b) {
@@ -115,8 +101,6 @@ void UndoHistory::endUndoGroup(ElementPosition* caret) {
     std::unique_ptr<UndoGroup> group = std::move(current_);
     if (group->pairs.count() == 0 || limit_ == 0) return;   // destroyed on return
     captureInto(group->caretAfter, caret);
-    group->caretPathAfter.assign(caret ? caret->element() : nullptr);
-    group->caretOffsetAfter = caret ? caret->offset() : 0;
     while (groups_.count() > cursor_ + 1) destroyGroupAt(cursor_ + 1);
     UndoGroup* last = cursor_ >= 0 ? groupAt(cursor_) : nullptr;
     if (canMerge(last, group.get())) {
@@ -124,8 +108,6 @@ void UndoHistory::endUndoGroup(ElementPosition* caret) {
         EditRecordPair* pb = group->pairAt(0);
         pa->redoRecord = std::move(pb->redoRecord);
         last->caretAfter = group->caretAfter;
-        last->caretPathAfter = group->caretPathAfter;
-        last->caretOffsetAfter = group->caretOffsetAfter;
         return;   // the merged group is destroyed on return
     }
     if (limit_ > 0 && groups_.count() >= limit_) {
@@ -206,7 +188,7 @@ void UndoHistory::undo(ElementPosition* caret) {
         other->undo(window ? window->caret() : nullptr);
         linkedUndoRunning = false;
     }
-    restoreFrom(g->caretBefore, caret, g->caretPathBefore, g->caretOffsetBefore);
+    restoreFrom(g->caretBefore, caret);
     --cursor_;
 }
 
@@ -228,6 +210,6 @@ void UndoHistory::redo(ElementPosition* caret) {
         other->redo(window ? window->caret() : nullptr);
         linkedRedoRunning = false;
     }
-    restoreFrom(g->caretAfter, caret, g->caretPathAfter, g->caretOffsetAfter);
+    restoreFrom(g->caretAfter, caret);
     ++cursor_;
 }

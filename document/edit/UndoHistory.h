@@ -26,9 +26,8 @@
 #include <memory>
 
 #include "document/edit/EditRecord.h"
-#include "document/tree/ElementCaret.h"
 #include "document/edit/IndexedList.h"
-#include "document/edit/PositionPath.h"
+#include "document/tree/CaretPosition.h"
 #include "util/KString.h"
 
 class ElementDocument;
@@ -43,19 +42,14 @@ public:
 
     KString menuText;
     IndexedList pairs;                 // EditRecordPair, recording order
-    CaretHolder caretBefore;
-    CaretHolder caretAfter;
+    // The caret before and after the edit, as positions held by path: the records destroy
+    // and re-create elements, and the path finds the re-created one at the same place.
+    CaretHandle caretBefore;
+    CaretHandle caretAfter;
     bool mergeable = false;
     ElementWindow* linkedWindow = nullptr;
     UndoGroup* linkedGroup = nullptr;
     UndoHistory* linkedHistory = nullptr;   // the history that owns linkedGroup
-    // The caret's element as a path and its offset, next to each holder: the records destroy
-    // and re-create elements, so a caret object may have lost its element by the time it is
-    // restored, while the path still finds the re-created one.
-    PositionPath caretPathBefore;
-    int caretOffsetBefore = 0;
-    PositionPath caretPathAfter;
-    int caretOffsetAfter = 0;
 
     EditRecordPair* pairAt(int index) { return static_cast<EditRecordPair*>(pairs.nodeAt(index)); }
     void unlink();

@@ -7,6 +7,7 @@
 #include "document/elements/ParagraphElement.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/ParagraphLine.h"
+#include "document/tree/Selection.h"
 #include "document/tree/ViewCaret.h"
 
 ParagraphElement* InlineElement::paragraph() const { return dynamic_cast<ParagraphElement*>(parent_); }
@@ -157,4 +158,33 @@ bool InlineElement::command(int code, const char* text, std::intptr_t argument) 
 
 void InlineElement::setCaretOffset(int offset) {
     if (ViewCaret* caret = activeCaret()) caret->setPosition(this, offset);
+}
+
+ElementRect InlineElement::documentRect() const {
+    ElementPoint o = absoluteOrigin();
+    return {o.x, o.y, width, height};
+}
+
+void InlineElement::drawCaret(TextPosition& position, int mode) {
+    (void)mode;
+    ElementWindow* window = worksheetWindow();
+    if (DocumentView* view = window ? window->view() : nullptr) view->drawFrame(position.rect, 0);
+}
+
+void InlineElement::selectionMarkChanged(int newMark) {
+    (void)newMark;
+    ElementWindow* window = worksheetWindow();
+    if (DocumentView* view = window ? window->view() : nullptr) view->highlightRect(documentRect());
+}
+
+int InlineElement::markFromSelection(Selection& selection) {
+    return selection.classifyRect(documentRect()) == 1 ? 1 : 0;
+}
+
+void InlineElement::renderAt(const ElementPoint& baseline, DocumentView& view) {
+    ExtentRecord e;
+    bool flows = false, lineBreak = false;
+    measure(e, flows, lineBreak);
+    view.fillRect({baseline.x, baseline.y - e.ascent, e.width, e.height}, 0xFFFFFF, 0, 1);
+    view.drawLine(baseline, {baseline.x + e.width, baseline.y}, 0);
 }

@@ -54,6 +54,21 @@ public:
     bool command(int code, const char* text, std::intptr_t argument) override;
     // Puts the document's active caret on this element at the offset (when there is a caret).
     void setCaretOffset(int offset) override;
+    // A caret on the element (not inside it) is a frame around its rectangle, without handles.
+    void drawCaret(TextPosition& position, int mode) override;
+    // Inverts the element's rectangle in the view.
+    void selectionMarkChanged(int newMark) override;
+    // 1 (wholly marked) when the selection holds the element's whole rectangle, else 0.
+    int markFromSelection(Selection& selection) override;
+    // On white, with a line along the baseline, at the element's size.
+    void renderAt(const ElementPoint& baseline, DocumentView& view) override;
+    // The element's rectangle in document coordinates.
+    ElementRect documentRect() const;
+    // Inline positions before, on or after the element (InlineCaret.h); text runs make text
+    // positions over their bytes (TextCaret.h), and a range over the marked part of a partly
+    // marked run covers the run's marked bytes.
+    void createCaretPosition(CaretHandle& handle, bool byPath) override;
+    void createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath) override;
 
     // The paragraph that holds the element (null when the parent is not a paragraph).
     ParagraphElement* paragraph() const;

@@ -26,6 +26,14 @@ public:
     void expressionText(KString& out) const;
     const std::string& text() const { return text_; }
     int value() const { return value_; }
+    // Whether a place in the expression's text falls in its second half (the caret then
+    // stands after the expression); from the one-line text until the typeset layout lands.
+    bool offsetInSecondHalf(int offset) const { return 2 * offset > static_cast<int>(text_.size()); }
+
+    // Math positions: before, inside or after the expression (MathCaret.h).  A range over
+    // the marked part of a partly marked element has both ends at the start.
+    void createCaretPosition(CaretHandle& handle, bool byPath) override;
+    void createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath) override;
 
     unsigned char kernelOutput = 0;
 

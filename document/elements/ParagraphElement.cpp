@@ -9,7 +9,9 @@
 #include "document/elements/InlineElement.h"
 #include "document/styles/CharStyle.h"
 #include "document/styles/StyleSet.h"
+#include "document/styles/WorksheetTagTable.h"
 #include "document/tree/ElementPosition.h"
+#include "document/tree/PageSink.h"
 #include "document/tree/Selection.h"
 #include "document/tree/ViewCaret.h"
 #include "options/KOptions.h"
@@ -597,6 +599,17 @@ bool ParagraphElement::movePosition(TextPosition& position, int code, Element* c
     }
 }
 
+int ParagraphElement::markFromSelection(Selection& selection) {
+    if (enclosingCollapsedSection()) return 0;
+    if (lines_.empty()) return BlockElement::markFromSelection(selection);
+    ElementRect first, last;
+    lines_.front()->lineRect(first);
+    lines_.back()->lineRect(last);
+    ElementPoint topLeft{first.x, first.y};
+    ElementPoint bottomRight{last.x + std::max(last.width, 1) - 1, last.y + std::max(last.height, 1) - 1};
+    return selection.classify(topLeft, bottomRight);
+}
+
 bool ParagraphElement::mouseDown(const ElementMouseEvent& event) {
     if (event.clicks != 3) return false;
     ElementWindow* window = worksheetWindow();
@@ -624,4 +637,41 @@ void ParagraphElement::replaceStyleIndex(WalkControl& control) {
     styleIndex = static_cast<std::int16_t>(change->newIndex);
     ElementExtent ignored;
     layout(ignored);
+}
+
+void ParagraphElement::markUsedStyles(WalkControl& control) {
+    if (control.styleSet) control.styleSet->markParaStyleChainUsed(styleIndex);
+}
+
+void ParagraphElement::remapStyleIndex(WalkControl& control) {
+    (void)control;
+    if (styleIndex < StyleSet::FIRST_USER_INDEX) return;
+    int mapped = WorksheetTagTable::renumbered(worksheetTagTable.paraStyleRenumber, styleIndex);
+    if (mapped == 0) return;
+    styleIndex = static_cast<std::int16_t>(mapped);
+    markNeedsLayout();
+}
+
+void ParagraphElement::caretArrived() {
+    ElementWindow* window = worksheetWindow();
+    if (!window) return;
+    auto* doc = dynamic_cast<Document*>(document());
+    // Character style -1: the paragraph style's own character part.
+    window->showStyles(doc ? doc->styleSet() : nullptr, styleIndex, -1);
+    window->showContextBar(CONTEXT_BAR, this);
+    Element::caretArrived();
+}
+
+void ParagraphElement::paginate(WalkControl& control) {
+    control.requestStop(STOP_CHILDREN);   // the inline children have no lines of their own
+    PageSink* pages = control.pages;
+    if (!pages || control.pass() == PASS_AFTER || enclosingCollapsedSection()) return;
+    ParaStyle fallback;
+    if (styleOrDefaults(fallback)->newPage == 1) pages->newPage();
+    ElementPoint origin = absoluteOrigin();
+    for (const auto& line : lines_) {
+        ExtentRecord box{line->x, line->y, line->width, line->height(), line->baseline()};
+        if (!pages->fits(box, origin)) pages->newPage();
+        pages->place(box, origin);
+    }
 }

@@ -114,6 +114,9 @@ public:
     void locatePosition(TextPosition& position) override;
     bool movePosition(TextPosition& position, int code, Element* child, int index) override;
     ParagraphLine* lineAtPosition(TextPosition& position) override;
+    // The selection's class of the span from the first line's top-left to the last line's
+    // bottom-right (the bounds without lines); 0 inside a collapsed section.
+    int markFromSelection(Selection& selection) override;
     // A triple click selects the whole paragraph.
     bool mouseDown(const ElementMouseEvent& event) override;
 
@@ -150,6 +153,18 @@ public:
     void collectBookmarks(WalkControl& control) override;
     // A paragraph-style change (kind 2) naming this paragraph's style takes the new index.
     void replaceStyleIndex(WalkControl& control) override;
+    // Cuts the lines into pages: a style that starts a new page opens one; a line that does
+    // not fit on the current page goes whole onto a new one.  Nothing in a collapsed section.
+    void paginate(WalkControl& control) override;
+    // Marks the paragraph style and the styles it is based on as used.
+    void markUsedStyles(WalkControl& control) override;
+    // A user style index renumbered while its worksheet was read takes its new index; an
+    // index the load-time map does not cover stays.
+    void remapStyleIndex(WalkControl& control) override;
+    // The style boxes show the paragraph's style; the paragraph context bar is selected.
+    void caretArrived() override;
+    // The context bar of paragraphs.
+    static constexpr int CONTEXT_BAR = 0;
 
     int fixedWidth = 0;
 

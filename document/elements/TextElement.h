@@ -122,24 +122,25 @@ public:
     bool mouseDown(const ElementMouseEvent& event) override;
     void selectRange(int start, int end) override;
     int markFromSelection(Selection& selection) override;
-    int createCaretRange(CaretHolder& holder, bool whole, int offset) override;
+    // With markedOnly, a partly marked run gives a range over its marked bytes.
+    void createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath) override;
     // Codes 0 (read-only test), 3 (format), 9 and 10 (typing), 11 (delete), 23 (split the
     // paragraph), 31 (convert), 40 (character style).
     bool command(int code, const char* text, std::intptr_t argument) override;
     // The element starting the second half: this run (offset 0 or read-only), the next child
     // (at the end), or a new run of the bytes from the offset.
     Element* splitAt(ElementPosition& position) override;
-    Element* splitAtCaret(const ElementCaretRange& caret) override;
-    // A text range's places hold byte offsets.
-    void deleteRange(ElementCaretRange& range) override;
-    void deleteAtPosition(ElementPosition& position) override;
-    bool fitsWithin(int maxWidth, const ElementCaretRange* range, CaretHolder& rangeHolder) override;
+    // The text positions hand byte offsets (TextCaret.h); the whole run's removal is theirs.
+    Element* splitAtCaret(const SingleCaret& caret) override;
+    void deleteRange(CaretRange& range) override;
+    void deleteAtPosition(SingleCaret& position) override;
+    bool fitsWithin(int maxWidth, const CaretRange* range, CaretHandle& rangeHandle) override;
     // The extent of the range's bytes (the whole text without a range) in the run's style.
-    ElementExtent rangeExtent(const ElementCaretRange* range, DocumentView* view) const override;
+    ElementExtent rangeExtent(const CaretRange* range, DocumentView* view) const override;
 
     // ---- changes (each recorded for undo) --------------------------------------------------
     // Inserts text at the offset, then lays the paragraph out.
-    void insertTextAt(const char* text, int offset);
+    void insertTextAt(const char* text, int offset) override;
     // Marks bytes start..end-1 (clamped into the text and onto character boundaries): mark 1
     // for the whole text, 2 for a part, 0 for an empty range.
     void setMarkRange(int start, int end);

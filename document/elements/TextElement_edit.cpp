@@ -20,7 +20,7 @@
 #include "document/elements/TextElement.h"
 #include "document/styles/CharStyle.h"
 #include "document/styles/StyleSet.h"
-#include "document/tree/ElementCaret.h"
+#include "document/elements/TextCaret.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/Selection.h"
 #include "document/tree/ViewCaret.h"
@@ -210,15 +210,16 @@ int TextElement::markFromSelection(Selection& selection) {
     return mark;
 }
 
-int TextElement::createCaretRange(CaretHolder& holder, bool whole, int offset) {
-    if (!whole || mark != 2) return Element::createCaretRange(holder, whole, offset);
+void TextElement::createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath) {
+    if (!markedOnly || mark != 2) {
+        InlineElement::createCaretRange(handle, markedOnly, byPath);
+        return;
+    }
     clampMarks();
-    auto range = std::make_unique<ElementCaretRange>(this, markStart_);
-    range->setStart(ElementCaretRange::makePlace(markStart_, 1));
-    range->setEnd(ElementCaretRange::makePlace(markEnd_, 1));
-    ElementCaretRange* raw = range.get();
-    holder.reset(std::move(range));
-    return raw->place(0);
+    auto* range = new TextCaretRange(this, byPath);
+    handle.put(range);
+    range->start().setOffset(this, markStart_);
+    range->end().setOffset(this, markEnd_);
 }
 
 // ---- changes at the caret ----------------------------------------------------------------------
@@ -351,9 +352,9 @@ Element* TextElement::splitAt(ElementPosition& position) {
     return made;
 }
 
-Element* TextElement::splitAtCaret(const ElementCaretRange& caret) {
+Element* TextElement::splitAtCaret(const SingleCaret& caret) {
     if (!characterStyle() || styleFacts().readOnly) return this;
-    int o = aligned(const_cast<ElementCaretRange&>(caret).subPosition().offset(), true);
+    int o = aligned(caret.offset(), true);
     Element* p = parent();
     if (o == 0) return this;
     auto tail = std::make_unique<TextElement>(privateCopy(this, charStyle_), text_.text() + o);
@@ -366,14 +367,13 @@ Element* TextElement::splitAtCaret(const ElementCaretRange& caret) {
     return made;
 }
 
-void TextElement::deleteRange(ElementCaretRange& range) {
+void TextElement::deleteRange(CaretRange& range) {
     if (styleFacts().readOnly) {
         if (ElementDocument* doc = document()) doc->beep();
         return;
     }
-    // A text range's places hold byte offsets.
-    int from = range.whole() ? 0 : aligned(range.start().index, true);
-    int to = range.whole() ? text_.length() : aligned(range.end().index, true);
+    int from = aligned(range.startOffset(), true);
+    int to = aligned(range.endOffset(), true);
     if (from > to) std::swap(from, to);
     if (from == to) return;
     recordChange([&] { text_.eraseRange(from, to - 1); });
@@ -381,7 +381,7 @@ void TextElement::deleteRange(ElementCaretRange& range) {
     layout(ignored);
 }
 
-void TextElement::deleteAtPosition(ElementPosition& position) {
+void TextElement::deleteAtPosition(SingleCaret& position) {
     if (styleFacts().readOnly) {
         if (ElementDocument* doc = document()) doc->beep();
         return;
@@ -391,14 +391,13 @@ void TextElement::deleteAtPosition(ElementPosition& position) {
     eraseAt(aligned(o, true));
 }
 
-bool TextElement::fitsWithin(int maxWidth, const ElementCaretRange* range, CaretHolder& rangeHolder) {
+bool TextElement::fitsWithin(int maxWidth, const CaretRange* range, CaretHandle& rangeHandle) {
     if (maxWidth < 1) return false;
     DocumentView* view = activeView();
     const char* t = text_.text();
     int length = text_.length();
     int start = 0;
-    if (range && const_cast<ElementCaretRange*>(range)->subPosition().heldElement() == this)
-        start = std::min(length, mb_next(t, aligned(range->end().index, true)));
+    if (range && range->element() == this) start = std::min(length, mb_next(t, aligned(range->endOffset(), true)));
     TextStyleFacts facts = styleFacts();
     if (view) selectOwnStyle(*view);
     int width = 0, lastBreak = -1;
@@ -411,19 +410,21 @@ bool TextElement::fitsWithin(int maxWidth, const ElementCaretRange* range, Caret
         width += view ? view->textWidth(t + i, mb_char_length(t, i)) : 0;
     }
     int end = lastBreak >= 0 ? mb_next(t, lastBreak) : std::min(length, mb_next(t, start));
-    auto made = std::make_unique<ElementCaretRange>(this, start);
-    made->setStart(ElementCaretRange::makePlace(start, 1));
-    made->setEnd(ElementCaretRange::makePlace(end, 1));
-    rangeHolder.reset(std::move(made));
+    // The old range may live in the handle: keep it alive until the new one is in place.
+    CaretHandle keep = rangeHandle;
+    auto* made = new TextCaretRange(this, false);
+    rangeHandle.put(made);
+    made->start().setOffset(this, start);
+    made->end().setOffset(this, end);
     return true;
 }
 
-ElementExtent TextElement::rangeExtent(const ElementCaretRange* range, DocumentView* view) const {
+ElementExtent TextElement::rangeExtent(const CaretRange* range, DocumentView* view) const {
     if (!view) return {};
     int from = 0, to = text_.length();
-    if (range && !range->whole()) {
-        from = aligned(range->start().index, true);
-        to = aligned(range->end().index, true);
+    if (range && range->element() == this) {
+        from = aligned(range->startOffset(), true);
+        to = aligned(range->endOffset(), true);
         if (from > to) std::swap(from, to);
     }
     ExtentRecord extent;

@@ -42,6 +42,7 @@
 
 #include "document/tree/ContainerElement.h"
 #include "document/exec/OutputSink.h"
+#include "document/export/LatexExport.h"
 #include "tovu/dag.h"
 
 class DocumentView;
@@ -75,15 +76,6 @@ struct ExecutionGroupHooks {
     void (*interruptCommand)() = nullptr;
 };
 extern ExecutionGroupHooks executionGroupHooks;
-
-// What a LaTeX export walk hands its visitors (the walk control's context): the writer and
-// the flags the group sets on its pre and post visits.
-class KExportWriter;
-struct LatexExportState {
-    KExportWriter* writer = nullptr;
-    bool inGroup = false;
-    bool secondFlag = false;
-};
 
 // A pending-input record (see advanceToNextInput).
 struct PendingInputRecord {

@@ -156,25 +156,24 @@ WorksheetDocument::~WorksheetDocument() {
     storage_delete(parsedStatements_);
     parsedStatements_ = nullptr;
     if (evaluator_ != nullptr) {
-        if (evaluator_->linkType() == KL_LINK_DIRECT) {
-            // The shared in-process kernel outlives its documents: the evaluator stays listed
-            // for the next document, with no handlers pointing at this one.
-            evaluator_->setHandlers(nullptr, nullptr, nullptr);
-            if (evaluator_->session()->currentEvaluator == evaluator_)
-                evaluator_->session()->currentEvaluator = nullptr;
-        } else {
-            if (auto* direct = dynamic_cast<KL_Direct*>(evaluator_->session()->link)) {
-                direct->setHandlers(nullptr, nullptr, nullptr);
-                if (host.directLink == direct) host.directLink = nullptr;
-            }
-            for (auto it = host.evaluators.begin(); it != host.evaluators.end(); ++it) {
-                if (*it == evaluator_) {
-                    host.evaluators.erase(it);
-                    break;
-                }
-            }
-            delete evaluator_;
+        // The evaluator goes with its document; the session (and with it the link and the
+        // kernel) goes with the last evaluator that shares it, so a shared kernel lives as long
+        // as some worksheet uses it.
+        KKernelSession* session = evaluator_->session();
+        const bool lastUser = session->refCount == 1;
+        if (auto* direct = dynamic_cast<KL_Direct*>(session->link)) {
+            // No handlers may point at this document any more (another worksheet on the shared
+            // kernel installs its own before it runs).
+            if (direct->handlerData() == this) direct->setHandlers(nullptr, nullptr, nullptr);
+            if (lastUser && host.directLink == direct) host.directLink = nullptr;
         }
+        for (auto it = host.evaluators.begin(); it != host.evaluators.end(); ++it) {
+            if (*it == evaluator_) {
+                host.evaluators.erase(it);
+                break;
+            }
+        }
+        delete evaluator_;
         evaluator_ = nullptr;
     }
     if (redirectFile != nullptr) {

@@ -142,14 +142,15 @@ public:
     // The link is dead: drain the queue as after an interrupt (resetOutput on every remaining
     // node, interrupted cleared, "Parsed_DAGs" freed, computing off).
     void drainAfterDeadLink();
-    // Stand-in for the main frame's poll of a server link: reads the replies that are waiting
-    // (all of them until the statement's DONE when wait is set), dispatches each through
-    // kernelReplyCallback and sends the answer back.  False when the link is dead.
+    // The synchronous service of a server link for code that runs without the main frame's
+    // poll (tests, benchmarks, fuzz targets): reads the replies that are waiting (all of them
+    // until the statement's DONE when wait is set), dispatches each through kernelReplyCallback
+    // and sends the answer back.  False when the link is dead.
     bool serviceServerLink(bool wait);
     // Whether the link has failed for good; a server link is polled, so a server that has gone
     // is noticed also while the document waits for something else.
     bool linkIsDead();
-    // One step of the execution path, what the main frame's poll does: runs the queue (starts
+    // One step of the execution path without the main frame: runs the queue (starts
     // the next statement, ends finished regions), services a server link (reading up to the
     // running statement's DONE when wait is set) and drains the queue when the link is found
     // dead.  Answers whether the queue still holds work.
@@ -186,6 +187,9 @@ public:
     std::FILE* redirectFile = nullptr;
     bool replaceOutput = true;
     bool insertMode = false;
+    // The user kept the window when it was to close after the kernel's STOP or death: the
+    // window is not asked again.
+    bool closeDeclined = false;
 
     // The sink of the statement that runs (parsingSink while parsing); null when none.
     OutputSink* currentSink() const;

@@ -16,7 +16,7 @@
 #include "document/records/KWorksheetReader.h"
 #include "document/records/KWorksheetWriter.h"
 #include "document/elements/ParagraphElement.h"
-#include "document/elements/PlaceholderElement.h"
+#include "document/exec/PlaceholderElement.h"
 #include "document/elements/SectionElement.h"
 #include "document/elements/TextElement.h"
 #include "document/exec/WorksheetDocument.h"

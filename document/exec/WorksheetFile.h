@@ -37,9 +37,9 @@ class WorksheetDocument;
 struct WorksheetFileHooks {
     // The busy indicator: on with its text ("Loading worksheet"), off with null.
     void (*busy)(bool on, const char* text) = nullptr;
-    // The text import dialog for a file that is not a worksheet: the entries of its list (the
-    // first selected at first); answers the chosen entry's index, or -1 for Cancel.  Without a
-    // hook the import is cancelled.
+    // The text import dialog for a file that is not a worksheet: the entries of its list;
+    // answers the chosen entry's index (0 when nothing was selected), or -1 for Cancel.
+    // Without a hook the import is cancelled.
     int (*chooseTextImport)(const char* path, const char* const* entries, int count) = nullptr;
 };
 WorksheetFileHooks& worksheetFileHooks();

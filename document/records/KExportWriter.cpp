@@ -107,10 +107,27 @@ void KExportWriter::startLine(const std::string& text) {
     writeString(text);
 }
 
+bool KExportWriter::streamFailed() const { return !sinkCallback && stream && stream->fail(); }
+
 // ---- LaTeX -------------------------------------------------------------------------------------
 
 KLatexExportWriter::KLatexExportWriter(std::ostream* s, int width) : KExportWriter(s, width) {
     prefixes[0] = prefixes[1] = prefixes[2] = "";
+}
+
+bool KLatexExportWriter::isUsableName(const std::string& name) {
+    if (name.empty()) return false;
+    for (char c : name) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u > 0x7E) return false;
+        switch (c) {
+        case '{': case '}': case '\\': case '%': case '#': case '~': case '^':
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
 }
 
 bool KLatexExportWriter::inTtyOutput() const {
@@ -193,6 +210,7 @@ bool KLatexExportWriter::setFontStyle(int type, bool on, const std::string& name
         }
     }
     if (on == (open != std::string::npos)) return false;
+    if (on && type == FONT_NAMED && !isUsableName(name)) return false;
     if (!on) {
         closeDownTo(open);
         Group g = groups.back();
@@ -234,7 +252,8 @@ void KLatexExportWriter::endEnvironment(const std::string& name) {
     }
 }
 
-void KLatexExportWriter::beginBlock(const std::string& name) {
+void KLatexExportWriter::beginBlock(const std::string& given) {
+    const std::string name = isUsableName(given) ? given : std::string();
     blockName = name;
     groups.push_back({BLOCK, false, name, 0});
     if (!name.empty()) startLine("\\begin{" + name + "}\n");

@@ -39,6 +39,9 @@ public:
     void newLine();
     void ensureBlankLine();
     void startLine(const std::string& text = {});
+    // True when the output stream has failed (a write or a flush went wrong); a writer with a
+    // sink or without a stream never fails.
+    bool streamFailed() const;
 
     long charCount = 0;
     int lineWidth;
@@ -75,11 +78,20 @@ public:
 
     KLatexExportWriter(std::ostream* stream, int lineWidth = 70);
 
+    // Whether a style name can stand in the file as an environment name or a \QTR argument:
+    // not empty, printable ASCII only, and none of "{", "}", "\\", "%", "#", "~" or "^" (which
+    // would unbalance the argument, start a comment, a parameter, an active character or
+    // TeX's "^^" character notation).  Names that fail get no style definition, open an
+    // unnamed block and no named font group.
+    static bool isUsableName(const std::string& name);
+
     void writeEscapedText(const std::string& text);
     void writeBraceEscaped(const std::string& text);
+    // Type FONT_NAMED with a name that is not usable opens no group (false).
     bool setFontStyle(int type, bool on, const std::string& name = {});
     void beginEnvironment(const std::string& name, const std::string& text = {});
     void endEnvironment(const std::string& name);
+    // A name that is not usable opens an unnamed block.
     void beginBlock(const std::string& name = {});
     void endBlock();
     void beginMacro(const std::string& name, const std::string& text = {});

@@ -78,6 +78,10 @@ void WorksheetTagTable::registerRegionReaders(ElementReaderFn sectionVariant,
     groupRegionReader_ = groupVariant;
 }
 
+int WorksheetTagTable::renumbered(const std::vector<int>& table, int index) {
+    return index >= 0 && std::size_t(index) < table.size() ? table[std::size_t(index)] : 0;
+}
+
 void WorksheetTagTable::resetReadState() {
     styleSet = nullptr;
     fontStyleMap.clear();
@@ -162,8 +166,7 @@ bool WorksheetTagTable::readStyleTable(KWorksheetReader& reader, StyleSet& set,
                 charStyleRenumber[std::size_t(own)] = at;
             }
             if (at >= 0 && set.charStyle(at) == stored && based >= StyleSet::FIRST_USER_INDEX) {
-                growRenumber(charStyleRenumber, based);
-                int mapped = charStyleRenumber[std::size_t(based)];
+                int mapped = renumbered(charStyleRenumber, based);
                 if (mapped != 0) stored->basedOn = std::int16_t(mapped);
             }
         }
@@ -187,8 +190,7 @@ bool WorksheetTagTable::readStyleTable(KWorksheetReader& reader, StyleSet& set,
                 paraStyleRenumber[std::size_t(own)] = at;
             }
             if (at >= 0 && set.paraStyle(at) == stored && based >= StyleSet::FIRST_USER_INDEX) {
-                growRenumber(paraStyleRenumber, based);
-                int mapped = paraStyleRenumber[std::size_t(based)];
+                int mapped = renumbered(paraStyleRenumber, based);
                 if (mapped != 0) stored->basedOn = std::int16_t(mapped);
             }
         }

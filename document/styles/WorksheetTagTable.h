@@ -102,6 +102,9 @@ public:
     std::vector<Element*> groupsByRegion;
     std::vector<int> charStyleRenumber;
     std::vector<int> paraStyleRenumber;
+    // The index a loaded style was renumbered to; 0 (unmapped) for an index the map does not
+    // cover.  A look-up never grows the map.
+    static int renumbered(const std::vector<int>& table, int index);
 
 private:
     void addOldRegion(Element*& element, int regionNumber, bool testComplete);

@@ -174,43 +174,37 @@ int Element::copyChildrenTo(Element* target) const {
     return copied;
 }
 
-int Element::createCaretPosition(CaretHolder& holder, int offset) {
-    auto caret = std::make_unique<ElementCaret>(this, offset);
-    ElementCaret* raw = caret.get();
-    holder.reset(std::move(caret));
-    return raw->place(0);
+void Element::createCaretPosition(CaretHandle& handle, bool byPath) {
+    auto* caret = new ElementCaret(this, byPath);
+    handle.put(caret);
+    caret->toStart();
 }
 
-int Element::createCaretRange(CaretHolder& holder, bool whole, int offset) {
-    if (whole && mark == 0) {
-        holder.reset(nullptr);
-        return 0;
+void Element::createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath) {
+    if (markedOnly && mark == 0) {
+        handle.put(nullptr);
+        return;
     }
-    auto range = std::make_unique<ElementCaretRange>(this, offset);
-    ElementCaretRange* raw = range.get();
-    holder.reset(std::move(range));
-    if (whole && mark != 1) {
-        int first = -1, last = -1;
-        for (int i = 0, n = childCount(); i < n; ++i) {
-            Element* child = childAt(i);
-            if (!child || child->mark == 0) continue;
-            if (first < 0) first = i;
-            last = i;
-        }
-        if (first >= 0) {
-            raw->setStart(ElementCaretRange::makePlace(first, childAt(first)->mark == 1 ? 0 : 1));
-            raw->setEnd(ElementCaretRange::makePlace(last, childAt(last)->mark == 1 ? 2 : 1));
-            return raw->place(0);
-        }
+    auto* range = new ElementCaretRange(this, byPath);
+    handle.put(range);
+    range->selectAll();
+    if (!markedOnly || mark != 2) return;
+    int first = -1, last = -1;
+    for (int i = 0, n = childCount(); i < n; ++i) {
+        Element* child = childAt(i);
+        if (!child || child->mark == 0) continue;
+        if (first < 0) first = i;
+        last = i;
     }
-    raw->finishWhole();
-    return raw->place(0);
+    if (first < 0) return;
+    range->start().setChildSide(this, first, childAt(first)->mark == 2 ? 1 : 0);
+    range->end().setChildSide(this, last, childAt(last)->mark == 2 ? 1 : 2);
 }
 
-Element* Element::splitAtCaret(const ElementCaretRange& range) {
-    if (range.isEmptyRange()) return nullptr;
-    if (range.coversWhole()) return this;
-    return splitAtIndex(range.start().index);
+Element* Element::splitAtCaret(const SingleCaret& caret) {
+    if (caret.isAtEnd()) return nullptr;
+    if (caret.isAtStart()) return this;
+    return splitAtIndex(caret.childIndex(true));
 }
 
 void Element::caretArrived() {

@@ -73,13 +73,14 @@ class Selection;
 class KString;
 class KWorksheetWriter;
 class WorksheetFragment;
-class ElementCaretRange;
+class CaretHandle;
+class CaretRange;
+class SingleCaret;
 class ParagraphLine;
 class Menu;
 class KExportWriter;
 class HtmlExporter;
 class StyleSet;
-struct CaretHolder;
 struct WordScanner;
 struct GroupListRecord;
 struct StyleIndexChange;
@@ -191,6 +192,7 @@ struct WalkControl {
     bool showFlag = false;                       // showChildWindow
     WalkMethod method = nullptr;                 // the member visitor of walkMethod
     void* context = nullptr;                     // what a walk of one class hands its own visitors
+    class PageSink* pages = nullptr;             // paginate
 };
 
 // Walk callbacks that write an element's contents as a "{NEWREP " record.
@@ -347,10 +349,13 @@ public:
     virtual bool isPositionUnselected(const ElementPosition& position) const {
         return !isPositionSelected(position);
     }
-    // A new caret (or caret range) of the element into the shared holder; `whole` restricts
-    // the range to the marked part.
-    virtual int createCaretPosition(CaretHolder& holder, int offset);
-    virtual int createCaretRange(CaretHolder& holder, bool whole, int offset);
+    // A new caret position of the element's family into the handle, at the element's start,
+    // held by path when asked (CaretPosition.h).  The base makes element-kind positions.
+    virtual void createCaretPosition(CaretHandle& handle, bool byPath);
+    // A new caret range over the whole element.  With markedOnly: an unmarked element gives
+    // the handle a holder with no position, and a partly marked one a range over its marked
+    // part (the base: from the first to the last marked child).
+    virtual void createCaretRange(CaretHandle& handle, bool markedOnly, bool byPath);
     // The position's rectangle (pure: every concrete class answers).
     virtual void locatePosition(TextPosition& position) = 0;
     // Moves the position by an editing-action code; `child` and `index` say where it comes
@@ -370,21 +375,23 @@ public:
     // Gives the offset into the collected input text to the child whose span holds it.
     virtual void setCaretOffset(int offset);
     // Splits the element at the caret: null at its end, the element itself at its start,
-    // else the second part.
-    virtual Element* splitAtCaret(const ElementCaretRange& caret);
+    // else the second part (the base splits before the child after the caret's gap).
+    virtual Element* splitAtCaret(const SingleCaret& caret);
     // Text kinds: whether the text from the range's end fits in maxWidth pixels, with the
-    // fitting part as a new range in the holder; the range's extent; deleting the range or
-    // the character at the position; marking a byte range.
-    virtual bool fitsWithin(int maxWidth, const ElementCaretRange* range, CaretHolder& rangeHolder) {
-        (void)maxWidth, (void)range, (void)rangeHolder;
+    // fitting part as a new range in the handle; the range's extent; deleting the range or
+    // the character at the position; inserting text at a byte offset; marking a byte range.
+    // The text caret hands these offsets already clamped to the text.
+    virtual bool fitsWithin(int maxWidth, const CaretRange* range, CaretHandle& rangeHandle) {
+        (void)maxWidth, (void)range, (void)rangeHandle;
         return false;
     }
-    virtual ElementExtent rangeExtent(const ElementCaretRange* range, DocumentView* view) const {
+    virtual ElementExtent rangeExtent(const CaretRange* range, DocumentView* view) const {
         (void)range, (void)view;
         return {};
     }
-    virtual void deleteRange(ElementCaretRange& range) { (void)range; }
-    virtual void deleteAtPosition(ElementPosition& position) { (void)position; }
+    virtual void deleteRange(CaretRange& range) { (void)range; }
+    virtual void deleteAtPosition(SingleCaret& position) { (void)position; }
+    virtual void insertTextAt(const char* text, int offset) { (void)text, (void)offset; }
     virtual void selectRange(int start, int end) { (void)start, (void)end; }
     // The word for context help at the offset (appended to `word`).
     virtual void helpWordAt(KString& word, int offset) const { (void)word, (void)offset; }

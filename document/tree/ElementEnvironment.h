@@ -20,6 +20,7 @@
 
 class DocumentView;
 class Element;
+class StyleSet;
 class TextPosition;
 class ViewCaret;
 
@@ -83,6 +84,27 @@ public:
     virtual void selectionActivated() {}
     virtual ViewCaret* caret() { return nullptr; }
     virtual class Selection* selection() { return nullptr; }
+
+    // Requests of elements to the window's editing part (nothing happens here).
+    // An element takes the mouse while it drags (its origin in document pixels), and gives it
+    // back.
+    virtual void captureElement(Element* element, ElementPoint origin) { (void)element, (void)origin; }
+    virtual void releaseElement(Element* element, ElementPoint origin) { (void)element, (void)origin; }
+    // Shows the pointer of a program resource over the window (the resize pointers 1002-1005).
+    virtual void setPointer(int resourceId) { (void)resourceId; }
+    // Selects context bar `index` for its owner element and shows the window's context bar again.
+    virtual void showContextBar(int index, Element* owner) { (void)index, (void)owner; }
+    // The style boxes show a paragraph style and a character style of the style set.
+    virtual void showStyles(StyleSet* styleSet, int paragraphStyle, int characterStyle) {
+        (void)styleSet, (void)paragraphStyle, (void)characterStyle;
+    }
+    // Runs an editing action through the window; false when not handled.
+    virtual bool executeAction(int code, const char* text, std::intptr_t argument) {
+        (void)code, (void)text, (void)argument;
+        return false;
+    }
+    // Clears the selection's marks from the whole tree.
+    virtual void clearSelectionMarks() {}
 };
 
 class ElementDocument {

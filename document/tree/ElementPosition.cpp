@@ -1,10 +1,10 @@
-// ElementPosition, TextPosition, the caret objects and the "{MARK " record.
+// ElementPosition, TextPosition and the "{MARK " record.
 #include "document/tree/ElementPosition.h"
 
 #include <string>
 
 #include "document/tree/Element.h"
-#include "document/tree/ElementCaret.h"
+#include "document/tree/CaretPosition.h"
 #include "document/records/KWorksheetReader.h"
 #include "document/records/KWorksheetWriter.h"
 #include "document/records/WorksheetFileError.h"
@@ -116,26 +116,24 @@ bool ElementPosition::placeAtEndOf(Element* target) {
     return true;
 }
 
-bool ElementPosition::captureCaret(CaretHolder& holder, int argument) {
+bool ElementPosition::captureCaret(CaretHandle& handle, bool byPath) {
     Element* e = element();
     if (!e) {
-        holder.reset(nullptr);
+        handle.put(nullptr);
         return false;
     }
-    e->createCaretPosition(holder, argument);
-    if (ElementCaret* caret = holder.caret()) {
-        ElementPosition& sub = caret->subPosition();
-        sub.setPosition(sub.heldElement(), offset_);
-    }
+    e->createCaretPosition(handle, byPath);
+    if (SingleCaret* caret = handle.single()) caret->setOffset(offset_);
     return true;
 }
 
-void ElementPosition::restoreFromCaret(CaretHolder& holder) {
-    ElementCaret* caret = holder.caret();
+void ElementPosition::restoreFromCaret(CaretHandle& handle) {
+    CaretHandle keep = handle;
+    SingleCaret* caret = keep.single();
     if (!caret) return;
-    ElementPosition& sub = caret->subPosition();
-    if (!sub.heldElement()) return;   // its element was destroyed meanwhile
-    setPosition(sub.heldElement(), sub.offset());
+    Element* e = caret->element();
+    if (!e) return;   // its element was destroyed, or its path leads nowhere now
+    setPosition(e, caret->offset());
 }
 
 // ---- TextPosition -----------------------------------------------------------------------------
@@ -212,20 +210,6 @@ bool TextPosition::equals(TextPosition& other) {
 ParagraphLine* TextPosition::line() {
     Element* e = element();
     return e ? e->lineAtPosition(*this) : nullptr;
-}
-
-// ---- caret objects ---------------------------------------------------------------------------
-
-ElementCaret::ElementCaret(Element* element, int offset) : sub_(element, offset) {}
-
-int ElementCaret::place(int) { return sub_.heldElement() ? 1 : 0; }
-
-void ElementCaretRange::finishWhole() {
-    whole_ = true;
-    Element* e = sub_.heldElement();
-    int n = e ? e->childCount() : 0;
-    start_ = {0, 0};
-    end_ = {n > 0 ? n - 1 : 0, 2};
 }
 
 // ---- "{MARK " ------------------------------------------------------------------------------------

@@ -38,7 +38,7 @@ class Element;
 class KWorksheetReader;
 class KWorksheetWriter;
 class ParagraphLine;
-struct CaretHolder;
+class CaretHandle;
 
 class ElementPosition {
 public:
@@ -53,8 +53,12 @@ public:
     virtual Element* element() { return element_; }
     virtual bool moveToEnd();
     virtual bool placeAtEndOf(Element* element);
-    virtual bool captureCaret(CaretHolder& holder, int argument);
-    virtual void restoreFromCaret(CaretHolder& holder);
+    // A caret position of the element at this offset into the handle (held by path when
+    // byPath is set); without an element the handle gets a holder with no position and the
+    // answer is false.
+    virtual bool captureCaret(CaretHandle& handle, bool byPath);
+    // Back to the handle's position, unless it has no element any more.
+    virtual void restoreFromCaret(CaretHandle& handle);
 
     int offset() const { return offset_; }
     ElementDocument* document() const { return document_; }

@@ -4,7 +4,7 @@
 #include "document/tree/Element.h"
 #include <algorithm>
 
-#include "document/tree/ElementCaret.h"
+#include "document/tree/CaretPosition.h"
 #include "document/tree/ParagraphLine.h"
 
 ViewCaret::ViewCaret(ElementDocument* document, ElementWindow* window)
@@ -181,15 +181,15 @@ bool ViewCaret::dispatchCommand(int code, const char* text, std::intptr_t argume
     return false;
 }
 
-bool ViewCaret::captureCaret(CaretHolder& holder, int argument) {
-    bool result = TextPosition::captureCaret(holder, argument);
-    if (ElementCaret* caret = holder.caret()) caret->isViewCaret = true;
+bool ViewCaret::captureCaret(CaretHandle& handle, bool byPath) {
+    bool result = TextPosition::captureCaret(handle, byPath);
+    if (SingleCaret* caret = handle.single()) caret->isViewCaret = true;
     return result;
 }
 
-void ViewCaret::restoreFromCaret(CaretHolder& holder) {
+void ViewCaret::restoreFromCaret(CaretHandle& handle) {
     hideShow(3);
-    TextPosition::restoreFromCaret(holder);
+    TextPosition::restoreFromCaret(handle);
     valid = false;
     if (!busy) {
         scrollIntoView(false);

@@ -24,8 +24,8 @@ public:
     ViewCaret(const ViewCaret&) = delete;
     ViewCaret& operator=(const ViewCaret&) = delete;
 
-    bool captureCaret(CaretHolder& holder, int argument) override;
-    void restoreFromCaret(CaretHolder& holder) override;
+    bool captureCaret(CaretHandle& handle, bool byPath) override;
+    void restoreFromCaret(CaretHandle& handle) override;
 
     void hideShow(int code);
     void hide() { hideShow(3); }

@@ -24,8 +24,9 @@
 #include <vector>
 
 #include "document/tree/DocumentView.h"
+#include "document/tree/PageSink.h"
 
-class PageList {
+class PageList : public PageSink {
 public:
     static constexpr std::size_t kGrowStep = 32;
 
@@ -43,11 +44,11 @@ public:
     explicit PageList(const DocumentView& view);
 
     // Whether the box, placed at `offset`, fits on the current page.
-    bool fits(const ExtentRecord& box, ElementPoint offset) const;
+    bool fits(const ExtentRecord& box, ElementPoint offset) const override;
     // Places the box at `offset` on the current page.
-    void place(const ExtentRecord& box, ElementPoint offset);
+    void place(const ExtentRecord& box, ElementPoint offset) override;
     // Opens a new page unless the current one is still empty.
-    void newPage();
+    void newPage() override;
     int count() const { return static_cast<int>(pages_.size()); }
     // (originX, top, width, height) of a page; an empty rectangle for an index outside the list.
     ElementRect pageRect(int index) const;

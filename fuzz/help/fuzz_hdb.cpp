@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const char* paths[] = {path.c_str(), nullptr};
     if (HelpFileSet* set = hdb_open_all(paths, ignore)) {
-        StorageArea* area = storage_new(0, "fuzz");
+        OwnedArea owned(0, "fuzz");
+        StorageArea* area = owned.get();
         char buf[64];
         hdb_search_topic(set, area, "plot");
         hdb_search_topic(set, area, "options");
@@ -67,19 +68,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         hdb_list_browser(set, area, "A");
         hdb_browser_location(set, "plot", buf, sizeof buf);
         hdb_get_copyright(set, "plot", buf, sizeof buf);
-        storage_delete(area);
         hdb_close_all(set);
     }
     char buf[32];
     hdb_get_attributes(path.c_str(), "copyright", buf, sizeof buf, ignore);
     static const char page[] = "{PARA 0 \"\" 0 \"\" {TEXT -1 0 \"plot of matrix values\"}}";
-    StorageArea* area = storage_new(0, "fuzz-insert");
+    OwnedArea owned(0, "fuzz-insert");
+    StorageArea* area = owned.get();
     HWord* words = hdb_page_words(area, page, sizeof page - 1);
     HdbAlias alias{0, nullptr, "graph,plot"};
     hdb_insert_topic(path.c_str(), "plot", sizeof page - 1, page, "index", &alias, words, "d", 1, ignore);
     hdb_delete_topic(path.c_str(), "matrix", ignore);
     addtobrowser(path.c_str(), "A/B", "plot", "d", ignore);
     hdb_delete_from_browser(path.c_str(), "A/C", ignore);
-    storage_delete(area);
     return 0;
 }

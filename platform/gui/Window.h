@@ -194,6 +194,12 @@ public:
     void setClientInsets(long top, long bottom);
     // The MDI area's rectangle in the frame's output pixels (empty without an area).
     Rectangle getClientRect() const;
+    // Application frame: a menu bar across the top made of the menu's items (their sub-menus
+    // open from it); null removes it.  The menu is borrowed: it stays alive while it is the
+    // bar, or is replaced first.  The insets count from below the bar.
+    void setAppMenuBar(class Menu* menu);
+    // The height the menu bar takes (0 without one).
+    long getMenuBarHeight() const;
 };
 
 // A document frame inside the MDI area of the application window (the parent's area, else the

@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 
 #include <algorithm>
 #include <vector>
@@ -104,7 +105,12 @@ void layoutMdiArea(Window& frame) {
     Window::WinImpl& m = *frame.win_;
     if (!m.mdiArea || !m.peer) return;
     QWidget* peer = m.mdiArea->parentWidget();
-    int top = static_cast<int>(std::clamp<long>(m.insetTop, 0, peer->height()));
+    int barHeight = 0;
+    if (m.menuBar) {
+        barHeight = std::min(m.menuBar->sizeHint().height(), peer->height());
+        m.menuBar->setGeometry(0, 0, peer->width(), barHeight);
+    }
+    int top = static_cast<int>(std::clamp<long>(barHeight + m.insetTop, 0, peer->height()));
     int bottom = static_cast<int>(std::clamp<long>(m.insetBottom, 0, peer->height() - top));
     m.mdiArea->setGeometry(0, top, peer->width(), peer->height() - top - bottom);
 }
@@ -130,6 +136,27 @@ void WorkWindow::setClientInsets(long top, long bottom) {
     win_->insetTop = std::max(0L, top);
     win_->insetBottom = std::max(0L, bottom);
     gui::detail::layoutMdiArea(*this);
+}
+
+void WorkWindow::setAppMenuBar(Menu* menu) {
+    Window::WinImpl& m = *win_;
+    QWidget* peer = static_cast<QWidget*>(getNativeHandle());
+    if (!menu) {
+        if (m.menuBar) m.menuBar->deleteLater();
+        m.menuBar = nullptr;
+    } else if (peer) {
+        if (!m.menuBar) m.menuBar = new QMenuBar(peer);
+        // The bar shows the menu's own actions: their sub-menus and handlers stay the menu's.
+        m.menuBar->clear();
+        for (QAction* a : menu->qmenu()->actions()) m.menuBar->addAction(a);
+        m.menuBar->show();
+    }
+    gui::detail::layoutMdiArea(*this);
+}
+
+long WorkWindow::getMenuBarHeight() const {
+    QMenuBar* bar = win_->menuBar;
+    return bar ? bar->height() : 0;
 }
 
 Rectangle WorkWindow::getClientRect() const {

@@ -16,6 +16,7 @@
 
 class QMdiArea;
 class QMdiSubWindow;
+class QMenuBar;
 class QWidget;
 class WindowPeer;
 
@@ -33,6 +34,8 @@ struct Window::WinImpl {
     // between the bars whose heights the frame reports (setClientInsets).
     QPointer<QMdiArea> mdiArea;
     long insetTop = 0, insetBottom = 0;
+    // Application frame: the menu bar across the top (setAppMenuBar), above the insets.
+    QPointer<QMenuBar> menuBar;
     // MDI document frame: the sub-window holding the peer.
     QPointer<QMdiSubWindow> sub;
 };

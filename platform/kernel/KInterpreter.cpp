@@ -4,6 +4,7 @@
 #include "KInterpreter.h"
 
 #include "kernel_analysis.h"
+#include "kernel_matrix.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,6 +99,12 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
             throw KError("division by zero");
         }
     }
+    // Floating powers likewise: GiNaC computes them while it evaluates the power object it has
+    // made, and an interrupt there would lose that object.
+    if (is_a<numeric>(base) && is_a<numeric>(exponent) && !base.is_zero()) {
+        const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
+        if (!b.is_crational() || !e.is_crational()) return b.power(e);
+    }
     ex r = pow(base, exponent);
     // Exact powers of complex numbers can keep an exact zero imaginary part (I^4): drop it.
     if (is_a<numeric>(r)) {
@@ -150,6 +157,9 @@ void kernel_poll_from_library() {
     }
     pollingFromLibrary = false;
 }
+
+KLibraryPollPause::KLibraryPollPause() : saved_(pollingFromLibrary) { pollingFromLibrary = true; }
+KLibraryPollPause::~KLibraryPollPause() { pollingFromLibrary = saved_; }
 
 void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sink) {
     struct Running {
@@ -527,6 +537,7 @@ KValue KInterpreter::arith(const KNode& n) {
     ex result = sum ? ex(0) : ex(1);
     KValue listAcc;
     bool haveList = false;
+    bool matrices = false;   // a matrix operand: the result is evaluated as matrix arithmetic
     for (std::size_t i = 0; i + 1 < n.kids.size(); i += 2) {
         KValue t = eval(*n.kids[i]);
         ex c = toEx(eval(*n.kids[i + 1]), "arithmetic");
@@ -542,14 +553,20 @@ KValue KInterpreter::arith(const KNode& n) {
             continue;
         }
         ex te = toEx(t, "arithmetic");
-        if (sum) result += te * c;
-        else result *= kernel_pow(te, c);
+        matrices = matrices || is_a<matrix>(te);
+        try {
+            if (sum) result += te * c;
+            else result *= kernel_pow(te, c);
+        } catch (const std::logic_error& e) {
+            if (matrices) kernel_matrix_error(e);
+            throw;
+        }
     }
     if (haveList) {
         for (auto& item : listAcc.items) item = KValue(item.ex + result);
         return listAcc;
     }
-    return KValue(result);
+    return KValue(matrices ? kernel_matrix_evaluate(result) : result);
 }
 
 KValue KInterpreter::eval(const KNode& n) {

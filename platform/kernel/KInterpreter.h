@@ -55,6 +55,9 @@ public:
     KValue libname();
     void step();
     KReplySink& sink() { return *sink_; }
+    // Puts another sink in place (one that refuses replies, around a computation that may run
+    // no effects) and returns the one it replaced, which the caller puts back.
+    KReplySink* swapSink(KReplySink* s) { KReplySink* old = sink_; sink_ = s; return old; }
     std::string currentProcedure() const;
     void setDigits(long d);
     long digits() const { return digits_; }
@@ -106,6 +109,20 @@ private:
 // statement, at most every POLL_INTERVAL, never re-entered; throws KInterrupt.
 void kernel_poll_from_library();
 
+// While one lives, kernel_poll_from_library does nothing on this thread: for short calls into C
+// libraries whose state an exception must not unwind (FLINT keeps GMP numbers in caches of its
+// own).  Nests.
+class KLibraryPollPause {
+public:
+    KLibraryPollPause();
+    ~KLibraryPollPause();
+    KLibraryPollPause(const KLibraryPollPause&) = delete;
+    KLibraryPollPause& operator=(const KLibraryPollPause&) = delete;
+
+private:
+    bool saved_;
+};
+
 // Built-in procedures (kernel_builtins.cpp).  Lazy built-ins get their argument nodes
 // unevaluated (seq, sum, product, add, mul).
 using KBuiltin = std::function<KValue(KInterpreter&, const KSeq& args)>;
@@ -119,6 +136,7 @@ void kernel_add_context_builtins(std::map<std::string, KLazyBuiltin>& lazy);  //
 void kernel_add_sheet_builtins(std::map<std::string, KLazyBuiltin>& lazy);    // kernel_sheet.cpp
 void kernel_add_help_builtins(std::map<std::string, KBuiltin>& table);        // kernel_help.cpp
 void kernel_add_help_lazy_builtins(std::map<std::string, KLazyBuiltin>& lazy);  // kernel_help.cpp
+void kernel_add_smartplot_builtins(std::map<std::string, KLazyBuiltin>& lazy);  // kernel_smartplot.cpp
 
 // The HELP stream (kernel_help.cpp): the arguments of INTERFACE_HELP(setpath, folders...) for
 // a value of libname (KError for a value that holds no folders); the folder the kernel library

@@ -8,6 +8,9 @@
 
 #include "KInterpreter.h"
 #include "kernel_analysis.h"
+#include "kernel_factor.h"
+#include "kernel_integrate.h"
+#include "kernel_matrix.h"
 
 using namespace GiNaC;
 
@@ -30,6 +33,38 @@ numeric intOf(const KValue& v) {
     if (v.kind == KValue::Expr && is_a<numeric>(v.ex) && ex_to<numeric>(v.ex).is_integer())
         return ex_to<numeric>(v.ex);
     throw KError("integer expected, got " + kernel_value_text(v));
+}
+
+// An upper bound on the number of terms the expansion of x has, found without expanding; one
+// beyond what any memory holds raises "object too large".  A power of a sum to a positive
+// integer n has at most C(terms + n - 1, n) terms; products multiply, sums add; exponents and
+// function arguments are expanded on their own, so each is checked by its own call.
+constexpr double kMaxExpansionTerms = 1e7;
+
+double expansion_terms(const ex& x) {
+    double t = 1;
+    if (is_a<add>(x)) {
+        t = 0;
+        for (std::size_t i = 0; i < x.nops(); ++i) t += expansion_terms(x.op(i));
+    } else if (is_a<mul>(x)) {
+        for (std::size_t i = 0; i < x.nops(); ++i) t *= expansion_terms(x.op(i));
+    } else if (is_a<power>(x)) {
+        const double base = expansion_terms(x.op(0));
+        const ex& e = x.op(1);
+        expansion_terms(e);
+        t = base;
+        if (base > 1 && is_a<numeric>(e) && ex_to<numeric>(e).is_pos_integer()) {
+            // log C(base + n - 1, n) through lgamma, so that huge exponents do not overflow.
+            const double n = ex_to<numeric>(e).to_double();
+            const double logTerms = std::lgamma(base + n) - std::lgamma(n + 1) - std::lgamma(base);
+            if (logTerms > std::log(kMaxExpansionTerms)) throw KError("object too large");
+            t = std::exp(logTerms);
+        }
+    } else {
+        for (std::size_t i = 0; i < x.nops(); ++i) expansion_terms(x.op(i));
+    }
+    if (t > kMaxExpansionTerms) throw KError("object too large");
+    return t;
 }
 
 // Applies f to every expression inside lists, sets, sequences and relations.
@@ -74,74 +109,6 @@ ex asZero(KInterpreter& k, const KValue& v) {
 KSeq elements(const KValue& v) {
     if (v.kind == KValue::Set || v.kind == KValue::List || v.kind == KValue::Seq) return v.items;
     return {v};
-}
-
-// ---- integration ------------------------------------------------------------------------------
-
-bool freeOf(const ex& e, const symbol& x) { return !e.has(x); }
-
-// Antiderivative of one term, or false when this integrator does not know it.
-bool integrateTerm(const ex& t, const symbol& x, ex* out) {
-    if (freeOf(t, x)) { *out = t * x; return true; }
-    if (is_a<mul>(t)) {
-        ex c = 1, rest = 1;
-        for (std::size_t i = 0; i < t.nops(); ++i) (freeOf(t.op(i), x) ? c : rest) *= t.op(i);
-        if (!c.is_equal(1)) {
-            ex r;
-            if (!integrateTerm(rest, x, &r)) return false;
-            *out = c * r;
-            return true;
-        }
-        return false;
-    }
-    if (t.is_equal(x)) { *out = pow(x, 2) / 2; return true; }
-    // (a*x+b)^n
-    if (is_a<power>(t) && freeOf(t.op(1), x) && t.op(0).is_polynomial(x) && t.op(0).degree(x) == 1) {
-        ex a = t.op(0).coeff(x, 1), n = t.op(1);
-        if (n.is_equal(-1)) { *out = log(t.op(0)) / a; return true; }
-        *out = pow(t.op(0), n + 1) / ((n + 1) * a);
-        return true;
-    }
-    if (is_a<function>(t) && t.nops() == 1 && t.op(0).is_polynomial(x) && t.op(0).degree(x) == 1) {
-        ex u = t.op(0), a = u.coeff(x, 1);
-        std::string f = ex_to<function>(t).get_name();
-        if (f == "exp") { *out = exp(u) / a; return true; }
-        if (f == "sin") { *out = -cos(u) / a; return true; }
-        if (f == "cos") { *out = sin(u) / a; return true; }
-        if (f == "sinh") { *out = cosh(u) / a; return true; }
-        if (f == "cosh") { *out = sinh(u) / a; return true; }
-        if (f == "log") { *out = (u * log(u) - u) / a; return true; }
-    }
-    return false;
-}
-
-bool integrate(const ex& e, const symbol& x, ex* out) {
-    ex f = e;
-    if (e.is_polynomial(x)) f = e.expand();
-    else {
-        ex n = e.normal();
-        ex nd = n.numer_denom();
-        if (nd.op(0).is_polynomial(x) && nd.op(1).is_polynomial(x) && nd.op(1).has(x)) {
-            try {
-                f = sqrfree_parfrac(n, x).expand();
-            } catch (const std::exception&) {
-                f = e.expand();
-            }
-        } else {
-            f = e.expand();
-        }
-    }
-    if (is_a<add>(f)) {
-        ex r = 0;
-        for (std::size_t i = 0; i < f.nops(); ++i) {
-            ex ti;
-            if (!integrateTerm(f.op(i), x, &ti)) return false;
-            r += ti;
-        }
-        *out = r;
-        return true;
-    }
-    return integrateTerm(f, x, out);
 }
 
 // ---- solving ----------------------------------------------------------------------------------
@@ -250,7 +217,7 @@ KSeq solvePoly(KInterpreter& k, const ex& eq, const symbol& x) {
     // Polynomials with float coefficients cannot be factored: solved as one factor.
     ex f;
     try {
-        f = factor(p);
+        f = kernel_factor(k, p);
     } catch (const std::exception&) {
         f = p;
     }
@@ -449,37 +416,8 @@ KValue ifactorBuiltin(KInterpreter& k, const Args& a) {
     if (n.is_zero()) return KValue(ex(0));
     ex sign = n.is_negative() ? ex(-1) : ex(1);
     numeric m = abs(n);
-    std::vector<std::pair<numeric, int>> factors;
-    auto addFactor = [&](const numeric& p) {
-        for (auto& f : factors) if (f.first == p) { ++f.second; return; }
-        factors.push_back({p, 1});
-    };
-    // Trial division by small numbers, then Pollard's rho for what is left.
-    for (numeric p = 2; p * p <= m && p < 100000; p += (p == 2 ? 1 : 2)) {
-        k.step();
-        while (irem(m, p).is_zero()) { addFactor(p); m = iquo(m, p); }
-    }
-    std::vector<numeric> todo;
-    if (m != 1) todo.push_back(m);
-    while (!todo.empty()) {
-        numeric c = todo.back();
-        todo.pop_back();
-        if (c.info(info_flags::prime)) { addFactor(c); continue; }
-        numeric d = c;
-        for (numeric seed = 1; d == c; seed += 1) {
-            numeric x = 2, y = 2;
-            d = 1;
-            while (d == 1) {
-                k.step();
-                x = mod(x * x + seed, c);
-                y = mod(y * y + seed, c);
-                y = mod(y * y + seed, c);
-                d = gcd(abs(x - y), c);
-            }
-        }
-        todo.push_back(d);
-        todo.push_back(iquo(c, d));
-    }
+    std::vector<std::pair<numeric, long>> factors;
+    if (m != 1) factors = kernel_integer_factors(k, m);
     std::sort(factors.begin(), factors.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     ex r = sign;
     for (const auto& f : factors) r *= pow(kernel_inert_call("", {f.first}), f.second);
@@ -602,7 +540,10 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     };
     unary("factorial", checkedFactorial);
     unary("!", checkedFactorial);
-    unary("expand", [](const ex& x) { return x.expand(); });
+    unary("expand", [](const ex& x) {
+        expansion_terms(x);   // refuses an expansion no memory could hold before it starts
+        return x.expand();
+    });
     unary("normal", [](const ex& x) { return x.normal(); });
     unary("numer", [](const ex& x) { return x.numer(); });
     unary("denom", [](const ex& x) { return x.denom(); });
@@ -626,24 +567,22 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     b["factor"] = [](KInterpreter& k, const Args& a) {
         need(a, 1, 1);
         return mapEx(a[0], [&](const ex& e) {
-            (void)k;
-            return withFrozenRoots(e, [](const ex& r) {
+            return withFrozenRoots(e, [&](const ex& r) {
                 ex nd = r.normal().numer_denom();
-                return factor(nd.op(0)) / factor(nd.op(1));
+                return kernel_factor_quotient(k, nd.op(0), nd.op(1));
             });
         });
     };
     b["simplify"] = [](KInterpreter& k, const Args& a) {
         need(a, 1, 1);
         return mapEx(a[0], [&](const ex& e) {
-            (void)k;
             ex w = wild();
             ex trig = e.subs(pow(sin(w), 2) == 1 - pow(cos(w), 2), subs_options::algebraic).expand();
             std::vector<ex> candidates = {e, e.normal(), e.expand(), trig, trig.normal()};
             try {
-                candidates.push_back(withFrozenRoots(e, [](const ex& r) {
+                candidates.push_back(withFrozenRoots(e, [&](const ex& r) {
                     ex nd = r.normal().numer_denom();
-                    return factor(nd.op(0)) / factor(nd.op(1));
+                    return kernel_factor_quotient(k, nd.op(0), nd.op(1));
                 }));
             } catch (const std::exception&) {
             }
@@ -663,7 +602,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             symbol x = symOf(a[i], "differentiation variable");
             r = mapEx(r, [&](const ex& e) {
                 k.step();
-                ex d = e.diff(x);
+                ex d = kernel_diff(k, e, x);
                 if (!hasDerivative(d)) return d;
                 try {
                     return inertDerivatives(d);
@@ -683,14 +622,14 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             // F(hi) - F(lo) holds only without singularities in between: the analysis checks
             // for them and answers infinity, a value, or nothing (the call stays unevaluated).
             ex F = 0, r;
-            if (!integrate(f, x, &F)) F = 0;
+            if (!kernel_integrate(k, f, x, &F)) F = 0;
             if (!f.is_zero() && kernel_definite_integral(k, f, F, x, lo, hi, &r)) return KValue(r);
             if (f.is_zero()) return KValue(ex(0));
             return KValue(kernel_inert_call("int", {f, x == kernel_inert_call("..", {lo, hi})}));
         }
         symbol x = symOf(a[1], "integration variable");
         ex F;
-        if (integrate(f, x, &F)) return KValue(F);
+        if (kernel_integrate(k, f, x, &F)) return KValue(F);
         return KValue(kernel_inert_call("int", {f, x}));
     };
     auto seriesBuiltin = [](KInterpreter& k, const Args& a) {
@@ -899,7 +838,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     b["gcd"] = [](KInterpreter& k, const Args& a) {
         need(a, 1, std::size_t(-1));
         ex r = exOf(k, a[0]);
-        for (std::size_t i = 1; i < a.size(); ++i) { k.step(); r = gcd(r, exOf(k, a[i])); }
+        for (std::size_t i = 1; i < a.size(); ++i) { k.step(); r = kernel_gcd(k, r, exOf(k, a[i])); }
         return KValue(r);
     };
     b["lcm"] = [](KInterpreter& k, const Args& a) {
@@ -934,7 +873,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     b["isprime"] = [](KInterpreter&, const Args& a) {
         need(a, 1, 1);
         numeric n = intOf(a[0]);
-        return kernel_bool(n.is_positive() && n.info(info_flags::prime));
+        return kernel_bool(kernel_is_probable_prime(n));
     };
     b["max"] = [](KInterpreter& k, const Args& a) { return minmax(k, a, true); };
     b["min"] = [](KInterpreter& k, const Args& a) { return minmax(k, a, false); };
@@ -1010,6 +949,7 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     };
     kernel_add_plot_builtins(b);
     kernel_add_help_builtins(b);
+    kernel_add_matrix_builtins(b);
     return b;
 }
 
@@ -1024,6 +964,7 @@ std::map<std::string, KLazyBuiltin> makeLazy() {
     kernel_add_context_builtins(b);
     kernel_add_sheet_builtins(b);
     kernel_add_help_lazy_builtins(b);
+    kernel_add_smartplot_builtins(b);
     return b;
 }
 

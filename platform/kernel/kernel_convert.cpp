@@ -705,6 +705,10 @@ struct DagBuilder {
                     }
                 }
                 out->push_back({&r, &c, id, -1, true});
+            } else if (is_exactly<add>(r) && cn.is_integer()) {
+                // A sum to an integer power stays as the product holds it: op() would evaluate
+                // the power again, which may move a sign out of the sum of a held product.
+                add_factor(kept(GiNaC::ex(power(r, c).hold())), out, coeff, key);
             } else {
                 add_factor(kept(m.op(j)), out, coeff, key);
             }
@@ -1065,6 +1069,18 @@ struct DagBuilder {
         if (is_a<lst>(e)) {
             exvector v(e.begin(), e.end());
             return dag_new1(DAG_LIST, seq(v));
+        }
+        if (is_a<matrix>(e)) {
+            // matrix([[row 1], [row 2], ...]), the call the typesetter lays out as a grid.
+            const matrix& m = ex_to<matrix>(e);
+            Dag rows = dag_new(m.rows() + 1, DAG_EXPSEQ);
+            for (unsigned i = 0; i < m.rows(); ++i) {
+                exvector row;
+                for (unsigned j = 0; j < m.cols(); ++j) row.push_back(m(i, j));
+                dag_set_op(rows, i + 1, dag_new1(DAG_LIST, seq(row)));
+            }
+            return dag_new2(DAG_FUNCTION, kernel_name_dag("matrix"),
+                            dag_new1(DAG_EXPSEQ, dag_new1(DAG_LIST, rows)));
         }
         if (is_a<pseries>(e)) return series(ex_to<pseries>(e));
         std::ostringstream os;

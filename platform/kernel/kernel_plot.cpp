@@ -340,7 +340,7 @@ std::vector<double> sample_spec(KInterpreter& k, const CurveSpec& s, const Range
 double curve_values(const std::vector<CurveSpec>& specs, long n) {
     double total = 0;
     for (const CurveSpec& s : specs)
-        total += s.kind == CurveSpec::Points ? double(s.points.size()) : 2.0 * double(n + KPLOT_REFINE_BUDGET);
+        total += s.kind == CurveSpec::Points ? double(s.points.size()) : kernel_plot_curve_values(n);
     return total;
 }
 
@@ -523,6 +523,31 @@ KValue animate3d_builtin(KInterpreter& k, const Args& a) {
 }
 
 }  // namespace
+
+double kernel_plot_curve_values(long numpoints) { return 2.0 * double(numpoints + KPLOT_REFINE_BUDGET); }
+
+void kernel_plot_check_values(double count) { check_values(count); }
+
+KPlotObject kernel_plot_sample_curve(KInterpreter& k, const KValue& f, const std::string& name, double lo,
+                                     double hi, long numpoints) {
+    CurveSpec s;
+    s.f = f;
+    Range r;
+    r.name = name;
+    r.lo = lo;
+    r.hi = hi;
+    return curve_object(sample_spec(k, s, r, numpoints, {}, {}));
+}
+
+KPlotObject kernel_plot_sample_grid(KInterpreter& k, const KValue& f, const std::vector<std::string>& names,
+                                    const double range[4], long m, long n) {
+    Range rx, ry;
+    rx.lo = range[0];
+    rx.hi = range[1];
+    ry.lo = range[2];
+    ry.hi = range[3];
+    return sample_grid(k, f, names, rx, ry, m, n, {});
+}
 
 void kernel_add_plot_builtins(std::map<std::string, KBuiltin>& table) {
     table["plot"] = plot_builtin;

@@ -121,3 +121,16 @@ Dag kernel_plot_object_element(const KPlotObject& object);
 // per frame when `animate` is set, then the option elements.
 Dag kernel_plot_structure(const std::vector<std::vector<KPlotObject>>& frames, bool animate,
                           const KPlotOptions& o);
+
+// ---- sampling for other plot-making procedures (kernel_plot.cpp) ------------------------------
+// The values a curve of `numpoints` samples may take, its refinement included, for the limit
+// check below.
+double kernel_plot_curve_values(long numpoints);
+// KError when `count` values pass KPLOT_MAX_VALUES.
+void kernel_plot_check_values(double count);
+// The curve y = f over name = lo .. hi, sampled and refined as plot samples it.
+KPlotObject kernel_plot_sample_curve(KInterpreter& k, const KValue& f, const std::string& name, double lo,
+                                     double hi, long numpoints);
+// The grid z = f over names[0] = range[0] .. range[1], names[1] = range[2] .. range[3], m x n.
+KPlotObject kernel_plot_sample_grid(KInterpreter& k, const KValue& f, const std::vector<std::string>& names,
+                                    const double range[4], long m, long n);

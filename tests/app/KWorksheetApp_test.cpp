@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/KFrameStandIn.h"
+#include "app/KMainFrame.h"
+#include "app/KStatusBar.h"
+#include "app/KWorksheetWindowStandIn.h"
+#include "platform/gui/StatusBar.h"
 #include "app/KSplashWindow.h"
 #include "document/exec/OutputSink.h"
 #include "document/exec/WorksheetDocument.h"
@@ -69,7 +72,7 @@ protected:
         app.splashTimeoutMs = splashMs;
         app.onLoopRunning = [&](KWorksheetApp& a) {
             view.mdiWindows = Application::getMDIWindowCount();
-            for (KWorksheetWindowStandIn* w : a.frame->worksheetWindows()) view.titles.push_back(w->getText().str());
+            for (KWorksheetWindowStandIn* w : KWorksheetWindowStandIn::all()) view.titles.push_back(w->document()->title());
             view.frameTitle = a.frame->getText().str();
             view.frameVisible = a.frame->isVisible();
             view.splashExists = a.splash != nullptr;
@@ -206,13 +209,13 @@ TEST_F(AppTest, ServicesInsideTheLoop) {
         for (int i = 0; i < 5; ++i) EXPECT_EQ(first[i], second[i]) << i;
         // Busy indicator.
         app.showBusy(false, nullptr);
-        EXPECT_EQ(app.frame->statusMessage().str(), "");
+        EXPECT_EQ(app.frame->statusBar()->getText().str(), "");
         EXPECT_FALSE(Application::isWaitMode());
         app.showBusy(true, "Loading worksheet");
-        EXPECT_EQ(app.frame->statusMessage().str(), "Loading worksheet...");
+        EXPECT_EQ(app.frame->statusBar()->getText().str(), "Loading worksheet...");
         EXPECT_TRUE(Application::isWaitMode());
         app.showBusy(false, nullptr);
-        EXPECT_EQ(app.frame->statusMessage().str(), "");
+        EXPECT_EQ(app.frame->statusBar()->getText().str(), "");
         EXPECT_FALSE(Application::isWaitMode());
         // A true-colour display.
         EXPECT_FALSE(app.isMonochrome());
@@ -223,8 +226,6 @@ TEST_F(AppTest, ServicesInsideTheLoop) {
         fs::current_path(dir_);
         app.enterLastDirectory(3);
         EXPECT_EQ(fs::current_path(), before);
-        app.updateCommandState(1154);
-        EXPECT_EQ(app.frame->commandStateUpdates(), 1);
         EXPECT_TRUE(app.ensurePrinter());
         EXPECT_NE(app.printer(), nullptr);
         EXPECT_EQ(app.symbolPalette, nullptr);   // no palette can be built yet
@@ -287,9 +288,9 @@ TEST_F(AppTest, ShutDownEndsEveryKernelFirst) {
                 bool ok = noChildRunning();
                 std::vector<int> outputs;
                 run(r.words, [&](KWorksheetApp& app) {
-                    while (static_cast<int>(app.frame->worksheetWindows().size()) < r.worksheets)
-                        app.frame->command(kCommandNewWorksheet);
-                    for (KWorksheetWindowStandIn* w : app.frame->worksheetWindows())
+                    while (static_cast<int>(KWorksheetWindowStandIn::all().size()) < r.worksheets)
+                        app.frame->frame_command(1101, 0);
+                    for (KWorksheetWindowStandIn* w : KWorksheetWindowStandIn::all())
                         outputs.push_back(runStatement(w));
                 });
                 ok = ok && outputs == std::vector<int>(r.worksheets, 1) && noChildRunning();

@@ -1,5 +1,5 @@
 // The worksheet program's own resources: the context menu of text runs with its entries, in
-// order, and their help texts.
+// order, and their help texts, and the menu bars' Format popup beside it.
 #include "app/program_resources.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +63,25 @@ TEST(ProgramResources, TextContextMenu) {
         {I, 2553, "Kelvo Input", "Convert selected text to Kelvo Input"},
     });
     EXPECT_EQ(gui::findMenu(1250)->items.back().popup, 2550);
+}
+
+// The menu bars over a worksheet keep their Format popup under the item id 1250, which the
+// frame's rules look for, but build it from a menu resource of its own: the resource 1250 is
+// the text context menu.
+TEST(ProgramResources, FormatPopupOfTheMenuBarsIsNotTheContextMenu) {
+    ASSERT_TRUE(loadProgramResources());
+    for (int bar : {1021, 1024}) {
+        const gui::MenuDesc* menu = gui::findMenu(bar);
+        ASSERT_NE(menu, nullptr) << bar;
+        const gui::MenuItemDesc* format = nullptr;
+        for (const gui::MenuItemDesc& item : menu->items)
+            if (item.kind == gui::MenuItemDesc::Popup && item.id == 1250) format = &item;
+        ASSERT_NE(format, nullptr) << bar;
+        EXPECT_NE(format->popup, 1250) << bar;
+        const gui::MenuDesc* popup = gui::findMenu(format->popup);
+        ASSERT_NE(popup, nullptr) << bar;
+        EXPECT_EQ(popup->items.front().id, 1251) << bar;   // Italic first, no Styles... entry
+    }
 }
 
 }  // namespace

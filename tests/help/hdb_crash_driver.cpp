@@ -20,11 +20,11 @@ void fail(const char* message) {
 
 int insert(const char* db, const char* name, const std::string& page, const char* parent,
            const HdbAlias* aliases, const char* description) {
-    StorageArea* area = storage_new(0, "driver");
+    OwnedArea owned(0, "driver");
+    StorageArea* area = owned.get();
     HWord* words = hdb_page_words(area, page.data(), page.size());
     const int ok = hdb_insert_topic(db, name, page.size(), page.data(), parent, aliases, words,
                                     description, 1, fail);
-    storage_delete(area);
     return ok;
 }
 

@@ -25,14 +25,8 @@ inline const KbtCompare kHelpCompare[12] = {
     kbtree_compare_int16,  kbtree_compare_string, kbtree_compare_string, kbtree_compare_string,
     kbtree_compare_int16,  kbtree_compare_string, kbtree_compare_int16, kbtree_compare_string};
 
-class Area {
-public:
-    Area() : area_(storage_new(0, "HelpTest")) {}
-    ~Area() { storage_delete(area_); }
-    StorageArea* get() const { return area_; }
-
-private:
-    StorageArea* area_;
+struct Area : OwnedArea {
+    Area() : OwnedArea(0, "HelpTest") {}
 };
 
 inline HWord* wordsOf(StorageArea* area, const std::string& page) {

@@ -12,7 +12,8 @@
 namespace {
 
 std::string order(HelpHistory* h) {
-    StorageArea* area = storage_new(0, "snap");
+    OwnedArea owned(0, "snap");
+    StorageArea* area = owned.get();
     std::string out;
     for (HelpHistorySnapshot* s = HelpHistory::snapshot(h, area); s; s = s->next) {
         out += s->topic;
@@ -20,7 +21,6 @@ std::string order(HelpHistory* h) {
         if (s->current) out += "*";
         out += " ";
     }
-    storage_delete(area);
     return out;
 }
 

@@ -73,7 +73,8 @@ TEST(WordParser, EmptyTablesAndCustomTables) {
 }
 
 TEST(WordScanner, CountsInOrderOfFirstAppearance) {
-    StorageArea* area = storage_new(0, "scan-test");
+    OwnedArea owned(0, "scan-test");
+    StorageArea* area = owned.get();
     WordScanner* s = wordscanner_create(area, 0);
     wordscanner_add_text(s, "plots and plotting; plot");
     wordscanner_add_text(s, "matrices");
@@ -89,7 +90,6 @@ TEST(WordScanner, CountsInOrderOfFirstAppearance) {
     EXPECT_STREQ(al->word, "the");
     ASSERT_NE(al->next, nullptr);
     EXPECT_STREQ(al->next->word, "plots");
-    storage_delete(area);
 }
 
 TEST(PageWords, QuotedStringsOnly) {
@@ -106,11 +106,11 @@ TEST(PageWords, QuotedStringsOnly) {
         {"no strings", "{PARA 0 0}", {}},
     };
     for (const Row& r : rows) {
-        StorageArea* area = storage_new(0, "page-test");
+        OwnedArea owned(0, "page-test");
+        StorageArea* area = owned.get();
         Words got;
         for (HWord* w = hdb_page_words(area, r.page.data(), r.page.size()); w; w = w->next) got.push_back(w->word);
         EXPECT_EQ(got, r.expected) << r.name;
-        storage_delete(area);
     }
 }
 

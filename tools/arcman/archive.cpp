@@ -250,6 +250,32 @@ void remove_if_there(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// Whether the data temporary of a pack that stopped between its two renames holds every member
+// the (already renamed) index names, so that it is the archive's data.
+bool pending_pack_holds_members(const ArchivePaths& paths, const char* failure) {
+    UniqueFd index(::open(paths.index.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO in the temporary's place is refused rather than waited on.
+    UniqueFd data(::open(paths.tempData.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!index.valid() || !data.valid())
+        throw ArchiveError(ErrorKind::systemFailed, std::string(failure) + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(data.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const ArchiveIndex reader(index.get());
+    const std::uint64_t dataSize = file_size(data.get());
+    SlotBytes bytes;
+    for (std::uint64_t s = 0; s < reader.slotCount(); ++s) {
+        reader.readSlot(s, bytes);
+        const SlotEntry entry = slot_decode(bytes, s);
+        if (entry.kind == SlotKind::live && std::uint64_t{entry.offset} + entry.length > dataSize)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void archive_recover(const ArchivePaths& paths) {
     if (path_exists(paths.tempIndex)) {
         // A rebuild that never reached its commit point: the archive itself is intact.
@@ -260,24 +286,7 @@ void archive_recover(const ArchivePaths& paths) {
     if (!path_exists(paths.tempData)) return;
     // The packed index is in place but its data file is not yet: finish the pack, provided the
     // temporary really holds every member the index names.
-    UniqueFd index(::open(paths.index.c_str(), O_RDONLY | O_CLOEXEC));
-    UniqueFd data(::open(paths.tempData.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!index.valid() || !data.valid())
-        throw ArchiveError(ErrorKind::systemFailed,
-                           "an interrupted pack could not be finished: " +
-                               std::string(std::strerror(errno)));
-    const ArchiveIndex reader(index.get());
-    const std::uint64_t dataSize = file_size(data.get());
-    bool fits = true;
-    SlotBytes bytes;
-    for (std::uint64_t s = 0; s < reader.slotCount() && fits; ++s) {
-        reader.readSlot(s, bytes);
-        const SlotEntry entry = slot_decode(bytes, s);
-        if (entry.kind == SlotKind::live &&
-            std::uint64_t{entry.offset} + entry.length > dataSize)
-            fits = false;
-    }
-    if (!fits) {
+    if (!pending_pack_holds_members(paths, "an interrupted pack could not be finished: ")) {
         remove_if_there(paths.tempData);
         return;
     }
@@ -285,6 +294,13 @@ void archive_recover(const ArchivePaths& paths) {
         throw ArchiveError(ErrorKind::systemFailed,
                            "an interrupted pack could not be finished: " +
                                std::string(std::strerror(errno)));
+}
+
+std::string archive_data_to_read(const ArchivePaths& paths) {
+    if (path_exists(paths.tempIndex) || !path_exists(paths.tempData)) return paths.data;
+    return pending_pack_holds_members(paths, "the data of an interrupted pack could not be read: ")
+               ? paths.tempData
+               : paths.data;
 }
 
 std::uint64_t file_size(int fd) {

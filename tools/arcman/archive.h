@@ -201,6 +201,10 @@ int archive_commit_rename(const std::string& from, const std::string& to, const 
 // Finishes or discards an interrupted rebuild (see the commit order above).  Call with the index
 // lock held.  Throws ArchiveError(systemFailed) when a rename or unlink fails.
 void archive_recover(const ArchivePaths& paths);
+// For the commands that only read (extract, list): the data file that holds the members the
+// index names, the temporaries left as they are.  That is the data temporary of a pack that
+// stopped between its two renames (when it holds every member), else the archive's data file.
+std::string archive_data_to_read(const ArchivePaths& paths);
 
 // Slot access and probing over an open index descriptor.
 class ArchiveIndex {

@@ -144,9 +144,14 @@ bool copy_out(int from, std::uint64_t fromAt, int to, std::uint64_t count) {
 
 std::uint32_t now32() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
-// Locks the index and settles an unfinished rebuild.  Returns false after reporting.
+enum class Temporaries { settle, leave };
+
+// Locks the index and, for the commands that change the archive, settles an unfinished
+// rebuild; the commands that only read leave the temporaries alone (see archive_data_to_read).
+// Returns false after reporting.
 bool open_locked(Console& console, const ArchivePaths& paths, const std::string& directory,
-                 const char* openFailure, ArchiveIndexLock& lock) {
+                 const char* openFailure, ArchiveIndexLock& lock,
+                 Temporaries temporaries = Temporaries::settle) {
     if (!lock.valid()) {
         if (lock.error() == ENOENT)
             console.complain("%s: there is no existing archive in \"%s\"\n", kTool,
@@ -155,7 +160,7 @@ bool open_locked(Console& console, const ArchivePaths& paths, const std::string&
             console.complain("%s: %s\n", kTool, openFailure);
         return false;
     }
-    archive_recover(paths);
+    if (temporaries == Temporaries::settle) archive_recover(paths);
     return true;
 }
 
@@ -334,9 +339,9 @@ int command_extract(Console& console, const ArchivePaths& paths, const std::stri
                     int argc, const char* const* argv) {
     ArchiveIndexLock lock(paths.index, O_RDONLY);
     if (!open_locked(console, paths, directory, "the archive index could not be opened",
-                     lock))
+                     lock, Temporaries::leave))
         return 1;
-    UniqueFd data(::open(paths.data.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd data(::open(archive_data_to_read(paths).c_str(), O_RDONLY | O_CLOEXEC));
     if (!data.valid()) {
         console.complain("%s: there is no existing archive in \"%s\"\n", kTool, directory.c_str());
         return 1;
@@ -418,7 +423,7 @@ int command_delete(Console& console, const ArchivePaths& paths, const std::strin
 int command_list(Console& console, const ArchivePaths& paths, const std::string& directory) {
     ArchiveIndexLock lock(paths.index, O_RDONLY);
     if (!open_locked(console, paths, directory, "the archive index could not be opened",
-                     lock))
+                     lock, Temporaries::leave))
         return 1;
     const ArchiveIndex index(lock.fd());
     const std::uint32_t now = now32();

@@ -12,6 +12,7 @@
 
 #include <ginac/ginac.h>
 
+#include "bench_kernel_start.h"
 #include "platform/kernel/kkernel.h"
 #include "tovu/dag.h"
 #include "tovu/parse_driver.h"
@@ -26,19 +27,8 @@ Dag onQuery(void* link, Dag reply) {
 }
 int onPoll(void*) { return 0; }
 
-void startKernel() {
-    static bool started = false;
-    if (started) return;
-    storage_init_default();
-    dag_init();
-    char prog[] = "kernel";
-    char* argv[] = {prog, nullptr};
-    kernel_start(1, argv);
-    started = true;
-}
-
 void compare(benchmark::State& state, const char* statement, const std::function<void()>& direct) {
-    startKernel();
+    bench_start_kernel();
     int flag = 0;
     Dag stmt = parse_text_full(statement, nullptr, nullptr, nullptr, nullptr, &flag, nullptr,
                                nullptr, false);
@@ -165,7 +155,7 @@ int latencyPoll(void* link) {
 }
 
 void interruptLatency(benchmark::State& state, const char* statement, int afterMs) {
-    startKernel();
+    bench_start_kernel();
     int flag = 0;
     Dag stmt = parse_text_full(statement, nullptr, nullptr, nullptr, nullptr, &flag, nullptr,
                                nullptr, false);

@@ -1,6 +1,6 @@
 // IndexedList and PositionPath.
 #include "document/edit/IndexedList.h"
-#include "document/edit/PositionPath.h"
+#include "document/tree/PositionPath.h"
 
 #include <gtest/gtest.h>
 

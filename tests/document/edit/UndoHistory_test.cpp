@@ -508,6 +508,13 @@ public:
         }
     }
 
+    // Some element of the tree, the root included.
+    Element* anyElement(Element* root) {
+        std::vector<Element*> all{root};
+        collect(root, all);
+        return all[pick(int(all.size()))];
+    }
+
 private:
     int pick(int n) { return n <= 0 ? 0 : int(rng() % unsigned(n)); }
     UText* newRun() { return new UText("t" + std::to_string(counter++)); }
@@ -515,7 +522,17 @@ private:
     int counter = 0;
 };
 
-TEST(UndoProperty, RandomEditsUndoneAndRedoneMatchRecordedTexts) {
+// The child indexes from the root down to the caret's element; {-1} without an element.
+std::vector<int> caretPlace(ElementPosition& caret) {
+    Element* e = caret.element();
+    if (!e) return {-1};
+    std::vector<int> path;
+    for (; e->parent(); e = e->parent()) path.insert(path.begin(), e->parent()->indexOfChild(e));
+    path.push_back(caret.offset());
+    return path;
+}
+
+TEST(UndoProperty, RandomEditsUndoneAndRedoneMatchRecordedTextsAndCarets) {
     for (unsigned seed = 1; seed <= 25; ++seed) {
         Document doc;
         auto* root = new USection;
@@ -527,12 +544,19 @@ TEST(UndoProperty, RandomEditsUndoneAndRedoneMatchRecordedTexts) {
         }
         UndoHistory& h = *doc.undoHistory();
         h.setLimit(-1);
+        ElementPosition caret(&doc);
         std::vector<std::string> texts{treeText(root)};
         std::vector<std::string> script;
+        // Where the caret stood before and after each kept edit.
+        std::vector<std::vector<int>> before, after;
         for (int step = 0; step < 30; ++step) {
-            h.beginGroup("Edit", nullptr, false);
+            caret.setPosition(random.anyElement(root), 0);
+            std::vector<int> placeBefore = caretPlace(caret);
+            h.beginGroup("Edit", &caret, false);
             std::string what = random.edit(root);
-            h.endUndoGroup(nullptr);
+            caret.setPosition(random.anyElement(root), 0);
+            std::vector<int> placeAfter = caretPlace(caret);
+            h.endUndoGroup(&caret);
             std::string now = treeText(root);
             if (h.cursor() + 2 == int(texts.size())) {
                 // No group kept: nothing may have changed.
@@ -542,22 +566,28 @@ TEST(UndoProperty, RandomEditsUndoneAndRedoneMatchRecordedTexts) {
             ASSERT_EQ(h.cursor() + 1, int(texts.size()) ) << "seed " << seed;
             texts.push_back(now);
             script.push_back(what);
+            before.push_back(placeBefore);
+            after.push_back(placeAfter);
         }
         int n = int(texts.size()) - 1;
         EXPECT_GE(n, 5) << "seed " << seed << ": the script should change the tree";
         for (int round = 0; round < 3; ++round) {
             for (int k = n; k > 0; --k) {
                 ASSERT_TRUE(h.canUndo());
-                h.undo(nullptr);
+                h.undo(&caret);
                 ASSERT_EQ(treeText(root), texts[k - 1])
                     << "seed " << seed << " round " << round << " undo of step " << k << " (" << script[k - 1] << ")";
+                ASSERT_EQ(caretPlace(caret), before[k - 1])
+                    << "seed " << seed << " round " << round << " caret after undo of step " << k;
             }
             EXPECT_FALSE(h.canUndo());
             for (int k = 1; k <= n; ++k) {
                 ASSERT_TRUE(h.canRedo());
-                h.redo(nullptr);
+                h.redo(&caret);
                 ASSERT_EQ(treeText(root), texts[k])
                     << "seed " << seed << " round " << round << " redo of step " << k << " (" << script[k - 1] << ")";
+                ASSERT_EQ(caretPlace(caret), after[k - 1])
+                    << "seed " << seed << " round " << round << " caret after redo of step " << k;
             }
             EXPECT_FALSE(h.canRedo());
         }

@@ -1,7 +1,6 @@
 // Paragraph layout through the view: line breaking, alignment, indents, margins, prompts, list
 // markers, spacing, hit tests, caret rectangles and moves, and the fast re-fit of a grown piece.
-// The view measures every character 7 units wide (5 in the Symbol style 16) on a font 12 high
-// with ascent 9; the test elements have fixed sizes.
+// The fakes (LayoutFakes.h) measure with fixed metrics; the test elements have fixed sizes.
 #include "document/elements/ParagraphElement.h"
 
 #include <gtest/gtest.h>
@@ -18,111 +17,15 @@
 #include "document/elements/InputTextElement.h"
 #include "document/styles/CharStyle.h"
 #include "document/styles/StyleSet.h"
+#include "document/styles/WorksheetTagTable.h"
 #include "document/tree/ContainerElement.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/ParagraphLine.h"
+#include "tests/document/elements/LayoutFakes.h"
 
 namespace {
 
-constexpr int kCharWidth = 7;
-constexpr int kSymbolWidth = 5;
-constexpr int kFontHeight = 12;
-constexpr int kFontAscent = 9;
-
-struct DrawnText {
-    int x, y;
-    std::string text;
-    int charStyle;
-};
-
-class FixedView : public DocumentView {
-public:
-    explicit FixedView(Document* doc) : DocumentView(doc) { setViewSize(400, 300); }
-    void selectStyle(const StyleKey& key, bool) override { current_ = key; }
-    const FontEntryMetrics* fontMetrics() const override { return &metrics_; }
-    int textWidth(const char* text, int length) override {
-        if (length < 0) length = static_cast<int>(std::strlen(text));
-        return length * (current_.charStyle == 16 ? kSymbolWidth : kCharWidth);
-    }
-    void textExtent(ExtentRecord& out, const char* text, int length) override {
-        out = ExtentRecord{0, 0, textWidth(text, length), kFontHeight, kFontAscent};
-    }
-    void stringExtent(ExtentRecord& out, const char* text, int length) override { textExtent(out, text, length); }
-    void drawText(const ElementPoint& p, const char* text, int length, bool) override {
-        if (length < 0) length = static_cast<int>(std::strlen(text));
-        drawn.push_back({p.x, p.y, std::string(text, static_cast<std::size_t>(length)), current_.charStyle});
-    }
-    std::vector<DrawnText> drawn;
-
-private:
-    StyleKey current_;
-    FontEntryMetrics metrics_{kFontHeight, kFontHeight - kFontAscent, kFontAscent, kFontHeight, kCharWidth, true};
-};
-
-// An inline element of a fixed size sitting on the baseline (a picture: no caret inside).
-class Box : public InlineElement {
-public:
-    Box(int w, int h) : w_(w), h_(h) {}
-    Element* cloneElement() const override { return new Box(*this); }
-    int elementKind() const override { return 15; }
-    void measure(ExtentRecord& out, bool& flows, bool& hasLineBreak) override {
-        out = ExtentRecord{0, 0, w_, h_, h_};
-        width = w_, height = h_, ascent = h_;
-        flows = false;
-        hasLineBreak = false;
-    }
-    void grow(int w, int h) { w_ = w, h_ = h; }
-
-private:
-    int w_, h_;
-};
-
-class Root : public ContainerElement {
-public:
-    Element* cloneElement() const override { return new Root; }
-    int elementKind() const override { return KIND_SECTION; }
-};
-
-class ParagraphLayout : public ::testing::Test {
-protected:
-    void SetUp() override {
-        doc = new Document;
-        root = new Root;
-        doc->setRoot(root);
-        view = std::make_unique<FixedView>(doc);
-    }
-    void TearDown() override { view.reset(); }   // the document goes with its last view
-
-    // A user paragraph style made by the test.
-    int style(void (*edit)(ParaStyle&)) {
-        auto s = std::make_unique<ParaStyle>();
-        s->setName(("T" + std::to_string(nextStyle)).c_str());
-        s->completeWithDefaults();
-        edit(*s);
-        return doc->styleSet()->addParaStyle(std::move(s), nextStyle++);
-    }
-    ParagraphElement* paragraph(int styleIndex, std::vector<Element*> children, const char* prompt = nullptr) {
-        auto* p = new ParagraphElement(styleIndex, prompt);
-        for (Element* c : children) p->insertChild(c, nullptr, 2);
-        root->insertChild(p, nullptr, 2);
-        return p;
-    }
-    void layoutAt(int width) {
-        view->setViewSize(width, 300);
-        doc->setActiveView(view.get(), width, nullptr);
-    }
-    static ParagraphLine& line(ParagraphElement* p, int n) {
-        ParagraphLine* l = p->lineAt(n);
-        EXPECT_NE(l, nullptr);
-        static ParagraphLine none(nullptr);
-        return l ? *l : none;
-    }
-
-    Document* doc = nullptr;
-    Root* root = nullptr;
-    std::unique_ptr<FixedView> view;
-    int nextStyle = 300;
-};
+using ParagraphLayout = LayoutFixture;
 
 TEST_F(ParagraphLayout, ChildThatDoesNotFitStartsANewLine) {
     ParagraphElement* p = paragraph(0, {new Box(100, 20), new Box(100, 30), new Box(100, 10)});
@@ -541,6 +444,178 @@ TEST(InlineCommands, DeleteRemovesOnlyWithAnEmptyText) {
         EXPECT_EQ(p->childCount(), r.removed ? 1 : 2) << r.name;
         EXPECT_EQ(doc->beeps, r.beeps) << r.name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- styles and the caret's arrival ------------------------------------------------------------
+
+TEST_F(ParagraphLayout, LoadTimeRenumberingNeverGrowsTheMap) {
+    std::vector<int>& map = worksheetTagTable.paraStyleRenumber;
+    map.assign(320, 0);
+    map[300] = 260;
+    map[12] = 5;
+    struct Row {
+        const char* name;
+        int index;
+        int expected;
+    } rows[] = {
+        {"renumbered user style", 300, 260},
+        {"user style left unmapped", 310, 310},
+        {"user style beyond the map", 5000, 5000},
+        {"built-in style", 12, 12},
+    };
+    for (const Row& r : rows) {
+        ParagraphElement p(r.index, nullptr);
+        WalkControl control;
+        p.remapStyleIndex(control);
+        EXPECT_EQ(p.styleIndex, r.expected) << r.name;
+        EXPECT_EQ(map.size(), 320u) << r.name;
+    }
+    map.clear();
+    ParagraphElement p(400, nullptr);
+    WalkControl control;
+    p.remapStyleIndex(control);
+    EXPECT_EQ(p.styleIndex, 400);
+    EXPECT_TRUE(map.empty());
+}
+
+TEST_F(ParagraphLayout, UsedStylesAreTheParagraphsStyleAndItsBases) {
+    int base = style([](ParaStyle&) {});
+    static int baseIndex;
+    baseIndex = base;
+    int derived = style([](ParaStyle& s) { s.basedOn = static_cast<std::int16_t>(baseIndex); });
+    int unused = style([](ParaStyle&) {});
+    paragraph(derived, {new Box(10, 10)});
+    doc->markUsedStyles(root);
+    StyleSet* set = doc->styleSet();
+    EXPECT_TRUE(set->paraStyle(derived)->used);
+    EXPECT_TRUE(set->paraStyle(base)->used);
+    EXPECT_FALSE(set->paraStyle(unused)->used);
+}
+
+TEST_F(ParagraphLayout, CaretArrivalShowsTheParagraphStyleAndItsContextBar) {
+    RecordingWindow& w = withWindow();
+    int s = style([](ParaStyle&) {});
+    auto* box = new Box(10, 10);
+    ParagraphElement* p = paragraph(s, {box});
+    layoutAt(300);
+    box->caretArrived();   // an inline child hands the arrival to its paragraph
+    EXPECT_EQ(w.paraStyle, s);
+    EXPECT_EQ(w.charStyle, -1);
+    EXPECT_EQ(w.contextBar, ParagraphElement::CONTEXT_BAR);
+    EXPECT_EQ(w.contextOwner, p);
+}
+
+TEST_F(ParagraphLayout, TripleClickSelectsTheWholeParagraph) {
+    RecordingWindow& w = withWindow();
+    ParagraphElement* p = paragraph(0, {new Box(10, 10), new Box(10, 10)});
+    layoutAt(300);
+    EXPECT_FALSE(p->mouseDown({5, 5, 2, 1}));
+    EXPECT_TRUE(p->mouseDown({5, 5, 3, 1}));
+    Selection* selection = w.selection();
+    EXPECT_EQ(selection->anchor.element(), p);
+    EXPECT_EQ(selection->anchor.offset(), 0);
+    EXPECT_EQ(selection->current.element(), p);
+    EXPECT_EQ(selection->current.offset(), p->childCount());
+    EXPECT_EQ(w.caret()->element(), p);
+    EXPECT_EQ(w.caret()->offset(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ParagraphLayout, SelectionZonesFollowTheRealLines) {
+    RecordingWindow& w = withWindow();
+    // Two lines of different heights: the zones take each line's own top and height.
+    ParagraphElement* p = paragraph(0, {new Box(100, 10), new Box(100, 25), new Box(30, 10)});
+    layoutAt(150);
+    ASSERT_EQ(p->lineCount(), 2);
+    ViewCaret& caret = *w.caret();
+    caret.setPosition(p->childAt(0), 2);
+    Selection& selection = *w.selection();
+    selection.setAnchor(caret);
+    caret.setPosition(p->childAt(2), 0);
+    selection.extendTo(caret);
+    ElementRect first, second;
+    line(p, 0).lineRect(first);
+    line(p, 1).lineRect(second);
+    EXPECT_EQ(selection.top.y, first.y);
+    EXPECT_EQ(selection.top.height, first.height);
+    EXPECT_EQ(selection.bottom.y, second.y);
+    EXPECT_EQ(selection.bottom.height, second.height);
+    EXPECT_TRUE(selection.anchorFirst);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- marks from the selection ------------------------------------------------------------------
+
+TEST_F(ParagraphLayout, SelectionMarksWholePiecesAndWholeParagraphs) {
+    RecordingWindow& w = withWindow();
+    ParagraphElement* before = paragraph(0, {new Box(40, 10)});
+    ParagraphElement* p = paragraph(0, {new Box(40, 10), new Box(40, 10), new Box(40, 10), new Box(40, 10)});
+    ParagraphElement* inside = paragraph(0, {new Box(40, 10)});
+    ParagraphElement* last = paragraph(0, {new Box(40, 10), new Box(40, 10)});
+    layoutAt(300);
+    ViewCaret& caret = *w.caret();
+    Selection& selection = *w.selection();
+
+    // Within one line: from before child 1 to before child 3.
+    caret.setPosition(p->childAt(1), 0);
+    selection.setAnchor(caret);
+    caret.setPosition(p->childAt(3), 0);
+    selection.extendTo(caret);
+    struct Row {
+        int child;
+        int expected;
+    } rows[] = {{0, 0}, {1, 1}, {2, 1}, {3, 0}};
+    for (const Row& r : rows) EXPECT_EQ(p->childAt(r.child)->markFromSelection(selection), r.expected) << r.child;
+
+    // Over three paragraphs: the one between is wholly inside, the ones at the ends are not.
+    caret.setPosition(p, 2);
+    selection.setAnchor(caret);
+    caret.setPosition(last, 1);
+    selection.extendTo(caret);
+    EXPECT_EQ(inside->markFromSelection(selection), 1);
+    EXPECT_EQ(p->markFromSelection(selection), 2);
+    EXPECT_EQ(last->markFromSelection(selection), 2);
+    EXPECT_GT(before->markFromSelection(selection), 2);   // wholly above
+}
+
+TEST_F(ParagraphLayout, InlineMarksCaretAndRenderingGoThroughTheView) {
+    withWindow();
+    auto* box = new Box(40, 16);
+    paragraph(0, {new Box(30, 10), box});
+    layoutAt(300);
+    ElementRect r = box->documentRect();
+    EXPECT_EQ(r.width, 40);
+    EXPECT_EQ(r.height, 16);
+
+    box->selectionMarkChanged(1);
+    ASSERT_EQ(view->highlights.size(), 1u);
+    EXPECT_EQ(view->highlights[0].x, r.x);
+    EXPECT_EQ(view->highlights[0].y, r.y);
+
+    TextPosition at(doc);
+    at.setPosition(box, 0);
+    box->locatePosition(at);
+    box->drawCaret(at, 0);
+    ASSERT_EQ(view->frames.size(), 1u);
+    EXPECT_EQ(view->frames[0].handle, 0);
+
+    box->renderAt({100, 50}, *view);
+    ASSERT_EQ(view->fills.size(), 1u);
+    EXPECT_EQ(view->fills[0].y, 50 - 16);
+    EXPECT_EQ(view->fills[0].width, 40);
+    ASSERT_EQ(view->lines.size(), 1u);
+    EXPECT_EQ(view->lines[0].b.x, 140);
+    EXPECT_EQ(view->lines[0].b.y, 50);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/elements/FormatCommand.h"
+#include "document/elements/TextCaret.h"
 #include "platform/os/sysprobe.h"
 #include "tests/document/elements/text_fixture.h"
 
@@ -131,9 +132,9 @@ TEST_F(TextEditing, MarksStayWithinAShrunkText) {
     paragraph({t});
     layoutAt(300);
     t->setMarkRange(2, 7);
-    ElementCaretRange range(t, 0);
-    range.setStart(ElementCaretRange::makePlace(0, 1));
-    range.setEnd(ElementCaretRange::makePlace(6, 1));
+    TextCaretRange range(t, false);
+    range.start().setOffset(t, 0);
+    range.end().setOffset(t, 6);
     t->deleteRange(range);
     EXPECT_STREQ(t->text(), "gh");
     EXPECT_LE(t->markEnd(), t->textLength());
@@ -150,7 +151,8 @@ TEST_F(TextEditing, MarksStayWithinAShrunkText) {
     for (int c : counts) total += c;
     EXPECT_LE(total, 2);
     // A position past the end deletes nothing.
-    ElementPosition past(t, 10);
+    TextCaret past(t, false);
+    past.setOffset(10);
     t->deleteAtPosition(past);
     EXPECT_STREQ(t->text(), "gh");
 }
@@ -180,7 +182,7 @@ TEST_F(TextEditing, WordMovesGoOneCharacterWithADoubleByteStyle) {
         s.setFontName("MS Mincho");
         s.doubleByteFont = true;
     });
-    auto* t = new TextElement(style, "\x88\x9f\x88\xa0ab");
+    auto* t = new TextElement(style, "\x88\x9f\x88\xa0" "ab");
     paragraph({t});
     layoutAt(300);
     TextPosition position(t, 0);

@@ -646,6 +646,49 @@ INSTANTIATE_TEST_SUITE_P(
                        "animate(sin(x*t), x = 0 .. 1, t = 1 .. 2, frames = 4);", 2, PLOT_CURVES, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The kernel's smart plot procedures: the reply becomes a smart plot region in a plot
+// paragraph, holding the argument text as the kernel printed it.
+struct SmartPlotCase {
+    const char* name;
+    Link link;
+    const char* input;
+    int kind;
+    const char* text;
+};
+
+class GroupSmartPlotTest : public GroupTest, public ::testing::WithParamInterface<SmartPlotCase> {};
+
+TEST_P(GroupSmartPlotTest, SmartPlotBecomesARegionWithItsText) {
+    const SmartPlotCase& c = GetParam();
+#ifndef KL_KERNSRV
+    if (c.link == Link::RealServer) GTEST_SKIP() << "no kernsrv";
+#endif
+#ifndef KL_REAL_KERNEL
+    GTEST_SKIP() << "no kernel library";
+#endif
+    open(c.link, c.input);
+    group->execute(false);
+    run();
+    ASSERT_EQ(group->childCount(), 2) << c.name << ": " << textOf(outputAt(group, 0));
+    ParagraphElement* out = outputAt(group, 0);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->styleIndex, ParagraphElement::STYLE_KELVO_PLOT);
+    auto* region = dynamic_cast<PlotRegion*>(out->firstChild());
+    ASSERT_NE(region, nullptr);
+    EXPECT_EQ(region->elementKind(), c.kind);
+    EXPECT_EQ(region->text(), c.text);
+    EXPECT_EQ(out->childCount(), 1);   // no result follows the region
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, GroupSmartPlotTest,
+    ::testing::Values(
+        SmartPlotCase{"curve_direct", Link::Real, "smartplot(sin(x));", 22, "[sin(x), x = -10 .. 10]"},
+        SmartPlotCase{"curve_server", Link::RealServer, "smartplot(sin(x));", 22, "[sin(x), x = -10 .. 10]"},
+        SmartPlotCase{"surface_server", Link::RealServer, "smartplot3d(x*y, x = 0 .. 1, y = 0 .. 2);", 23,
+                      "[x*y, x = 0 .. 1, y = 0 .. 2]"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- lifetime faults -----------------------------------------------------------------------------
 
 TEST_F(GroupTest, GroupDeletedWhileQueuedGetsNoOutput) {

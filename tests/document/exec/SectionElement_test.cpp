@@ -14,7 +14,7 @@
 #include "SectionFakes.h"
 #include "document/edit/Document.h"
 #include "document/elements/ParagraphElement.h"
-#include "document/elements/PlaceholderElement.h"
+#include "document/exec/PlaceholderElement.h"
 #include "document/elements/TextElement.h"
 #include "tests/document/document_env.h"
 

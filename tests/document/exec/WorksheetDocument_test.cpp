@@ -68,7 +68,7 @@ protected:
     }
     void TearDown() override {
         WorksheetHost& host = worksheetHost();
-        // Shared in-process evaluators stay listed after their documents; end them here.
+        // Evaluators of documents a test left open end here.
         std::vector<QuietEvaluator*> left = host.evaluators;
         host.evaluators.clear();
         for (QuietEvaluator* e : left) delete e;
@@ -592,6 +592,43 @@ TEST_F(ExecTest, RealKernelEndToEnd) {
     EXPECT_EQ(settings(*doc)->prettyprint, 1);
 }
 
+// One shared in-process kernel: worksheets see each other's variables; the kernel lives while
+// some worksheet uses it, and every evaluator goes with its document.
+TEST_F(ExecTest, SharedKernelLivesWithItsLastWorksheetAndEvaluatorsGoWithTheirs) {
+    auto openShared = [] {
+        WorksheetHost& host = worksheetHost();
+        host.kernelMode = kKernelShared;
+        host.linkKind = 2;
+        host.kernelLibrary = KL_REAL_KERNEL;
+        return std::make_unique<WorksheetDocument>(nullptr);
+    };
+    auto a = openShared();
+    auto b = openShared();
+    EXPECT_EQ(worksheetHost().evaluators.size(), 2u);
+    settings(*a)->prettyprint = 0;
+    settings(*b)->prettyprint = 0;
+    EXPECT_EQ(joined(execute(*a, "a := 5;")), "begin | 7:a := 5 | end");
+    EXPECT_EQ(joined(execute(*b, "a;")), "begin | 7:5 | end");
+    a.reset();
+    EXPECT_EQ(worksheetHost().evaluators.size(), 1u);
+    EXPECT_EQ(joined(execute(*b, "a + 1;")), "begin | 7:6 | end") << "the shared kernel outlives a";
+    b.reset();
+    EXPECT_TRUE(worksheetHost().evaluators.empty());
+    EXPECT_EQ(worksheetHost().directLink, nullptr);
+
+    // After the last one a new worksheet starts a fresh kernel.
+    auto c = openShared();
+    settings(*c)->prettyprint = 0;
+    EXPECT_EQ(joined(execute(*c, "a;")), "begin | 7:a | end");
+    c.reset();
+
+    for (int i = 0; i < 1000; ++i) {
+        auto d = openShared();
+        ASSERT_EQ(worksheetHost().evaluators.size(), 1u) << i;
+    }
+    EXPECT_TRUE(worksheetHost().evaluators.empty());
+}
+
 // The kernel procedures that the worksheet's own commands use, over the real kernel.
 std::vector<std::string> helpRequests;
 
@@ -639,6 +676,27 @@ TEST_F(ExecTest, RealKernelQuietContextMenuRequestReadsAsAMenu) {
     const DagWord* text = dag_type(input) == DAG_EXPSEQ && dag_length(input) > 1 ? dag_op(input, 1) : input;
     ASSERT_EQ(dag_type(text), unsigned(DAG_STRING)) << print_to_text(input);
     EXPECT_STREQ(dag_text(text), "factor(x^2-1);");
+}
+
+// What a smart plot region asks before it takes a dropped fragment: the quiet evaluation of
+// the append command answers the new argument text, or nothing when the fragment cannot be
+// plotted.
+TEST_F(ExecTest, RealKernelQuietAppendAnswersTheTextOrNothing) {
+    WorksheetHost& host = worksheetHost();
+    host.kernelMode = 1;
+    host.linkKind = 3;
+    host.serverCommand = KL_KERNSRV;
+    ::setenv("KELVO_KERNEL", KL_REAL_KERNEL, 1);
+    auto doc = std::make_unique<WorksheetDocument>(nullptr);
+    doc->startSession();
+    run(*doc);
+    ::unsetenv("KELVO_KERNEL");
+    Dag answer = doc->evaluateString("APPENDPLOT(cos(x), 2 );");
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(print_to_text(answer), "[cos(x), x = -10 .. 10]");
+    Dag refused = doc->evaluateString("APPENDPLOT(\"abc\", 2 );");
+    EXPECT_TRUE(refused == nullptr || (dag_type(refused) == DAG_EXPSEQ && dag_length(refused) == 1))
+        << print_to_text(refused);
 }
 #endif
 #endif

@@ -17,7 +17,7 @@
 #include "SectionFakes.h"
 #include "document/tree/ElementPosition.h"
 #include "document/styles/KViewOptions.h"
-#include "document/elements/PlaceholderElement.h"
+#include "document/exec/PlaceholderElement.h"
 #include "document/styles/StyleSet.h"
 #include "document/elements/TextElement.h"
 #include "document/exec/WorksheetDocument.h"

@@ -139,4 +139,69 @@ TEST(LatexExportWriter, BlocksAndMacros) {
     EXPECT_TRUE(w.groups.empty());
 }
 
+// Style names go into the file as environment names and \QTR arguments: those LaTeX cannot
+// hold open an unnamed block and no named group, and the text is still written.
+TEST(LatexExportWriter, UnusableStyleNamesOpenNothingNamed) {
+    struct Row {
+        const char* name;
+        std::string style;
+        bool usable;
+    } rows[] = {
+        {"plain", "Notes", true},
+        {"blanks and punctuation", "My style (2) $&_-[]", true},
+        {"LaTeX's own environment", "center", true},
+        {"empty", "", false},
+        {"opening brace", "a{b", false},
+        {"closing brace", "a}b", false},
+        {"backslash", "a\\b", false},
+        {"percent", "a%b", false},
+        {"hash", "a#b", false},
+        {"tilde", "a~b", false},
+        {"caret", "a^^Mb", false},
+        {"byte above ASCII", "caf\xe9", false},
+        {"control byte", "a\tb", false},
+        {"delete", "a\x7f", false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(KLatexExportWriter::isUsableName(r.style), r.usable) << r.name;
+
+        std::ostringstream block;
+        KLatexExportWriter b(&block, 0);
+        b.beginBlock(r.style);
+        b.writeEscapedText("t");
+        b.endBlock();
+        std::string named = "\\begin{" + r.style + "}\r\nt\r\n\\end{" + r.style + "}\r\n\r\n";
+        EXPECT_EQ(block.str(), r.usable ? named : std::string("t\r\n\r\n")) << r.name;
+        EXPECT_TRUE(b.groups.empty()) << r.name;
+
+        std::ostringstream font;
+        KLatexExportWriter f(&font, 0);
+        EXPECT_EQ(f.setFontStyle(KLatexExportWriter::FONT_NAMED, true, r.style), r.usable) << r.name;
+        f.writeEscapedText("t");
+        EXPECT_EQ(f.setFontStyle(KLatexExportWriter::FONT_NAMED, false), r.usable) << r.name;
+        EXPECT_EQ(font.str(), r.usable ? "\\QTR{" + r.style + "}{t}" : std::string("t")) << r.name;
+    }
+}
+
+// A failed write shows in the writer's stream state; a sink never fails.
+TEST(LatexExportWriter, StreamFailureIsReported) {
+    std::ostringstream good;
+    KLatexExportWriter ok(&good, 70);
+    ok.writeString("fine\n");
+    EXPECT_FALSE(ok.streamFailed());
+
+    std::ostringstream bad;
+    bad.setstate(std::ios::badbit);
+    KLatexExportWriter failing(&bad, 70);
+    failing.writeString("lost\n");
+    EXPECT_TRUE(failing.streamFailed());
+
+    KLatexExportWriter sink(&bad, 70);
+    std::string collected;
+    sink.setSink([](void* context, char c) { static_cast<std::string*>(context)->push_back(c); }, &collected);
+    sink.writeString("kept\n");
+    EXPECT_FALSE(sink.streamFailed());
+    EXPECT_EQ(collected, "kept\r\n");
+}
+
 }  // namespace

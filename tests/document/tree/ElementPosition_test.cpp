@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ElementTreeFakes.h"
-#include "document/tree/ElementCaret.h"
+#include "document/tree/CaretPosition.h"
 #include "document/records/KWorksheetReader.h"
 #include "document/records/KWorksheetWriter.h"
 
@@ -218,28 +218,27 @@ TEST(CaretObjects, CaptureAndRestore) {
     SmallTree t;
     ElementPosition pos(&t.doc);
     pos.setPosition(t.t2, 1);
-    CaretHolder holder;
-    EXPECT_TRUE(pos.captureCaret(holder, 0));
-    ASSERT_NE(holder.caret(), nullptr);
-    EXPECT_FALSE(holder.caret()->isViewCaret);
+    CaretHandle handle;
+    EXPECT_TRUE(pos.captureCaret(handle, false));
+    ASSERT_NE(handle.single(), nullptr);
+    EXPECT_FALSE(handle.single()->isViewCaret);
     pos.setPosition(t.t4, 0);
-    pos.restoreFromCaret(holder);
+    pos.restoreFromCaret(handle);
     EXPECT_EQ(pos.heldElement(), t.t2);
-    EXPECT_EQ(pos.offset(), 1);
-    // Shared records: a second holder keeps the caret alive after the first lets go.
-    CaretHolder copy = holder;
-    holder.reset(nullptr);
-    ASSERT_NE(copy.caret(), nullptr);
+    // Shared holders: a second handle keeps the position alive after the first lets go.
+    CaretHandle copy = handle;
+    handle.release();
+    ASSERT_NE(copy.position(), nullptr);
     // The captured element goes away: restoring leaves the position alone.
     pos.setPosition(t.t4, 0);
     t.p1->removeChild(t.t2);
     pos.restoreFromCaret(copy);
     EXPECT_EQ(pos.heldElement(), t.t4);
     ElementPosition detached(&t.doc);
-    CaretHolder none;
-    EXPECT_FALSE(detached.captureCaret(none, 0));
-    ASSERT_TRUE(none.record);
-    EXPECT_EQ(none.caret(), nullptr);
+    CaretHandle none;
+    EXPECT_FALSE(detached.captureCaret(none, false));
+    EXPECT_TRUE(none.hasHolder());
+    EXPECT_EQ(none.position(), nullptr);
 }
 
 }  // namespace

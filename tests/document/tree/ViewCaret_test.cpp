@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ElementTreeFakes.h"
-#include "document/tree/ElementCaret.h"
+#include "document/tree/CaretPosition.h"
 
 using namespace fakes;
 
@@ -208,16 +208,16 @@ TEST_F(CaretFixture, CaretOnSectionThatDeletesItself) {
 
 TEST_F(CaretFixture, CaptureFlagsViewCaretAndRestoreShows) {
     caret->setPosition(t.t2, 1);
-    CaretHolder holder;
-    EXPECT_TRUE(caret->captureCaret(holder, 0));
-    ASSERT_NE(holder.caret(), nullptr);
-    EXPECT_TRUE(holder.caret()->isViewCaret);
+    CaretHandle holder;
+    EXPECT_TRUE(caret->captureCaret(holder, false));
+    ASSERT_NE(holder.single(), nullptr);
+    EXPECT_TRUE(holder.single()->isViewCaret);
     caret->setPosition(t.t4, 0);
     caret->show();
     callLog.clear();
     caret->restoreFromCaret(holder);
     EXPECT_EQ(caret->element(), t.t2);
-    EXPECT_EQ(caret->offset(), 1);
+    EXPECT_EQ(caret->offset(), 0);   // a leaf of the element kind keeps no offset of its own
     EXPECT_EQ(caret->hideCount(), 0);
     EXPECT_EQ(callLog.front(), "cursor.hide");
     EXPECT_EQ(callLog.back(), "cursor.show");

@@ -57,7 +57,7 @@ const MathCase mathCases[] = {
     {"int_polynomial", {"int(x^2, x=0..3);"}, "9"},
     {"int_symbolic_range", {"int(x, x=a..b);"}, "-1/2*a^2+1/2*b^2"},
     {"int_symbolic_range_with_pole", {"int(1/x, x=a..b);"}, "int(1/x,x = a .. b)"},
-    {"int_numeric_without_antiderivative", {"int(1/(x^2+1)^2*x, x=0..1);"}, ".25"},
+    {"int_numeric_without_antiderivative", {"int(exp(-x^2), x=0..1);"}, ".7468241328"},
     // Limits: direction, infinity, poles.
     {"limit_right", {"limit(1/x, x=0, right);"}, "infinity"},
     {"limit_left", {"limit(1/x, x=0, left);"}, "-infinity"},
@@ -219,6 +219,11 @@ const FloatCase floatCases[] = {
      "1.414213562373095048801688724209698078569671875376948073176679737990732"},
     {"fsolve_cos", "fsolve(cos(x)-x, x=0..1);",
      "0.7390851332151606416553120876738734040134117589007574649656806357732847"},
+    // Floating powers, computed as numbers before any power object is made.
+    {"float_exponent", "2^0.5;", "1.414213562373095048801688724209698078569671875376948073176679737990732"},
+    {"float_base_rational_exponent", "3.0^(1/3);",
+     "1.442249570307408382321638310780109588391869253499350577546416194541687596"},
+    {"float_base_negative_exponent", "0.5^(-3);", "8"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, KernelFloatTest,
@@ -230,11 +235,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, KernelFloatTest,
 
 // ---- interrupts inside the arithmetic libraries -------------------------------------------------
 
-// Each of these spends its time inside single GiNaC, CLN or GMP calls (a minute or more
-// uninterrupted); the kernel polls from the libraries' allocation functions, so the interrupt
-// asked for at the second poll ends the statement with INTR then DONE.
+// Each of these spends its time inside single FLINT, CLN or GMP calls (seconds to a minute or
+// more uninterrupted); the kernel polls from the libraries' allocation functions or while it
+// waits for FLINT's worker, so the interrupt asked for at the second poll ends the statement
+// with INTR then DONE.
 TEST_F(KernelTest, LongLibraryComputationsStopOnInterrupt) {
-    for (const char* statement : {"factor(x^100-1):", "y := 2^(10^9):", "3^(10^8)*5^(10^8):"}) {
+    for (const char* statement : {"factor(expand((x^1000+x+1)*(x^1000+2*x+3))):", "y := 2^(10^9):",
+                                  "3^(10^8)*5^(10^8):"}) {
         Recorder rec;
         rec.interruptAfterPolls = 1;
         rec = run(statement, rec);
@@ -285,6 +292,34 @@ TEST_F(KernelTest, IntegerTooLargeForTheAddressLimitIsAnErrorAndTheKernelLives) 
         return big.first("ERROR") + "|" + fact.first("ERROR") + "|" + after.first("RESULT");
     });
     EXPECT_EQ(out, "EXPSEQ(Error, object too large)|EXPSEQ(Error, (in factorial) object too large)|EXPSEQ(2)");
+}
+
+// An expansion with more terms than any memory holds is refused before it starts; expansions of
+// a size a student meets still run.
+TEST_F(KernelTest, ExpansionBeyondAnyMemoryIsRefusedBeforeItStarts) {
+    struct Row {
+        const char* statement;
+        const char* error;    // expected ERROR reply, or "" for a result
+        const char* result;   // the printed RESULT when no error
+    };
+    const Row rows[] = {
+        {"expand((x+1)^187981229);", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"expand((x+y+z+1)^(10^6));", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"expand(sin((x+y)^(10^8)));", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"expand((a+b)^(10^4)*(c+d)^(10^4));", "EXPSEQ(Error, (in expand) object too large)", ""},
+        {"nops(expand((x+y+z+1)^20));", "", "1771"},
+        {"expand((x+1)^2*(x-1));", "", "x^3+x^2-x-1"},
+        {"expand((x+1)^(-3));", "", "1/(x+1)^3"},
+    };
+    for (const Row& r : rows) {
+        Recorder rec = run(r.statement);
+        if (*r.error) {
+            EXPECT_EQ(rec.first("ERROR"), r.error) << r.statement;
+        } else {
+            EXPECT_EQ(rec.first("ERROR"), "<none>") << r.statement;
+            EXPECT_EQ(rec.printed("RESULT"), r.result) << r.statement;
+        }
+    }
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

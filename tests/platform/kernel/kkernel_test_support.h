@@ -75,7 +75,9 @@ inline Dag onQuery(void* link, Dag reply) {
     std::string name = dag_text(dag_op(reply, 1));
     EXPECT_EQ(name.rfind("INTERFACE_", 0), 0u) << name;
     std::string stream = name.substr(10);
-    r->replies.push_back({stream, dump(dag_op(reply, 2)), print_to_text(dag_op(reply, 2))});
+    // Plot structures hold HFARRAYs, whose words are data, not DAGs: recorded by stream only.
+    if (stream == "PLOT" || stream == "PLOT3D") r->replies.push_back({stream, "", ""});
+    else r->replies.push_back({stream, dump(dag_op(reply, 2)), print_to_text(dag_op(reply, 2))});
     return r->answer ? r->answer(stream, dag_op(reply, 2)) : nullptr;
 }
 

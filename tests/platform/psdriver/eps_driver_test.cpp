@@ -414,4 +414,69 @@ TEST(EpsText, FontsFollowThePlotFonts) {
     EXPECT_EQ(psdriver::eps_title_font(&plot, nullptr).name, "Helvetica-Oblique-1252");
 }
 
+// ---- the LaTeX macro -------------------------------------------------------------------------------
+
+// Documents with each preamble include a 2-D and a 3-D picture through \kelvoplot (the style
+// files of the build tree's share/latex); latex and dvips make PostScript that Ghostscript
+// renders.  Each picture is at most as wide as the line: scaled down in a narrow minipage, at
+// its own 360 points in a wide one.
+TEST_F(EpsDriverTest, PicturesIncludedByTheLatexMacro) {
+    writeOk(curves("NORMAL"), 2, "latex_curves.eps");
+    writeOk(surface(15), 3, "latex_surface.eps");
+    const struct {
+        const char* name;
+        const char* preamble;
+    } documents[] = {
+        {"latex_plots_2e", "\\documentclass{article}\n\\usepackage{kelvo2e}\n"},
+        {"latex_plots_209", "\\documentstyle[kelvo209]{article}\n"},
+    };
+    for (const auto& d : documents) {
+        SCOPED_TRACE(d.name);
+        std::string tex = tempPath(std::string(d.name) + ".tex");
+        {
+            std::ofstream out(tex);
+            out << d.preamble << "\\begin{document}\n"
+                << "\\kelvoplot{latex_curves.eps}\n\n\\kelvoplot{latex_surface.eps}\n\n"
+                << "\\sbox{0}{\\includegraphics{latex_surface.eps}}\\typeout{kelvoplot natural \\the\\wd0;}\n";
+            for (const char* width : {"200pt", "500pt"}) {
+                out << "\\begin{minipage}{" << width << "}\\sbox{0}{\\kelvoplot{latex_surface.eps}}"
+                    << "\\typeout{kelvoplot " << width << " \\the\\wd0;}\\usebox{0}\\end{minipage}\n\n";
+            }
+            out << "\\end{document}\n";
+        }
+        std::string dir = tempPath("");
+        std::string texinputs = "TEXINPUTS=" + std::string(KELVO_BINARY_DIR) + "/share/latex: ";
+        std::string output;
+        int rc = shell("(cd " + dir + " && " + texinputs + "latex -interaction=nonstopmode -halt-on-error " + d.name +
+                           ".tex && dvips -q -o " + d.name + ".ps " + d.name + ".dvi)",
+                       &output);
+        std::string log = slurp(tempPath(std::string(d.name) + ".log"));
+        ASSERT_EQ(rc, 0) << output << log.substr(log.size() > 3000 ? log.size() - 3000 : 0);
+        EXPECT_EQ(log.find("\n! "), std::string::npos) << log;
+        EXPECT_NE(log.find(std::string(KELVO_BINARY_DIR) + "/share/latex/kelvo2e.sty"), std::string::npos);
+        // The widths typed out, in points (-1 when missing).
+        auto typedOut = [&log](const std::string& key) {
+            std::size_t at = log.find("kelvoplot " + key + " ");
+            return at == std::string::npos ? -1.0 : std::atof(log.c_str() + at + key.size() + 11);
+        };
+        EXPECT_NEAR(typedOut("200pt"), 200.0, 0.01);
+        EXPECT_GT(typedOut("natural"), 300.0);
+        EXPECT_EQ(typedOut("500pt"), typedOut("natural"));
+
+        // Ghostscript renders every page without an error, and the pages are not blank.
+        std::string ps = tempPath(std::string(d.name) + ".ps");
+        std::string bbox;
+        ASSERT_EQ(shell(kGs + "-sDEVICE=bbox " + ps, &bbox), 0) << bbox;
+        EXPECT_NE(bbox.find("%%HiResBoundingBox"), std::string::npos) << bbox;
+        EXPECT_EQ(bbox.find("%%BoundingBox: 0 0 0 0"), std::string::npos) << "a blank page\n" << bbox;
+        EXPECT_EQ(bbox.find("Error"), std::string::npos) << bbox;
+        std::string rendered;
+        EXPECT_EQ(shell(kGs + "-sDEVICE=png16m -r50 -o " + tempPath(std::string(d.name) + "-%d.png") + " " + ps,
+                        &rendered),
+                  0)
+            << rendered;
+        EXPECT_EQ(rendered.find("Error"), std::string::npos) << rendered;
+    }
+}
+
 }  // namespace

@@ -97,7 +97,7 @@ protected:
         return argv;
     }
 
-    // Lists the archive and extracts every member (which also settles an unfinished rebuild).
+    // Lists the archive and extracts every member (reading leaves an unfinished rebuild as it is).
     Contents contents() const {
         Contents c;
         const RunResult list = run({"-l", arc()});
@@ -153,8 +153,6 @@ TEST_P(ArcmanCrashSweep, EveryKillLeavesAnAllowedState) {
                     ASSERT_EQ(r.status, 0) << where << ": " << read_text(output);
                 }
                 const Contents now = contents();
-                EXPECT_FALSE(fs::exists(path("lib/ovlek.ind"))) << where;
-                EXPECT_FALSE(fs::exists(path("lib/ovlek.lib"))) << where;
                 std::size_t match = allowed.size();
                 for (std::size_t k = 0; k < allowed.size(); ++k)
                     if (now == allowed[k]) match = k;
@@ -166,8 +164,11 @@ TEST_P(ArcmanCrashSweep, EveryKillLeavesAnAllowedState) {
                         << ", neither the state before, after nor after a prefix";
                 }
                 // The next commands work on what the kill left.
+                // A change settles an unfinished rebuild first.
                 RunResult next = run({"-a", arc(), path("zz").string(), "zz"});
                 EXPECT_EQ(next.status, 0) << where << ": " << next.err;
+                EXPECT_FALSE(fs::exists(path("lib/ovlek.ind"))) << where;
+                EXPECT_FALSE(fs::exists(path("lib/ovlek.lib"))) << where;
                 next = run({"-p", arc()});
                 EXPECT_EQ(next.status, 0) << where << ": " << next.err;
                 Contents expected = now;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -551,9 +552,18 @@ TEST_F(ArcmanDamaged, DataFileCannotGrowPastThirtyTwoBitOffsets) {
 // ---- Interrupted rebuilds ----------------------------------------------------------------
 
 class ArcmanRecovery : public ScratchTest {
+public:
+    // For the table's set-up steps.
+    using ScratchTest::path;
+    using ScratchTest::run;
+
 protected:
     void SetUp() override {
         ScratchTest::SetUp();
+        prepare();
+    }
+    // An archive holding "two" behind the deleted "one", so that a pack moves it.
+    void prepare() {
         make_archive(10);
         write_text(path("f1"), "first member");
         write_text(path("f2"), "second");
@@ -562,42 +572,83 @@ protected:
     }
 };
 
-TEST_F(ArcmanRecovery, UnfinishedRebuildBeforeItsCommitIsDiscarded) {
-    const Bytes index = index_bytes(), data = data_bytes();
-    write_text(path("lib/ovlek.ind"), "half an index");
-    write_text(path("lib/ovlek.lib"), "half a data file");
-    const RunResult r = spawn({"-x", arc(), "two", path("o").string()});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_text(path("o")), "second");
-    EXPECT_EQ(index_bytes(), index);
-    EXPECT_EQ(data_bytes(), data);
-    EXPECT_FALSE(std::filesystem::exists(path("lib/ovlek.ind")));
-    EXPECT_FALSE(std::filesystem::exists(path("lib/ovlek.lib")));
+// Every entry of the archive directory: regular files with their bytes, other kinds by name.
+std::map<std::string, Bytes> directory_state(const std::filesystem::path& dir) {
+    std::map<std::string, Bytes> state;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+        const std::string name = e.path().lexically_relative(dir).string();
+        state[name] = e.is_regular_file() ? read_bytes(e.path()) : Bytes{'<', 'd', 'i', 'r', '>'};
+    }
+    return state;
 }
 
-TEST_F(ArcmanRecovery, PackStoppedBetweenItsRenamesIsFinished) {
-    // Build the state a pack leaves after renaming the index and before renaming the data.
-    std::filesystem::copy(path("lib"), path("copy"));
-    ASSERT_EQ(run({"-p", path("copy").string()}).status, 0);
-    std::filesystem::copy_file(path("copy/kelvo.ind"), path("lib/kelvo.ind"),
-                               std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::copy_file(path("copy/kelvo.lib"), path("lib/ovlek.lib"));
+// The states an interrupted rebuild (or something in a temporary's place) leaves.  Extracting
+// and listing read the right bytes and change nothing, temporaries included; a rebuild settles
+// the state first, or fails with one message and leaves the archive as it was.
+TEST_F(ArcmanRecovery, ReadersLeaveTemporariesAndRebuildsSettleThem) {
+    struct Row {
+        const char* name;
+        std::function<void(ArcmanRecovery&)> leave;
+        bool settles;   // whether a pack can clear the state
+    };
+    const Row rows[] = {
+        {"unfinished rebuild before its commit",
+         [](ArcmanRecovery& t) {
+             write_text(t.path("lib/ovlek.ind"), "half an index");
+             write_text(t.path("lib/ovlek.lib"), "half a data file");
+         },
+         true},
+        {"pack stopped between its renames",
+         [](ArcmanRecovery& t) {
+             // The packed index is in place; its data still has the temporary's name.
+             std::filesystem::copy(t.path("lib"), t.path("copy"));
+             ASSERT_EQ(t.run({"-p", t.path("copy").string()}).status, 0);
+             std::filesystem::copy_file(t.path("copy/kelvo.ind"), t.path("lib/kelvo.ind"),
+                                        std::filesystem::copy_options::overwrite_existing);
+             std::filesystem::copy_file(t.path("copy/kelvo.lib"), t.path("lib/ovlek.lib"));
+         },
+         true},
+        {"stray data temporary too short for the members",
+         [](ArcmanRecovery& t) { write_text(t.path("lib/ovlek.lib"), "x"); }, true},
+        {"directory in the index temporary's place",
+         [](ArcmanRecovery& t) {
+             std::filesystem::create_directory(t.path("lib/ovlek.ind"));
+             write_text(t.path("lib/ovlek.ind/inside"), "kept");
+         },
+         false},
+        {"directory in the data temporary's place",
+         [](ArcmanRecovery& t) { std::filesystem::create_directory(t.path("lib/ovlek.lib")); }, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(path("lib"));
+        std::filesystem::remove_all(path("copy"));
+        prepare();
+        row.leave(*this);
+        const auto before = directory_state(path("lib"));
 
-    const RunResult r = spawn({"-x", arc(), "two", path("o").string()});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_text(path("o")), "second");
-    EXPECT_EQ(data_bytes(), read_bytes(path("copy/kelvo.lib")));
-    EXPECT_FALSE(std::filesystem::exists(path("lib/ovlek.lib")));
-}
+        const RunResult x = spawn({"-x", arc(), "two", path("o").string()});
+        ASSERT_EQ(x.status, 0) << x.err;
+        EXPECT_EQ(read_text(path("o")), "second");
+        const RunResult l = spawn({"-l", arc()});
+        ASSERT_EQ(l.status, 0) << l.err;
+        EXPECT_NE(l.out.find("two"), std::string::npos) << l.out;
+        EXPECT_EQ(directory_state(path("lib")), before) << "a reader changed the archive directory";
 
-TEST_F(ArcmanRecovery, StrayDataTemporaryThatDoesNotMatchIsRemoved) {
-    const Bytes data = data_bytes();
-    write_text(path("lib/ovlek.lib"), "x");   // too short for the members the index names
-    const RunResult r = spawn({"-x", arc(), "two", path("o").string()});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_text(path("o")), "second");
-    EXPECT_EQ(data_bytes(), data);
-    EXPECT_FALSE(std::filesystem::exists(path("lib/ovlek.lib")));
+        const RunResult p = spawn({"-p", arc()});
+        if (row.settles) {
+            ASSERT_EQ(p.status, 0) << p.err;
+            EXPECT_FALSE(std::filesystem::exists(path("lib/ovlek.ind")));
+            EXPECT_FALSE(std::filesystem::exists(path("lib/ovlek.lib")));
+            ASSERT_EQ(spawn({"-x", arc(), "two", path("o").string()}).status, 0);
+            EXPECT_EQ(read_text(path("o")), "second");
+        } else {
+            EXPECT_EQ(p.status, 1);
+            EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
+            EXPECT_NE(p.err.find("could not be removed"), std::string::npos) << p.err;
+            EXPECT_EQ(directory_state(path("lib")), before) << "a failed pack changed the archive";
+        }
+    }
 }
 
 // ---- Concurrent runs ---------------------------------------------------------------------

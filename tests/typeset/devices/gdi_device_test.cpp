@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "latex_support.h"
+#include "sheet_options.h"
 #include "platform/gdi/placeable.h"
 #include "platform/gdi/wmf_player.h"
 #include "typeset/devices/gdi_device.h"
@@ -30,20 +31,6 @@ namespace {
 void reset_device() {
     gdi_typeset_cleanup();
     gdi_device_state() = GdiDeviceState{};
-}
-
-// The spreadsheet's options: preset 4, one level, its page values.
-LayoutOptions sheet_options() {
-    LayoutOptions o;
-    layout_options_init(4, &o, nullptr);
-    o.levelCount = 1;
-    o.pageWidth = 288;
-    o.pageHeight = 7200;
-    o.indentStep = 2;
-    o.firstIndent = 0;
-    o.contIndent = 18;
-    o.lineGap = 4;
-    return o;
 }
 
 // 96 pixels per inch on the fixed-metric source.

@@ -1,6 +1,6 @@
 // The writer's output compiles: documents of exported results, displayed and inline, go
-// through pdflatex without an error.  The documents use tests/data/typeset/devices/kelvowrap.sty,
-// a minimal style with the kelvolatex environment and \kelvoIndent.
+// through pdflatex without an error.  The documents use the export's style file kelvo2e.sty (its
+// kelvolatex environment and \kelvoIndent), the copy in the build tree's share/latex.
 
 #include <gtest/gtest.h>
 
@@ -127,7 +127,7 @@ private:
 // Runs pdflatex on a document of the writer's output for every expression, displayed and inline.
 void expect_compiles(const std::string& stem, const std::vector<Result>& results) {
     std::ostringstream doc;
-    doc << "\\documentclass{article}\n\\usepackage{kelvowrap}\n\\begin{document}\n";
+    doc << "\\documentclass{article}\n\\usepackage{kelvo2e}\n\\begin{document}\n";
     for (const Result& r : results) {
         for (bool inl : {false, true}) {
             lt::Written w = lt::write(r.dag, inl);
@@ -142,7 +142,7 @@ void expect_compiles(const std::string& stem, const std::vector<Result>& results
     ASSERT_TRUE(mkdtemp(dir));
     std::string tex = std::string(dir) + "/" + stem + ".tex";
     std::ofstream(tex) << doc.str();
-    std::string data = std::string(KELVO_TEST_DATA) + "/typeset/devices";
+    std::string data = std::string(KELVO_BINARY_DIR) + "/share/latex";
     std::string cmd = "cd " + std::string(dir) + " && TEXINPUTS=" + data +
                       ": pdflatex -interaction=nonstopmode -halt-on-error " + stem +
                       ".tex > pdflatex.out 2>&1";

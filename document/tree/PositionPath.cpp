@@ -1,5 +1,5 @@
 // PositionPath: child-index paths from the document root.
-#include "document/edit/PositionPath.h"
+#include "document/tree/PositionPath.h"
 
 #include <algorithm>
 
