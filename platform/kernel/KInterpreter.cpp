@@ -251,7 +251,7 @@ KValue KInterpreter::execSeq(const KNode& n, bool top) {
 KValue KInterpreter::execIf(const KNode& n, bool top) {
     std::size_t i = 0;
     for (; i + 1 < n.kids.size(); i += 2) {
-        if (truth(eval(*n.kids[i]))) return exec(*n.kids[i + 1], top);
+        if (condition(*n.kids[i])) return exec(*n.kids[i + 1], top);
     }
     if (i < n.kids.size()) return exec(*n.kids[i], top);
     return KValue::seq();
@@ -285,7 +285,7 @@ KValue KInterpreter::execFor(const KNode& n, bool top) {
             for (const auto& item : items) {
                 tick();
                 if (var) setName(varName, item);
-                if (n.kids[2] && !truth(eval(*n.kids[2]))) break;
+                if (n.kids[2] && !condition(*n.kids[2])) break;
                 body(*n.kids[3]);
             }
             return last;
@@ -307,7 +307,7 @@ KValue KInterpreter::execFor(const KNode& n, bool top) {
             tick();
             if (hasTo && (by.is_positive() ? i > to : by.is_negative() ? i < to : false)) break;
             if (var) setName(varName, i);
-            if (n.kids[4] && !truth(eval(*n.kids[4]))) break;
+            if (n.kids[4] && !condition(*n.kids[4])) break;
             body(*n.kids[5]);
             i += by;
         }
@@ -954,6 +954,20 @@ KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name
     frames_.pop_back();
     if (p.remember) (*p.rememberTable)[key] = result;
     return result;
+}
+
+bool KInterpreter::condition(const KNode& n) {
+    // An order of two exact numbers is decided without making the relation value.
+    if ((n.type == DAG_LESSTHAN || n.type == DAG_LESSEQ) && n.kids.size() == 2) {
+        KValue a = eval(*n.kids[0]);
+        KValue b = eval(*n.kids[1]);
+        if (a.kind == KValue::Expr && b.kind == KValue::Expr && is_number(a.ex) && is_number(b.ex)) {
+            const numeric &p = ex_to<numeric>(a.ex), &q = ex_to<numeric>(b.ex);
+            if (p.is_rational() && q.is_rational()) return n.type == DAG_LESSTHAN ? p < q : p <= q;
+        }
+        return truth(KValue::relation(n.type, std::move(a), std::move(b)));
+    }
+    return truth(eval(n));
 }
 
 bool KInterpreter::truth(const KValue& v) {

@@ -102,6 +102,7 @@ private:
     KValue callProc(const KProc& p, KSeq args, const std::string& name);
     KValue makeProc(const KNode& n);
     bool truth(const KValue& v);
+    bool condition(const KNode& n);   // truth(eval(n))
     KValue arith(const KNode& n);
     KValue fullEval(const KValue& v, int depth);
     void show(const KValue& v);

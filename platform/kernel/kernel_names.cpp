@@ -74,9 +74,12 @@ unsigned kernel_name_id(const std::string& text) {
     auto it = t.ids.find(text);
     if (it != t.ids.end()) return it->second;
     t.records.emplace_back(text);
+    kernel_names_detail::records.push_back(&t.records.back());
     unsigned id = unsigned(t.records.size());
     t.ids.emplace(text, id);
     return id;
 }
 
-const KNameInfo& kernel_name(unsigned id) { return table().records[id - 1]; }
+namespace kernel_names_detail {
+std::vector<const KNameInfo*> records;
+}  // namespace kernel_names_detail

@@ -12,6 +12,7 @@
 //      from one thread at a time.
 
 #include <string>
+#include <vector>
 
 #include <ginac/ginac.h>
 
@@ -55,5 +56,11 @@ private:
 };
 
 unsigned kernel_name_id(const std::string& text);
+
+namespace kernel_names_detail {
+// The records by id - 1 (owned by the table in kernel_names.cpp).
+extern std::vector<const KNameInfo*> records;
+}  // namespace kernel_names_detail
+
 // The record of an id that kernel_name_id answered.
-const KNameInfo& kernel_name(unsigned id);
+inline const KNameInfo& kernel_name(unsigned id) { return *kernel_names_detail::records[id - 1]; }
