@@ -1,6 +1,7 @@
 // The main frame: construction, the kernel poll, worksheet loading, recent files, the frame's
 // close, the layout, the bars and their handlers, and the frame commands (rules in
-// KMainFrame.h).  The menu and command-state rules live in KMainFrame_menus.cpp.
+// KMainFrame.h).  The menu and command-state members hand on to the menu rules
+// (KMainFrame_menus.cpp).
 #include "app/KMainFrame.h"
 
 #include <poll.h>

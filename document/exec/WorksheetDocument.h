@@ -43,6 +43,7 @@
 #include "document/exec/OutputSink.h"
 #include "document/exec/KernelQueue.h"
 #include "tovu/dag.h"
+#include "tovu/storage.h"
 #include "util/KString.h"
 
 class KL_Direct;
@@ -222,7 +223,7 @@ private:
     bool parsing_ = false;
     OutputSink* parsingSink_ = nullptr;
     bool startupRunning_ = false;
-    StorageArea* parsedStatements_ = nullptr;
+    OwnedArea parsedStatements_{0, "Parsed_DAGs"};
     bool isHelpDocument_ = false;
     KString filePath_;
     bool computing_ = false;

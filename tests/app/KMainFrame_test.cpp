@@ -1,7 +1,7 @@
 // The main frame: recent files and their menu items, deferred deletions, the context bars'
-// angles, worksheet loading, the frame commands and the frame's close (inside the running
-// program on the offscreen platform), and the kernel poll with the scripted test kernel behind
-// a kernel server and in process.
+// angles, worksheet loading, the frame commands, the frame's close and its menu states (inside
+// the running program on the offscreen platform), and the kernel poll with the scripted test
+// kernel behind a kernel server and in process.
 #include "app/KMainFrame.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +21,9 @@
 #include "app/program_resources.h"
 #include "document/exec/OutputSink.h"
 #include "document/exec/ReplyStreams.h"
+#include "document/edit/UndoHistory.h"
+#include "document/elements/ParagraphElement.h"
+#include "document/elements/SectionElement.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/tree/ContainerElement.h"
 #include "kernel_link/KKernelSession.h"
@@ -561,6 +564,93 @@ TEST_F(MainFrameTest, TheDeviceResolutionIsTheDevicesOwn) {
         EXPECT_EQ(points, 72);
         sys_device_resolution(app.frame->getNativeDC(), nullptr, &resolution, &points);
         EXPECT_EQ(resolution, app.frame->getDPIY());
+    });
+}
+
+// ---- the menu rules over the running frame -------------------------------------------------------
+
+// One undoable edit, named as typing names its group: a paragraph added to the document (given a
+// section to hold it when it has no root yet).
+void typeInto(WorksheetDocument* doc) {
+    if (!doc->root()) doc->setRoot(new SectionElement());
+    doc->undoHistory()->beginGroup("Typing", nullptr, false);
+    doc->root()->insertChild(new ParagraphElement(0, nullptr), nullptr, kInsertAfter);
+    doc->undoHistory()->endUndoGroup(nullptr);
+}
+
+// The frame's menus and tool box for the active worksheet window: each row brings the program
+// to a state, refreshes the menus and reads the Edit and File popups, the tool box and the
+// context bar.
+TEST_F(MainFrameTest, MenusAndCommandStatesFollowTheActiveWorksheet) {
+    struct Row {
+        const char* name;
+        std::function<void(KWorksheetApp&)> set;
+        bool window, undoEnabled, redoEnabled;
+        const char* undoText;
+        const char* redoText;
+        bool contextBarEnabled;
+    };
+    auto typing = [](KWorksheetApp&) { typeInto(active()->document()); };
+    const Row rows[] = {
+        {"no window", [](KWorksheetApp&) { ASSERT_TRUE(Application::closeAll()); },
+         false, false, false, "~Undo", "~Redo", false},
+        {"a new worksheet: nothing to undo", [](KWorksheetApp& app) { app.frame->frame_command(1101, 0); },
+         true, false, false, "~Undo", "~Redo", true},
+        {"after typing", typing, true, true, false, "~Undo Typing", "~Redo", true},
+        {"after undoing the typing", [](KWorksheetApp&) { active()->document()->undoHistory()->undo(nullptr); },
+         true, false, true, "~Undo", "~Redo Typing", true},
+        {"a help worksheet",
+         [](KWorksheetApp& app) {
+             app.frame->openWorksheetWindow(std::make_unique<WorksheetDocument>("Kelvo Library Help sin"));
+         },
+         true, false, false, "~Undo", "~Redo", false},
+    };
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        KMainFrame& frame = *app.frame;
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.name);
+            r.set(app);
+            frame.refreshMenus();
+            Menu* bar = frame.menuBar();
+            ASSERT_NE(bar, nullptr);
+            // Without a worksheet the bar is the frame's own, with neither Save nor an Edit menu.
+            Menu* edit = bar->getPopupMenu(1150);
+            ASSERT_EQ(edit != nullptr, r.window);
+            if (edit) {
+                EXPECT_TRUE(bar->getPopupMenu(1100)->isItemEnabled(1103));
+                EXPECT_EQ(edit->isItemEnabled(1151), r.undoEnabled);
+                EXPECT_EQ(edit->isItemEnabled(1152), r.redoEnabled);
+                EXPECT_EQ(edit->getItemText(1151).str(), r.undoText);
+                EXPECT_EQ(edit->getItemText(1152).str(), r.redoText);
+                // The stand-in window carries out no clipboard command: nothing offers one.
+                for (uint16_t id : {1153, 1154, 1155}) EXPECT_FALSE(edit->isItemEnabled(id)) << id;
+            }
+            ToolBox* box = frame.toolBox();
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->isItemEnabled(1151), r.undoEnabled);
+            EXPECT_EQ(box->isItemEnabled(1152), r.redoEnabled);
+            Window* contextBar = frame.contextBar(frame.currentContextBar());
+            ASSERT_NE(contextBar, nullptr);
+            EXPECT_EQ(contextBar->isInputEnabled(), r.contextBarEnabled);
+        }
+    });
+}
+
+// A popup brought up to date when it opens: the Edit menu names the last undo group.
+TEST_F(MainFrameTest, OpeningTheEditMenuNamesTheLastUndoGroup) {
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        app.frame->frame_command(1101, 0);
+        ASSERT_NE(active(), nullptr);
+        typeInto(active()->document());
+        Menu* edit = app.frame->frameMenu(1150);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->getItemText(1151).str(), "~Undo");
+        app.frame->updateMenu(edit);
+        EXPECT_EQ(edit->getItemText(1151).str(), "~Undo Typing");
+        EXPECT_TRUE(edit->isItemEnabled(1151));
+        // The frame's own cut, copy and paste questions go to the same rules.
+        EXPECT_FALSE(app.frame->canCutCopy(false, true));
+        EXPECT_FALSE(app.frame->canPaste(false));
     });
 }
 
