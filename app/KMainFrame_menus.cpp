@@ -4,7 +4,7 @@
 #include "app/KMainFrame.h"
 
 #include "app/KWorksheetApp.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/ToolBox.h"
 
@@ -29,7 +29,7 @@ void KMainFrame::refreshMenus() { menuRules_.refreshMenus(); }
 long KMainFrame::barHeights(int flags) { return menuRules_.barHeights(flags); }
 
 KMenuWindow* KMainFrame::activeWindow() {
-    auto* window = dynamic_cast<KWorksheetWindowStandIn*>(activeWorksheet());
+    auto* window = dynamic_cast<KWorksheetWindow*>(activeWorksheet());
     menuWindow_.attach(window);
     return window ? &menuWindow_ : nullptr;
 }

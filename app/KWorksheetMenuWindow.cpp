@@ -1,22 +1,18 @@
 // The active worksheet window's answers to the menu rules (KWorksheetMenuWindow.h).
 #include "app/KWorksheetMenuWindow.h"
 
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "document/edit/UndoHistory.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/tree/ViewCaret.h"
 
 bool KWorksheetMenuWindow::isHelpWindow() const { return window_ && window_->document() && window_->document()->isHelpDocument(); }
 
-// Worksheets have no read-only state yet.
-bool KWorksheetMenuWindow::isReadOnly() const { return false; }
+bool KWorksheetMenuWindow::isReadOnly() const { return window_ && window_->isReadOnly(); }
 
 Document* KWorksheetMenuWindow::document() const { return window_ ? window_->document() : nullptr; }
 
-ViewCaret* KWorksheetMenuWindow::caret() const {
-    Document* doc = document();
-    return doc ? doc->activeCaret() : nullptr;
-}
+ViewCaret* KWorksheetMenuWindow::caret() const { return window_ ? window_->caret() : nullptr; }
 
 bool KWorksheetMenuWindow::canUndo() {
     Document* doc = document();

@@ -3,11 +3,10 @@
 // The main frame keeps one and points it at the active worksheet window before each question;
 // the answers come from the window's document and caret.
 //
-// The worksheet window here is the stand-in, which carries out none of the editing commands:
-// deleting a paragraph, cutting, copying and pasting are answered false so that no item offers
-// a command that cannot act, there is no input mode to choose, no display choice, no context
-// topic and no spreadsheet.  Undo and Redo follow the document's history; a help document's
-// window is a help window.
+// The window does not yet carry out the clipboard commands or Delete Paragraph from the menus:
+// those are answered false so that no item offers a command that cannot act; there is no input
+// mode to choose, no display choice, no context topic and no spreadsheet.  Undo and Redo follow
+// the document's history; a help document's window is a help window.
 //
 // Owns nothing; the window is borrowed and must outlive the questions asked through it.
 
@@ -15,12 +14,12 @@
 
 #include "app/KMenuRules.h"
 
-class KWorksheetWindowStandIn;
+class KWorksheetWindow;
 
 class KWorksheetMenuWindow : public KMenuWindow {
 public:
-    void attach(KWorksheetWindowStandIn* window) { window_ = window; }
-    KWorksheetWindowStandIn* window() const { return window_; }
+    void attach(KWorksheetWindow* window) { window_ = window; }
+    KWorksheetWindow* window() const { return window_; }
 
     bool isHelpWindow() const override;
     bool isReadOnly() const override;
@@ -40,5 +39,5 @@ public:
     KMenuSpreadsheet* spreadsheet() override;
 
 private:
-    KWorksheetWindowStandIn* window_ = nullptr;
+    KWorksheetWindow* window_ = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include "document/exec/WorksheetDocument.h"
 
+#include "document/tree/ViewCaret.h"
+
 #include <cstring>
 #include <new>
 #include <string>
@@ -206,7 +208,13 @@ KInterfaceVars* WorksheetDocument::interfaceVars() const {
     return evaluator_ != nullptr ? evaluator_->session()->interfaceVars : nullptr;
 }
 
-void WorksheetDocument::runQueue() { runExecutionQueue(); }
+void WorksheetDocument::runQueue() {
+    // The idle kernel is the caret's chance to act (the placeholder of an empty worksheet makes
+    // its first input then).
+    if (queue_.isEmpty() && !computing_)
+        if (ViewCaret* caret = activeCaret()) caret->dispatchCommand(71, nullptr, 0);
+    runExecutionQueue();
+}
 
 // ---- title ----------------------------------------------------------------------------------
 
@@ -324,7 +332,10 @@ void WorksheetDocument::installCallbacks() {
     }
 }
 
-void WorksheetDocument::setComputing(bool on) { computing_ = on; }
+void WorksheetDocument::setComputing(bool on) {
+    computing_ = on;
+    if (ElementWindow* window = activeEditTarget()) window->setComputing(on);
+}
 
 void WorksheetDocument::freeParsedStatements() {
     storage_free(parsedStatements_.get());

@@ -159,7 +159,7 @@ public:
     // Steps with pollExecution(true) until the queue is empty (at most maxSteps steps) and once
     // more, so that the last region ends: the event loop of tests, benchmarks and fuzz targets.
     void runExecutionToEnd(int maxSteps = 10000);
-    // The computing state of the active editing target (stand-in: a flag).
+    // The computing state, handed on to the active editing target (its window).
     void setComputing(bool on);
 
     QuietEvaluator* evaluator() const { return evaluator_; }

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/KWorksheetApp.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "app/program_resources.h"
 #include "document/exec/OutputSink.h"
 #include "document/exec/ReplyStreams.h"
@@ -290,11 +290,11 @@ protected:
 
     static std::vector<std::string> titles() {
         std::vector<std::string> out;
-        for (KWorksheetWindowStandIn* w : KWorksheetWindowStandIn::all()) out.push_back(w->document()->plainTitle().text());
+        for (KWorksheetWindow* w : KWorksheetWindow::all()) out.push_back(w->document()->plainTitle().text());
         return out;
     }
 
-    static KWorksheetWindowStandIn* active() { return dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet()); }
+    static KWorksheetWindow* active() { return dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet()); }
 
     static int countMessages(const std::string& prefix) {
         int n = 0;
@@ -334,7 +334,7 @@ TEST_F(MainFrameTest, OpeningAFileTwiceBringsItsWindowForward) {
     const std::string a = worksheet("a.kws");
     worksheet("b.kws");
     inLoop({"wkelvo", a}, [&](KWorksheetApp& app) {
-        KWorksheetWindowStandIn* first = KWorksheetWindowStandIn::all().front();
+        KWorksheetWindow* first = KWorksheetWindow::all().front();
         fs::current_path(dir_);
         ASSERT_TRUE(app.frame->load_worksheet("b.kws", false));
         EXPECT_EQ(active()->document()->plainTitle().text(), std::string("b.kws"));
@@ -343,7 +343,7 @@ TEST_F(MainFrameTest, OpeningAFileTwiceBringsItsWindowForward) {
         for (const char* again : {"a.kws", "link.kws", "./a.kws"}) {
             SCOPED_TRACE(again);
             EXPECT_TRUE(app.frame->load_worksheet(again, false));
-            EXPECT_EQ(KWorksheetWindowStandIn::all().size(), 2u);
+            EXPECT_EQ(KWorksheetWindow::all().size(), 2u);
             EXPECT_TRUE(waitFor([&] { return active() == first; }));
         }
     });
@@ -372,7 +372,7 @@ TEST_F(MainFrameTest, TheRecentCommandsOpenTheirFilesAndOnePastGoesToTheWindow) 
         app.frame->addRecentFile(b.c_str());
         EXPECT_TRUE(app.frame->frame_command(1141, 0));
         EXPECT_EQ(titles(), (std::vector<std::string>{"Untitled (1)", "a.kws"}));
-        KWorksheetWindowStandIn* w = active();
+        KWorksheetWindow* w = active();
         ASSERT_NE(w, nullptr);
         const int past = 1140 + app.frame->recentCount();
         EXPECT_TRUE(app.frame->frame_command(past, 0));
@@ -398,7 +398,7 @@ TEST_F(MainFrameTest, CloseAllHelpClosesEveryHelpWindow) {
 TEST_F(MainFrameTest, WithoutAWorksheetWindowUnhandledCommandsDoNothing) {
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         ASSERT_TRUE(Application::closeAll());
-        EXPECT_TRUE(KWorksheetWindowStandIn::all().empty());
+        EXPECT_TRUE(KWorksheetWindow::all().empty());
         EXPECT_EQ(KMainFrame::activeWorksheet(), nullptr);
         for (int id : {1140, 1151, 1103, 2504, 9999}) EXPECT_TRUE(app.frame->frame_command(id, 0)) << id;
         EXPECT_EQ(gui::test::messages(), std::vector<std::string>{});
@@ -494,7 +494,7 @@ TEST_F(MainFrameTest, CloseFrameKeepsTheActiveWorksheetsSettingsAndARefusalKeeps
 #ifdef APP_TEST_SCRIPT_KERNEL
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         app.frame->frame_command(1101, 0);
-        KWorksheetWindowStandIn* w = active();
+        KWorksheetWindow* w = active();
         ASSERT_NE(w, nullptr);
         InterfaceSettings* s = w->document()->interfaceVars()->settings();
         s->prettyprint = 0;
@@ -506,12 +506,12 @@ TEST_F(MainFrameTest, CloseFrameKeepsTheActiveWorksheetsSettingsAndARefusalKeeps
         EXPECT_FALSE(app.frame->closeFrame());
         EXPECT_EQ(gui::test::stepsLeft(), 0u);
         EXPECT_TRUE(app.frame->isVisible());
-        EXPECT_EQ(KWorksheetWindowStandIn::all(), std::vector<KWorksheetWindowStandIn*>{w});
+        EXPECT_EQ(KWorksheetWindow::all(), std::vector<KWorksheetWindow*>{w});
         EXPECT_NE(theOptions->prettyPrint, 0);
         // Answered No, everything closes and the settings become the defaults.
         addAnswer(3);
         EXPECT_TRUE(app.frame->closeFrame());
-        EXPECT_TRUE(KWorksheetWindowStandIn::all().empty());
+        EXPECT_TRUE(KWorksheetWindow::all().empty());
         EXPECT_EQ(theOptions->prettyPrint, 0);
         EXPECT_EQ(theOptions->showAssumed, 2);
         EXPECT_STREQ(theOptions->plotDevice.text(), "window");
@@ -683,9 +683,9 @@ protected:
         return n;
     }
     // A new worksheet window whose session has started.
-    KWorksheetWindowStandIn* newStartedWorksheet(KWorksheetApp& app) {
+    KWorksheetWindow* newStartedWorksheet(KWorksheetApp& app) {
         app.frame->frame_command(1101, 0);
-        KWorksheetWindowStandIn* w = active();
+        KWorksheetWindow* w = active();
         if (!w) return nullptr;
         WorksheetDocument* doc = w->document();
         waitFor([doc] { return doc->evaluator()->session()->argumentsSent && doc->queueIsEmpty(); });
@@ -725,7 +725,7 @@ TEST_F(PollTest, RepliesReachTheDocumentAndTheSessionStartsOnceItIsShown) {
 TEST_F(PollTest, AKilledServerIsReportedOnceAndAModifiedWorksheetIsOfferedForSaving) {
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         useServers();
-        KWorksheetWindowStandIn* w = newStartedWorksheet(app);
+        KWorksheetWindow* w = newStartedWorksheet(app);
         ASSERT_NE(w, nullptr);
         WorksheetDocument* doc = w->document();
         QuietEvaluator* evaluator = doc->evaluator();
@@ -745,7 +745,7 @@ TEST_F(PollTest, AKilledServerIsReportedOnceAndAModifiedWorksheetIsOfferedForSav
         EXPECT_EQ(std::find(list.begin(), list.end(), evaluator), list.end());
         // Kept open without a kernel; the poll does not ask again.
         for (int i = 0; i < 20; ++i) app.frame->pollKernels();
-        EXPECT_EQ(KWorksheetWindowStandIn::all(), std::vector<KWorksheetWindowStandIn*>{w});
+        EXPECT_EQ(KWorksheetWindow::all(), std::vector<KWorksheetWindow*>{w});
         EXPECT_EQ(countMessages("Kernel server failure:\n"), 1);
         EXPECT_EQ(countMessages("The worksheet "), 1);
     });
@@ -766,7 +766,7 @@ TEST_F(PollTest, StopClosesAnUnmodifiedWorksheetAndAsksForAModifiedOne) {
         SCOPED_TRACE(r.name);
         inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
             useServers();
-            KWorksheetWindowStandIn* w = newStartedWorksheet(app);
+            KWorksheetWindow* w = newStartedWorksheet(app);
             ASSERT_NE(w, nullptr);
             WorksheetDocument* doc = w->document();
             doc->modified = r.modified;
@@ -775,11 +775,11 @@ TEST_F(PollTest, StopClosesAnUnmodifiedWorksheetAndAsksForAModifiedOne) {
             CountingSink sink;
             doc->executeInput(&sink, KString("stopk();"));
             ASSERT_TRUE(waitFor([&] {
-                const auto& all = KWorksheetWindowStandIn::all();
+                const auto& all = KWorksheetWindow::all();
                 const bool gone = std::find(all.begin(), all.end(), w) == all.end();
                 return gone || (doc->stopped && doc->closeDeclined);
             }));
-            const auto& all = KWorksheetWindowStandIn::all();
+            const auto& all = KWorksheetWindow::all();
             EXPECT_EQ(std::find(all.begin(), all.end(), w) != all.end(), r.stays);
             EXPECT_EQ(countMessages("The worksheet "), r.modified ? 1 : 0);
             for (int i = 0; i < 10; ++i) app.frame->pollKernels();
@@ -791,7 +791,7 @@ TEST_F(PollTest, StopClosesAnUnmodifiedWorksheetAndAsksForAModifiedOne) {
 TEST_F(PollTest, AnErrorInAReplyHandlerIsReportedAndTheProgramGoesOn) {
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         useServers();
-        KWorksheetWindowStandIn* w = newStartedWorksheet(app);
+        KWorksheetWindow* w = newStartedWorksheet(app);
         ASSERT_NE(w, nullptr);
         gui::test::clearRecords();
         addAnswer(1);
