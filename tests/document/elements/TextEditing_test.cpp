@@ -429,6 +429,22 @@ TEST_F(TextEditing, ConsecutiveTypingInOneRunIsOneUndoStep) {
     EXPECT_EQ(written(), before);
 }
 
+TEST_F(TextEditing, TypingInAnotherRunStartsANewUndoStep) {
+    auto* first = new TextElement(-1, "ab");
+    auto* second = new TextElement(-1, "ab");
+    paragraph({first});
+    paragraph({second});
+    layoutAt(300);
+    at(first, 2);
+    inGroup("Typing", [&] { run(10, "c"); }, true);
+    std::string afterFirst = written();
+    at(second, 2);
+    inGroup("Typing", [&] { run(10, "c"); }, true);
+    EXPECT_EQ(doc->undoHistory()->groupCount(), 2);
+    doc->undoHistory()->undo(nullptr);
+    EXPECT_EQ(written(), afterFirst);
+}
+
 TEST_F(TextEditing, RandomEditsUndoAndRedoToTheSameBytes) {
     static int italic;
     italic = charStyle([](CharStyle& s) { s.italic = 1; });
