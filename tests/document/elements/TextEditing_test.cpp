@@ -157,6 +157,41 @@ TEST_F(TextEditing, MarksStayWithinAShrunkText) {
     EXPECT_STREQ(t->text(), "gh");
 }
 
+TEST_F(TextEditing, FitTestAndRangeExtentReadTheTextRange) {
+    auto* t = new TextElement(-1, "ab cd ef");
+    paragraph({t});
+    layoutAt(300);
+    struct Row {
+        const char* name;
+        int maxWidth;
+        int after;   // the range the scan starts after; -1 none
+        bool fits;
+        int start, end;
+    } rows[] = {
+        {"from the start up to the last blank", 45, -1, true, 0, 3},
+        {"after a range ending in this run", 45, 3, true, 4, 6},
+        {"no break position: one character", 15, 5, true, 6, 7},
+        {"no room at all", 0, -1, false, 0, 0},
+    };
+    for (const Row& r : rows) {
+        CaretHandle given;
+        if (r.after >= 0) {
+            t->createCaretRange(given, false, false);
+            given.range()->start().setOffset(t, 0);
+            given.range()->end().setOffset(t, r.after);
+        }
+        CaretHandle made = given;
+        EXPECT_EQ(t->fitsWithin(r.maxWidth, given.range(), made), r.fits) << r.name;
+        if (!r.fits) continue;
+        ASSERT_NE(made.range(), nullptr) << r.name;
+        EXPECT_EQ(made.range()->startOffset(), r.start) << r.name;
+        EXPECT_EQ(made.range()->endOffset(), r.end) << r.name;
+        // The made range's extent is its bytes' width in the fixed metrics.
+        EXPECT_EQ(t->rangeExtent(made.range(), view.get()).width, (r.end - r.start) * kByteWidth) << r.name;
+    }
+    EXPECT_EQ(t->rangeExtent(nullptr, view.get()).width, t->textLength() * kByteWidth);
+}
+
 // ---- moves and marking -----------------------------------------------------------------------------
 
 TEST_F(TextEditing, MarkedOnlyRangesCoverTheMarkedBytes) {
