@@ -4,6 +4,7 @@
 #include "KInterpreter.h"
 
 #include "kernel_analysis.h"
+#include "kernel_child.h"
 #include "kernel_matrix.h"
 #include "kernel_names.h"
 
@@ -84,7 +85,13 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
             kernel_check_integer_bits(std::fabs(e.to_double()) * rational_bits(b));
         // Exact powers are computed as numbers: an interrupt or an allocation failure inside
         // GiNaC's pow() would lose the power object it has just made.
-        if (b.is_rational() && e.is_integer() && !(b.is_zero() && !e.is_positive())) return b.power(e);
+        if (b.is_rational() && e.is_integer() && !(b.is_zero() && !e.is_positive())) {
+            // Integer powers only: a rational power is built from its numerator's and
+            // denominator's powers, and reading one back would cost CLN a quadratic gcd.
+            const bool large = b.is_integer() && e.is_positive() &&
+                               e.to_double() * rational_bits(b) > kernel_child_large_integer_bits;
+            return kernel_compute(large, ex(), [&] { return ex(b.power(e)); });
+        }
     }
     // GiNaC raises division by zero from inside the constructor of the power, where the half-made
     // object is lost; decide the case before constructing.
@@ -134,6 +141,10 @@ void KInterpreter::checkStack() {
 }
 
 void KInterpreter::pollNow() {
+    if (interruptPending_) {
+        interruptPending_ = false;
+        throw KInterrupt{};
+    }
     auto now = std::chrono::steady_clock::now();
     if (now - lastPoll_ >= POLL_INTERVAL) {
         lastPoll_ = now;
@@ -143,7 +154,7 @@ void KInterpreter::pollNow() {
 
 void KInterpreter::tick() {
     checkStack();
-    if (--nodesUntilPoll_ > 0) return;
+    if (--nodesUntilPoll_ > 0 && !interruptPending_) return;
     nodesUntilPoll_ = NODES_PER_POLL;
     pollNow();
 }
@@ -153,20 +164,36 @@ namespace {
 KInterpreter* runningInterpreter = nullptr;
 std::thread::id runningThread;
 bool pollingFromLibrary = false;
+bool pollEveryAllocation = false;
 
 }  // namespace
 
-void kernel_poll_from_library() {
+// A poll from inside GiNaC, CLN or GMP only notes the interrupt: none of them is exception-safe
+// (an exception unwinding through them leaves reference counts, cached numbers and half-made
+// objects behind), so the interrupt is raised by the interpreter's next step, outside them.
+void KInterpreter::pollFromLibrary() noexcept {
+    if (interruptPending_ || sink_ == nullptr) return;
+    auto now = std::chrono::steady_clock::now();
+    if (!pollEveryAllocation && now - lastPoll_ < POLL_INTERVAL) return;
+    lastPoll_ = now;
+    try {
+        interruptPending_ = sink_->poll() != 0;
+    } catch (...) {
+    }
+}
+
+void kernel_poll_at_every_library_allocation(bool on) { pollEveryAllocation = on; }
+
+void kernel_poll_from_library() noexcept {
     if (runningInterpreter == nullptr || pollingFromLibrary || std::this_thread::get_id() != runningThread)
         return;
     pollingFromLibrary = true;
-    try {
-        runningInterpreter->step();
-    } catch (...) {
-        pollingFromLibrary = false;
-        throw;
-    }
+    runningInterpreter->pollFromLibrary();
     pollingFromLibrary = false;
+}
+
+void kernel_step_running() {
+    if (runningInterpreter != nullptr && std::this_thread::get_id() == runningThread) runningInterpreter->step();
 }
 
 KLibraryPollPause::KLibraryPollPause() : saved_(pollingFromLibrary) { pollingFromLibrary = true; }
@@ -187,6 +214,7 @@ void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sin
     frames_.clear();
     lastPoll_ = std::chrono::steady_clock::now();
     nodesUntilPoll_ = NODES_PER_POLL;
+    interruptPending_ = false;
     long savedDigits = digits_;
     try {
         exec(statement, true);

@@ -62,6 +62,8 @@ public:
     KValue libname();
     // Checks the stack and polls for an interrupt now (see invariant 1).
     void step();
+    // Polls from inside the arithmetic libraries; notes an interrupt for the next step().
+    void pollFromLibrary() noexcept;
     KReplySink& sink() { return *sink_; }
     // Puts another sink in place (one that refuses replies, around a computation that may run
     // no effects) and returns the one it replaced, which the caller puts back.
@@ -124,18 +126,28 @@ private:
     char* stackBase_ = nullptr;
     std::chrono::steady_clock::time_point lastPoll_;
     int nodesUntilPoll_ = NODES_PER_POLL;
+    bool interruptPending_ = false;   // seen by a poll from inside the libraries
     unsigned long assignments_ = 0;   // bumped by every global assignment
     KValue ditto_[3];                 // %, %%, %%%
 };
 
-// Polls for an interrupt from inside the arithmetic libraries (their allocation functions),
-// so that one long GMP or CLN computation can be stopped: on the thread of the running
-// statement, at most every POLL_INTERVAL, never re-entered; throws KInterrupt.
-void kernel_poll_from_library();
+// Polls for an interrupt from inside the arithmetic libraries (their allocation functions): on
+// the thread of the running statement, at most every POLL_INTERVAL, never re-entered.  It never
+// throws (GiNaC, CLN and GMP are not exception-safe): an interrupt it sees is raised by the
+// interpreter's next step.  A library call that may run long goes to a child process
+// (kernel_child.h), which an interrupt abandons.
+void kernel_poll_from_library() noexcept;
 
-// While one lives, kernel_poll_from_library does nothing on this thread: for short calls into C
-// libraries whose state an exception must not unwind (FLINT keeps GMP numbers in caches of its
-// own).  Nests.
+// The running statement's step() (nothing when none runs on this thread): for waits of the
+// kernel's own code outside the libraries, which may throw KInterrupt.
+void kernel_step_running();
+
+// For tests: every allocation of the arithmetic libraries polls, not only one every
+// POLL_INTERVAL, so that an interrupt can be asked for at a chosen allocation.
+void kernel_poll_at_every_library_allocation(bool on);
+
+// While one lives, kernel_poll_from_library does nothing on this thread: in a child process,
+// which must never poll the kernel's link, and around short FLINT calls.  Nests.
 class KLibraryPollPause {
 public:
     KLibraryPollPause();
