@@ -46,16 +46,19 @@ written() {
 
 xdotool type --delay 60 '1+2;'
 xdotool key --delay 60 Return
-# The result arrives from the kernel: the worksheet is asked again until it holds an output.
+# The input, then the output paragraph of style 6 with 3, then a new empty input.
+expected() { [[ $order == *"INPUT 1+2;|PARA 6|"*"3"*"|INPUT |"* ]]; }
+# The result arrives from the kernel, and the new input after it when the group has finished:
+# the worksheet is asked again until it holds both.
+order=
 for _ in $(seq 1 100); do
     sheet=$(written || true)
-    grep -q 'PARA 6' <<< "$sheet" && break
+    order=$(sed 's/^ *//' <<< "$sheet" | grep -v '^KIND\|^PARA 0$' | tr '\n' '|')
+    expected && break
     sleep 0.2
 done
 [[ -s $work/written.kws ]] || fail "the worksheet was not written"
-# The input, then the output paragraph of style 6 with 3, then a new empty input.
-order=$(sed 's/^ *//' <<< "$sheet" | grep -v '^KIND\|^PARA 0$' | tr '\n' '|')
-[[ $order == *"INPUT 1+2;|PARA 6|"*"3"*"|INPUT |"* ]] || fail "the tree is not input, output 3, new input: $order"
+expected || fail "the tree is not input, output 3, new input: $order"
 sleep 1
 import -window root "$out/$name-after.png"
 # The area below the input changed from the background.
