@@ -10,10 +10,16 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <dirent.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/gui/Window.h"
@@ -155,6 +161,28 @@ void ensureApplication(const char* argv0) {
     }
 }
 
+namespace {
+
+// True while a thread of this process carries the name Qt gives its pool's worker threads.
+bool poolThreadsRunning() {
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks) return false;
+    bool found = false;
+    while (dirent* e = ::readdir(tasks)) {
+        if (e->d_name[0] == '.') continue;
+        std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "Thread (pooled)") {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(tasks);
+    return found;
+}
+
+}  // namespace
+
 int runProgram(int argc, char** argv) {
     ensureApplication(argc > 0 ? argv[0] : "wkelvo");
     if (!gApp) {
@@ -166,6 +194,12 @@ int runProgram(int argc, char** argv) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete gOwnedApp;
     gOwnedApp = nullptr;
+    // The application object tells the worker threads Qt draws large images with to finish, but
+    // they may still be ending (their thread data not yet freed) when main returns, and the
+    // process would end with them half-way.  Wait, for a bounded time, until they are gone.
+    auto start = std::chrono::steady_clock::now();
+    while (poolThreadsRunning() && std::chrono::steady_clock::now() - start < std::chrono::seconds(2))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return 0;
 }
 
