@@ -26,15 +26,14 @@ std::string nested(int depth) {
 }
 
 void menu(benchmark::State& state, const std::string& participant) {
-    bench_link_init();
-    KL_Direct link(bench_link_args(KL_ConnectInfo(), "bench_kernel_procedures"), KL_REAL_KERNEL);
-    if (link.state() != KL_IDLE) {
-        state.SkipWithError(link.errorText());
+    const char* error = nullptr;
+    auto link = bench_start_direct("bench_kernel_procedures", &error);
+    if (!link) {
+        state.SkipWithError(error);
         return;
     }
-    link.setHandlers(bench_answer_nothing, nullptr, nullptr);
     Dag stmt = parse_text(("print(ContextMenu(" + participant + "));").c_str());
-    for (auto _ : state) link.startEvaluation(stmt, 1);
+    for (auto _ : state) link->startEvaluation(stmt, 1);
 }
 
 void BM_context_menu_polynomial_1000_terms(benchmark::State& state) { menu(state, polynomial(1000)); }

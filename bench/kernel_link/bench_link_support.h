@@ -1,8 +1,8 @@
 #pragma once
 // Shared start-up of the kernel-link benchmarks: the expression library once per process, the
 // connect descriptor whose only start word is the benchmark's name, a query handler that
-// answers nothing, a kernsrv started over the pipe link with the real kernel behind it, and one
-// round trip over that link with every reply answered as the worksheet would.
+// answers nothing, the real kernel in process or in a kernsrv started over the pipe link, and
+// one round trip over that link with every reply answered as the worksheet would.
 //
 // KL_REAL_KERNEL and KL_KERNSRV are the build tree's kernel library and server (the CMake file
 // defines them).
@@ -32,6 +32,19 @@ inline KL_ConnectInfo bench_link_args(KL_ConnectInfo info, const char* name) {
 }
 
 inline Dag bench_answer_nothing(void*, Dag) { return nullptr; }
+
+// The real kernel in process, its replies answered with nothing; null (with *error set) when
+// it does not start.
+inline std::unique_ptr<KL_Direct> bench_start_direct(const char* name, const char** error) {
+    bench_link_init();
+    auto link = std::make_unique<KL_Direct>(bench_link_args(KL_ConnectInfo(), name), KL_REAL_KERNEL);
+    if (link->state() != KL_IDLE) {
+        *error = link->errorText();
+        return nullptr;
+    }
+    link->setHandlers(bench_answer_nothing, nullptr, nullptr);
+    return link;
+}
 
 // A kernsrv process with the real kernel; null (with *error set) when it does not start.
 inline std::unique_ptr<KL_PipeServer> bench_start_kernsrv(const char* name, const char** error) {

@@ -12,15 +12,14 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nl
 namespace {
 
 void BM_roundtrip_direct_trivial(benchmark::State& state) {
-    bench_link_init();
-    KL_Direct link(bench_link_args(KL_ConnectInfo(), "bench_links"), KL_REAL_KERNEL);
-    if (link.state() != KL_IDLE) {
-        state.SkipWithError(link.errorText());
+    const char* error = nullptr;
+    auto link = bench_start_direct("bench_links", &error);
+    if (!link) {
+        state.SkipWithError(error);
         return;
     }
-    link.setHandlers(bench_answer_nothing, nullptr, nullptr);
     Dag stmt = parse_text("1;");
-    for (auto _ : state) link.startEvaluation(stmt, 1);
+    for (auto _ : state) link->startEvaluation(stmt, 1);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_roundtrip_direct_trivial);

@@ -79,14 +79,13 @@ void BM_soak_kernsrv_trivial(benchmark::State& state) {
 BENCHMARK(BM_soak_kernsrv_trivial)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_soak_direct_trivial(benchmark::State& state) {
-    bench_link_init();
-    KL_Direct link(bench_link_args(KL_ConnectInfo(), "bench_soak"), KL_REAL_KERNEL);
-    if (link.state() != KL_IDLE) {
-        state.SkipWithError(link.errorText());
+    const char* error = nullptr;
+    auto link = bench_start_direct("bench_soak", &error);
+    if (!link) {
+        state.SkipWithError(error);
         return;
     }
-    link.setHandlers(bench_answer_nothing, nullptr, nullptr);
-    soak(state, "direct", "self", requestCount(100000), [&](Dag statement) { link.startEvaluation(statement, 1); });
+    soak(state, "direct", "self", requestCount(100000), [&](Dag statement) { link->startEvaluation(statement, 1); });
 }
 BENCHMARK(BM_soak_direct_trivial)->Iterations(1)->Unit(benchmark::kSecond);
 
