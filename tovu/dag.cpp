@@ -361,20 +361,24 @@ private:
     std::vector<std::uint64_t> index_;  // a power of two of slots
 };
 
-InternTable nameTable;
-InternTable stringTable;
 // Interned NAMEs and STRINGs live here, apart from the area that is current when they are
 // interned, and are never freed: a name outlives every area that refers to it.
 StorageArea namesArea{nullptr, nullptr, 0, 6, nullptr, 7, 0, 0, "DAG-NAMES"};
 bool builtinsInterned = false;
 
-InternTable& tableFor(unsigned type) { return type == DAG_STRING ? stringTable : nameTable; }
+// The NAME and STRING tables.  Made once and never destroyed, like the names: code that runs
+// while the process ends (destructors of static objects that free their areas) may still
+// reach them.
+InternTable& tableFor(unsigned type) {
+    static InternTable* const tables = new InternTable[2];
+    return tables[type == DAG_STRING ? 1 : 0];
+}
 
 // Interned NAMEs and STRINGs whose value or attributes word was set (dag_set_interned_field)
 // and may point into an area that is freed later; see dag_names_forget_area.
 std::unordered_set<Dag>& fieldsSet() {
-    static std::unordered_set<Dag> set;
-    return set;
+    static auto* const set = new std::unordered_set<Dag>;   // never destroyed, as the tables
+    return *set;
 }
 
 // What an interned NAME or STRING holds in its value (1) and attributes (2) words when nothing
