@@ -15,11 +15,12 @@
 #include "app/KMainFrame.h"
 #include "app/KSplashWindow.h"
 #include "app/KStatusBar.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "app/dialogs/KTextImportDialog.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
 #include "document/elements/SectionElement.h"
+#include "document/elements/TextElement.h"
 #include "document/exec/ExecutionGroup.h"
 #include "document/exec/ReplyStreams.h"
 #include "document/exec/WorksheetDocument.h"
@@ -82,7 +83,7 @@ long oleMenuMessageHook(unsigned message, uintptr_t wParam, intptr_t lParam) {
     constexpr uintptr_t kFirstVerb = 1451, kLastVerb = 1549;
     constexpr int kOleElementKind = 11;
     if (message != kCommandMessage || lParam != 0 || wParam < kFirstVerb || wParam > kLastVerb) return 0;
-    auto* window = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+    auto* window = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
     Element* current = window && window->document() ? window->document()->currentElement() : nullptr;
     if (!current || current->elementKind() != kOleElementKind) return 0;
     if (oleVerbHook) oleVerbHook(current, static_cast<int>(wParam));
@@ -161,7 +162,7 @@ void KWorksheetApp::wireHooks() {
     worksheetFileHooks().chooseTextImport = KTextImportDialog::chooseTextImport;
     // The kernel's figures go to the status bar while their worksheet is the active one.
     host.isActiveWindow = [](WorksheetDocument* document) {
-        auto* w = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+        auto* w = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
         return w != nullptr && w->document() == document;
     };
     host.showKernelStatus = [](WorksheetDocument*, const char* memory, const char* time) {
@@ -312,6 +313,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     registerReplyStreams();
     registerExecutionGroupReaders();
     registerSectionReaders();
+    registerTextReaders();
     IdentifierStyleTable::loadBuiltin();
     statics_ = std::make_unique<StorageArea>();
     storage_init(statics_.get(), 0, "kwsstatics");

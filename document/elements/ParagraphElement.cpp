@@ -81,12 +81,13 @@ bool keepsCaret(Element* e) {
     return !in || in->acceptsInnerCaret();
 }
 
-// The last offset inside a child (its text length for text kinds, 2 after a picture).
+// The last offset inside a child (its text length for text kinds, 2 after a picture).  Text
+// runs go to their end with code 18, the other inline kinds after themselves with 19.
 int endOffset(Element* e) {
     if (!e) return 0;
     TextPosition probe;
     probe.setPosition(e, 0);
-    if (!e->movePosition(probe, 19, nullptr, -1)) return 0;
+    if (!e->movePosition(probe, e->isText() ? 18 : 19, nullptr, -1)) return 0;
     return probe.offset();
 }
 

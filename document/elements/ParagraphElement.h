@@ -89,9 +89,11 @@ public:
     ParagraphLine* piecePosition(int line, int piece, ElementPoint& point) const;
     // The piece's rectangle inside the paragraph; answers the line (null: none).
     ParagraphLine* pieceRectAt(int line, int piece, ElementRect& rect) const;
+    // The composite's size notice does not apply to lines: the paragraph's tree operations
+    // lay it out whole instead (ParagraphElement_tree.cpp).
+    void childResized(Element* child, int x, int y, int width, int height) override;
     // Quick re-fit after one piece changed its extent; a full layout when the line has no
     // room for it or when forced.
-    using CompositeElement::childResized;
     void childResized(Element* child, int line, int piece, const ExtentRecord& extent, bool forceFull);
     // Right end, bottom and baseline of line n (zeros for no such line).
     void lineBottom(int n, ElementPoint& rightBottom, int& baselineY) const;
@@ -117,6 +119,35 @@ public:
     int markFromSelection(Selection& selection) override;
     // A triple click selects the whole paragraph.
     bool mouseDown(const ElementMouseEvent& event) override;
+
+    // ---- tree editing (ParagraphElement_tree.cpp) -------------------------------------------
+    // Each is recorded for undo through the composite's records and leaves the paragraph laid
+    // out again (or needing layout while layout is held).
+    bool insertChild(Element* child, Element* reference, int mode) override;
+    // Removes and deletes the child; an emptied paragraph stays.
+    void removeChild(Element* child) override;
+    bool removeChildAt(int index) override;
+    bool replaceChild(Element* oldChild, Element* newChild) override;
+    // Index 0 (or one outside 1..childCount) changes nothing and answers the paragraph; else a
+    // new paragraph after this one (the same named style, or a private copy of an unnamed one)
+    // takes children index.. and is answered.
+    Element* splitAtIndex(int index) override;
+    Element* splitAtChild(Element* child) override;
+    // Puts the paragraph into a new execution group standing where it stood (a section's
+    // heading leaves a new heading paragraph behind); the group, or null when none can be made.
+    Element* wrapInGroup();
+    // Makes the execution group of wrapInGroup around its first child; set by the layer that
+    // owns execution groups.
+    static Element* (*makeExecutionGroup)(Element* first);
+    // The style index of a paragraph split off this one: the same for a named style, a new
+    // private copy of an unnamed one.
+    int styleForSplit();
+
+    // ---- editing commands (ParagraphElement_edit.cpp) ---------------------------------------
+    // 0 Enter, 1 Insert Subsection, 2 Insert Section, 3 Set Format (a FormatCommand), 4 Set
+    // Paragraph Style, 9 and 10 typing at paragraph level, 11 Delete (argument: the child that
+    // passed it on), 15 Delete Paragraph; false for every other code.
+    bool command(int code, const char* text, std::intptr_t argument) override;
 
     // ---- walks -------------------------------------------------------------------------------
     void collectBookmarks(WalkControl& control) override;
@@ -148,6 +179,15 @@ private:
     const ParaStyle* styleOrDefaults(ParaStyle& fallback);
     // The points of style measures as view units (`zoomed` also under the view's zoom).
     int units(int points, bool zoomed) const;
+
+    // Command helpers (ParagraphElement_edit.cpp).
+    bool enter();
+    bool insertSection(bool subsection);
+    bool setFormat(const struct FormatCommand& format);
+    bool deleteWithBuffer(const char* text, Element* child);
+    // An empty paragraph gets an empty input (when the model starts with active input) or an
+    // empty text run.
+    void fillIfEmpty(const ParagraphElement& model);
 
     std::vector<std::unique_ptr<ParagraphLine>> lines_;
     int currentLine_ = -1;

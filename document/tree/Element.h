@@ -131,6 +131,19 @@ enum ElementFlagBits : std::uint32_t {
     ELEMENT_COLLAPSED_SECTION = 1u << 2,
 };
 
+// The search record of findText: the pattern, the direction, the start offset inside the
+// walk's `searchStart` element, and the answer.  A backward search answers the last match
+// before the start; a forward one the first match after it.
+struct TextSearch {
+    static constexpr unsigned FOUND = 0x200;
+    const char* pattern = nullptr;
+    bool backward = false;
+    int startOffset = 0;
+    Element* foundElement = nullptr;
+    int foundOffset = -1;
+    unsigned flags = 0;   // FOUND once the search is answered
+};
+
 // ---- walk control record --------------------------------------------------------------------
 using WalkVisitor = void (*)(Element* element, struct WalkControl& control);
 using WalkMethod = void (Element::*)(struct WalkControl& control);
@@ -174,6 +187,7 @@ struct WalkControl {
     bool handled = false;                        // commandVisitor: some element handled it
     const Element* searchStart = nullptr;        // findText
     bool passedStart = false;
+    TextSearch* search = nullptr;                // findText
     std::vector<Element*>* collected = nullptr;  // collectOleObjects, collectMarkedMath
     bool showFlag = false;                       // showChildWindow
     WalkMethod method = nullptr;                 // the member visitor of walkMethod

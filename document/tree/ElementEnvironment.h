@@ -76,6 +76,8 @@ public:
     virtual int menuBarId() const { return 0; }
     virtual void refreshCommandState(int commandId) { (void)commandId; }
     virtual void beep() {}
+    // The pointer over text (the application's text pointer) until the mouse moves on.
+    virtual void showTextPointer() {}
     // The options' debug switch: selection zones are drawn only while it is set.
     virtual bool drawsSelectionZones() const { return true; }
     // The selection of this window, flagged active after a double click.
@@ -103,6 +105,8 @@ public:
     }
     // Clears the selection's marks from the whole tree.
     virtual void clearSelectionMarks() {}
+    // The document's computation started or ended: the window keeps editing out meanwhile.
+    virtual void setComputing(bool on) { (void)on; }
 };
 
 class ElementDocument {
@@ -122,4 +126,21 @@ public:
     // The document's own caret moves; true when it handled the code.
     virtual bool moveCaret(ViewCaret& caret, int code) { (void)caret, (void)code; return false; }
     virtual void beep();
+};
+
+// Holds a document's layout for a scope (none without a document); the release that ends the
+// outermost hold lays the tree out once.
+class LayoutHoldScope {
+public:
+    explicit LayoutHoldScope(ElementDocument* document) : document_(document) {
+        if (document_) document_->holdLayout();
+    }
+    ~LayoutHoldScope() {
+        if (document_) document_->releaseLayout();
+    }
+    LayoutHoldScope(const LayoutHoldScope&) = delete;
+    LayoutHoldScope& operator=(const LayoutHoldScope&) = delete;
+
+private:
+    ElementDocument* document_;
 };

@@ -1,7 +1,7 @@
 // Fuzz target of the worksheet loader: arbitrary bytes written to an in-memory file and
-// loaded quietly, the way a worksheet is opened.  The section and execution group readers are
-// the real ones; paragraphs and one-line inputs are read by small stand-ins (their own record
-// readers come with their classes).  A document that loads is written back, so that the
+// loaded quietly, the way a worksheet is opened.  The section, execution group and text run
+// readers are the real ones; paragraphs and one-line inputs are read by small stand-ins (their
+// own record readers come with their classes).  A document that loads is written back, so that the
 // writer walks whatever tree the reader built.  Checked: no crash, no leak, the error-jump
 // depth and the tag table's read state as before, and a loaded document always has a root
 // section that ends with the placeholder.
@@ -23,6 +23,7 @@
 #include "document/records/KWorksheetWriter.h"
 #include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
+#include "document/elements/TextElement.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/exec/WorksheetFile.h"
 #include "document/styles/WorksheetTagTable.h"
@@ -60,6 +61,7 @@ bool initialise() {
     worksheetHost().connectKernel = connectNoKernel;
     registerSectionReaders();
     registerExecutionGroupReaders();
+    registerTextReaders();
     worksheetTagTable.registerReader("PARA", readParagraph);
     worksheetTagTable.registerReader("KLVTEXT", readInput);
     return true;
