@@ -379,6 +379,11 @@ private:
 // Interned NAMEs and STRINGs live here, apart from the area that is current when they are
 // interned, and are never freed: a name outlives every area that refers to it.
 StorageArea namesArea{nullptr, nullptr, 0, 6, nullptr, 7, 0, 0, "DAG-NAMES"};
+// The shared constants (dag_NULL, the small integers) live here, never freed, for the same
+// reason: every name's fresh attributes word is dag_NULL, so dag_NULL must outlive the names.
+// Made once per process; a second start-up in one process (shut-down freed the default and the
+// fallback area) finds them, and the words of names that hold them, still valid.
+StorageArea constantsArea{nullptr, nullptr, 0, 6, nullptr, 7, 0, 0, "DAG-CONSTANTS"};
 bool builtinsInterned = false;
 
 // The NAME and STRING tables.  Made once and never destroyed, like the names: code that runs
@@ -477,22 +482,14 @@ void dag_unkeep_checked(Dag d) { TOVU_ASSERT(dag_unkeep(d), kDagSource, 451); }
 
 void dag_forget_keep() { keepTable = nullptr; }
 
-void dag_forget_constants() {
-    dag_NULL = nullptr;
-    for (int i = 0; i < 140; ++i) dag_intpos[i] = dag_intneg[i] = nullptr;
-    dag_zero = dag_one = dag_minus_one = nullptr;
-}
-
 Dag dag_backref_table() { return backrefTable; }
 Dag dag_copied_table() { return copiedTable; }
 
 // ---- start-up ------------------------------------------------------------------------------------
 
 void dag_init_constants() {
-    if (dag_NULL) return;   // made once per start-up; they live in the fallback area
-    // Also when a default area is ready (a second start-up in one process): storage_reset
-    // frees that one.
-    StoragePush push(storage_fallback_area());
+    if (dag_NULL) return;   // made once per process
+    StoragePush push(&constantsArea);
     dag_NULL = dag_new0(DAG_EXPSEQ);
     for (int i = 0; i < 140; ++i) {
         Dag p = dag_new(2, DAG_INTPOS);
@@ -515,7 +512,6 @@ void dag_init_names() {
         for (int i = 0; i < DAG_BUILTIN_COUNT; ++i) dag_builtins[i] = dag_name(dag_builtin_texts[i]);
         builtinsInterned = true;
     }
-    // The constants may have been made again since (dag_forget_constants).
     dag_set_op(dag_builtins[BUILTIN_NULL], 1, dag_NULL);
 }
 

@@ -64,7 +64,7 @@ inline bool dag_is_integer(const DagWord* d) {
     return dag_type(d) == DAG_INTPOS || dag_type(d) == DAG_INTNEG;
 }
 
-// ---- shared constants (made at start-up in the fallback area) -----------------------------
+// ---- shared constants (made once per process in an area that is never freed) -------------
 extern Dag dag_NULL;                 // the empty EXPSEQ
 extern Dag dag_intpos[140];          // INTPOS 0 .. 139, by value
 extern Dag dag_intneg[140];          // INTNEG 1 .. 140, by magnitude - 1
@@ -125,7 +125,10 @@ std::size_t hash_count(Dag table);
 // storage_reset, so they are compared by address across every area.  Their value (word 1) and
 // attributes (word 2) are set only through dag_set_interned_field: a word that points into an
 // area is set back to its fresh state (value null, attributes NULL) when that area's blocks are
-// freed, and storage_reset sets every such word back.
+// freed, and storage_reset sets every such word back.  The price: a process keeps every
+// distinct text it ever read (about 60 bytes and the text's own length each), as the kernel
+// keeps every distinct name in its own table; nothing can tell when no DAG refers to a name
+// any more, since DAGs of any area hold names by address.
 std::uint32_t text_hash(const char* text);
 Dag dag_intern(const char* text, unsigned type);     // NAME or STRING
 Dag dag_name(const char* text);
@@ -141,8 +144,6 @@ void dag_keep(Dag d);
 bool dag_unkeep(Dag d);
 void dag_unkeep_checked(Dag d);                      // assertion when d was not kept
 void dag_forget_keep();                              // drops the keep table (storage_reset)
-// Forgets the constants (their area was freed), so that dag_init_constants makes them again.
-void dag_forget_constants();
 // The back-reference table shared by the DAG text reader and writer, and the deep-copy table.
 Dag dag_backref_table();
 Dag dag_copied_table();

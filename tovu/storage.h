@@ -76,7 +76,7 @@ void storage_check_length(const DagWord* dag, std::size_t n);
 void storage_reset();
 void storage_free_default();
 void storage_free_fallback();
-// The fallback area (current while no default area is ready); the constants live there.
+// The fallback area (current while no default area is ready).
 StorageArea* storage_fallback_area();
 
 // The address ranges of an area's blocks at the time of construction: holds() tells whether a

@@ -206,6 +206,68 @@ TEST_F(StorageTest, NamesOutliveTheAreaCurrentWhenInterned) {
     EXPECT_EQ(dag_type(name), unsigned(DAG_NAME));
 }
 
+// A program that shuts down (frees the default and the fallback area) and starts again in the
+// same process finds every name whole: its attributes word is the live empty sequence, its
+// value is fresh, whatever it held before; the shared constants are the same ones.
+TEST_F(StorageTest, NamesStayWholeAcrossAShutDownAndASecondStartUp) {
+    enum class Held { nothing, defaultArea, fallbackArea, constant, name };
+    struct Row {
+        const char* name;
+        const char* text;
+        Held value;
+        Held attributes;
+    } rows[] = {
+        {"fresh name", "restart_fresh", Held::nothing, Held::nothing},
+        {"value in the default area", "restart_default", Held::defaultArea, Held::nothing},
+        {"attributes in the default area", "restart_attrs", Held::nothing, Held::defaultArea},
+        {"value in the fallback area", "restart_fallback", Held::fallbackArea, Held::fallbackArea},
+        {"value a shared constant", "restart_constant", Held::constant, Held::nothing},
+        {"attributes a name", "restart_named", Held::nothing, Held::name},
+    };
+    auto make = [](Held held) -> Dag {
+        switch (held) {
+        case Held::nothing: return nullptr;
+        case Held::defaultArea: return dag_new1(DAG_EXPSEQ, dag_one);
+        case Held::fallbackArea: {
+            StoragePush push(storage_fallback_area());
+            return dag_new1(DAG_EXPSEQ, dag_one);
+        }
+        case Held::constant: return dag_intpos[7];
+        case Held::name: return dag_name("restart_protected");
+        }
+        return nullptr;
+    };
+    for (const Row& r : rows) {
+        Dag d = dag_name(r.text);
+        if (Dag v = make(r.value)) dag_set_interned_field(d, 1, v);
+        if (Dag a = make(r.attributes)) dag_set_interned_field(d, 2, a);
+    }
+    Dag nullBefore = dag_NULL;
+    Dag sevenBefore = dag_intpos[7];
+
+    // Shut-down, then a second start-up, in the order the worksheet program runs them.
+    storage_free_default();
+    storage_free_fallback();
+    dag_init_constants();
+    storage_init_default();
+    dag_init_names();
+
+    EXPECT_EQ(dag_NULL, nullBefore);
+    EXPECT_EQ(dag_intpos[7], sevenBefore);
+    EXPECT_EQ(dag_intpos[7][1], 7u);
+    for (const Row& r : rows) {
+        Dag d = dag_name(r.text);
+        EXPECT_STREQ(dag_text(d), r.text) << r.name;
+        EXPECT_EQ(dag_op(d, 1), nullptr) << r.name;
+        Dag attributes = dag_op(d, 2);
+        ASSERT_EQ(attributes, dag_NULL) << r.name;
+        EXPECT_EQ(dag_type(attributes), unsigned(DAG_EXPSEQ)) << r.name;   // read, not freed
+        EXPECT_TRUE(dag_is_null(attributes)) << r.name;
+    }
+    EXPECT_EQ(dag_op(dag_builtins[BUILTIN_NULL], 1), dag_NULL);
+    EXPECT_EQ(dag_type(dag_op(dag_builtins[BUILTIN_PI], 2)), unsigned(DAG_EXPSEQ));
+}
+
 // A value or attributes word that points into an area is set back when that area is freed;
 // one that points elsewhere stays.
 TEST_F(StorageTest, FreeingAnAreaSetsBackNameFieldsPointingIntoIt) {
