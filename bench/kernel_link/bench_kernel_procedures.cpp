@@ -9,8 +9,6 @@
 #include "bench_link_support.h"
 #include "tovu/parse_driver.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nleak:libginac.so\n"; }
-
 namespace {
 
 std::string polynomial(int terms) {

@@ -1,11 +1,12 @@
 #pragma once
-// Shared start-up of the kernel-link benchmarks: the expression library once per process, the
-// connect descriptor whose only start word is the benchmark's name, a query handler that
-// answers nothing, the real kernel in process or in a kernsrv started over the pipe link, and
-// one round trip over that link with every reply answered as the worksheet would.
+// Shared start-up of the benchmarks over the real kernel (kernel link, plots): the expression
+// library once per process, the connect descriptor whose only start word is the benchmark's
+// name, the real kernel in process (its replies given to a query handler, by default one that
+// answers nothing) or in a kernsrv started over the pipe link, and one round trip over that
+// link with every reply seen by the caller and answered with NULL.
 //
-// KL_REAL_KERNEL and KL_KERNSRV are the build tree's kernel library and server (the CMake file
-// defines them).
+// KL_REAL_KERNEL and KL_KERNSRV are the build tree's kernel library and server
+// (kelvo_bench_real_kernel in cmake/KelvoHelpers.cmake defines them).
 
 #include <stdlib.h>
 
@@ -33,16 +34,18 @@ inline KL_ConnectInfo bench_link_args(KL_ConnectInfo info, const char* name) {
 
 inline Dag bench_answer_nothing(void*, Dag) { return nullptr; }
 
-// The real kernel in process, its replies answered with nothing; null (with *error set) when
-// it does not start.
-inline std::unique_ptr<KL_Direct> bench_start_direct(const char* name, const char** error) {
+// The real kernel in process, its replies given to `handler` with `data`; null (with *error
+// set) when it does not start.
+inline std::unique_ptr<KL_Direct> bench_start_direct(const char* name, const char** error,
+                                                     KL_QueryHandler handler = bench_answer_nothing,
+                                                     void* data = nullptr) {
     bench_link_init();
     auto link = std::make_unique<KL_Direct>(bench_link_args(KL_ConnectInfo(), name), KL_REAL_KERNEL);
     if (link->state() != KL_IDLE) {
         *error = link->errorText();
         return nullptr;
     }
-    link->setHandlers(bench_answer_nothing, nullptr, nullptr);
+    link->setHandlers(handler, nullptr, data);
     return link;
 }
 
@@ -59,11 +62,18 @@ inline std::unique_ptr<KL_PipeServer> bench_start_kernsrv(const char* name, cons
     return link;
 }
 
-// One request and its replies, each answered with NULL.
-inline void bench_kernsrv_round_trip(KL_PipeServer& link, Dag statement) {
+// One request and its replies, each given to `seeReply` and answered with NULL.
+template <typename SeeReply>
+void bench_kernsrv_round_trip(KL_PipeServer& link, Dag statement, SeeReply seeReply) {
     link.startEvaluation(statement, 1);
     while (link.state() == KL_BUSY || link.state() == KL_RESULT_READY) {
-        if (link.getResult(1) == nullptr) break;
+        Dag reply = link.getResult(1);
+        if (reply == nullptr) break;
+        seeReply(reply);
         link.sendReply(dag_NULL);
     }
+}
+
+inline void bench_kernsrv_round_trip(KL_PipeServer& link, Dag statement) {
+    bench_kernsrv_round_trip(link, statement, [](Dag) {});
 }

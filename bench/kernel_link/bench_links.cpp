@@ -7,8 +7,6 @@
 #include "bench_link_support.h"
 #include "tovu/parse_driver.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nleak:libginac.so\n"; }
-
 namespace {
 
 void BM_roundtrip_direct_trivial(benchmark::State& state) {

@@ -18,8 +18,6 @@
 #include "bench_link_support.h"
 #include "tovu/parse_driver.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nleak:libginac.so\n"; }
-
 namespace {
 
 constexpr long kSampleEvery = 10000;
