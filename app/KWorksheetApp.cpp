@@ -354,9 +354,8 @@ void KWorksheetApp::shutDown() {
     IdentifierStyleTable::free();
     storage_free_default();
     storage_free_fallback();
-    // The constants lived in the fallback area: a later start-up in this process makes them
-    // again.
-    dag_forget_constants();
+    // The shared constants and the interned names stay (they live in areas of their own, never
+    // freed): a later start-up in this process finds them valid.
     // 7
     for (Window** p : {&symbolPalette, &expressionPalette, &matrixPalette}) {
         delete *p;

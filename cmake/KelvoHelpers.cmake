@@ -8,6 +8,10 @@
 #       `ctest -LE long`).
 #   kelvo_bench(<name> SOURCES <files...> LIBS <targets...>)
 #       A Google Benchmark program (never run by CTest).
+#   kelvo_bench_real_kernel(<name> SOURCES <files...> [LIBS <targets...>])
+#       A benchmark over the real kernel (bench/kernel_link/bench_link_support.h): linked with
+#       kernel_link and tovu, KL_REAL_KERNEL and KL_KERNSRV the paths of platform_kernel and
+#       kernsrv, built after them.  Call it only when both targets exist.
 #   kelvo_fuzz(<name> SOURCES <files...> LIBS <targets...>)
 #       A libFuzzer target; run it with scripts/fuzz.sh <name> <seconds>.
 
@@ -44,6 +48,17 @@ function(kelvo_bench name)
     target_compile_definitions(${name} PRIVATE
         KELVO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         KELVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+endfunction()
+
+function(kelvo_bench_real_kernel name)
+    cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+    kelvo_bench(${name}
+        SOURCES ${B_SOURCES} ${PROJECT_SOURCE_DIR}/bench/kernel_link/bench_link_lsan.cpp
+        LIBS kernel_link tovu ${B_LIBS})
+    target_compile_definitions(${name} PRIVATE
+        KL_REAL_KERNEL="$<TARGET_FILE:platform_kernel>"
+        KL_KERNSRV="$<TARGET_FILE:kernsrv>")
+    add_dependencies(${name} platform_kernel kernsrv)
 endfunction()
 
 function(kelvo_fuzz name)

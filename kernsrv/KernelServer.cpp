@@ -88,11 +88,19 @@ KernelServer::KernelServer(int, char**) {
 void KernelServer::run() {
     KL_Direct* k = kernel.load();
     if (k == nullptr) return;
+    OwnedArea requestArea(0, "kernsrv-request");
     for (;;) {
-        Dag request = client->readRequest();
-        if (request == nullptr || stopRequested.load() != 0) break;
-        k->startEvaluation(request, client->requestFlag);
-        if (stopRequested.load() != 0) break;
+        bool more;
+        {
+            StoragePush push(requestArea.get());
+            Dag request = client->readRequest();
+            more = request != nullptr && stopRequested.load() == 0;
+            if (more) k->startEvaluation(request, client->requestFlag);
+        }
+        // The request and the answers to its replies are done with: the kernel keeps none of
+        // them (it translates the request into its own structures).
+        storage_free(requestArea.get());
+        if (!more || stopRequested.load() != 0) break;
     }
 }
 

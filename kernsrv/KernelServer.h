@@ -22,8 +22,9 @@
 //   (os << 4) | code       the kernel did not start (2 for a kernel start failure)
 //   3                      a second SIGTERM
 //
-// Requests and answers are read into the default storage area and stay there: names read with
-// them are interned in the process-wide name table, which must never point into freed storage.
+// Memory: each request, and the answers to the replies it makes, are read into the request
+// area, which is freed once the request is done, so that a long session does not grow.  Names
+// read with them are interned apart from it (tovu/dag.h) and stay.
 //
 // Log: off unless KELVO_KERNSRV_LOG is set (to anything non-empty), then to standard error.
 

@@ -20,13 +20,11 @@ namespace {
 
 constexpr const char* kDagSource = "tovu/dag";
 
-Dag nameTable = nullptr;      // NAME DAGs keyed by text hash
-Dag stringTable = nullptr;    // STRING DAGs keyed by text hash
 Dag backrefTable = nullptr;   // the DAG text reader's and writer's back references
 Dag copiedTable = nullptr;    // parts already copied by the deep copy
 Dag keepTable = nullptr;      // DAGs followed into their extended copies; made on first use
 
-constexpr std::size_t kNameBuckets = 512;
+constexpr std::size_t kTableBuckets = 512;
 constexpr std::size_t kKeepBuckets = 256;
 
 Dag allocDag(std::size_t n, unsigned type) {
@@ -306,17 +304,108 @@ std::uint32_t text_hash(const char* text) {
 
 namespace {
 
-Dag tableFor(unsigned type) { return type == DAG_STRING ? stringTable : nameTable; }
+// The unique NAMEs and STRINGs.  entries_ holds the pairs (text hash, DAG) in the order the
+// texts were interned; index_ is an open-addressing table with linear probing over it, each
+// slot one word: the text hash in the high half, the entry's number + 1 in the low half (0: a
+// free slot).  The index doubles whenever it would be more than half full, so that finding or
+// adding a text costs a few probes whatever the number of names, and one probe sequence both
+// finds a text and gives the free slot where it is added.  Slots of one word keep the index
+// small: with a million names a look-up costs one cache miss in the index, while the entry and
+// the text, made in order, are usually near the ones looked up before.  Entries move when
+// entries_ grows; the DAGs never move.
+class InternTable {
+public:
+    // The entry of the text, or null with *free the slot where it belongs.
+    DagWord* find(const char* text, std::uint32_t h, std::uint64_t** free) {
+        // Texts tend to come back in the order they were first interned (a DAG read again, a
+        // request like an earlier one), so the entry after the last one found is tried first:
+        // it lies next to that one in memory, where a probe of the index is a cache miss.
+        std::size_t next = 2 * (last_ + 1);
+        if (next < entries_.size() && entries_[next] == h &&
+            std::strcmp(dag_text(reinterpret_cast<Dag>(entries_[next + 1])), text) == 0) {
+            ++last_;
+            return &entries_[next];
+        }
+        if (index_.empty()) index_.assign(kFirstSlots, 0);
+        std::size_t mask = index_.size() - 1;
+        for (std::size_t i = indexOf(h, mask);; i = (i + 1) & mask) {
+            std::uint64_t slot = index_[i];
+            if (slot == 0) {
+                *free = &index_[i];
+                return nullptr;
+            }
+            if (slot >> 32 == h) {
+                std::size_t number = (slot & 0xFFFFFFFFu) - 1;
+                DagWord* entry = &entries_[2 * number];
+                if (std::strcmp(dag_text(reinterpret_cast<Dag>(entry[1])), text) == 0) {
+                    last_ = number;
+                    return entry;
+                }
+            }
+        }
+    }
+    // Adds the DAG at the free slot that find answered.
+    void add(std::uint64_t* free, std::uint32_t h, Dag d) {
+        entries_.push_back(h);
+        entries_.push_back(reinterpret_cast<DagWord>(d));
+        *free = (std::uint64_t(h) << 32) | (entries_.size() / 2);
+        last_ = entries_.size() / 2 - 1;
+        if (entries_.size() > index_.size()) grow();   // more than half full
+    }
 
-// The pair of the text in its table, or null.
-DagWord* findText(const char* text, unsigned type, std::uint32_t h) {
-    Dag table = tableFor(type);
-    Dag bucket = dag_op(table, 1 + bucketOf(h, table));
-    if (!bucket) return nullptr;
-    std::size_t length = dag_length(bucket);
-    for (std::size_t i = 1; i + 1 < length && bucket[i] != 0; i += 2)
-        if (bucket[i] == h && std::strcmp(dag_text(dag_op(bucket, i + 1)), text) == 0) return bucket + i;
-    return nullptr;
+private:
+    static constexpr std::size_t kFirstSlots = 1024;   // a power of two
+
+    // Fibonacci hashing: the product spreads the weak low bits of text_hash.
+    static std::size_t indexOf(std::uint32_t h, std::size_t mask) {
+        return static_cast<std::size_t>((std::uint64_t(h) * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    }
+    void grow() {
+        index_.assign(index_.size() * 2, 0);
+        std::size_t mask = index_.size() - 1;
+        for (std::size_t e = 0; e < entries_.size(); e += 2) {
+            auto h = static_cast<std::uint32_t>(entries_[e]);
+            std::size_t i = indexOf(h, mask);
+            while (index_[i] != 0) i = (i + 1) & mask;
+            index_[i] = (std::uint64_t(h) << 32) | (e / 2 + 1);
+        }
+    }
+
+    std::vector<DagWord> entries_;      // 2 words an entry: text hash, DAG
+    std::vector<std::uint64_t> index_;  // a power of two of slots
+    std::size_t last_ = 0;              // number of the entry found or added last
+};
+
+// Interned NAMEs and STRINGs live here, apart from the area that is current when they are
+// interned, and are never freed: a name outlives every area that refers to it.
+StorageArea namesArea{nullptr, nullptr, 0, 6, nullptr, 7, 0, 0, "DAG-NAMES"};
+// The shared constants (dag_NULL, the small integers) live here, never freed, for the same
+// reason: every name's fresh attributes word is dag_NULL, so dag_NULL must outlive the names.
+// Made once per process; a second start-up in one process (shut-down freed the default and the
+// fallback area) finds them, and the words of names that hold them, still valid.
+StorageArea constantsArea{nullptr, nullptr, 0, 6, nullptr, 7, 0, 0, "DAG-CONSTANTS"};
+bool builtinsInterned = false;
+
+// The NAME and STRING tables.  Made once and never destroyed, like the names: code that runs
+// while the process ends (destructors of static objects that free their areas) may still
+// reach them.
+InternTable& tableFor(unsigned type) {
+    static InternTable* const tables = new InternTable[2];
+    return tables[type == DAG_STRING ? 1 : 0];
+}
+
+// Interned NAMEs and STRINGs whose value or attributes word was set (dag_set_interned_field)
+// and may point into an area that is freed later; see dag_names_forget_area.
+std::unordered_set<Dag>& fieldsSet() {
+    static auto* const set = new std::unordered_set<Dag>;   // never destroyed, as the tables
+    return *set;
+}
+
+// What an interned NAME or STRING holds in its value (1) and attributes (2) words when nothing
+// has set them: the built-in NULL has the empty sequence as its value.
+DagWord freshField(const DagWord* d, std::size_t i) {
+    if (i == 2 || d == dag_builtins[BUILTIN_NULL]) return reinterpret_cast<DagWord>(dag_NULL);
+    return 0;
 }
 
 }  // namespace
@@ -324,40 +413,55 @@ DagWord* findText(const char* text, unsigned type, std::uint32_t h) {
 // NAME and STRING: header, value (or spare) word, attributes, then the text and its NUL from
 // word 3 on; with 8-byte words that is text length / 8 + 4 words.
 Dag dag_intern(const char* text, unsigned type) {
-    TOVU_ASSERT(nameTable != nullptr, kDagSource, 401);
     std::uint32_t h = text_hash(text);
-    if (DagWord* pair = findText(text, type, h)) return dag_op(pair, 1);
+    InternTable& table = tableFor(type);
+    std::uint64_t* free = nullptr;
+    if (DagWord* entry = table.find(text, h, &free)) return reinterpret_cast<Dag>(entry[1]);
 
     std::size_t textLength = std::strlen(text);
-    Dag d = allocDag(textLength / sizeof(DagWord) + 4, type);
+    std::size_t n = textLength / sizeof(DagWord) + 4;
+    if (n > DAG_MAX_LENGTH) tovu_error("object too large");
+    Dag d = dag_alloc(&namesArea, n);   // zeroed
+    d[0] = dag_header(type, n);
     dag_set_op(d, 2, dag_NULL);
     std::memcpy(dag_text(d), text, textLength + 1);
-
-    Dag table = tableFor(type);
-    std::size_t slot = 1 + bucketOf(h, table);
-    Dag bucket = dag_op(table, slot);
-    if (!bucket) {
-        bucket = dag_new(7, DAG_HASH);
-        dag_set_op(table, slot, bucket);
-    }
-    std::size_t length = dag_length(bucket);
-    std::size_t i = 1;
-    while (bucket[i] != 0) i += 2;   // a zero pair always ends the bucket
-    bucket[i] = h;
-    dag_set_op(bucket, i + 1, d);
-    if (i + 2 >= length) {   // that was the last pair: keep a zero pair after it
-        bucket = dag_extend(bucket, bucketGrowth(length));
-        dag_set_op(table, slot, bucket);
-    }
+    table.add(free, h, d);
     return d;
+}
+
+void dag_set_interned_field(Dag d, std::size_t i, const DagWord* value) {
+    dag_set_op(d, i, value);
+    if (reinterpret_cast<DagWord>(value) != freshField(d, i)) fieldsSet().insert(d);
+}
+
+void dag_names_forget_area(const StorageArea* area) {
+    auto& set = fieldsSet();
+    if (set.empty()) return;
+    StorageExtents extents(area);
+    for (auto it = set.begin(); it != set.end();) {
+        Dag d = *it;
+        for (std::size_t i = 1; i <= 2; ++i)
+            if (d[i] != freshField(d, i) && extents.holds(reinterpret_cast<const DagWord*>(d[i])))
+                d[i] = freshField(d, i);
+        if (d[1] == freshField(d, 1) && d[2] == freshField(d, 2)) it = set.erase(it);
+        else ++it;
+    }
+}
+
+void dag_names_reset_fields() {
+    for (Dag d : fieldsSet()) {
+        d[1] = freshField(d, 1);
+        d[2] = freshField(d, 2);
+    }
+    fieldsSet().clear();
 }
 
 Dag dag_name(const char* text) { return dag_intern(text, DAG_NAME); }
 
 DagWord* dag_lookup_text(const char* text, unsigned type) {
-    if (!nameTable) return DAG_HASH_ABSENT;
-    DagWord* pair = findText(text, type, text_hash(text));
-    return pair ? pair : DAG_HASH_ABSENT;
+    std::uint64_t* free = nullptr;
+    DagWord* entry = tableFor(type).find(text, text_hash(text), &free);
+    return entry ? entry : DAG_HASH_ABSENT;
 }
 
 DagWord* dag_find_name(const char* text) { return dag_lookup_text(text, DAG_NAME); }
@@ -378,22 +482,14 @@ void dag_unkeep_checked(Dag d) { TOVU_ASSERT(dag_unkeep(d), kDagSource, 451); }
 
 void dag_forget_keep() { keepTable = nullptr; }
 
-void dag_forget_constants() {
-    dag_NULL = nullptr;
-    for (int i = 0; i < 140; ++i) dag_intpos[i] = dag_intneg[i] = nullptr;
-    dag_zero = dag_one = dag_minus_one = nullptr;
-}
-
 Dag dag_backref_table() { return backrefTable; }
 Dag dag_copied_table() { return copiedTable; }
 
 // ---- start-up ------------------------------------------------------------------------------------
 
 void dag_init_constants() {
-    if (dag_NULL) return;   // made once per start-up; they live in the fallback area
-    // Also when a default area is ready (a second start-up in one process): storage_reset
-    // frees that one.
-    StoragePush push(storage_fallback_area());
+    if (dag_NULL) return;   // made once per process
+    StoragePush push(&constantsArea);
     dag_NULL = dag_new0(DAG_EXPSEQ);
     for (int i = 0; i < 140; ++i) {
         Dag p = dag_new(2, DAG_INTPOS);
@@ -409,11 +505,13 @@ void dag_init_constants() {
 }
 
 void dag_init_names() {
-    nameTable = hash_new(kNameBuckets);
-    stringTable = hash_new(kNameBuckets);
-    backrefTable = hash_new(kNameBuckets);
-    copiedTable = hash_new(kNameBuckets);
-    for (int i = 0; i < DAG_BUILTIN_COUNT; ++i) dag_builtins[i] = dag_name(dag_builtin_texts[i]);
+    dag_names_reset_fields();
+    backrefTable = hash_new(kTableBuckets);
+    copiedTable = hash_new(kTableBuckets);
+    if (!builtinsInterned) {
+        for (int i = 0; i < DAG_BUILTIN_COUNT; ++i) dag_builtins[i] = dag_name(dag_builtin_texts[i]);
+        builtinsInterned = true;
+    }
     dag_set_op(dag_builtins[BUILTIN_NULL], 1, dag_NULL);
 }
 

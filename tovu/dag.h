@@ -18,7 +18,7 @@
 //
 // Integers: INTPOS/INTNEG hold the magnitude in base-10000 digits, one digit a word, least
 // significant first, no leading zero digit (zero is the single digit 0).  NULL is the EXPSEQ of
-// length 1.  Names and strings built through dag_intern exist once per text.
+// length 1.  Names and strings built through dag_intern exist once per text (see below).
 
 #include <cstddef>
 #include <cstdint>
@@ -64,7 +64,7 @@ inline bool dag_is_integer(const DagWord* d) {
     return dag_type(d) == DAG_INTPOS || dag_type(d) == DAG_INTNEG;
 }
 
-// ---- shared constants (made at start-up in the fallback area) -----------------------------
+// ---- shared constants (made once per process in an area that is never freed) -------------
 extern Dag dag_NULL;                 // the empty EXPSEQ
 extern Dag dag_intpos[140];          // INTPOS 0 .. 139, by value
 extern Dag dag_intneg[140];          // INTNEG 1 .. 140, by magnitude - 1
@@ -120,9 +120,23 @@ void hash_remove(DagKey key, Dag table);
 void hash_clear(Dag table, bool release);
 std::size_t hash_count(Dag table);
 
+// Interned NAMEs and STRINGs exist once per text and live for the whole process in an area of
+// their own, whichever area is current when they are interned; nothing frees them, not even
+// storage_reset, so they are compared by address across every area.  Their value (word 1) and
+// attributes (word 2) are set only through dag_set_interned_field: a word that points into an
+// area is set back to its fresh state (value null, attributes NULL) when that area's blocks are
+// freed, and storage_reset sets every such word back.  The price: a process keeps every
+// distinct text it ever read (about 60 bytes and the text's own length each), as the kernel
+// keeps every distinct name in its own table; nothing can tell when no DAG refers to a name
+// any more, since DAGs of any area hold names by address.
 std::uint32_t text_hash(const char* text);
 Dag dag_intern(const char* text, unsigned type);     // NAME or STRING
 Dag dag_name(const char* text);
+void dag_set_interned_field(Dag d, std::size_t i, const DagWord* value);   // i: 1 or 2
+// Called by the storage code before an area's blocks are freed.
+void dag_names_forget_area(const StorageArea* area);
+// The pair (text hash, DAG) of an interned text, valid until the next dag_intern; or
+// DAG_HASH_ABSENT.
 DagWord* dag_lookup_text(const char* text, unsigned type);
 DagWord* dag_find_name(const char* text);
 DagWord* dag_find_string(const char* text);
@@ -130,13 +144,13 @@ void dag_keep(Dag d);
 bool dag_unkeep(Dag d);
 void dag_unkeep_checked(Dag d);                      // assertion when d was not kept
 void dag_forget_keep();                              // drops the keep table (storage_reset)
-// Forgets the constants (their area was freed), so that dag_init_constants makes them again.
-void dag_forget_constants();
 // The back-reference table shared by the DAG text reader and writer, and the deep-copy table.
 Dag dag_backref_table();
 Dag dag_copied_table();
 
 void dag_init_constants();
+// Sets the fields of interned names back to their fresh state, makes the back-reference and
+// deep-copy tables in the current area, and interns the built-in names the first time.
 void dag_init_names();
 void dag_init();
 // Starts the library for a program, test or tool: the constants, the default storage area as

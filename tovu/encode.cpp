@@ -755,8 +755,8 @@ Dag Reader::readName(bool top, long number) {
     else if (text == "\"\"\"") text = "%%%";
     Dag name = dag_intern(text.c_str(), DAG_NAME);
     enter(name, number);
-    if (Dag value = node()) dag_set_op(name, 1, value);
-    if (top) dag_set_op(name, 2, node());
+    if (Dag value = node()) dag_set_interned_field(name, 1, value);
+    if (top) dag_set_interned_field(name, 2, node());
     return name;
 }
 
@@ -764,7 +764,7 @@ Dag Reader::readString(long number) {
     std::string text = readText();
     Dag s = dag_intern(text.c_str(), DAG_STRING);
     enter(s, number);
-    dag_set_op(s, 2, node());
+    dag_set_interned_field(s, 2, node());
     return s;
 }
 

@@ -8,7 +8,9 @@
 
 #include "tovu/storage.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "tovu/dag.h"
@@ -36,10 +38,19 @@ int stackTop = 0;
 // Words a StorageArea record takes when it comes from the area of areas.
 constexpr std::size_t kAreaRecordWords = (sizeof(StorageArea) + sizeof(DagWord) - 1) / sizeof(DagWord);
 
+// A block of n words (link word included) behind its hidden length word.
+DagWord* newBlock(std::size_t n) {
+    auto* raw = static_cast<DagWord*>(allocWordsOrRaise(n + 1));
+    raw[0] = n;
+    return raw + 1;
+}
+
+std::size_t blockWords(const DagWord* block) { return block[-1]; }
+
 void freeChain(DagWord* block) {
     while (block) {
         DagWord* next = reinterpret_cast<DagWord*>(block[0]);
-        freeWords(block);
+        freeWords(block - 1);
         block = next;
     }
 }
@@ -61,6 +72,7 @@ void storage_init(StorageArea* area, unsigned flags, const char* name) {
 }
 
 void storage_free(StorageArea* area) {
+    dag_names_forget_area(area);
     ++generation;
     freeChain(area->smallChain);
     freeChain(area->largeChain);
@@ -103,7 +115,7 @@ DagWord* dag_alloc(StorageArea* area, std::size_t n) {
     const std::size_t left = area->used >= area->blockSize ? 0 : area->blockSize - area->used;
     if (left < need) {
         if (n >= kLargeRequest) {
-            auto* block = static_cast<DagWord*>(allocWordsOrRaise(n + 2));
+            DagWord* block = newBlock(n + 2);
             if (zero) std::memset(block + 1, 0, (n + 1) * sizeof(DagWord));
             block[0] = reinterpret_cast<DagWord>(area->largeChain);
             area->largeChain = block;
@@ -114,7 +126,7 @@ DagWord* dag_alloc(StorageArea* area, std::size_t n) {
         std::size_t size = area->blockSize;
         if (size < kFullBlock) size = 2 * size + 2;
         while (size < need) size = 2 * size + 2;
-        auto* block = static_cast<DagWord*>(allocWordsOrRaise(size + 1));
+        DagWord* block = newBlock(size + 1);
         if (zero) std::memset(block + 1, 0, size * sizeof(DagWord));
         block[0] = reinterpret_cast<DagWord>(area->smallChain);
         area->smallChain = block;
@@ -128,6 +140,22 @@ DagWord* dag_alloc(StorageArea* area, std::size_t n) {
     DagWord* result = area->smallChain + 1 + area->used;
     area->used += n;
     return result;
+}
+
+StorageExtents::StorageExtents(const StorageArea* area) {
+    for (const DagWord* chain : {area->smallChain, area->largeChain})
+        for (const DagWord* block = chain; block; block = reinterpret_cast<const DagWord*>(block[0]))
+            ranges_.push_back({block, block + blockWords(block)});
+    std::less<const DagWord*> before;
+    std::sort(ranges_.begin(), ranges_.end(), [&](const Range& a, const Range& b) { return before(a.begin, b.begin); });
+}
+
+bool StorageExtents::holds(const DagWord* p) const {
+    std::less<const DagWord*> before;
+    // The last range that begins at or before p.
+    auto it = std::upper_bound(ranges_.begin(), ranges_.end(), p,
+                               [&](const DagWord* q, const Range& r) { return before(q, r.begin); });
+    return it != ranges_.begin() && before(p, std::prev(it)->end);
 }
 
 StorageArea* storage_current() {

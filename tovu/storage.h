@@ -23,9 +23,13 @@
 //      "tovu/storage"); popping the default area is an assertion at line 170.
 //   2. Blocks never move; a failed heap allocation raises the out-of-memory error through the
 //      error-jump stack (util/errjump.h) and does not return.
+//   3. The heap block behind every small or large block starts with one hidden word, the
+//      block's length in words (link word included), so that the area's address ranges can be
+//      told (StorageExtents); smallChain and largeChain point just past it.
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 using DagWord = std::uintptr_t;
 
@@ -47,7 +51,9 @@ struct StorageArea {
 };
 
 void storage_init(StorageArea* area, unsigned flags, const char* name);
-void storage_free(StorageArea* area);                    // all blocks freed; name and flags kept
+// All blocks freed; name and flags kept.  Interned names' fields that point into the area are
+// set back first (dag_names_forget_area).
+void storage_free(StorageArea* area);
 StorageArea* storage_new(unsigned flags, const char* name);
 void storage_delete(StorageArea* area);
 void storage_release_hook();
@@ -65,11 +71,28 @@ void storage_push_area(StorageArea* area);
 StorageArea* storage_pop_area();
 int storage_stack_top();                                // index of the top entry, 0..7
 void storage_check_length(const DagWord* dag, std::size_t n);
+// Frees the default area and starts the tables kept there again (dag_init_names, the keep
+// table).  Interned names stay: they live in an area of their own, which nothing frees.
 void storage_reset();
 void storage_free_default();
 void storage_free_fallback();
-// The fallback area (current while no default area is ready); the constants live there.
+// The fallback area (current while no default area is ready).
 StorageArea* storage_fallback_area();
+
+// The address ranges of an area's blocks at the time of construction: holds() tells whether a
+// word lies in one of them.
+class StorageExtents {
+public:
+    explicit StorageExtents(const StorageArea* area);
+    bool holds(const DagWord* p) const;
+
+private:
+    struct Range {
+        const DagWord* begin;
+        const DagWord* end;
+    };
+    std::vector<Range> ranges_;   // sorted by begin; blocks never overlap
+};
 
 // Keeps an area current for the lifetime of the object.
 class StoragePush {

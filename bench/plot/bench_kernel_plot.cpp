@@ -5,39 +5,20 @@
 // (kelvo / gnuplot) are printed.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "kernel_link/KL_Direct.h"
-#include "kernel_link/KL_PipeServer.h"
+#include "bench/kernel_link/bench_link_support.h"
 #include "tovu/parse_driver.h"
-#include "tovu/storage.h"
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nleak:libginac.so\n"; }
 
 namespace {
 
+constexpr const char* kName = "bench_kernel_plot";
 constexpr const char* kStatement =
     "plot3d(sin(x)*cos(y), x = -3 .. 3, y = -3 .. 3, grid = [200, 200]);";
-
-void init() {
-    static bool done = false;
-    if (!done) {
-        storage_init_default();
-        dag_init();
-        done = true;
-    }
-}
-
-KL_ConnectInfo args(KL_ConnectInfo info) {
-    const char* w[] = {"bench_kernel_plot"};
-    info.args = KL_ArgList(1, w);
-    return info;
-}
 
 struct Seen {
     bool plot = false;
@@ -64,20 +45,19 @@ struct RatioPrinter {
 } printer;
 
 void BM_plot3d_direct_sincos_200(benchmark::State& state) {
-    init();
-    KL_Direct link(args(KL_ConnectInfo()), KL_REAL_KERNEL);
-    if (link.state() != KL_IDLE) {
-        state.SkipWithError(link.errorText());
+    Seen seen;
+    const char* error = nullptr;
+    auto link = bench_start_direct(kName, &error, note_reply, &seen);
+    if (!link) {
+        state.SkipWithError(error);
         return;
     }
-    Seen seen;
-    link.setHandlers(note_reply, nullptr, &seen);
     Dag stmt = parse_text(kStatement);
     double total = 0;
     long runs = 0;
     for (auto _ : state) {
         auto t0 = std::chrono::steady_clock::now();
-        link.startEvaluation(stmt, 1);
+        link->startEvaluation(stmt, 1);
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         ++runs;
     }
@@ -87,12 +67,10 @@ void BM_plot3d_direct_sincos_200(benchmark::State& state) {
 BENCHMARK(BM_plot3d_direct_sincos_200)->Unit(benchmark::kMillisecond);
 
 void BM_plot3d_kernsrv_sincos_200(benchmark::State& state) {
-    init();
-    ::setenv("KELVO_KERNEL", KL_REAL_KERNEL, 1);
-    ::setenv("LSAN_OPTIONS", "detect_leaks=0", 1);
-    KL_PipeServer link(args(KL_ConnectInfo(KL_TRANSPORT_PIPES, KL_KERNSRV)));
-    if (link.state() != KL_IDLE || link.sendArguments() != 0) {
-        state.SkipWithError(link.errorText());
+    const char* error = nullptr;
+    auto link = bench_start_kernsrv(kName, &error);
+    if (!link) {
+        state.SkipWithError(error);
         return;
     }
     Dag stmt = parse_text(kStatement);
@@ -101,17 +79,11 @@ void BM_plot3d_kernsrv_sincos_200(benchmark::State& state) {
     long runs = 0;
     for (auto _ : state) {
         auto t0 = std::chrono::steady_clock::now();
-        link.startEvaluation(stmt, 1);
-        while (link.state() == KL_BUSY || link.state() == KL_RESULT_READY) {
-            Dag r = link.getResult(1);
-            if (r == nullptr) break;
-            note_reply(&seen, r);
-            link.sendReply(dag_NULL);
-        }
+        bench_kernsrv_round_trip(*link, stmt, [&](Dag reply) { note_reply(&seen, reply); });
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         ++runs;
     }
-    if (link.state() == KL_DEAD) state.SkipWithError(link.errorText());
+    if (link->state() == KL_DEAD) state.SkipWithError(link->errorText());
     else if (!seen.plot) state.SkipWithError("no PLOT3D reply");
     if (runs) serverSeconds = total / double(runs);
 }

@@ -4,37 +4,18 @@
 // kernsrv (KL_PipeServer); the time of one edit and plot in ms.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <string>
 
-#include "kernel_link/KL_Direct.h"
-#include "kernel_link/KL_PipeServer.h"
+#include "bench/kernel_link/bench_link_support.h"
 #include "tovu/parse_driver.h"
 #include "tovu/print.h"
-#include "tovu/storage.h"
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libcln.so\nleak:libginac.so\n"; }
 
 namespace {
 
+constexpr const char* kName = "bench_kernel_smartplot";
 constexpr const char* kEdit =
     "EDITSMARTPLOT(         1,shading=ZHUE, [sin(x)*cos(y), x = -3 .. 3, y = -3 .. 3, grid = [50, 50]], axes = BOXED);";
-
-void init() {
-    static bool done = false;
-    if (!done) {
-        storage_init_default();
-        dag_init();
-        done = true;
-    }
-}
-
-KL_ConnectInfo args(KL_ConnectInfo info) {
-    const char* w[] = {"bench_kernel_smartplot"};
-    info.args = KL_ArgList(1, w);
-    return info;
-}
 
 // The replies of one statement: the RESULT's print and whether a PLOT3D came.
 struct Seen {
@@ -71,41 +52,33 @@ void edit_and_plot(benchmark::State& state, Evaluate evaluate) {
 }
 
 void BM_smartplot_edit_then_plot3d_50x50_direct(benchmark::State& state) {
-    init();
-    KL_Direct link(args(KL_ConnectInfo()), KL_REAL_KERNEL);
-    if (link.state() != KL_IDLE) {
-        state.SkipWithError(link.errorText());
+    Seen* current = nullptr;
+    const char* error = nullptr;
+    auto link = bench_start_direct(
+        kName, &error, [](void* data, Dag reply) { return note_reply(*static_cast<Seen**>(data), reply); },
+        &current);
+    if (!link) {
+        state.SkipWithError(error);
         return;
     }
-    Seen* current = nullptr;
-    link.setHandlers([](void* data, Dag reply) { return note_reply(*static_cast<Seen**>(data), reply); }, nullptr,
-                     &current);
     edit_and_plot(state, [&](Dag statement, Seen& seen) {
         current = &seen;
-        link.startEvaluation(statement, 1);
+        link->startEvaluation(statement, 1);
     });
 }
 BENCHMARK(BM_smartplot_edit_then_plot3d_50x50_direct)->Unit(benchmark::kMillisecond);
 
 void BM_smartplot_edit_then_plot3d_50x50_kernsrv(benchmark::State& state) {
-    init();
-    ::setenv("KELVO_KERNEL", KL_REAL_KERNEL, 1);
-    ::setenv("LSAN_OPTIONS", "detect_leaks=0", 1);
-    KL_PipeServer link(args(KL_ConnectInfo(KL_TRANSPORT_PIPES, KL_KERNSRV)));
-    if (link.state() != KL_IDLE || link.sendArguments() != 0) {
-        state.SkipWithError(link.errorText());
+    const char* error = nullptr;
+    auto link = bench_start_kernsrv(kName, &error);
+    if (!link) {
+        state.SkipWithError(error);
         return;
     }
     edit_and_plot(state, [&](Dag statement, Seen& seen) {
-        link.startEvaluation(statement, 1);
-        while (link.state() == KL_BUSY || link.state() == KL_RESULT_READY) {
-            Dag r = link.getResult(1);
-            if (r == nullptr) break;
-            note_reply(&seen, r);
-            link.sendReply(dag_NULL);
-        }
+        bench_kernsrv_round_trip(*link, statement, [&](Dag reply) { note_reply(&seen, reply); });
     });
-    if (link.state() == KL_DEAD) state.SkipWithError(link.errorText());
+    if (link->state() == KL_DEAD) state.SkipWithError(link->errorText());
 }
 BENCHMARK(BM_smartplot_edit_then_plot3d_50x50_kernsrv)->Unit(benchmark::kMillisecond);
 

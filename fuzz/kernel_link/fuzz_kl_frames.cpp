@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         link.readString(buffer, sizeof buffer);
         for (int i = 0; i < 64 && link.state() != KL_DEAD; ++i) link.getResult(1);
     }
+    // As a long-running reader does: what was read goes with its area, the names stay.
+    storage_free(area.get());
     std::string text(reinterpret_cast<const char*>(data), size);
     KL_PipeHandles h;
     KL_PipeHandles::parse(text.c_str(), &h);

@@ -232,6 +232,28 @@ TEST(Kernsrv, FramesByteForByte) {
     EXPECT_EQ(s.trace(), "start 2\nevaluate\nevaluate\nstop\n");
 }
 
+// Every request is read into an area of its own that is freed after its reply.  Names and
+// strings first read with one request are used again by the later ones and by the kernel's
+// replies: they must outlive the area they were read into, with their identity (a freed name
+// would be read after its area was given back, which the sanitizer build reports).
+TEST(Kernsrv, NamesOutliveTheRequestsThatBroughtThem) {
+    Server s;
+    s.send(options({"1", "wkelvo"}));
+    std::string done = frame(reply("DONE", {}));
+    const char* rounds[][2] = {{"first_name", "first text"}, {"second_name", "second text"}, {"first_name", "first text"}};
+    for (auto& r : rounds) {
+        std::string statement = std::string("prints(") + r[0] + ", first_name, \"" + r[1] + "\");";
+        s.send("\x01" + frame(parse(statement.c_str())));
+        for (Dag d : {dag_name(r[0]), dag_name("first_name"), dag_intern(r[1], DAG_STRING)}) {
+            std::string expected = frame(reply("PRINT", {d}));
+            EXPECT_EQ(s.exchange(expected), expected) << statement;
+        }
+        EXPECT_EQ(s.exchange(done), done) << statement;
+    }
+    s.closeRequest();
+    EXPECT_EQ(s.exitStatus(), 0);
+}
+
 TEST(Kernsrv, FlagBytes) {
     struct Case {
         const char* name;

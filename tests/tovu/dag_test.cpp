@@ -212,13 +212,29 @@ TEST_F(DagTest, InterningNamesAndStrings) {
     }
 }
 
+// Enough names for the name table to double many times: every one keeps its address and text
+// and is found again, by dag_name and by dag_lookup_text.
 TEST_F(DagTest, ManyNamesStayUnique) {
+    constexpr int kCount = 50000;
     std::vector<Dag> names;
-    for (int i = 0; i < 3000; ++i) names.push_back(dag_name(("v" + std::to_string(i)).c_str()));
-    for (int i = 0; i < 3000; ++i) {
-        ASSERT_EQ(dag_name(("v" + std::to_string(i)).c_str()), names[i]);
-        ASSERT_STREQ(dag_text(names[i]), ("v" + std::to_string(i)).c_str());
+    for (int i = 0; i < kCount; ++i) names.push_back(dag_name(("v" + std::to_string(i)).c_str()));
+    for (int i = 0; i < kCount; ++i) {
+        std::string text = "v" + std::to_string(i);
+        ASSERT_EQ(dag_name(text.c_str()), names[i]);
+        ASSERT_STREQ(dag_text(names[i]), text.c_str());
+        ASSERT_EQ(dag_find_name(text.c_str())[1], reinterpret_cast<DagWord>(names[i]));
     }
+}
+
+// Texts with the same hash stay two names.
+TEST_F(DagTest, TextsWithEqualHashesAreDifferentNames) {
+    ASSERT_EQ(text_hash("c179722"), text_hash("c8000000"));
+    Dag a = dag_name("c179722");
+    Dag b = dag_name("c8000000");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(dag_name("c179722"), a);
+    EXPECT_EQ(dag_name("c8000000"), b);
+    EXPECT_EQ(dag_find_string("c8000000"), DAG_HASH_ABSENT);
 }
 
 // Walker: records the types it visits; answers per type from a table.
@@ -290,7 +306,7 @@ TEST_F(DagTest, Attributes) {
     Dag l2 = dag_new1(DAG_LIST, dag_NULL);
     Dag l3 = dag_new2(DAG_LIST, dag_NULL, attr);
     Dag name = dag_name("attributed");
-    dag_set_op(name, 2, attr);
+    dag_set_interned_field(name, 2, attr);
     Dag options = dag_new1(DAG_EXPSEQ, attr);
     Dag proc = dag_new8(DAG_PROC, dag_NULL, dag_NULL, options, dag_NULL, dag_NULL, dag_NULL, dag_NULL, dag_NULL);
     Dag proc2 = dag_new8(DAG_PROC, dag_NULL, dag_NULL, attr, dag_NULL, dag_NULL, dag_NULL, dag_NULL, dag_NULL);

@@ -134,7 +134,7 @@ TEST_F(EncodeTest, GoldenTexts) {
 
 TEST_F(EncodeTest, NamesWithValuesAndFlags) {
     Dag x = name("x");
-    dag_set_op(x, 1, dag_of_int(5));
+    dag_set_interned_field(x, 1, dag_of_int(5));
     EXPECT_EQ(dag_to_text(x), "I\"x\"\"&6\"");
     EXPECT_EQ(dag_to_text(x, DAG_WRITE_NO_VALUES), "I\"xG6\"");
     // Inside an expression the value is never written.
@@ -148,6 +148,39 @@ TEST_F(EncodeTest, NamesWithValuesAndFlags) {
     EXPECT_EQ(dag_op(y, 2), nullptr);
     ASSERT_NE(dag_from_text("%\"y\"\"("), nullptr);   // a value inside an expression is taken too
     EXPECT_EQ(arith_to_int(dag_op(y, 1)), 7);
+}
+
+// What a text gives a name or a string lives in the area it was read into: once that area is
+// freed the name is written as a fresh one, never from freed words.
+TEST_F(EncodeTest, FieldsReadIntoAnAreaGoWithIt) {
+    Dag x = name("read_value");
+    Dag s = dag_intern("read_attributes", DAG_STRING);
+    const std::string freshName = dag_to_text(x);
+    const std::string freshString = dag_to_text(s);
+    // Texts that give both a value and attributes, made by the writer.
+    std::string nameText, stringText;
+    {
+        OwnedArea source(0, "source");
+        StoragePush push(source.get());
+        dag_set_interned_field(x, 1, dag_new1(DAG_EXPSEQ, dag_of_int(6)));
+        dag_set_interned_field(x, 2, dag_new1(DAG_EXPSEQ, name("protected")));
+        dag_set_interned_field(s, 2, dag_new1(DAG_EXPSEQ, dag_of_int(2)));
+        nameText = dag_to_text(x);
+        stringText = dag_to_text(s);
+    }
+    ASSERT_EQ(dag_to_text(x), freshName);   // the source area went with its fields
+    {
+        OwnedArea request(0, "request");
+        StoragePush push(request.get());
+        ASSERT_EQ(dag_from_text(nameText), x);
+        ASSERT_EQ(dag_from_text(stringText), s);
+        EXPECT_EQ(dag_op(dag_op(x, 2), 1), name("protected"));
+        EXPECT_EQ(dag_to_text(x), nameText);
+        EXPECT_EQ(dag_to_text(s), stringText);
+    }
+    EXPECT_EQ(dag_name("read_value"), x);
+    EXPECT_EQ(dag_to_text(x), freshName);
+    EXPECT_EQ(dag_to_text(s), freshString);
 }
 
 TEST_F(EncodeTest, ReaderInternsAndMapsDitto) {

@@ -296,10 +296,11 @@ TEST_F(Editor, CursorBeyondItsParentIsRefused) {
 TEST_F(Editor, ParseResetsTheDefaultAreaOnlyBetweenComputations) {
     open(Fn("f", {N("a")}));
     select("a");
-    // A DAG of the default area that a computation is still using, and a name interned for it
-    // (a reset rebuilds the name table, so the name tells whether one ran).
+    // A DAG of the default area that a computation is still using, and a name whose value is
+    // set (a reset sets the fields of every name back, so the value tells whether one ran).
     Dag inUse = dag_new2(DAG_EQUATION, dag_of_int(1234567), dag_of_int(7654321));
-    dag_name("held_by_a_computation");
+    Dag marker = dag_name("held_by_a_computation");
+    dag_set_interned_field(marker, 1, dag_one);
     StorageArea kernel;
     storage_init(&kernel, 0, "kernel");
     storage_push_area(&kernel);
@@ -307,18 +308,18 @@ TEST_F(Editor, ParseResetsTheDefaultAreaOnlyBetweenComputations) {
     EXPECT_TRUE(command(EDIT_REPLACE_TEXT, "b")) << message();
     EXPECT_EQ(storage_stack_top(), 1);
     EXPECT_EQ(print_to_text(inUse), "1234567 = 7654321");
-    EXPECT_NE(dag_find_name("held_by_a_computation"), DAG_HASH_ABSENT);
+    EXPECT_EQ(dag_op(marker, 1), dag_one);
     storage_pop_area();
     storage_free(&kernel);
     // Computing with only the default area on the stack: still no reset.
     select("b");
     EXPECT_TRUE(command(EDIT_REPLACE_TEXT, "c")) << message();
-    EXPECT_NE(dag_find_name("held_by_a_computation"), DAG_HASH_ABSENT);
+    EXPECT_EQ(dag_op(marker, 1), dag_one);
     // Idle: the parse's leftovers go at once.
     element->computing = false;
     select("c");
     EXPECT_TRUE(command(EDIT_REPLACE_TEXT, "d")) << message();
-    EXPECT_EQ(dag_find_name("held_by_a_computation"), DAG_HASH_ABSENT);
+    EXPECT_EQ(dag_op(marker, 1), nullptr);
     EXPECT_EQ(element->printed(), "f(d)");
 }
 
