@@ -536,6 +536,24 @@ std::string canonical_name(const GiNaC::ex& e) {
 
 int canonical_compare(const GiNaC::ex& a, const GiNaC::ex& b);
 
+// The total degree in the variables (real numeric exponents; anything else counts 0), so that
+// factors such as (x-1) come before (x^2+1).
+double canonical_degree(const GiNaC::ex& e) {
+    if (is_symbol(e)) return 1.0;
+    if (is_exactly<power>(e)) {
+        const GiNaC::ex& x = PowerAccess::exponent_of(ex_to<power>(e));
+        if (!is_exactly<numeric>(x) || !ex_to<numeric>(x).is_real()) return 0.0;
+        return canonical_degree(PowerAccess::base_of(ex_to<power>(e))) * exponent_double(ex_to<numeric>(x));
+    }
+    double d = 0.0;
+    if (is_exactly<mul>(e)) {
+        for (std::size_t i = 0; i < e.nops(); ++i) d += canonical_degree(e.op(i));
+    } else if (is_exactly<add>(e)) {
+        for (std::size_t i = 0; i < e.nops(); ++i) d = std::max(d, canonical_degree(e.op(i)));
+    }
+    return d;
+}
+
 // The operands of a sum or product in canonical order.
 exvector canonical_operands(const GiNaC::ex& e) {
     exvector v = factors_of(e);
@@ -583,7 +601,9 @@ int canonical_compare(const GiNaC::ex& a, const GiNaC::ex* ea, const GiNaC::ex& 
             if (n != m) return n < m ? -1 : 1;
             break;
         }
-        default: {   // sums and products: their operands in canonical order
+        default: {   // sums and products: the lower degree first, then their operands in order
+            const double dx = canonical_degree(x), dy = canonical_degree(y);
+            if (dx != dy) return dx < dy ? -1 : 1;
             exvector vx = canonical_operands(x), vy = canonical_operands(y);
             for (std::size_t i = 0; i < vx.size() && i < vy.size(); ++i)
                 if (int c = canonical_compare(vx[i], vy[i]); c != 0) return c;
