@@ -593,39 +593,48 @@ KValue KInterpreter::evalArgs(const KNode& seq) {
     return KValue::seq(std::move(out));
 }
 
+// Lists and equations take part in arithmetic element by element: a number or expression
+// combines with every element (of every nested list), two of them combine position by position.
+bool KInterpreter::isElementwise(const KValue& v) {
+    return v.kind == KValue::List || (v.kind == KValue::Rel && v.rel == DAG_EQUATION);
+}
+
+KValue KInterpreter::mapElements(const KValue& v, const std::function<ex(const ex&)>& f) {
+    if (!isElementwise(v)) return KValue(f(toEx(v, "arithmetic")));
+    KValue r = v;
+    for (auto& item : r.items) item = mapElements(item, f);
+    return r;
+}
+
+KValue KInterpreter::addElementwise(const KValue& a, const KValue& b) {
+    if (!isElementwise(a)) return mapElements(b, [&](const ex& e) { return toEx(a, "arithmetic") + e; });
+    if (!isElementwise(b)) return addElementwise(b, a);
+    if (a.kind != b.kind) throw KError("cannot add a list and an equation");
+    if (a.items.size() != b.items.size()) throw KError("adding lists of different lengths");
+    KValue r = a;
+    for (std::size_t k = 0; k < r.items.size(); ++k) r.items[k] = addElementwise(a.items[k], b.items[k]);
+    return r;
+}
+
 KValue KInterpreter::arith(const KNode& n) {
     // SUM: pairs (term, coefficient); PROD: pairs (factor, exponent).
     bool sum = n.type == DAG_SUM;
-    if (n.kids.size() == 2) {
-        KValue t = eval(*n.kids[0]);
-        KValue c = eval(*n.kids[1]);
-        if (t.kind != KValue::Expr && c.kind == KValue::Expr && c.ex.is_equal(1)) return t;
-        // Equations and lists scale element by element.
-        if ((t.kind == KValue::Rel && t.rel == DAG_EQUATION) || t.kind == KValue::List) {
-            KValue r = t;
-            for (auto& item : r.items) {
-                ex a = toEx(item, "arithmetic"), b = toEx(c, "arithmetic");
-                item = sum ? KValue(a * b) : KValue(kernel_pow(a, b));
-            }
-            return r;
-        }
-    }
     ex result = sum ? ex(0) : ex(1);
-    KValue listAcc;
-    bool haveList = false;
-    bool matrices = false;   // a matrix operand: the result is evaluated as matrix arithmetic
+    KValue elements;           // the list or equation operands combined so far
+    bool haveElements = false;
+    bool matrices = false;     // a matrix operand: the result is evaluated as matrix arithmetic
     for (std::size_t i = 0; i + 1 < n.kids.size(); i += 2) {
         KValue t = eval(*n.kids[i]);
-        ex c = toEx(eval(*n.kids[i + 1]), "arithmetic");
-        if (sum && (t.kind == KValue::List || (t.kind == KValue::Rel && t.rel == DAG_EQUATION))) {
-            // Lists and equations add element by element.
-            KValue scaled = t;
-            for (auto& item : scaled.items) item = KValue(toEx(item, "arithmetic") * c);
-            if (!haveList) { listAcc = scaled; haveList = true; continue; }
-            if (listAcc.kind != scaled.kind || listAcc.items.size() != scaled.items.size())
-                throw KError("adding lists of different lengths");
-            for (std::size_t k = 0; k < scaled.items.size(); ++k)
-                listAcc.items[k] = KValue(listAcc.items[k].ex + scaled.items[k].ex);
+        KValue cv = eval(*n.kids[i + 1]);
+        // A single operand with coefficient or exponent 1 is itself, whatever its kind.
+        if (n.kids.size() == 2 && t.kind != KValue::Expr && cv.kind == KValue::Expr && cv.ex.is_equal(1)) return t;
+        ex c = toEx(cv, "arithmetic");
+        if (isElementwise(t)) {
+            KValue scaled = mapElements(t, [&](const ex& a) { return sum ? a * c : kernel_pow(a, c); });
+            if (!haveElements) elements = std::move(scaled);
+            else if (sum) elements = addElementwise(elements, scaled);
+            else throw KError(t.kind == KValue::List ? "cannot multiply two lists" : "cannot multiply two equations");
+            haveElements = true;
             continue;
         }
         ex te = toEx(t, "arithmetic");
@@ -648,9 +657,9 @@ KValue KInterpreter::arith(const KNode& n) {
             throw;
         }
     }
-    if (haveList) {
-        for (auto& item : listAcc.items) item = KValue(item.ex + result);
-        return listAcc;
+    if (haveElements) {
+        if (matrices) throw KError("cannot combine a list and a matrix");
+        return mapElements(elements, [&](const ex& a) { return sum ? a + result : a * result; });
     }
     return KValue(matrices ? kernel_matrix_evaluate(result) : result);
 }
@@ -697,8 +706,12 @@ KValue KInterpreter::eval(const KNode& n) {
     }
     case DAG_SUM:
     case DAG_PROD: return arith(n);
-    case DAG_POWER:
-        return KValue(kernel_pow(toEx(eval(*n.kids[0]), "power"), toEx(eval(*n.kids[1]), "power")));
+    case DAG_POWER: {
+        KValue base = eval(*n.kids[0]);
+        ex exponent = toEx(eval(*n.kids[1]), "power");
+        if (isElementwise(base)) return mapElements(base, [&](const ex& a) { return kernel_pow(a, exponent); });
+        return KValue(kernel_pow(toEx(base, "power"), exponent));
+    }
     case DAG_FUNCTION: return call(n);
     case DAG_TABLEREF: return index(n);
     case DAG_EXPSEQ: return evalArgs(n);

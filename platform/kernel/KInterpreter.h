@@ -106,6 +106,9 @@ private:
     bool truth(const KValue& v);
     bool condition(const KNode& n);   // truth(eval(n))
     KValue arith(const KNode& n);
+    static bool isElementwise(const KValue& v);   // a list or an equation
+    KValue mapElements(const KValue& v, const std::function<GiNaC::ex(const GiNaC::ex&)>& f);
+    KValue addElementwise(const KValue& a, const KValue& b);
     KValue fullEval(const KValue& v, int depth);
     void show(const KValue& v);
 

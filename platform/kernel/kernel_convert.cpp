@@ -509,6 +509,116 @@ double exponent_double(const numeric& n) {
     return n.to_double();
 }
 
+// ---- an order of expressions that is the same in every process ---------------------------------
+// GiNaC orders the operands of its sums and products by hash values that follow the load address
+// of type names and the creation order of symbols, so that order differs from one process to the
+// next.  Where terms or factors need an order beyond degrees and names, this one is used: it looks
+// only at structure, names and values.  Classes come in the order their printed forms would sort
+// (sums and products, then numbers, then names and calls by name, then the rest); a power goes by
+// its base, and of two powers of one base the higher comes first.
+
+// The class order above.
+int canonical_class(const GiNaC::ex& e) {
+    if (is_exactly<add>(e)) return 0;
+    if (is_exactly<mul>(e)) return 1;
+    if (is_exactly<numeric>(e)) return 2;
+    if (is_exactly<function>(e) || is_symbol(e) || is_a<constant>(e)) return 3;
+    return 4;
+}
+
+std::string canonical_name(const GiNaC::ex& e) {
+    if (is_exactly<function>(e)) return ex_to<function>(e).get_name();
+    if (is_symbol(e)) return ex_to<symbol>(e).get_name();
+    std::ostringstream os;   // the three constants
+    os << e;
+    return os.str();
+}
+
+int canonical_compare(const GiNaC::ex& a, const GiNaC::ex& b);
+
+// The total degree in the variables (real numeric exponents; anything else counts 0), so that
+// factors such as (x-1) come before (x^2+1).
+double canonical_degree(const GiNaC::ex& e) {
+    if (is_symbol(e)) return 1.0;
+    if (is_exactly<power>(e)) {
+        const GiNaC::ex& x = PowerAccess::exponent_of(ex_to<power>(e));
+        if (!is_exactly<numeric>(x) || !ex_to<numeric>(x).is_real()) return 0.0;
+        return canonical_degree(PowerAccess::base_of(ex_to<power>(e))) * exponent_double(ex_to<numeric>(x));
+    }
+    double d = 0.0;
+    if (is_exactly<mul>(e)) {
+        for (std::size_t i = 0; i < e.nops(); ++i) d += canonical_degree(e.op(i));
+    } else if (is_exactly<add>(e)) {
+        for (std::size_t i = 0; i < e.nops(); ++i) d = std::max(d, canonical_degree(e.op(i)));
+    }
+    return d;
+}
+
+// The operands of a sum or product in canonical order.
+exvector canonical_operands(const GiNaC::ex& e) {
+    exvector v = factors_of(e);
+    std::sort(v.begin(), v.end(), [](const GiNaC::ex& x, const GiNaC::ex& y) { return canonical_compare(x, y) < 0; });
+    return v;
+}
+
+// Compares base^expo (expo null: e itself, split when it is a power) with another.
+int canonical_compare(const GiNaC::ex& a, const GiNaC::ex* ea, const GiNaC::ex& b, const GiNaC::ex* eb) {
+    const GiNaC::ex* ba = &a;
+    const GiNaC::ex* bb = &b;
+    if (ea == nullptr && is_exactly<power>(a)) {
+        ba = &PowerAccess::base_of(ex_to<power>(a));
+        ea = &PowerAccess::exponent_of(ex_to<power>(a));
+    }
+    if (eb == nullptr && is_exactly<power>(b)) {
+        bb = &PowerAccess::base_of(ex_to<power>(b));
+        eb = &PowerAccess::exponent_of(ex_to<power>(b));
+    }
+    if (ba != bb) {
+        const GiNaC::ex& x = *ba;
+        const GiNaC::ex& y = *bb;
+        const int cx = canonical_class(x), cy = canonical_class(y);
+        if (cx != cy) return cx < cy ? -1 : 1;
+        switch (cx) {
+        case 2:
+            if (int c = ex_to<numeric>(x).compare(ex_to<numeric>(y)); c != 0) return c;
+            break;
+        case 3: {
+            if (int c = canonical_name(x).compare(canonical_name(y)); c != 0) return c;
+            const bool fx = is_exactly<function>(x), fy = is_exactly<function>(y);
+            if (fx != fy) return fx ? 1 : -1;   // the name before a call of that name
+            if (!fx) break;
+            [[fallthrough]];
+        }
+        case 4: {
+            if (cx == 4) {
+                const char* nx = ex_to<basic>(x).class_name();
+                const char* ny = ex_to<basic>(y).class_name();
+                if (int c = std::strcmp(nx, ny); c != 0) return c;
+            }
+            const std::size_t n = x.nops(), m = y.nops();
+            for (std::size_t i = 0; i < n && i < m; ++i)
+                if (int c = canonical_compare(x.op(i), y.op(i)); c != 0) return c;
+            if (n != m) return n < m ? -1 : 1;
+            break;
+        }
+        default: {   // sums and products: the lower degree first, then their operands in order
+            const double dx = canonical_degree(x), dy = canonical_degree(y);
+            if (dx != dy) return dx < dy ? -1 : 1;
+            exvector vx = canonical_operands(x), vy = canonical_operands(y);
+            for (std::size_t i = 0; i < vx.size() && i < vy.size(); ++i)
+                if (int c = canonical_compare(vx[i], vy[i]); c != 0) return c;
+            if (vx.size() != vy.size()) return vx.size() < vy.size() ? -1 : 1;
+            break;
+        }
+        }
+    }
+    if (ea == eb) return 0;
+    static const GiNaC::ex one(1);
+    return canonical_compare(eb ? *eb : one, ea ? *ea : one);   // the higher power first
+}
+
+int canonical_compare(const GiNaC::ex& a, const GiNaC::ex& b) { return canonical_compare(a, nullptr, b, nullptr); }
+
 struct DagBuilder {
     explicit DagBuilder(int shownDigits) : digits(shownDigits) {}
 
@@ -632,18 +742,28 @@ struct DagBuilder {
     // ---- products -----------------------------------------------------------------------------
     // One factor: base^expo for a power with a numeric exponent (expo set), else the factor whole
     // (expo null) with exponent 1.  Factors are ordered by the name of a variable or of a
-    // power's base; other factors by "\x7f" and their printed form, which puts them after the
-    // names and keeps their order among themselves.
+    // power's base, and after those, other factors in the order of canonical_compare.
     struct Factor {
         const GiNaC::ex* base;
         const GiNaC::ex* expo;
         int sym;     // id of the variable whose name orders it, or -1
-        int other;   // the order text in otherTexts when sym is -1
         bool symbolBase = false;   // base is that variable itself
     };
-    std::vector<std::string> otherTexts;
-    const std::string& order_text(const Factor& f) const {
-        return f.sym >= 0 ? symbols[f.sym].name : otherTexts[f.other];
+    // <0, 0 or >0 as a goes before, beside or after b in a product (and, for the terms of a
+    // sum that tie on degrees, in the sum: a higher power of one base first).
+    int factor_compare(const Factor& a, const Factor& b) const {
+        if (a.sym >= 0 && b.sym >= 0) {
+            if (a.sym != b.sym) {
+                if (std::size_t(a.sym) < rankedSymbols && std::size_t(b.sym) < rankedSymbols) {
+                    if (symbols[a.sym].rank != symbols[b.sym].rank) return symbols[a.sym].rank < symbols[b.sym].rank ? -1 : 1;
+                } else if (int c = symbols[a.sym].name.compare(symbols[b.sym].name); c != 0) {
+                    return c;
+                }
+            }
+        } else if (a.sym >= 0 || b.sym >= 0) {
+            return a.sym >= 0 ? -1 : 1;
+        }
+        return canonical_compare(*a.base, a.expo, *b.base, b.expo);
     }
 
     static void multiply(GiNaC::ex* coeff, const GiNaC::ex& n) {
@@ -655,7 +775,7 @@ struct DagBuilder {
     void add_factor(const GiNaC::ex& f, std::vector<Factor>* out, GiNaC::ex* coeff, Key* key) {
         if (is_exactly<numeric>(f)) { multiply(coeff, f); return; }
         if (key->powers) collect(f, 1.0, key);
-        if (is_symbol(f)) { out->push_back({&f, nullptr, symbol_id(f), -1, true}); return; }
+        if (is_symbol(f)) { out->push_back({&f, nullptr, symbol_id(f), true}); return; }
         const bool isPower = is_a<power>(f);
         const GiNaC::ex* base = &f;
         const GiNaC::ex* expo = nullptr;
@@ -665,13 +785,10 @@ struct DagBuilder {
                 expo = &PowerAccess::exponent_of(ex_to<power>(f));
         }
         if (is_a<symbol>(*base)) {
-            out->push_back({expo ? base : &f, expo, symbol_id(*base), -1, expo != nullptr});
+            out->push_back({expo ? base : &f, expo, symbol_id(*base), expo != nullptr});
             return;
         }
-        std::ostringstream os;
-        os << '\x7f' << f;
-        otherTexts.push_back(os.str());
-        out->push_back({expo ? base : &f, expo, -1, int(otherTexts.size() - 1), false});
+        out->push_back({expo ? base : &f, expo, -1, false});
     }
 
     // The factors of the product m in the order of m.op(0..nops-1), reading its pairs in place:
@@ -692,7 +809,7 @@ struct DagBuilder {
                         key->powers->push_back({id, 1.0});
                         key->degree += 1.0;
                     }
-                    out->push_back({&r, nullptr, id, -1, true});
+                    out->push_back({&r, nullptr, id, true});
                 } else {
                     add_factor(r, out, coeff, key);
                 }
@@ -707,7 +824,7 @@ struct DagBuilder {
                         key->rank = 1;
                     }
                 }
-                out->push_back({&r, &c, id, -1, true});
+                out->push_back({&r, &c, id, true});
             } else if (is_exactly<add>(r) && cn.is_integer()) {
                 // A sum to an integer power stays as the product holds it: op() would evaluate
                 // the power again, which may move a sign out of the sum of a held product.
@@ -746,14 +863,8 @@ struct DagBuilder {
     void sort_factors(Factor* fs, std::size_t n) const {
         // Stable insertion sort: products have few factors.  Ranks follow the names, so two
         // ranked variables compare by rank.
-        auto before = [&](const Factor& a, const Factor& b) {
-            if (a.sym >= 0 && b.sym >= 0 && std::size_t(a.sym) < rankedSymbols &&
-                std::size_t(b.sym) < rankedSymbols)
-                return symbols[a.sym].rank < symbols[b.sym].rank;
-            return order_text(a) < order_text(b);
-        };
         for (std::size_t i = 1; i < n; ++i) {
-            for (std::size_t k = i; k > 0 && before(fs[k], fs[k - 1]); --k) std::swap(fs[k], fs[k - 1]);
+            for (std::size_t k = i; k > 0 && factor_compare(fs[k], fs[k - 1]) < 0; --k) std::swap(fs[k], fs[k - 1]);
         }
     }
 
@@ -800,6 +911,42 @@ struct DagBuilder {
             dense.clear();
         }
     };
+    // For terms that tie on rank, degree and variables (terms with calls or other non-polynomial
+    // factors): their factors compared in order, fewer factors first, then the coefficients.
+    // Products' factors must be sorted.  Without this the tie would keep GiNaC's order.
+    int term_compare(const Term& a, const Term& b, const SumParts& s) const {
+        Factor fa1, fb1;
+        const Factor* fa = term_factors(a, s, &fa1);
+        const Factor* fb = term_factors(b, s, &fb1);
+        std::size_t na = a.kind == Term::Product ? a.facCount : (a.kind == Term::Single ? 1 : 0);
+        std::size_t nb = b.kind == Term::Product ? b.facCount : (b.kind == Term::Single ? 1 : 0);
+        for (std::size_t i = 0; i < na && i < nb; ++i)
+            if (int c = factor_compare(fa[i], fb[i]); c != 0) return c;
+        if (na != nb) return na < nb ? -1 : 1;
+        const numeric& ca = ex_to<numeric>(a.kind == Term::Number ? *a.item : a.coeff);
+        const numeric& cb = ex_to<numeric>(b.kind == Term::Number ? *b.item : b.coeff);
+        return ca.compare(cb);
+    }
+    const Factor* term_factors(const Term& t, const SumParts& s, Factor* single) const {
+        if (t.kind == Term::Product) return s.factors.data() + t.facFirst;
+        if (t.kind == Term::Single) {
+            const GiNaC::ex& e = *t.item;
+            int sym = -1;
+            if (is_symbol(e)) sym = find_symbol(e);
+            else if (is_exactly<power>(e) && is_symbol(PowerAccess::base_of(ex_to<power>(e))))
+                sym = find_symbol(PowerAccess::base_of(ex_to<power>(e)));
+            *single = {&e, nullptr, sym, false};
+        }
+        return single;
+    }
+    // The id of a variable already seen in this conversion.
+    int find_symbol(const GiNaC::ex& s) const {
+        const basic* p = &ex_to<basic>(s);
+        for (std::size_t i = 0; i < symbols.size(); ++i)
+            if (symbols[i].ptr == p) return int(i);
+        return -1;
+    }
+
     // The lists of the sums being converted, one set per nesting level, kept from one conversion
     // to the next: allocating and freeing a large sum's lists each time cost more than filling
     // them (a large block makes malloc consolidate its free lists).  They keep the size of the
@@ -867,14 +1014,14 @@ struct DagBuilder {
         Key key{0, 0.0, &s->powers};
         if (is_symbol(r)) {
             add_power(r, 1.0, &key);
-            s->factors.push_back({&r, nullptr, symbol_id(r), -1, true});
+            s->factors.push_back({&r, nullptr, symbol_id(r), true});
         } else if (is_exactly<power>(r) && is_symbol(PowerAccess::base_of(ex_to<power>(r))) &&
                    is_exactly<numeric>(PowerAccess::exponent_of(ex_to<power>(r)))) {
             const GiNaC::ex& b = PowerAccess::base_of(ex_to<power>(r));
             const GiNaC::ex& x = PowerAccess::exponent_of(ex_to<power>(r));
             if (ex_to<numeric>(x).is_real()) add_power(b, exponent_double(ex_to<numeric>(x)), &key);
             else key.rank = 1;
-            s->factors.push_back({&b, &x, symbol_id(b), -1, true});
+            s->factors.push_back({&b, &x, symbol_id(b), true});
         } else if (is_exactly<mul>(r) && is_one(PairAccess::overall(ex_to<mul>(r)))) {
             GiNaC::ex none(1);
             mul_factors(ex_to<mul>(r), &s->factors, &none, &key);
@@ -922,6 +1069,16 @@ struct DagBuilder {
         }
         std::sort(keys.begin(), keys.end());
         for (std::size_t i = 0; i < keys.size(); ++i) s.order[i] = keys[i].second;
+        // Terms of one key (non-polynomial factors beside the same variables) in their own order.
+        for (std::size_t i = 0; i < keys.size();) {
+            std::size_t j = i + 1;
+            while (j < keys.size() && keys[j].first == keys[i].first) ++j;
+            if (j - i > 1)
+                std::sort(s.order.begin() + i, s.order.begin() + j, [&](std::uint32_t ia, std::uint32_t ib) {
+                    return term_compare(s.terms[ia], s.terms[ib], s) < 0;
+                });
+            i = j;
+        }
         return true;
     }
 
@@ -948,11 +1105,22 @@ struct DagBuilder {
         for (const Term& t : s.terms)
             std::sort(s.powers.begin() + t.powFirst, s.powers.begin() + t.powFirst + t.powCount);
 
+        // Each product's factors in order (term_compare reads them).
+        std::size_t runWords = 0;
+        for (Term& t : s.terms) {
+            if (t.kind != Term::Product) continue;
+            Factor* fs = s.factors.data() + t.facFirst;
+            sort_factors(fs, t.facCount);
+            runWords += product_words(fs, t.facCount);
+            std::int64_t x;
+            if (fixnum_value(ex_to<numeric>(t.coeff), &x)) runWords += small_int_words(x);
+        }
+
         std::vector<std::uint32_t>& order = s.order;
         order.resize(s.terms.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
         if (!packed_order(s))
-            std::stable_sort(order.begin(), order.end(), [&](std::uint32_t ia, std::uint32_t ib) {
+            std::sort(order.begin(), order.end(), [&](std::uint32_t ia, std::uint32_t ib) {
             const Term& a = s.terms[ia];
             const Term& b = s.terms[ib];
             if (a.rank != b.rank) return a.rank < b.rank;
@@ -963,19 +1131,11 @@ struct DagBuilder {
                 if (pa[i].sym != pb[i].sym) return pa[i].sym < pb[i].sym;
                 if (pa[i].p != pb[i].p) return pa[i].p > pb[i].p;
             }
-            return a.powCount > b.powCount;
+            if (a.powCount != b.powCount) return a.powCount > b.powCount;
+            return term_compare(a, b, s) < 0;
         });
 
         // The SUM and the products' PRODs and machine-size integers come from one block.
-        std::size_t runWords = 0;
-        for (Term& t : s.terms) {
-            if (t.kind != Term::Product) continue;
-            Factor* fs = s.factors.data() + t.facFirst;
-            sort_factors(fs, t.facCount);
-            runWords += product_words(fs, t.facCount);
-            std::int64_t x;
-            if (fixnum_value(ex_to<numeric>(t.coeff), &x)) runWords += small_int_words(x);
-        }
         const std::size_t sumWords = 2 * s.terms.size() + 1;
         if (sumWords > DAG_MAX_LENGTH) return dag_new(sumWords, DAG_SUM);   // raises "object too large"
         DagRun run;

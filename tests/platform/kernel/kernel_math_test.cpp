@@ -255,11 +255,7 @@ TEST_F(KernelTest, LongLibraryComputationsStopOnInterrupt) {
 // Runs `body` in a child process whose address space may grow by only `headroomBytes` (as
 // under ulimit -v), and answers what it wrote to stdout; the child's exit status is checked.
 std::string inLimitedChild(long long headroomBytes, const std::function<std::string()>& body) {
-    int fds[2];
-    if (pipe(fds) != 0) return "<no pipe>";
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
+    return inChild([&] {
         unsigned long long pages = 0;
         if (std::FILE* f = std::fopen("/proc/self/statm", "re")) {
             if (std::fscanf(f, "%llu", &pages) != 1) pages = 0;
@@ -268,20 +264,8 @@ std::string inLimitedChild(long long headroomBytes, const std::function<std::str
         rlim_t limit = rlim_t(pages * sysconf(_SC_PAGESIZE) + headroomBytes);
         rlimit rl{limit, limit};
         setrlimit(RLIMIT_AS, &rl);
-        std::string out = body();
-        ssize_t written = write(fds[1], out.data(), out.size());
-        _exit(written == ssize_t(out.size()) ? 0 : 2);
-    }
-    close(fds[1]);
-    std::string out;
-    char buffer[256];
-    ssize_t got;
-    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, std::size_t(got));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
-    return out;
+        return body();
+    });
 }
 
 TEST_F(KernelTest, IntegerTooLargeForTheAddressLimitIsAnErrorAndTheKernelLives) {

@@ -5,6 +5,8 @@
 // the one-line printer makes of them.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -85,6 +87,30 @@ inline int onPoll(void* link) {
     auto* r = static_cast<Recorder*>(link);
     ++r->polls;
     return r->interruptAfterPolls >= 0 && r->polls > r->interruptAfterPolls ? 1 : 0;
+}
+
+// Runs body in a forked child process and answers the text it made (the child ends with _exit,
+// so nothing of the parent's is torn down twice).
+inline std::string inChild(const std::function<std::string()>& body) {
+    int fds[2];
+    if (pipe(fds) != 0) return "<no pipe>";
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        std::string out = body();
+        ssize_t written = write(fds[1], out.data(), out.size());
+        _exit(written == ssize_t(out.size()) ? 0 : 2);
+    }
+    close(fds[1]);
+    std::string out;
+    char buffer[256];
+    ssize_t got;
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, std::size_t(got));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    return out;
 }
 
 class KernelTest : public ::testing::Test {
