@@ -5,7 +5,9 @@
 #include "app/KMainFrame.h"
 
 #include <poll.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -30,6 +32,7 @@
 #include "kernel_link/KL_PipeServer.h"
 #include "options/KOptions.h"
 #include "platform/gui/Bitmap.h"
+#include "platform/gui/DescriptorWatch.h"
 #include "platform/gui/Menu.h"
 #include "platform/gui/Resource.h"
 #include "platform/gui/StatusBar.h"
@@ -159,7 +162,7 @@ std::string unquoted(const char* path) {
 class KMainFrame::PollTimer : public Timer {
 public:
     explicit PollTimer(KMainFrame* frame) : frame_(frame) {}
-    void Timeout() override { frame_->pollKernels(); }
+    void Timeout() override { frame_->pollOnTimer(); }
 
 private:
     KMainFrame* frame_;
@@ -188,6 +191,9 @@ KMainFrame::KMainFrame() : WorkWindow(nullptr, WB_APP_FRAME) {
     // 1
     statusBar_ = std::make_unique<KStatusBar>(this);
     pollTimer_ = std::make_unique<PollTimer>(this);
+    continueTimer_ = std::make_unique<PollTimer>(this);
+    continueTimer_->setRepeat(false);
+    continueTimer_->setTimeout(0);
     if (KWorksheetApp* app = worksheetApp()) registry_ = app->windowRegistry;
     Application::setAppWindow(this);
     KMainFrameInterface::setCurrent(this);
@@ -219,6 +225,7 @@ KMainFrame::KMainFrame() : WorkWindow(nullptr, WB_APP_FRAME) {
 
 KMainFrame::~KMainFrame() {
     pollTimer_->stop();
+    continueTimer_->stop();
     Application::removeIdleHandler(flushIdleHandler_);
     // The windows go first: while they go they still reach the frame.
     releaseKernels();
@@ -244,6 +251,7 @@ KMainFrame::~KMainFrame() {
 }
 
 void KMainFrame::releaseKernels() {
+    dropLinkWatches();
     std::vector<QuietEvaluator*>& list = evaluators();
     // The servers of the links about to go: each is told to stop when its link is deleted.
     std::vector<pid_t> servers;
@@ -297,6 +305,8 @@ void KMainFrame::pollKernels() {
         explicit Depth(KMainFrame* frame) : f(frame) { f->deepestPoll_ = std::max(f->deepestPoll_, ++f->pollDepth_); }
         ~Depth() { --f->pollDepth_; }
     } depth(this);
+    ++pollCount_;
+    const long readBefore = repliesRead_;
     // The timer's handler is a boundary: nothing may reach the event loop.
     guarded("calculation", [this] {
         std::vector<QuietEvaluator*>& list = evaluators();
@@ -334,6 +344,7 @@ void KMainFrame::pollKernels() {
                 } else if (state == KL_RESULT_READY && session->currentEvaluator == e) {
                     Dag reply = e->getResult(1);
                     progressed = true;
+                    ++repliesRead_;
                     if (reply) {
                         Dag answer = WorksheetDocument::kernelReplyCallback(doc, reply);
                         // Every reply is answered: the server waits for the answer.
@@ -365,6 +376,104 @@ void KMainFrame::pollKernels() {
             if (!progressed) return;
         }
     });
+    // The links this poll leaves are watched, so that their next replies start the next poll.
+    if (pollDepth_ == 1) guarded("calculation", [this, readBefore] { watchLinks(repliesRead_ != readBefore); });
+}
+
+Timer& KMainFrame::pollTimer() { return *pollTimer_; }
+
+void KMainFrame::pollOnTimer() {
+    if (pollDepth_ > 0) return;   // a nested event loop inside a poll starts no pass
+    for (const std::unique_ptr<LinkWatch>& w : linkWatches_) w->resting = false;
+    pollKernels();
+}
+
+void KMainFrame::pollOnLink(LinkWatch* watch) {
+    if (pollDepth_ > 0) {
+        // Inside a poll: the outer poll arms the watch again when it ends.
+        watch->watch->setEnabled(false);
+        return;
+    }
+    ++linkHandlerDepth_;
+    const long before = repliesRead_;
+    pollKernels();
+    --linkHandlerDepth_;
+    // Readable but nothing to read for the poll (a reply it does not take yet, or the end of a
+    // link): the watch rests until the next tick instead of waking the loop again at once.
+    if (repliesRead_ == before && watch->watch) {
+        watch->resting = true;
+        watch->watch->setEnabled(false);
+    }
+}
+
+KMainFrame::LinkWatch::~LinkWatch() {
+    watch.reset();
+    if (fd >= 0) ::close(fd);
+}
+
+namespace {
+
+// The identity of an open descriptor's file (0 when it cannot be read).
+unsigned long long inodeOf(int fd) {
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return 0;
+    return static_cast<unsigned long long>(st.st_ino);
+}
+
+KL_PipeServer* serverLinkOf(QuietEvaluator* e) {
+    KKernelSession* session = e->session();
+    auto* server = session ? dynamic_cast<KL_PipeServer*>(session->link) : nullptr;
+    if (!server || server->state() == KL_DEAD || server->resultDescriptor() < 0) return nullptr;
+    return server;
+}
+
+}  // namespace
+
+void KMainFrame::watchLinks(bool readReplies) {
+    const std::vector<QuietEvaluator*>& list = evaluators();
+    // A watch whose evaluator left the list, or whose link is another or gone, retires.
+    for (auto it = linkWatches_.begin(); it != linkWatches_.end();) {
+        LinkWatch& w = **it;
+        KL_PipeServer* server = listed(list, w.evaluator) ? serverLinkOf(w.evaluator) : nullptr;
+        if (server && server == w.link && inodeOf(server->resultDescriptor()) == w.inode) {
+            if (w.watch->isEnabled() == w.resting) w.watch->setEnabled(!w.resting);
+            ++it;
+            continue;
+        }
+        w.watch->setEnabled(false);
+        retiredWatches_.push_back(std::move(*it));
+        it = linkWatches_.erase(it);
+    }
+    if (linkHandlerDepth_ == 0) retiredWatches_.clear();
+    bool buffered = false;
+    // Every other server link gets a watch.
+    for (QuietEvaluator* e : list) {
+        KL_PipeServer* server = serverLinkOf(e);
+        if (!server) continue;
+        buffered = buffered || server->hasBufferedBytes();
+        const bool watched = std::any_of(linkWatches_.begin(), linkWatches_.end(),
+                                         [e](const std::unique_ptr<LinkWatch>& w) { return w->evaluator == e; });
+        if (watched) continue;
+        auto w = std::make_unique<LinkWatch>();
+        w->evaluator = e;
+        w->link = server;
+        w->fd = ::fcntl(server->resultDescriptor(), F_DUPFD_CLOEXEC, 0);
+        if (w->fd < 0) continue;   // no watch: the ticks still serve this link
+        w->inode = inodeOf(w->fd);
+        LinkWatch* raw = w.get();
+        w->watch = std::make_unique<DescriptorWatch>(w->fd, [this, raw] { pollOnLink(raw); });
+        linkWatches_.push_back(std::move(w));
+    }
+    if (readReplies && buffered && !continueTimer_->isActive()) continueTimer_->start();
+}
+
+void KMainFrame::dropLinkWatches() {
+    for (std::unique_ptr<LinkWatch>& w : linkWatches_) {
+        w->watch->setEnabled(false);
+        retiredWatches_.push_back(std::move(w));
+    }
+    linkWatches_.clear();
+    if (linkHandlerDepth_ == 0) retiredWatches_.clear();
 }
 
 // The texts come first: closing the window may delete the document and the evaluator.

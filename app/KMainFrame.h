@@ -24,6 +24,10 @@
 //      keeps stays open without a kernel.
 //   4. After the kernel's STOP, the window is closed once through the ordinary close question
 //      (a modified worksheet is offered for saving); a window the user keeps is not asked again.
+//   5. A kernel server's reply does not wait for the next tick: the read end of each server
+//      link is watched, and a readable link runs the poll at once.  A watch whose poll read
+//      nothing rests until the next tick (no busy loop on a link that stays readable); a
+//      watch or tick that comes while a poll runs (a nested event loop) starts no pass.
 //
 // Ownership: the frame owns its status bar, its built menu bars, tool boxes and context bars,
 // and the poll timer.  The evaluator list belongs to the worksheet host; the frame's destructor
@@ -47,6 +51,7 @@
 #include "platform/gui/Window.h"
 #include "platform/gui/base/String.h"
 
+class DescriptorWatch;
 class KDocWindow;
 class KWindowRegistry;
 class Menu;
@@ -113,6 +118,10 @@ public:
     // The deepest nesting of pollKernels seen so far (1 when a pass never started inside
     // another).
     int deepestPollNesting() const { return deepestPoll_; }
+    // How many times pollKernels has run, and the poll timer (a test stops it to show that
+    // replies arrive through the link watches alone).
+    long pollCount() const { return pollCount_; }
+    Timer& pollTimer();
     // The one list of quiet evaluators: the worksheet host's.
     static std::vector<QuietEvaluator*>& evaluators();
 
@@ -242,6 +251,26 @@ private:
     // Closes the window of a document through its close question; false when it stays.
     bool closeDocumentWindow(WorksheetDocument* document);
     void reportDeadKernel(QuietEvaluator* evaluator);
+    // The watch over one kernel server's result pipe: a copy of its descriptor (so the watch
+    // never sees a descriptor the link closed or another link reuses) and the pipe's identity.
+    struct LinkWatch {
+        QuietEvaluator* evaluator = nullptr;
+        const void* link = nullptr;
+        int fd = -1;
+        unsigned long long inode = 0;
+        bool resting = false;   // read nothing when it last ran: waits for the next tick
+        std::unique_ptr<DescriptorWatch> watch;
+        LinkWatch() = default;
+        LinkWatch(const LinkWatch&) = delete;
+        LinkWatch& operator=(const LinkWatch&) = delete;
+        ~LinkWatch();
+    };
+    void pollOnTimer();
+    void pollOnLink(LinkWatch* watch);
+    // Brings the watches in line with the server links of the evaluator list; after a poll that
+    // read replies, one with bytes left in a link's buffer continues from continueTimer_.
+    void watchLinks(bool readReplies);
+    void dropLinkWatches();
     void showHelpTopic(const char* topic);
     void closeAllHelp();
 
@@ -255,6 +284,9 @@ private:
     int currentToolBox_ = 0;
     class PollTimer;
     std::unique_ptr<PollTimer> pollTimer_;
+    // A poll that returned with a reply already read into a link's buffer (its pipe then wakes
+    // no watch) continues from this single-shot timer once the pending events have run.
+    std::unique_ptr<PollTimer> continueTimer_;
     int32_t menuDepth_ = 0;
     String recentPaths_[kRecentMax];
     String recentNames_[kRecentMax];
@@ -269,6 +301,12 @@ private:
     KWindowRegistry* registry_ = nullptr;
     int pollDepth_ = 0;
     int deepestPoll_ = 0;
+    long pollCount_ = 0;
+    long repliesRead_ = 0;
+    std::vector<std::unique_ptr<LinkWatch>> linkWatches_;
+    // Watches whose links have gone, deleted once no watch handler runs.
+    std::vector<std::unique_ptr<LinkWatch>> retiredWatches_;
+    int linkHandlerDepth_ = 0;
     // The menu rules and the active worksheet window as they see it.
     KWorksheetMenuWindow menuWindow_;
     KMenuRules menuRules_{*this};

@@ -4,7 +4,6 @@
 // replies per second each, with their ratio.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -36,11 +35,10 @@ public:
     bool done = false;
 };
 
+// Runs the event loop, blocked between events as the program's own loop is, until the
+// condition holds.
 void loopUntil(const std::function<bool()>& condition) {
-    while (!condition()) {
-        Application::reschedule();
-        ::usleep(200);
-    }
+    while (!condition()) Application::waitForEvents();
 }
 
 // The statement "prints(1, 2, ..., n);".

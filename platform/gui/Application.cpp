@@ -290,13 +290,22 @@ void Application::quit() {
 
 bool Application::isRunning() { return gRunning; }
 
-void Application::reschedule() {
+namespace {
+
+// One pass of events as a nested loop of its own (processEvents returns by itself).
+void processOnce(QEventLoop::ProcessEventsFlags flags) {
     gui::ensureApplication();
-    gui::LoopScope scope(gui::LoopKind::Reschedule, nullptr);  // processEvents returns by itself
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    gui::LoopScope scope(gui::LoopKind::Reschedule, nullptr);
+    QCoreApplication::processEvents(flags);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     scope.rethrowIfFailed();
 }
+
+}  // namespace
+
+void Application::reschedule() { processOnce(QEventLoop::AllEvents); }
+
+void Application::waitForEvents() { processOnce(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents); }
 
 bool Application::hasPendingInput(uint16_t) {
     if (gInputWhileNested) return true;

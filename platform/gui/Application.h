@@ -57,6 +57,9 @@ public:
     static bool isRunning();
     // One pass of pending events; rethrows an exception a handler let escape.
     static void reschedule();
+    // Like reschedule, but waits until at least one event comes (a timer's tick, a readable
+    // watched descriptor, input) instead of returning at once when none is pending.
+    static void waitForEvents();
     static bool hasPendingInput(uint16_t mask = 31);
     // Handlers run, in increasing priority number, when the loop is about to block, at most
     // every 100 ms.  The Link receives a null argument.

@@ -25,3 +25,6 @@ DescriptorWatch::DescriptorWatch(int fd, std::function<void()> onReadable) : imp
 }
 
 DescriptorWatch::~DescriptorWatch() = default;
+
+void DescriptorWatch::setEnabled(bool on) { impl_->notifier->setEnabled(on); }
+bool DescriptorWatch::isEnabled() const { return impl_->notifier->isEnabled(); }

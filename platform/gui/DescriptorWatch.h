@@ -16,6 +16,11 @@ public:
     DescriptorWatch(const DescriptorWatch&) = delete;
     DescriptorWatch& operator=(const DescriptorWatch&) = delete;
 
+    // A disabled watch calls nothing until it is enabled again (it may be disabled from inside
+    // its own handler).  A new watch is enabled.
+    void setEnabled(bool on);
+    bool isEnabled() const;
+
     struct Impl;
 
 private:

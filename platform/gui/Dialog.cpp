@@ -79,7 +79,7 @@ bool selectScripted(QWidget* w, const gui::test::Step& s) {
 }
 
 // One step of the test script for a running modal dialog (gui_test.h).
-void driveDialog(Dialog* d, std::shared_ptr<bool> alive) {
+void driveDialog(Dialog* d, const std::shared_ptr<bool>& alive) {
     if (!*alive || !d->isVisible()) return;
     QDialog* dlg = static_cast<QDialog*>(d->peer());
     gui::test::Step s;

@@ -1,6 +1,7 @@
 // Off-screen images to draw on.
 #include "platform/gui/VirtualDevice.h"
 
+#include <cmath>
 #include <QImage>
 
 VirtualDevice::VirtualDevice() : OutputDevice(OUTDEV_VIRDEV), image_(new QImage) {}
@@ -26,8 +27,8 @@ bool VirtualDevice::setOutputSizePixel(const Size& s, bool erase) {
                         reinterpret_cast<QRgb*>(next.scanLine(y)));
     }
     next.setDevicePixelRatio(1.0);
-    next.setDotsPerMeterX(static_cast<int>(getDPIX() / 0.0254 + 0.5));
-    next.setDotsPerMeterY(static_cast<int>(getDPIY() / 0.0254 + 0.5));
+    next.setDotsPerMeterX(static_cast<int>(std::lround(getDPIX() / 0.0254)));
+    next.setDotsPerMeterY(static_cast<int>(std::lround(getDPIY() / 0.0254)));
     *image_ = std::move(next);
     return true;
 }

@@ -10,6 +10,7 @@
 #include "kernel_link/KL_PipeServer.h"
 #include "kernel_link/kl_paths.h"
 #include "options_fixture.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ std::string joined(const Words& words) {
     return text;
 }
 
+using kelvo_test::PrintTo;
+
 struct CommandLineRow {
     const char* name;
     const char* ini;            // the ini file's text
@@ -41,7 +44,6 @@ struct CommandLineRow {
     int port;
 };
 
-void PrintTo(const CommandLineRow& row, std::ostream* os) { *os << row.name; }
 
 class CommandLineTest : public OptionsFixture, public ::testing::WithParamInterface<CommandLineRow> {};
 

@@ -23,6 +23,7 @@
 
 #include "platform/dde/DdeClient.h"
 #include "tests/platform/dde/dde_test_env.h"
+#include "tests/support/named_rows.h"
 
 extern char** environ;
 
@@ -156,11 +157,12 @@ void leaveStaleSocket(const std::string& folder, const std::string& path) {
     ::close(fd);
 }
 
+using kelvo_test::PrintTo;
+
 struct StartRow {
     const char* name;
     bool staleSocket;
 };
-void PrintTo(const StartRow& r, std::ostream* os) { *os << r.name; }
 
 class WkelvoStart : public WkelvoDdeTest, public ::testing::WithParamInterface<StartRow> {};
 

@@ -8,6 +8,7 @@
 #include "help_test_util.h"
 #include "tests/support/kill_sweep.h"
 #include "tovu/storage.h"
+#include "tests/support/named_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -211,11 +212,12 @@ std::string integrityWalk(const std::string& path) {
     return faults.str();
 }
 
+using kelvo_test::PrintTo;
+
 struct ChangeCase {
     const char* name;
 };
 
-void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
 
 class HdbCrashSweep : public ::testing::TestWithParam<ChangeCase> {
 protected:

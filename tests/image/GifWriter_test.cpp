@@ -197,7 +197,7 @@ std::set<std::uint32_t> coloursOf(const Picture& picture)
     return colours;
 }
 
-Generator noise(std::vector<std::uint32_t> colours, unsigned seed)
+Generator noise(const std::vector<std::uint32_t>& colours, unsigned seed)
 {
     auto random = std::make_shared<std::mt19937>(seed);
     return [colours, random](int, int) { return colours[(*random)() % colours.size()]; };

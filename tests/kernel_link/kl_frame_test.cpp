@@ -11,6 +11,7 @@
 #include "kernel_link/KL_PipeClient.h"
 #include "kl_test_util.h"
 #include "tovu/encode.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -53,12 +54,13 @@ Dag deepChain() {
     return chain;
 }
 
+using kelvo_test::PrintTo;
+
 struct CutRow {
     const char* name;
     bool fails;
     int index;   // of the failing write (one byte each), counted from the end when negative
 };
-void PrintTo(const CutRow& r, std::ostream* os) { *os << r.name; }
 
 class FrameCut : public ::testing::TestWithParam<CutRow> {};
 

@@ -17,9 +17,9 @@
 
 enum class KLVia { Direct, Server };
 
-inline std::string kl_via_name(const ::testing::TestParamInfo<KLVia>& info) {
-    return info.param == KLVia::Direct ? "direct" : "kernsrv";
-}
+inline const char* kl_via_text(KLVia via) { return via == KLVia::Direct ? "direct" : "kernsrv"; }
+inline std::string kl_via_name(const ::testing::TestParamInfo<KLVia>& info) { return kl_via_text(info.param); }
+inline void PrintTo(KLVia via, std::ostream* os) { *os << kl_via_text(via); }
 
 class KLRealKernel {
 public:

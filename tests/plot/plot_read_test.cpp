@@ -5,8 +5,11 @@
 #include <cstring>
 
 #include "plot_env.h"
+#include "tests/support/named_rows.h"
 
 namespace {
+
+using kelvo_test::PrintTo;
 
 struct BadCase {
     const char* name;

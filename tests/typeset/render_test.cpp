@@ -9,10 +9,13 @@
 #include "dag_build.h"
 #include "typeset/devices/charcell.h"
 #include "typeset/typeset.h"
+#include "tests/support/named_rows.h"
 
 using namespace tb;
 
 namespace {
+
+using kelvo_test::PrintTo;
 
 struct Case {
     const char* name;

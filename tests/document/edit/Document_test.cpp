@@ -8,6 +8,7 @@
 #include "document/tree/ElementPosition.h"
 #include "document/tree/ParagraphLine.h"
 #include "document/records/KExportWriter.h"
+#include "tests/support/named_rows.h"
 
 using namespace undofakes;
 
@@ -218,6 +219,8 @@ public:
 private:
     std::string* log_;
 };
+
+using kelvo_test::PrintTo;
 
 struct BroadcastCase {
     const char* name;

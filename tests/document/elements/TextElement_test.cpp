@@ -15,6 +15,7 @@
 #include "platform/os/sysprobe.h"
 #include "tests/document/elements/text_fixture.h"
 #include "util/errjump.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ std::string piecesOf(const TextElement* run) {
 }
 
 // ---- breaking into lines -------------------------------------------------------------------------
+
+using kelvo_test::PrintTo;
 
 struct BreakCase {
     const char* name;

@@ -31,6 +31,7 @@
 #include "plot/plot_device.h"
 #include "tovu/ifvars.h"
 #include "tovu/parse_driver.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -166,6 +167,8 @@ protected:
 };
 
 // ---- whole executions ----------------------------------------------------------------------
+
+using kelvo_test::PrintTo;
 
 struct KernelCase {
     const char* name;

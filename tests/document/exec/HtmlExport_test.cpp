@@ -19,6 +19,7 @@
 #include "document/elements/TextElement.h"
 #include "document/export/HtmlExporter.h"
 #include "export/html_test_support.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -142,6 +143,8 @@ std::vector<std::string> xmllintFaults(const std::string& output) {
     }
     return faults;
 }
+
+using kelvo_test::PrintTo;
 
 struct ExportCase {
     const char* name;

@@ -17,6 +17,7 @@
 #include "document/exec/PlaceholderElement.h"
 #include "document/elements/TextElement.h"
 #include "tests/document/document_env.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ std::string writeTree(Element* root, std::uint8_t extraFlags = 0) {
 }
 
 // ---- headings ------------------------------------------------------------------------------
+
+using kelvo_test::PrintTo;
 
 struct HeadingCase {
     const char* name;

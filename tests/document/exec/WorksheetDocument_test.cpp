@@ -57,6 +57,10 @@ std::string joined(const std::vector<std::string>& events) {
 }
 
 enum class Link { Direct, Server, Real };
+const char* linkName(Link link) {
+    return link == Link::Direct ? "Direct" : link == Link::Server ? "Server" : "Real";
+}
+void PrintTo(Link link, std::ostream* os) { *os << linkName(link); }
 
 class ExecTest : public ::testing::Test {
 protected:
@@ -273,7 +277,7 @@ TEST_P(HandlerTable, RoutesAndAnswers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, HandlerTable, ::testing::Values(Link::Direct, Link::Server),
-                         [](const auto& info) { return info.param == Link::Direct ? "Direct" : "Server"; });
+                         [](const auto& info) { return linkName(info.param); });
 
 // Replies read from a pipe may hold empty slots; SET and GET answer them with the structure
 // error of a malformed request and leave the block as it was.

@@ -24,6 +24,7 @@
 #include "tests/document/document_env.h"
 #include "kernel_link/KKernelSession.h"
 #include "util/messages.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -240,6 +241,8 @@ TEST_F(WorksheetFileTest, LoadsHandWrittenNestingWithMarkAndOptions) {
     EXPECT_TRUE(shown->infos.empty());
     EXPECT_TRUE(shown->questions.empty());
 }
+
+using kelvo_test::PrintTo;
 
 struct LoadCase {
     const char* name;

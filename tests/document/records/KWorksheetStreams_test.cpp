@@ -12,6 +12,7 @@
 #include "tests/document/document_env.h"
 #include "tovu/dag.h"
 #include "tovu/encode.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ std::string readBackString(const std::string& text, bool keepCr) {
 }
 
 // ---- escaping --------------------------------------------------------------------------------
+
+using kelvo_test::PrintTo;
 
 struct EscapeCase {
     const char* name;

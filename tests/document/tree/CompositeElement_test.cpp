@@ -8,6 +8,7 @@
 
 #include "ElementTreeFakes.h"
 #include "document/tree/ElementCaret.h"
+#include "tests/support/named_rows.h"
 
 using namespace fakes;
 
@@ -34,6 +35,8 @@ TEST(CompositeInsert, SlotArrayGrowsBySixteen) {
     EXPECT_EQ(nameOf(p.childAt(16)), "t16");
     EXPECT_EQ(nameOf(p.childAt(0)), "t0");
 }
+
+using kelvo_test::PrintTo;
 
 struct InsertCase {
     const char* name;

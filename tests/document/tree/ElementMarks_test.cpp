@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ElementTreeFakes.h"
+#include "tests/support/named_rows.h"
 
 using namespace fakes;
 
@@ -26,6 +27,8 @@ std::string logText() {
     for (const auto& [name, m] : markLog) s += (s.empty() ? "" : " ") + name + ":" + std::to_string(m);
     return s;
 }
+
+using kelvo_test::PrintTo;
 
 struct MarkCase {
     const char* name;

@@ -8,6 +8,7 @@
 #include "document/tree/CaretPosition.h"
 #include "document/records/KWorksheetReader.h"
 #include "document/records/KWorksheetWriter.h"
+#include "tests/support/named_rows.h"
 
 using namespace fakes;
 
@@ -53,6 +54,8 @@ TEST(MarkRecord, ThreeLevelsDownRootFirst) {
     EXPECT_EQ(back.heldElement(), t.t3);
     EXPECT_EQ(back.offset(), 1);
 }
+
+using kelvo_test::PrintTo;
 
 struct MarkReadCase {
     const char* name;

@@ -7,6 +7,7 @@
 
 #include "ElementTreeFakes.h"
 #include "document/records/KWorksheetWriter.h"
+#include "tests/support/named_rows.h"
 
 using namespace fakes;
 
@@ -58,6 +59,8 @@ struct Tiny {
     FakeParagraph* p;
     FakeText *x, *y, *z;
 };
+
+using kelvo_test::PrintTo;
 
 struct WalkCase {
     const char* name;

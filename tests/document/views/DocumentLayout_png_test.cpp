@@ -77,7 +77,7 @@ protected:
         s->justification = std::int8_t(justification);
         return doc->styleSet()->addParaStyle(std::move(s), -1);
     }
-    ParagraphElement* add(Root* root, int style, std::vector<Element*> children, const char* prompt = nullptr) {
+    ParagraphElement* add(Root* root, int style, const std::vector<Element*>& children, const char* prompt = nullptr) {
         auto* p = new ParagraphElement(style, prompt);
         for (Element* c : children) p->insertChild(c, nullptr, kInsertAfter);
         root->insertChild(p, nullptr, kInsertAfter);

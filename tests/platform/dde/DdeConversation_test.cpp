@@ -1,6 +1,7 @@
 // The service end of one conversation, driven with bytes: what is answered, what is delivered,
 // when the connection ends.
 #include "platform/dde/DdeConversation.h"
+#include "tests/support/named_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@ using namespace dde;
 
 namespace {
 
+using kelvo_test::PrintTo;
+
 struct Row {
     const char* name;
     std::string input;
@@ -20,7 +23,6 @@ struct Row {
     std::vector<std::pair<std::string, std::string>> events;  // expected deliveries
     bool stillOpen;
 };
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 std::string init(const char* app = "wkelvo", const char* topic = "DURavIreru") {
     std::string s;

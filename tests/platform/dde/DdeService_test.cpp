@@ -17,6 +17,7 @@
 #include "platform/dde/DdeClient.h"
 #include "platform/dde/dde_socket.h"
 #include "tests/platform/dde/dde_test_env.h"
+#include "tests/support/named_rows.h"
 
 using namespace dde;
 using dde_test::DispatchThread;
@@ -155,12 +156,13 @@ TEST(DdeService, PeerOfARealOtherUserIsClosed) {
     EXPECT_TRUE(rec.events.empty());
 }
 
+using kelvo_test::PrintTo;
+
 struct FolderRow {
     const char* name;
     int mode;        // the folder's mode, or -1 for a symbolic link to a good folder
     bool otherUser;  // the service runs for another user id than the folder's owner
 };
-void PrintTo(const FolderRow& row, std::ostream* os) { *os << row.name; }
 
 class DdeServiceFolder : public ::testing::TestWithParam<FolderRow> {};
 
@@ -210,7 +212,6 @@ struct NameRow {
     const char* name;
     std::string service;
 };
-void PrintTo(const NameRow& row, std::ostream* os) { *os << row.name; }
 
 class DdeServiceName : public ::testing::TestWithParam<NameRow> {};
 

@@ -25,6 +25,7 @@
 #include "platform/gui/gui_test.h"
 #include "platform/registry/registry.h"
 #include "tests/platform/dde/dde_test_env.h"
+#include "tests/support/named_rows.h"
 
 using namespace dde;
 using dde_test::RuntimeDir;
@@ -83,11 +84,12 @@ std::string allBytes() {
     return s;
 }
 
+using kelvo_test::PrintTo;
+
 struct PokeRow {
     const char* name;
     std::string item, data;
 };
-void PrintTo(const PokeRow& row, std::ostream* os) { *os << row.name; }
 
 }  // namespace
 
@@ -127,7 +129,6 @@ struct RefusedRow {
     const char* name;
     std::string application, topic, item;  // item empty: the initiate itself is refused
 };
-void PrintTo(const RefusedRow& row, std::ostream* os) { *os << row.name; }
 
 class DdeAppRefused : public ::testing::TestWithParam<RefusedRow> {};
 

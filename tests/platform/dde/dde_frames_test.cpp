@@ -1,6 +1,7 @@
 // The frame reader and writer: round trips, byte-at-a-time feeding, and the rejections that end
 // a connection.
 #include "platform/dde/dde_frames.h"
+#include "tests/support/named_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -85,11 +86,12 @@ TEST(DdeFrames, WriterRefusesWhatTheReaderWouldReject) {
     EXPECT_TRUE(frame_initiate(out, std::string(255, 'a'), "t"));
 }
 
+using kelvo_test::PrintTo;
+
 struct BadStream {
     const char* name;
     std::string bytes;
 };
-void PrintTo(const BadStream& row, std::ostream* os) { *os << row.name; }
 
 class DdeFramesReject : public ::testing::TestWithParam<BadStream> {};
 

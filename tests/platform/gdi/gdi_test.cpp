@@ -9,6 +9,7 @@
 
 #include "platform/gdi/wmf_player.h"
 #include "tests/platform/gdi/gdi_test_util.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -190,6 +191,8 @@ TEST(GdiHandles, SelectObjectAnswersThePreviousObjectOfItsKind) {
     DeleteObject(pen);
     DeleteObject(brush);
 }
+
+using kelvo_test::PrintTo;
 
 struct BitsCase {
     const char* name;

@@ -1,11 +1,14 @@
 // The placeable header: bytes written, fields read back, keys refused.
 #include "platform/gdi/placeable.h"
+#include "tests/support/named_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
+
+using kelvo_test::PrintTo;
 
 struct HeaderCase {
     const char* name;

@@ -9,6 +9,7 @@
 
 #include "platform/gdi/placeable.h"
 #include "tests/platform/gdi/gdi_test_util.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ std::vector<uint16_t> dibWords(int width, int height, int bits, uint32_t used, s
     v.insert(v.end(), tail.begin(), tail.end());
     return v;
 }
+
+using kelvo_test::PrintTo;
 
 struct RecordCase {
     const char* name;

@@ -19,6 +19,7 @@
 #include "platform/grid/grid.h"
 #include "platform/gui/DragServer.h"
 #include "platform/gui/Window.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -186,6 +187,8 @@ TEST_F(GridTest, CountsAndSizesReadBack) {
     ASSERT_TRUE(SSGetColumnWidthValue(grid, 52, &v));
     EXPECT_DOUBLE_EQ(v, 80.0);
 }
+
+using kelvo_test::PrintTo;
 
 // Values that reach the grid from worksheet files: each row is one call and what it must leave.
 struct SizeCase {

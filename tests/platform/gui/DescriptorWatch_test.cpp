@@ -38,3 +38,26 @@ TEST(DescriptorWatch, HandlerRunsOnTheGuiThreadUntilTheWatchIsGone) {
     EXPECT_EQ(calls, 1);
     ::close(fd);
 }
+
+TEST(DescriptorWatch, ADisabledWatchCallsNothingUntilEnabledAgain) {
+    int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    int calls = 0;
+    DescriptorWatch* self = nullptr;
+    // The handler leaves the descriptor readable and disables its own watch.
+    DescriptorWatch watch(fd, [&] {
+        ++calls;
+        self->setEnabled(false);
+    });
+    self = &watch;
+    EXPECT_TRUE(watch.isEnabled());
+    uint64_t one = 1;
+    (void)!::write(fd, &one, sizeof one);
+    for (int i = 0; i < 5; ++i) Application::reschedule();
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(watch.isEnabled());
+    watch.setEnabled(true);
+    Application::waitForEvents();   // readable: returns after the handler ran
+    EXPECT_EQ(calls, 2);
+    ::close(fd);
+}

@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "kkernel_test_support.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
 using namespace kernel_test;
+
+using kelvo_test::PrintTo;
 
 struct FactorCase {
     const char* name;

@@ -6,12 +6,15 @@
 #include "kkernel_test_support.h"
 
 #include "platform/kernel/KInterpreter.h"
+#include "tests/support/named_rows.h"
 
 using namespace kernel_test;
 
 namespace {
 
 using Streams = std::vector<std::string>;
+
+using kelvo_test::PrintTo;
 
 struct InterruptCase {
     const char* name;

@@ -4,9 +4,12 @@
 // statements in a fresh kernel and checks the printed RESULT of the last one.
 
 #include "kkernel_test_support.h"
+#include "tests/support/named_rows.h"
 
 namespace kernel_test {
 namespace {
+
+using kelvo_test::PrintTo;
 
 struct NameCase {
     const char* name;

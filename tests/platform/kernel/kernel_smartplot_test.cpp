@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/platform/kernel/kkernel_test_support.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -15,6 +16,8 @@ using kernel_test::KernelTest;
 using kernel_test::Recorder;
 
 using Streams = std::vector<std::string>;
+
+using kelvo_test::PrintTo;
 
 struct ErrorCase {
     const char* name;

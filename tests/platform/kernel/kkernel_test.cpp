@@ -17,6 +17,7 @@
 #include "tovu/parse_driver.h"
 #include "tovu/print.h"
 #include "tovu/storage.h"
+#include "tests/support/named_rows.h"
 
 // CLN and GiNaC keep a few blocks from their static initialisation (number constants, the
 // function registry) that they never release; LeakSanitizer is told about them here so that the
@@ -28,6 +29,8 @@ namespace {
 using namespace kernel_test;
 
 // ---- results of single statements --------------------------------------------------------
+
+using kelvo_test::PrintTo;
 
 struct ResultCase {
     const char* name;

@@ -2,6 +2,7 @@
 // refused names, and engines whose child dies.
 
 #include "platform/matlab/engine.h"
+#include "tests/support/named_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -255,6 +256,8 @@ TEST_F(EngineTest, NamesThatAreNotIdentifiersAreRefused) {
     ASSERT_EQ(engPutArray(ep_, a.get()), 0);
     EXPECT_EQ(run("disp(w(2, 3))"), "42\n");
 }
+
+using kelvo_test::PrintTo;
 
 struct DeathRow {
     const char* name;

@@ -1,6 +1,7 @@
 // The registry over the user and system settings files: which file wins, what fails, and
 // buffers that a value does not fit.
 #include "platform/registry/registry.h"
+#include "tests/support/named_rows.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -62,13 +63,14 @@ protected:
     std::string initial_;  // the buffer before the last read
 };
 
+using kelvo_test::PrintTo;
+
 struct FitRow {
     const char* name;
     std::size_t valueBytes;
     uint32_t bufferSize;
     bool fits;
 };
-void PrintTo(const FitRow& row, std::ostream* os) { *os << row.name; }
 
 class RegistryFit : public RegistryFiles, public ::testing::WithParamInterface<FitRow> {};
 
@@ -143,7 +145,6 @@ struct PartnerRow {
     const char* appName;
     const char* exePath;
 };
-void PrintTo(const PartnerRow& row, std::ostream* os) { *os << row.name; }
 
 class RegistryPartner : public RegistryFiles, public ::testing::WithParamInterface<PartnerRow> {};
 

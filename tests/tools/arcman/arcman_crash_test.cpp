@@ -6,6 +6,7 @@
 // and -p working.
 #include "arcman_fixture.h"
 #include "tests/support/kill_sweep.h"
+#include "tests/support/named_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,8 @@ Bytes pattern(std::size_t size, unsigned seed) {
     return b;
 }
 
+using kelvo_test::PrintTo;
+
 struct SweepCase {
     const char* name;
     // The command's words after the archive directory, in groups: the allowed states are those
@@ -44,7 +47,6 @@ struct SweepCase {
     const char* letter;   // "-a", "-u", "-d", "-p", "-r"
 };
 
-void PrintTo(const SweepCase& c, std::ostream* os) { *os << c.name; }
 
 // Members of the archive every case starts from; sizes cross the 64 KB copy buffer so that
 // one member takes several writes.

@@ -222,7 +222,7 @@ std::string report_at(LexerTest* test, const std::string& text, int index) {
     lexer_syntax_error("syntax error");
     EXPECT_EQ(vl.Severity, 1);
     EXPECT_EQ(vl.classCount[1], 1);
-    const std::string result = slurp(out);
+    std::string result = slurp(out);
     vl_end_run();
     std::fclose(in);
     std::fclose(out);

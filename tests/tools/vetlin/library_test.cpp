@@ -160,7 +160,7 @@ TEST_F(LibraryTest, IndexOfAnySizeIsReadSlotBySlot) {
     slot.resize(64, '\0');
     slot[40] = 'Z';   // leftovers after the NUL are not part of the text
     index += slot;
-    index += "tail.m\0\0\0\0";
+    index += std::string("tail.m\0\0\0\0", 10);
     write_file(library_ / "kelvo.ind", index);
     EXPECT_TRUE(library_is_routine(std::string(62, 'x').c_str()));
     EXPECT_TRUE(library_is_routine("short"));

@@ -64,7 +64,7 @@ protected:
         posix_spawn_file_actions_init(&actions);
         // Standard input: an empty file (/dev/null is a character device, read as a terminal).
         const std::string inPath = (folder_.path() / ".stdin").string();
-        std::ofstream{inPath};
+        std::ofstream emptyInput{inPath};
         posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

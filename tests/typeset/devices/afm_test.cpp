@@ -11,6 +11,7 @@
 
 #include "typeset/devices/afm.h"
 #include "typeset/typeset.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -184,6 +185,8 @@ const std::string kHead = "StartFontMetrics 2.0\nFontName T\nFontBBox 0 -100 500
 std::string chars(const std::string& body, int count) {
     return "StartCharMetrics " + std::to_string(count) + "\n" + body + "EndCharMetrics\n";
 }
+
+using kelvo_test::PrintTo;
 
 struct AfmCase {
     const char* name;

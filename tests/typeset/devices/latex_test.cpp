@@ -10,6 +10,7 @@
 
 #include "latex_support.h"
 #include "typeset/typeset.h"
+#include "tests/support/named_rows.h"
 
 using namespace tb;
 
@@ -127,6 +128,8 @@ TEST(LatexPointSizes, EachLevelTwoThirdsOfThePreviousAtLeastFour) {
 }
 
 // ---- writer: exact outputs ----------------------------------------------------------------------
+
+using kelvo_test::PrintTo;
 
 struct ExactCase {
     const char* name;

@@ -10,6 +10,7 @@
 #include "../dag_build.h"
 #include "tovu/print.h"
 #include "typeset/mathedit/edit_ops.h"
+#include "tests/support/named_rows.h"
 
 using namespace tb;
 
@@ -24,7 +25,7 @@ class Version {
 public:
     explicit Version(Dag expression)
         : holder_(dag_holder_read(Seq({expression}))), entry_(std::make_unique<EditSelection>(holder_.get())) {}
-    Version& at(std::vector<int> path, int first, int last) {
+    Version& at(const std::vector<int>& path, int first, int last) {
         NodeCursor* c = entry_->resetCursor();
         for (int i : path) int_stack_push(c->path, i);
         c->first = first;
@@ -70,6 +71,8 @@ Outcome run(Version& v, const DagWord* x, Op op = Op::Replace) {
 }
 
 Dag eq(Dag a, Dag b) { return Bin(DAG_EQUATION, a, b); }
+
+using kelvo_test::PrintTo;
 
 struct EditCase {
     const char* name;
@@ -257,7 +260,7 @@ TEST(EditQueries, SelectedExpressionAndWholeSelection) {
 }
 
 TEST(CursorCompare, OrderEqualityAndInside) {
-    auto cursor = [](std::vector<int> path, int first, int last) {
+    auto cursor = [](const std::vector<int>& path, int first, int last) {
         NodeCursor* c = node_cursor_new();
         for (int i : path) int_stack_push(c->path, i);
         c->first = first;

@@ -103,7 +103,7 @@ protected:
         typeset_path_free(ctx(), q);
     }
     void selectWhole() { session->setSelection(nullptr, nullptr); }
-    void selectAt(std::vector<int> path, int first, int last, bool selected = true) {
+    void selectAt(const std::vector<int>& path, int first, int last, bool selected = true) {
         NodeCursor* c = node_cursor_new();
         for (int i : path) int_stack_push(c->path, i);
         c->first = first;

@@ -9,6 +9,7 @@
 #include "tovu/print.h"
 #include "tovu/table.h"
 #include "typeset/mathedit/repair.h"
+#include "tests/support/named_rows.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ Repair repair(const std::string& input) {
     }
     return r;
 }
+
+using kelvo_test::PrintTo;
 
 struct RepairCase {
     const char* name;
