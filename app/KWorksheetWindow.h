@@ -187,6 +187,19 @@ public:
     // The answers of the queries 2512 (the word at the caret into `word`) to 2516.
     int query(int id, KString* word);
 
+    // ---- inserts, bookmarks, context menu (KWorksheetWindow_inserts.cpp) ------------------
+    static constexpr int kPopupNoUndoItem = 1853;
+    // Inserts an input at the caret (or, converting, a math input in place of an empty one).
+    bool insertInput(bool convertOnly);
+    bool insertText();
+    // Text after math or active input, input elsewhere.
+    bool toggleInput();
+    bool insertMath();
+    bool editBookmark();
+    // Runs the element's context menu at the mouse; the chosen item in one undo group.
+    bool contextMenu(const MouseEvent& e, Element* element, ElementPoint point);
+    bool inPopup() const { return inPopup_; }
+
     // The element captured by the mouse; the selecting and tracking flags.
     Element* capturedElement() const { return captured_; }
     bool selecting() const { return selecting_; }
@@ -270,4 +283,5 @@ private:
     bool closePending_ = false;
     std::unique_ptr<FunctionTimer> closeTimer_;
     std::vector<int> received_;
+    bool inPopup_ = false;
 };

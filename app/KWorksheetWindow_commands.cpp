@@ -17,6 +17,7 @@
 #include "app/KWorksheetWindow.h"
 #include "document/edit/BookmarkIndex.h"
 #include "document/edit/UndoHistory.h"
+#include "document/elements/SectionElement.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/tree/Element.h"
 #include "document/tree/Selection.h"
@@ -227,7 +228,9 @@ bool KWorksheetWindow::gotoBookmarkElement(Element* element) {
     // A bookmark inside collapsed sections opens them, so that the caret can stand there.
     Element* section = nullptr;
     while (target->enclosingCollapsedSection(&section) && section) {
-        if (!section->command(kExpandSection, nullptr, 0)) break;
+        auto* collapsed = dynamic_cast<SectionElement*>(section);
+        if (!collapsed || !collapsed->isCollapsed()) break;
+        collapsed->expand(false);
         section = nullptr;
     }
     c->setPosition(target, 0);
@@ -313,6 +316,7 @@ bool KWorksheetWindow::runCommand(int id, const char* text, std::intptr_t argume
     if (id >= kFirstBookmarkCommand && id <= kLastBookmarkCommand) return gotoBookmarkNumber(id - kFirstBookmarkCommand);
     InterfaceSettings* s = settingsOf(document_);
     switch (id) {
+    case 1901: return editBookmark();
     case 1103: return save();
     case 1104: return saveAs(kSaveWorksheet);
     case 2751: return saveAs(kSaveText);

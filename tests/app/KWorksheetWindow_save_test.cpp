@@ -21,7 +21,12 @@
 #include "app/KWindowRegistry.h"
 #include "app/KWorksheetWindow.h"
 #include "document/edit/UndoHistory.h"
+#include "document/edit/BookmarkIndex.h"
 #include "document/elements/InputTextElement.h"
+#include "document/elements/ParagraphElement.h"
+#include "document/elements/SectionElement.h"
+#include "platform/gui/Menu.h"
+#include "util/errjump.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/records/KWorksheetReader.h"
 #include "document/tree/Element.h"
@@ -348,6 +353,74 @@ TEST_F(WorksheetSaveTest, CommandsOfTheTable) {
     // The caret is shown again after every command.
     EXPECT_FALSE(window->window_command(1902, nullptr, 0)) << "no bookmarks";
     EXPECT_EQ(window->caret()->hideCount(), 0);
+}
+
+// ---- bookmarks and the context menu ----------------------------------------------------------------
+
+// A paragraph whose context menu holds one item, whose entry raises an error.
+class FailingMenuParagraph : public ParagraphElement {
+public:
+    FailingMenuParagraph() : ParagraphElement(0, nullptr) { menu_.insertItem(kItem, String("Fail"), 0, 0); }
+    Menu* cachedContextMenu() const override { return const_cast<PopupMenu*>(&menu_); }
+    bool runContextMenuEntry(int entry) override {
+        if (entry == kItem) raiseError(nullptr);
+        return true;
+    }
+    static constexpr int kItem = 1700;
+
+private:
+    PopupMenu menu_;
+};
+
+TEST_F(WorksheetSaveTest, AnErrorInAContextMenuItemIsReportedAndItsGroupClosed) {
+    Element* root = window->document()->root();
+    auto* paragraph = new FailingMenuParagraph();
+    ASSERT_TRUE(root->insertChild(paragraph, nullptr, kInsertBefore));
+    gui::test::Step choose;
+    choose.kind = gui::test::Step::ChooseMenuItem;
+    choose.answer = FailingMenuParagraph::kItem;
+    gui::test::setScript({choose});
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(window->contextMenu(MouseEvent(Point(5, 5), 1, MOUSE_RIGHT, 0), paragraph, ElementPoint{}));
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find("Popup Menu Command"), std::string::npos) << report;
+    UndoHistory* history = window->document()->undoHistory();
+    EXPECT_EQ(history->nesting(), 0);
+    EXPECT_FALSE(window->inPopup());
+    // The next edit is an undo step of its own.
+    window->caret()->setPosition(root->lastChild(), 0);
+    type("q");
+    KString text;
+    ASSERT_TRUE(history->undoMenuText(text));
+    EXPECT_STREQ(text.text(), "Typing");
+    EXPECT_EQ(window->caret()->hideCount(), 0);
+}
+
+TEST_F(WorksheetSaveTest, BookmarkCommandsReachEveryBookmark) {
+    Element* root = window->document()->root();
+    std::vector<ParagraphElement*> marked;
+    for (int i = 0; i < 495; ++i) {
+        auto* p = new ParagraphElement(0, nullptr);
+        p->bookmark.assign(("mark" + std::to_string(i)).c_str());
+        ASSERT_TRUE(root->insertChild(p, root->lastChild(), kInsertBefore));
+        marked.push_back(p);
+    }
+    marked.front()->clearBookmarkIndex();
+    struct Row {
+        const char* name;
+        int command;
+        Element* expected;
+    } rows[] = {{"the first", 1902, marked[0]}, {"the 495th", 2396, marked[494]}, {"the 200th", 2101, marked[199]}};
+    for (const Row& r : rows) {
+        EXPECT_TRUE(window->window_command(r.command, nullptr, 0)) << r.name;
+        EXPECT_EQ(window->caret()->element(), r.expected) << r.name;
+        EXPECT_EQ(window->caret()->hideCount(), 0) << r.name;
+    }
+    EXPECT_FALSE(window->window_command(2397, nullptr, 0)) << "past the bookmark range";
+    ASSERT_TRUE(window->gotoBookmark("mark7"));
+    EXPECT_EQ(window->caret()->element(), marked[7]);
+    gui::test::clearRecords();
+    EXPECT_FALSE(window->gotoBookmark("nowhere"));
 }
 
 }  // namespace
