@@ -105,7 +105,7 @@ public:
     bool closeFrame();
 
     // ---- recent files --------------------------------------------------------------------------
-    void addRecentFile(const char* path);
+    void addRecentFile(const char* path) override;
     // Puts the items 1140.. of the list into the File menu, before the item preceding "Exit".
     void rebuildRecentMenu(Menu* fileMenu);
     int recentCount() const { return recentCount_; }

@@ -40,6 +40,8 @@ public:
     // How many document windows are alive, a window whose destructor runs not counted.  The
     // default counts every KDocWindow of the process.
     virtual int documentWindowCount() const;
+    // Puts a path first into the frame's recent-file list; the default keeps no list.
+    virtual void addRecentFile(const char* path) { (void)path; }
 
     // The registered main frame, or null.
     static KMainFrameInterface* current();

@@ -197,12 +197,7 @@ KWorksheetWindow::KWorksheetWindow(KFrameAdaptor* adaptorIn, std::unique_ptr<Wor
     menuBarId = menuBar;
     toolBarId = KMainFrame::kWorksheetToolBox;
     contextBarIndex = contextBar;
-    if (viewOptions) viewOptions_ = *viewOptions;
-    zoomCommand_ = viewOptions ? viewOptions_.zoomCommand : kDefaultZoomCommand;
-    view_->setZoom(std::max(1, viewOptions_.zoomNumerator), std::max(1, viewOptions_.zoomDenominator));
-    view_->showSectionRanges = viewOptions_.showSectionRanges != 0;
-    view_->showGroupRanges = viewOptions_.showGroupRanges != 0;
-    view_->showInvisible = viewOptions_.showInvisibles != 0;
+    setViewOptions(viewOptions);
     const Size c = canvasSize();
     view_->setViewSize(std::max<long>(c.width, 1), std::max<long>(c.height, 1));
     if (registry_) {
@@ -416,29 +411,13 @@ void KWorksheetWindow::makeVisible(const ElementRect& documentRect) {
 
 // ---- commands and closing -------------------------------------------------------------------------
 
-bool KWorksheetWindow::command(int commandId, std::intptr_t) {
-    // Interrupt is the one window command handled here; the dispatcher comes with the window
-    // commands.
-    if (commandId == kInterruptButton && document_) {
-        document_->interrupt();
-        return true;
-    }
-    received_.push_back(commandId);
-    return false;
+bool KWorksheetWindow::command(int commandId, std::intptr_t argument) {
+    const bool done = window_command(commandId, nullptr, argument);
+    if (!done) received_.push_back(commandId);
+    return done;
 }
 
-// Saving comes with the window commands; until then a worksheet with a file path is written
-// back to it, and one without cannot be saved.
-bool KWorksheetWindow::saveDocument() {
-    if (!document_) return false;
-    const std::string path = document_->filePath();
-    if (path.empty()) return false;
-    KWorksheetWriter writer;
-    if (!writer.open(path)) return false;
-    if (!document_->writeWorksheet(writer, caret(), &viewOptions_, true)) return false;
-    document_->modified = false;
-    return true;
-}
+bool KWorksheetWindow::saveDocument() { return save(); }
 
 bool KWorksheetWindow::closeQuery() {
     bool closing = false;

@@ -148,6 +148,58 @@ public:
     bool closeQuery() override;
     void afterScroll() override;
 
+    // ---- save and export (KWorksheetWindow_save.cpp) -----------------------------------------
+    // Save types: 1 worksheet, 2 LaTeX, 3 Kelvo text (wrapped at 70), 4 plain text, 5 HTML.
+    enum SaveType : int { kSaveWorksheet = 1, kSaveLatex = 2, kSaveKelvoText = 3, kSaveText = 4, kSaveHtml = 5 };
+    // Writes a worksheet with a file name back to it; asks for a name otherwise (and for a help
+    // document, which then becomes an ordinary worksheet).
+    bool save();
+    // Asks for a file name and a type (the chosen filter decides) and writes the file; false
+    // when cancelled or when writing failed.
+    bool saveAs(int type);
+    // Writes the document to the path as that type.  Worksheets, text and LaTeX replace the
+    // file through a temporary, so that a failure leaves the old file as it was.
+    bool writeFile(const std::string& path, int type);
+
+    // ---- window commands (KWorksheetWindow_commands.cpp) -------------------------------------
+    static constexpr int kFirstBookmarkCommand = 1902;
+    static constexpr int kLastBookmarkCommand = 2396;   // the 495th bookmark
+    // Carries out a menu, tool-bar or palette command (the low 16 bits of the word); text is
+    // the command's text argument and argument its data (a query's out-parameter).  False for
+    // an id it does not know and when the command did nothing.
+    bool window_command(int commandWord, const char* text, std::intptr_t argument);
+    // Copies the six view settings into the window and its view (null: switches off, 100 %);
+    // a zoom id that is not one of 1801..1807 stands for 1803.
+    void setViewOptions(const KViewOptions* options);
+    void getViewOptions(KViewOptions& out) const;
+    // The zoom ratio of a command id 1801..1807 (true), or 1/1 (false).
+    static bool zoomOfCommand(int command, int& numerator, int& denominator);
+    bool zoom(int command);
+    // The frame's check marks and tool-bar states from this window.
+    void refreshCommands();
+    bool undo();
+    bool redo();
+    // Asks every execution group (or the marked ones) to execute; only with an idle kernel
+    // session.
+    bool execute(bool selectionOnly);
+    bool gotoBookmark(const char* name);
+    bool gotoBookmarkNumber(int number);
+    // The answers of the queries 2512 (the word at the caret into `word`) to 2516.
+    int query(int id, KString* word);
+
+    // ---- inserts, bookmarks, context menu (KWorksheetWindow_inserts.cpp) ------------------
+    static constexpr int kPopupNoUndoItem = 1853;
+    // Inserts an input at the caret (or, converting, a math input in place of an empty one).
+    bool insertInput(bool convertOnly);
+    bool insertText();
+    // Text after math or active input, input elsewhere.
+    bool toggleInput();
+    bool insertMath();
+    bool editBookmark();
+    // Runs the element's context menu at the mouse; the chosen item in one undo group.
+    bool contextMenu(const MouseEvent& e, Element* element, ElementPoint point);
+    bool inPopup() const { return inPopup_; }
+
     // The element captured by the mouse; the selecting and tracking flags.
     Element* capturedElement() const { return captured_; }
     bool selecting() const { return selecting_; }
@@ -211,6 +263,8 @@ private:
         }
     }
     bool saveDocument();
+    bool runCommand(int id, const char* text, std::intptr_t argument);
+    bool gotoBookmarkElement(Element* element);
 
     WorksheetDocument* document_;
     KWindowRegistry* registry_;
@@ -229,4 +283,5 @@ private:
     bool closePending_ = false;
     std::unique_ptr<FunctionTimer> closeTimer_;
     std::vector<int> received_;
+    bool inPopup_ = false;
 };

@@ -284,8 +284,15 @@ bool KWorksheetWindow::runAction(int code, const char* data, std::intptr_t argum
     }
     // The clipboard, the window commands and the element classes of other parts of the program
     // are not here yet: these codes do nothing.
-    case 5: case 6: case 7: case 8: case 12: case kCut: case kCopy: case 24: case 26: case 27: case 29:
-    case kUndo: case kRedo: case kExecute: case 44: case 45: case 46: case 68: case 69: case 70:
+    case kUndo: return undo();
+    case kRedo: return redo();
+    case kExecute: return execute(data && *data != 0);
+    case 26: return insertInput(false);
+    case 27: return insertText();
+    case 45: return toggleInput();
+    case 68: return insertMath();
+    case 5: case 6: case 7: case 8: case 12: case kCut: case kCopy: case 24: case 29:
+    case 44: case 46: case 69: case 70:
         return false;
     default:
         return caretPath(code, data, argument);

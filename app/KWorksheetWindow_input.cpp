@@ -254,6 +254,10 @@ void KWorksheetWindow::mouseButtonDown(const MouseEvent& e) {
         Element* hit = document_->elementAtPoint(x, y, origin);
         const ElementMouseEvent me{x - origin.x, y - origin.y, e.getClicks(), e.getButtons()};
         bool taken = false;
+        if (hit && e.isRight()) {
+            contextMenu(e, hit, {me.x, me.y});
+            return;
+        }
         if (hit && e.isLeft()) {
             taken = hit->mouseDown(me);
             if (!taken && e.getClicks() == 2) {

@@ -5,8 +5,10 @@
 #
 #   bash scripts/demo.sh [build folder]      (default build/release)
 #
-# The worksheet is saved by the program's own Save once that command exists; until then the
-# script says so and prints no worksheet path.
+# The evaluated worksheet is saved over the copy by the program's own Save (File menu, chosen
+# from the keyboard), and its path printed.  With KELVO_DEMO_SAVED_CHECK naming a command, the
+# save is repeated until that command, given the saved file, succeeds (the outputs may still be
+# arriving when the first save runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
@@ -55,6 +57,22 @@ for ((try = 0; try < 60; try++)); do
     sleep 0.5
 done
 
+# File > Save from the keyboard, as a user would; the sample has a name, so no dialog asks.
+saved=0
+before=$(stat -c %Y.%s "$sample")
+for ((try = 0; try < 40; try++)); do
+    xdotool key --delay 80 alt+f
+    xdotool key --delay 80 s
+    sleep 0.5
+    now=$(stat -c %Y.%s "$sample")
+    [[ $now == "$before" ]] && continue
+    if [[ -z ${KELVO_DEMO_SAVED_CHECK:-} ]] || $KELVO_DEMO_SAVED_CHECK "$sample" > "$demo/saved_check.log" 2>&1; then
+        saved=1
+        break
+    fi
+    before=$now
+done
+
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
@@ -71,4 +89,8 @@ if [[ ! -s $shot || $colours -lt 3 ]]; then
     exit 1
 fi
 echo "Screenshot: $shot"
-echo "The worksheet was not saved: the program cannot save worksheets yet."
+if [[ $saved -ne 1 ]]; then
+    echo "demo: the program did not save the evaluated worksheet $sample" >&2
+    exit 1
+fi
+echo "Worksheet: $sample"

@@ -167,6 +167,9 @@ public:
     const char* memoryStatusText() const;
     const char* timeStatusText() const;
     bool isHelpDocument() const { return isHelpDocument_; }
+    // A help document saved under a name of its own becomes an ordinary worksheet (it stays
+    // without a kernel session).
+    void leaveHelp() { isHelpDocument_ = false; }
     bool computing() const { return computing_; }
     bool queueIsEmpty() const { return queue_.isEmpty(); }
     bool startupRunning() const { return startupRunning_; }

@@ -94,6 +94,19 @@ void KWorksheetWriter::flush() {
     if (bad_) raiseWorksheetError(WORKSHEET_ERROR_OUTPUT);
 }
 
+bool KWorksheetWriter::close() {
+    if (!bad_) drain();
+    if (file_) {
+        if (std::fflush(file_) != 0) bad_ = true;
+        if (std::fclose(file_) != 0) bad_ = true;
+        file_ = nullptr;
+    } else if (borrowed_ && !bad_) {
+        borrowed_->flush();
+        if (!borrowed_->good()) bad_ = true;
+    }
+    return !bad_;
+}
+
 std::string KWorksheetWriter::getBuffer() {
     if (sinkKind_ == 2) return memory_;
     if (file_) {

@@ -46,6 +46,10 @@ public:
     void openStream(std::ostream& out); // borrowed stream (sink kind 1)
     // Hands buffered text to the file or stream; raises code 3 when that fails.
     void flush();
+    // Hands the buffered text to the file and closes it, checking the write, the flush and the
+    // close; false when any of them (or an earlier write) failed.  A memory or stream sink
+    // only answers whether its writes went well.
+    bool close();
     int sinkKind() const { return sinkKind_; }
     const std::string& fileName() const { return fileName_; }
 

@@ -125,7 +125,7 @@ KViewOptions testOptions() {
     o.showInvisibles = 1;
     o.zoomNumerator = 3;
     o.zoomDenominator = 2;
-    o.zoomCommand = 1805;
+    o.zoomCommand = 1804;
     return o;
 }
 
@@ -233,7 +233,7 @@ TEST_F(WorksheetFileTest, LoadsHandWrittenNestingWithMarkAndOptions) {
     ASSERT_NE(options, nullptr);
     EXPECT_EQ(options->zoomNumerator, 3);
     EXPECT_EQ(options->zoomDenominator, 2);
-    EXPECT_EQ(options->zoomCommand, 1805);
+    EXPECT_EQ(options->zoomCommand, 1804);
     EXPECT_EQ(options->showGroupRanges, 0);
     EXPECT_EQ(doc->fileMajorVersion, 3);
     EXPECT_STREQ(doc->plainTitle().text(), "nesting.kws");
