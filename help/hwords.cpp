@@ -286,19 +286,12 @@ const char* help_query_normalise(const char* query, const char** section) {
     for (std::size_t i = start; i < q.size(); ++i)
         if (!std::isspace(static_cast<unsigned char>(q[i]))) s += q[i];
 
-    if (s == "?;" || s == "?:") {
-        buffer = ";";
-        return buffer.c_str();
-    }
-    if (s == "?::") {
-        buffer = "procedure,paramtype";
-        return buffer.c_str();
-    }
+    // Fixed answers are returned as they are (they live as long as the program); only a built
+    // answer goes through the buffer.
+    if (s == "?;" || s == "?:") return ";";
+    if (s == "?::") return "procedure,paramtype";
     if (!s.empty() && (s.back() == ';' || s.back() == ':')) s.pop_back();
-    if (s == "?`") {
-        buffer = "symbol";
-        return buffer.c_str();
-    }
+    if (s == "?`") return "symbol";
     std::string t;
     for (char c : s)
         if (c != '`') t += c;
@@ -310,12 +303,8 @@ const char* help_query_normalise(const char* query, const char** section) {
                    {"?$", "dollar"},    {"?-", "arithop"},    {"?+", "arithop"},
                    {"?*", "arithop"},   {"?/", "arithop"},    {"?**", "arithop"},
                    {"?^", "arithop"}};
-    for (const auto& sp : special) {
-        if (t == sp.query) {
-            buffer = sp.topic;
-            return buffer.c_str();
-        }
-    }
+    for (const auto& sp : special)
+        if (t == sp.query) return sp.topic;
     buffer.clear();
     for (std::size_t i = (!t.empty() && t[0] == '?') ? 1 : 0; i < t.size(); ++i) {
         char c = t[i];

@@ -65,7 +65,8 @@ HWord* wordscanner_finish(WordScanner* scanner);
 HWord* hdb_page_words(StorageArea* area, const char* text, std::size_t length);
 
 // Normalises a query typed as "?topic", "??topic" (section "usage") or "???topic" (section
-// "examples").  Returns the topic in a buffer that the next call overwrites; *section receives
+// "examples").  Returns the topic, valid at least until the next call (a built topic lives in a
+// buffer that the next call overwrites); *section receives
 // "usage", "examples" or null.
 const char* help_query_normalise(const char* query, const char** section);
 

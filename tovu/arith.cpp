@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <vector>
 
 #include "tovu/dag.h"
 #include "tovu/errors.h"
@@ -18,12 +17,6 @@ constexpr const char* kArithSource = "tovu/arithmet";
 constexpr DagWord kBase = 10000;
 
 int lastNumberDigits = 0;   // digit count of the scanner's last number token
-
-Dag integerOf(unsigned type, const std::vector<DagWord>& digits) {
-    Dag d = dag_new(digits.size() + 1, type);
-    for (std::size_t i = 0; i < digits.size(); ++i) d[i + 1] = digits[i];
-    return d;
-}
 
 int decimalDigits(DagWord v) {
     int n = 0;
@@ -39,12 +32,16 @@ int decimalDigits(DagWord v) {
 Dag dag_of_int(long v) {
     if (v == 0) return dag_zero;
     unsigned long m = v < 0 ? 0ul - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
-    std::vector<DagWord> digits;
+    // A machine integer has at most five base-10000 digits; no heap block for them.
+    DagWord digits[8];
+    std::size_t count = 0;
     while (m) {
-        digits.push_back(m % kBase);
+        digits[count++] = m % kBase;
         m /= kBase;
     }
-    return integerOf(v < 0 ? DAG_INTNEG : DAG_INTPOS, digits);
+    Dag d = dag_new(count + 1, v < 0 ? DAG_INTNEG : DAG_INTPOS);
+    for (std::size_t i = 0; i < count; ++i) d[i + 1] = digits[i];
+    return d;
 }
 
 K_INT arith_to_int(const DagWord* d) {
@@ -169,17 +166,19 @@ Dag dag_integer_from_text(std::string_view decimal) {
     for (char ch : decimal)
         if (ch < '0' || ch > '9') tovu_error("invalid integer text");
     while (decimal.size() > 1 && decimal.front() == '0') decimal.remove_prefix(1);
-    std::vector<DagWord> digits;
-    for (std::size_t end = decimal.size(); end > 0;) {
+    if (decimal == "0") return dag_zero;
+    // Groups of four decimal digits from the right, written straight into the DAG.
+    std::size_t groups = (decimal.size() + 3) / 4;
+    Dag d = dag_new(groups + 1, negative ? DAG_INTNEG : DAG_INTPOS);
+    std::size_t slot = 1;
+    for (std::size_t end = decimal.size(); end > 0; ++slot) {
         std::size_t start = end >= 4 ? end - 4 : 0;
         DagWord digit = 0;
         for (std::size_t i = start; i < end; ++i) digit = digit * 10 + static_cast<DagWord>(decimal[i] - '0');
-        digits.push_back(digit);
+        d[slot] = digit;
         end = start;
     }
-    bool zero = digits.size() == 1 && digits[0] == 0;
-    if (zero) return dag_zero;
-    return integerOf(negative ? DAG_INTNEG : DAG_INTPOS, digits);
+    return d;
 }
 
 std::string dag_integer_to_text(const DagWord* d) {

@@ -2,14 +2,16 @@
  * time into the tovu library.
  *
  * Operator levels, loosest first (one nonterminal per level, so that the levels that must not
- * repeat are not repeated by construction rather than by precedence declarations):
+ * repeat are not repeated by construction rather than by precedence declarations; a level used
+ * in one place only is written into the level above it, since every operand that passes a level
+ * costs the parser a reduction):
  *
  *   exprseq     ,                        EXPSEQ
  *   arrow       ->  (right)              PROC with options operator, arrow
  *   or_expr     or                       OR
  *   and_expr    and                      AND
  *   not_expr    not (prefix, repeats)    NOT
- *   seq_expr    $  (none)                FUNCTION `$`
+ *   (in not_expr) $  (none)              FUNCTION `$`
  *   rel_expr    = <> < > <= >= (none)    EQUATION INEQUAT LESSTHAN LESSEQ (> >= swap operands)
  *   range_expr  ..  (none)               RANGE
  *   mod_expr    mod (does not repeat)    FUNCTION mod
@@ -20,7 +22,7 @@
  *   neut_expr   &name infix (left)       FUNCTION &name
  *   dcol_expr   :: (does not repeat)     DCOLON
  *   pneut_expr  &name prefix (once)      FUNCTION &name
- *   num_expr    numbers, then the postfix forms: calls, indexing, concatenation, atoms
+ *   number, postfix  numbers; calls, indexing, concatenation and the atoms
  *
  * Semantic values carry the DAG and a little bookkeeping (LangValue): how the DAG was built, so
  * that chains of + and * grow one flat SUM or PROD and sequences grow one EXPSEQ, with room
@@ -41,13 +43,19 @@
 /* How a value was built; chains are grown in place only while they are open. */
 enum LangKind { LK_PLAIN = 0, LK_GROUPED, LK_SEQ, LK_SUM, LK_PROD, LK_POWPROD, LK_BUILDER };
 
+/* Sixteen bytes, since the parser copies a value for every reduction.  A number token carries its
+   digit count and exponent where the values built by the grammar keep their depth and kind; no
+   rule reads one pair from a value that holds the other. */
 struct LangValue {
     Dag dag;
-    int kind;
-    int depth;          /* nesting depth of dag */
-    int digits;         /* number tokens: digits written, leading zeros included */
-    int exponent;       /* number tokens with an exponent */
-    std::size_t cap;    /* open chains: words allocated for dag */
+    union {
+        int depth;      /* nesting depth of dag */
+        int digits;     /* number tokens: digits written, leading zeros included */
+    };
+    union {
+        int kind;
+        int exponent;   /* number tokens with an exponent */
+    };
 };
 }
 
@@ -97,11 +105,20 @@ V call1(Dag f, const V& a) {
     return val(dag_new2(DAG_FUNCTION, f, args), deeper(a) + 1);
 }
 
-/* ---- growable DAGs: the header length is the part in use, cap the words allocated ---------- */
+/* ---- growable DAGs: the header length is the part in use ------------------------------------
+   An open chain starts with 8 words and doubles when full (up to DAG_MAX_LENGTH), so the words
+   allocated follow from the length: the first step of that sequence that holds it. */
+constexpr std::size_t GROW_FIRST = 8;
+
+std::size_t grow_capacity(std::size_t length) {
+    std::size_t cap = GROW_FIRST;
+    while (cap < length && cap < DAG_MAX_LENGTH) cap = std::min<std::size_t>(cap * 2, DAG_MAX_LENGTH);
+    return cap;
+}
+
 V grow_start(unsigned type, int kind) {
     V v{};
-    v.cap = 8;
-    v.dag = dag_new(v.cap, type);
+    v.dag = dag_new(GROW_FIRST, type);
     v.dag[0] = dag_header(type, 1);
     v.kind = kind;
     v.depth = 1;
@@ -113,12 +130,11 @@ void grow_append(V& v, const DagWord* a, const DagWord* b, std::size_t n) {
     std::size_t len = dag_length(v.dag);
     unsigned type = dag_type(v.dag);
     if (len + n > DAG_MAX_LENGTH) scan_fail("object too large");
-    if (len + n > v.cap) {
-        std::size_t cap = std::min<std::size_t>(v.cap * 2, DAG_MAX_LENGTH);
-        Dag bigger = dag_new(cap, type);
+    std::size_t cap = grow_capacity(len);
+    if (len + n > cap) {
+        Dag bigger = dag_new(std::min<std::size_t>(cap * 2, DAG_MAX_LENGTH), type);
         std::memcpy(bigger, v.dag, len * sizeof(DagWord));
         v.dag = bigger;
-        v.cap = cap;
     }
     v.dag[len] = reinterpret_cast<DagWord>(a);
     if (n == 2) v.dag[len + 1] = reinterpret_cast<DagWord>(b);
@@ -428,13 +444,9 @@ and_expr
     ;
 
 not_expr
-    : seq_expr
-    | T_NOT not_expr            { $$ = node1(DAG_NOT, $2); }
-    ;
-
-seq_expr
     : rel_expr
     | range_expr '$' rel_expr   { $$ = call2(dag_name("$"), $1, $3); }
+    | T_NOT not_expr            { $$ = node1(DAG_NOT, $2); }
     ;
 
 rel_expr
@@ -500,7 +512,8 @@ dcol_expr
     ;
 
 pneut_expr
-    : num_expr
+    : number
+    | postfix
     | T_NEUTRAL num_expr         { $$ = call1($1.dag, $2); }
     ;
 
@@ -520,23 +533,6 @@ number
     ;
 
 postfix
-    : atom
-    | postfix '(' ')'            { $$ = val(dag_new2(DAG_FUNCTION, $1.dag, dag_NULL), deeper($1) + 1); }
-    | postfix '(' exprseq ')'    { V args = as_seq($3);
-                                   $$ = val(dag_new2(DAG_FUNCTION, $1.dag, args.dag), deeper($1, args)); }
-    | postfix '[' ']'            { $$ = val(dag_new2(DAG_TABLEREF, $1.dag, dag_NULL), deeper($1) + 1); }
-    | postfix '[' exprseq ']'    { V args = as_seq($3);
-                                   $$ = val(dag_new2(DAG_TABLEREF, $1.dag, args.dag), deeper($1, args)); }
-    | postfix '.' catright       { $$ = node2(DAG_CATENATE, $1, $3); }
-    ;
-
-catright
-    : T_NAME                     { $$ = val($1.dag, 1); }
-    | T_INTEGER                  { $$ = val($1.dag, 1); }
-    | '(' exprseq ')'            { $$ = closed($2, LK_GROUPED); }
-    ;
-
-atom
     : T_NAME                     { $$ = val($1.dag, 1); }
     | T_STRING                   { $$ = val($1.dag, 1); }
     | '(' exprseq ')'            { $$ = closed($2, LK_GROUPED); }
@@ -551,6 +547,19 @@ atom
     | T_LABEL T_INTEGER          { $$ = label_value($2); }
     | T_PROC '(' parameters ')' proc_parts stat_seq T_END_WORD
                                  { $$ = proc_finish($3, $5, $6); }
+    | postfix '(' ')'            { $$ = val(dag_new2(DAG_FUNCTION, $1.dag, dag_NULL), deeper($1) + 1); }
+    | postfix '(' exprseq ')'    { V args = as_seq($3);
+                                   $$ = val(dag_new2(DAG_FUNCTION, $1.dag, args.dag), deeper($1, args)); }
+    | postfix '[' ']'            { $$ = val(dag_new2(DAG_TABLEREF, $1.dag, dag_NULL), deeper($1) + 1); }
+    | postfix '[' exprseq ']'    { V args = as_seq($3);
+                                   $$ = val(dag_new2(DAG_TABLEREF, $1.dag, args.dag), deeper($1, args)); }
+    | postfix '.' catright       { $$ = node2(DAG_CATENATE, $1, $3); }
+    ;
+
+catright
+    : T_NAME                     { $$ = val($1.dag, 1); }
+    | T_INTEGER                  { $$ = val($1.dag, 1); }
+    | '(' exprseq ')'            { $$ = closed($2, LK_GROUPED); }
     ;
 
 angle_seq
@@ -600,7 +609,6 @@ int lang_yylex(void) {
     int token = scan_token();
     lang_yylval = LangValue{};
     lang_yylval.dag = scan.tokenValue;
-    lang_yylval.depth = 1;
     lang_yylval.digits = scan.digitCount;
     lang_yylval.exponent = scan.exponent;
     return token;

@@ -105,6 +105,8 @@ Dag lang_parse(LangCharSource charSource, LangPrematureEnd prematureEnd, LangMes
     scan.errorPrinter = errorPrinter != nullptr ? errorPrinter : default_error_printer;
     scan.warningPrinter = warningPrinter != nullptr ? warningPrinter : default_warning_printer;
     scan.context = context;
+    // parse_text_full's own source holds the whole text: the scanner reads it directly.
+    scan.cursor = charSource == text_source ? textSource.text + textSource.count : nullptr;
     labelLookup = lookup;
     scan_reset((flags & LANG_FRESH_TEXT) != 0);
     parseResult = nullptr;
@@ -131,6 +133,7 @@ Dag lang_parse(LangCharSource charSource, LangPrematureEnd prematureEnd, LangMes
             scan.errorPrinter(scan.context, scan.position, e.message.c_str());
         }
     }
+    scan.cursor = nullptr;
     if (outTerminatorFlag != nullptr) *outTerminatorFlag = terminatorFlag;
     return result;
 }

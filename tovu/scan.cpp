@@ -21,15 +21,29 @@ static const int keywordTokens[LANG_KEYWORD_COUNT] = {
     LT_MINUS_UNION, LT_WHILE,
 };
 
+namespace {
+// For each lower-case first letter, the first index of the sorted table whose word starts with it
+// (or beyond); the words of that letter run up to the next letter's entry.
+struct KeywordIndex {
+    signed char first[27];
+    constexpr KeywordIndex() : first{} {
+        int k = 0;
+        for (int letter = 0; letter < 26; ++letter) {
+            while (k < LANG_KEYWORD_COUNT && lang_keywords[k][0] - 'a' < letter) ++k;
+            first[letter] = static_cast<signed char>(k);
+        }
+        first[26] = LANG_KEYWORD_COUNT;
+    }
+};
+}  // namespace
+
 int lang_keyword_index(const char* text) {
     if (text == nullptr || text[0] == '\0' || text[1] == '\0') return -1;
-    int low = 0, high = LANG_KEYWORD_COUNT - 1;
-    while (low <= high) {
-        int mid = (low + high) / 2;
-        int cmp = std::strcmp(text, lang_keywords[mid]);
-        if (cmp == 0) return mid;
-        if (cmp < 0) high = mid - 1; else low = mid + 1;
-    }
+    static constexpr KeywordIndex index;
+    int letter = static_cast<unsigned char>(text[0]) - 'a';
+    if (letter < 0 || letter >= 26) return -1;   // every reserved word starts with a lower-case letter
+    for (int k = index.first[letter]; k < index.first[letter + 1]; ++k)
+        if (std::strcmp(text + 1, lang_keywords[k] + 1) == 0) return k;
     return -1;
 }
 
@@ -38,14 +52,21 @@ static bool is_digit(int c) { return c >= '0' && c <= '9'; }
 static bool is_letter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 static bool is_name_char(int c) { return is_letter(c) || is_digit(c) || c == '_'; }
 static bool is_space(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    return c == ' ' || (c >= '\t' && c <= '\r');   // \t \n \v \f \r are 9..13
 }
 
 // ---- reading characters ------------------------------------------------------------------------
 // One character from the source; -1 at the end.  Every character taken is counted.
 static int raw_read() {
-    int c = scan.source(scan.context);
-    if (c == 0 || c == -1) return -1;
+    int c;
+    if (scan.cursor != nullptr) {
+        c = *scan.cursor;
+        if (c == 0) return -1;   // the NUL stays where it is: asking again answers the end again
+        ++scan.cursor;
+    } else {
+        c = scan.source(scan.context);
+        if (c == 0 || c == -1) return -1;
+    }
     ++scan.position;
     return c & 0xFF;
 }
@@ -93,6 +114,21 @@ static int peek_char() {
         scan.lookaheadWidth = scan.position - before;
     }
     return scan.lookahead;
+}
+
+// Takes a run of plain characters straight from a direct text: characters for which `keep` holds
+// and that are not a backslash (escapes go the ordinary way), up to the first other one.  With
+// `into`, they are appended to it.  Only while no lookahead character is pending, so that the
+// order of characters stays that of the ordinary path; the caller goes on the ordinary way.
+template <class Keep>
+static void take_run(Keep keep, std::string* into) {
+    if (scan.cursor == nullptr || scan.lookahead != -2) return;
+    const unsigned char* start = scan.cursor;
+    const unsigned char* p = start;
+    while (*p != 0 && *p != '\\' && keep(*p)) ++p;
+    if (into != nullptr) into->append(reinterpret_cast<const char*>(start), std::size_t(p - start));
+    scan.position += std::int32_t(p - start);
+    scan.cursor = p;
 }
 
 void scan_reset(bool fresh) {
@@ -205,13 +241,16 @@ static Dag intern_text(unsigned type) {
 static int scan_number(int first) {
     scan.text.clear();
     scan.text.push_back(char(first));
+    take_run([](int k) { return is_digit(k); }, &scan.text);
     while (is_digit(peek_char())) scan.text.push_back(char(next_char()));
     scan.digitCount = int(scan.text.size() > 0x7FFFFFFF ? 0x7FFFFFFF : scan.text.size());
     std::size_t lead = scan.text.find_first_not_of('0');
     if (lead == std::string::npos) {
         scan.tokenValue = dag_zero;
     } else if (scan.text.size() - lead <= 4) {
-        scan.tokenValue = dag_of_int(std::stol(scan.text.substr(lead)));
+        long value = 0;
+        for (std::size_t i = lead; i < scan.text.size(); ++i) value = value * 10 + (scan.text[i] - '0');
+        scan.tokenValue = dag_of_int(value);
     } else {
         if (scan.text.size() - lead > SCAN_MAX_DIGITS) scan_fail("object too large");
         scan.tokenValue = dag_integer_from_text(std::string_view(scan.text).substr(lead));
@@ -241,6 +280,7 @@ static int scan_quoted(int delimiter) {
     int first = peek_char();
     bool longWarning = isString && !(is_letter(first) || is_digit(first));
     for (;;) {
+        take_run([delimiter](int k) { return k != delimiter && k != '\n'; }, &scan.text);
         int c = next_char();
         if (c < 0) {
             scan.atEnd = true;
@@ -290,8 +330,12 @@ int scan_token() {
             scan.atEnd = true;
             return set_token(LT_END);
         }
-        if (is_space(c)) continue;
+        if (is_space(c)) {
+            take_run([](int k) { return is_space(k); }, nullptr);
+            continue;
+        }
         if (c == '#') {
+            take_run([](int k) { return k != '\n'; }, nullptr);
             do c = next_char(); while (c >= 0 && c != '\n');
             if (c < 0) {
                 scan.atEnd = true;
@@ -306,6 +350,7 @@ int scan_token() {
 
     if (is_letter(c) || c == '_') {
         scan.text.assign(1, char(c));
+        take_run([](int k) { return is_name_char(k); }, &scan.text);
         while (is_name_char(peek_char())) scan.text.push_back(char(next_char()));
         int k = lang_keyword_index(scan.text.c_str());
         if (k >= 0) {

@@ -74,6 +74,10 @@ struct ScanState {
     LangMessage errorPrinter = nullptr;
     LangMessage warningPrinter = nullptr;
     LangErrorHook errorHook = nullptr;
+    // When set, characters are read straight from this NUL-terminated text instead of through
+    // `source` (the driver sets it for a text it holds whole); runs of plain characters are then
+    // taken in bulk.
+    const unsigned char* cursor = nullptr;
 
     int lookahead = -2;           // next character; -2 none
     int lookaheadWidth = 0;       // source characters that produced the lookahead

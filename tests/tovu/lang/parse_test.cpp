@@ -267,6 +267,78 @@ TEST_F(ParseTest, ConsumedCountsAndTerminators) {
     }
 }
 
+// parse_text_full reads its text directly and takes runs of plain characters in bulk; a parse
+// through a character callback takes them one at a time.  Both must see the same statement, the
+// same count of characters and the same first message at the same position, also where escapes,
+// continuations, comments, quotes and the end of input cut into a run.
+std::string printedOrNull(Dag d) {
+    if (d == nullptr) return "<null>";
+    std::string error;
+    std::string printed = print_to_text(d, 0, 0, &error);
+    return error.empty() ? printed : "<print error: " + error + ">";
+}
+
+TEST_F(ParseTest, DirectTextAndCharacterSourceAgree) {
+    const char* texts[] = {
+        "alpha_beta2 := gamma + 12345678901234567890;",
+        "ab\\\ncd + 1;",
+        "ab\\qcd;",
+        "12\\\n34 * x;",
+        "0007 + 00000000000000000042;",
+        "x   \t\n  + y # comment \\\n still comment\n ;",
+        "a # an escaped \\n newline does not end it\n;",
+        "\"doubled \"\" and escaped \\\" quotes, a \\t tab\";",
+        "\"two\nlines\";",
+        "`quoted name with \\` inside` + `a``b`;",
+        "\"unterminated",
+        "`unterminated name",
+        "f(x, 3.14159e-3, .5, 7.) : g;",
+        "if a < b then c elif a = b then d else e fi;",
+        "x y;",
+        "1.2.3;",
+        "proc(a::integer) local t; t := a end;",
+        "   \t  ;",
+        "# only a comment",
+        "a;b;",
+        "abc\\",
+        "%x1 + &foo y &+- z;",
+        "x\xC3\xA9;",
+        "for i from 1 to 10 do s := s + i od:",
+    };
+    for (const char* text : texts) {
+        Reports reports;
+        Dag viaSource = parseWithReports(text, &reports);
+        std::string fromSource = printedOrNull(viaSource);
+        int consumedFromSource = scan_consumed();
+
+        ParseOutcome direct = parseFull(text);
+        EXPECT_EQ(printedOrNull(direct.statement), fromSource) << text;
+        EXPECT_EQ(direct.consumed, consumedFromSource) << text;
+        bool premature = false;
+        for (const std::string& line : reports.lines) premature = premature || line[0] == 'P';
+        EXPECT_EQ(direct.premature, premature) << text;
+        if (viaSource != nullptr || reports.lines.empty()) continue;
+        // The driver keeps the last message printed, or the premature end when none was.
+        std::string expected;
+        int position = -1;
+        for (const std::string& line : reports.lines) {
+            std::size_t colon = line.find(':');
+            int at = std::stoi(line.substr(1, colon == std::string::npos ? std::string::npos : colon - 1));
+            if (line[0] == 'P') {
+                if (position == -1) {
+                    expected = "premature end of input";
+                    position = at;
+                }
+            } else {
+                expected = line.substr(colon + 1);
+                position = at > 0 ? at - 1 : 0;
+            }
+        }
+        EXPECT_EQ(direct.error, expected) << text;
+        EXPECT_EQ(direct.errorPosition, position) << text;
+    }
+}
+
 TEST_F(ParseTest, UnterminatedStatementIsPremature) {
     ParseOutcome o = parseFull("x + 1");
     EXPECT_EQ(o.statement, nullptr);

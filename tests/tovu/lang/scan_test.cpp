@@ -149,6 +149,8 @@ TEST_F(ScanTest, ReservedWordTable) {
     }
     for (int i = 0; i < LANG_KEYWORD_COUNT; ++i) EXPECT_EQ(lang_keyword_index(lang_keywords[i]), i);
     EXPECT_EQ(lang_keyword_index("x"), -1);
+    for (const char* other : {"_do", "Do", "zz", "dox", "wh", "an", "intersects", "~do"})
+        EXPECT_EQ(lang_keyword_index(other), -1) << other;
 }
 
 TEST_F(ScanTest, OperatorsAndSpecialNames) {
