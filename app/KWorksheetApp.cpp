@@ -19,6 +19,7 @@
 #include "app/dialogs/KTextImportDialog.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
+#include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
 #include "document/elements/TextElement.h"
 #include "document/exec/ExecutionGroup.h"
@@ -314,6 +315,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     registerExecutionGroupReaders();
     registerSectionReaders();
     registerTextReaders();
+    registerParagraphReaders();
     IdentifierStyleTable::loadBuiltin();
     statics_ = std::make_unique<StorageArea>();
     storage_init(statics_.get(), 0, "kwsstatics");
