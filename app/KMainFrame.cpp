@@ -1,6 +1,7 @@
 // The main frame: construction, the kernel poll, worksheet loading, recent files, the frame's
 // close, the layout, the bars and their handlers, and the frame commands (rules in
-// KMainFrame.h).  The menu and command-state rules live in KMainFrame_menus.cpp.
+// KMainFrame.h).  The menu and command-state members hand on to the menu rules
+// (KMainFrame_menus.cpp).
 #include "app/KMainFrame.h"
 
 #include <poll.h>
@@ -19,7 +20,7 @@
 #include "app/KStatusBar.h"
 #include "app/KWindowRegistry.h"
 #include "app/KWorksheetApp.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "document/exec/ReplyStreams.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/exec/WorksheetFile.h"
@@ -138,8 +139,8 @@ bool listed(const std::vector<QuietEvaluator*>& list, const QuietEvaluator* e) {
     return std::find(list.begin(), list.end(), e) != list.end();
 }
 
-KWorksheetWindowStandIn* windowOf(const WorksheetDocument* document) {
-    for (KWorksheetWindowStandIn* w : KWorksheetWindowStandIn::all())
+KWorksheetWindow* windowOf(const WorksheetDocument* document) {
+    for (KWorksheetWindow* w : KWorksheetWindow::all())
         if (w->document() == document) return w;
     return nullptr;
 }
@@ -253,9 +254,9 @@ void KMainFrame::releaseKernels() {
         if (auto* server = dynamic_cast<KL_PipeServer*>(e->session()->link))
             if (server->serverPid() > 0) servers.push_back(server->serverPid());
     // Worksheet windows go with their frames; their documents end their own kernels.
-    std::vector<KWorksheetWindowStandIn*> windows = KWorksheetWindowStandIn::all();
-    for (KWorksheetWindowStandIn* w : windows) {
-        const auto& live = KWorksheetWindowStandIn::all();
+    std::vector<KWorksheetWindow*> windows = KWorksheetWindow::all();
+    for (KWorksheetWindow* w : windows) {
+        const auto& live = KWorksheetWindow::all();
         if (std::find(live.begin(), live.end(), w) == live.end()) continue;
         if (w->adaptor) delete w->adaptor;
         else delete w;
@@ -383,7 +384,7 @@ void KMainFrame::reportDeadKernel(QuietEvaluator* dead) {
 }
 
 bool KMainFrame::closeDocumentWindow(WorksheetDocument* document) {
-    KWorksheetWindowStandIn* window = windowOf(document);
+    KWorksheetWindow* window = windowOf(document);
     if (!window) return true;
     if (KFrameAdaptor* adaptor = window->adaptor) return adaptor->closeFrame();
     return window->close();
@@ -476,12 +477,11 @@ bool KMainFrame::load_worksheet(const char* pathIn, bool quiet) {
 void KMainFrame::openWorksheetWindow(std::unique_ptr<WorksheetDocument> document) {
     WorksheetDocument* doc = document.get();
     KMDIFrame* adaptor = KMDIFrame::create();
-    auto* window = new KWorksheetWindowStandIn(adaptor, std::move(document), registry_);
+    auto* window = new KWorksheetWindow(adaptor, std::move(document), registry_);
+    // The frame window takes the size; the held window gets the frame's output size from it.
+    if (WorkWindow* frameWindow = adaptor->frameWindow()) frameWindow->setSizePixel(Size(600, 400));
     adaptor->setSize(600, 400);
-    adaptor->showFrame(true);
-    window->show();
-    setActiveWorksheet(window);
-    window->activate();
+    window->open(nullptr);
     doc->notifyShown();
 }
 
@@ -536,7 +536,7 @@ bool KMainFrame::closeFrame() {
     bool taken = false;
     int32_t prettyPrint = 0, showAssumed = 0;
     std::string plotDevice;
-    if (auto* window = dynamic_cast<KWorksheetWindowStandIn*>(activeWorksheet()))
+    if (auto* window = dynamic_cast<KWorksheetWindow*>(activeWorksheet()))
         if (WorksheetDocument* doc = window->document())
             if (KInterfaceVars* vars = doc->interfaceVars()) {
                 const InterfaceSettings* s = vars->settings();
@@ -880,7 +880,7 @@ void KMainFrame::closeAllHelp() {
     if (!registry_) return;
     // The visit survives windows whose destructors leave the registry.
     registry_->visit([](Window* w) {
-        auto* sheet = dynamic_cast<KWorksheetWindowStandIn*>(w);
+        auto* sheet = dynamic_cast<KWorksheetWindow*>(w);
         if (!sheet || !sheet->document() || !sheet->document()->isHelpDocument()) return;
         if (sheet->adaptor) sheet->adaptor->closeFrame();
         else sheet->close();
@@ -992,7 +992,7 @@ bool KMainFrame::frame_command(int id, std::intptr_t argument) {
                 }
                 break;
             case kCmdSaveToDatabase: {
-                auto* w = dynamic_cast<KWorksheetWindowStandIn*>(activeWorksheet());
+                auto* w = dynamic_cast<KWorksheetWindow*>(activeWorksheet());
                 if (!w || !w->document() || w->document()->isHelpDocument())
                     showMessage("This command saves the currently active non-help worksheet.\nThere is no such "
                                 "worksheet active.\n");

@@ -40,7 +40,9 @@
 #include <vector>
 
 #include "app/KMainFrameInterface.h"
+#include "app/KMenuRules.h"
 #include "app/KStatusBar.h"
+#include "app/KWorksheetMenuWindow.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/base/String.h"
@@ -52,7 +54,7 @@ class QuietEvaluator;
 class ToolBox;
 class WorksheetDocument;
 
-class KMainFrame : public WorkWindow, public KMainFrameInterface {
+class KMainFrame : public WorkWindow, public KMainFrameInterface, public KMenuFrame {
 public:
     static constexpr const char* kTitle = "Kelvo V Release 5";
     static constexpr int kIconResource = 1000;
@@ -165,19 +167,40 @@ public:
     // show again.
     void setStatusMessage(const String& text);
 
-    // ---- menu and command-state rules (KMainFrame_menus.cpp) -----------------------------------
+    // ---- menu and command-state rules (KMainFrame_menus.cpp, rules in KMenuRules) -----------
     // Brings a popup's items up to date before it opens (by its first item's id).
     void updateMenu(Menu* popup);
     // 0: every tracked command; otherwise that command.  False without a tool box.
     bool updateCommandState(int commandId);
+    bool canCutCopy(bool asText, bool cut);
+    bool canPaste(bool asText);
     // The Undo and Redo item texts of the Edit menu.
     void update_undo_menu(Menu* editMenu);
     // Whether the current context bar is usable, told to it.
     void refreshContextBarState();
+    // The text bar and the Format popup from the current styles.
+    void updateTextBar(StyleSet* styleSet, const ParaStyle* paragraphStyle, const CharStyle* characterStyle);
     // One pass over the current menu bar's popups and the tracked commands.
     void refreshMenus();
     // Heights of the visible tool box (flag 1), context bar (2) and status bar (4).
-    long barHeights(int flags) const;
+    long barHeights(int flags);
+
+    // ---- what the menu rules ask of the frame (KMenuFrame) -------------------------------------
+    // The active worksheet window's answers, or null without one.
+    KMenuWindow* activeWindow() override;
+    Menu* menuBar() override { return currentMenuBar_ ? menuBar(currentMenuBar_) : nullptr; }
+    int menuBarId() const override { return currentMenuBar_; }
+    ToolBox* toolBox() override { return currentToolBox_ ? toolBox(currentToolBox_) : nullptr; }
+    // The context bars have no text fields yet.
+    bool contextBarFieldHasFocus() override { return false; }
+    void enableContextBar(bool on) override;
+    // The text bar is not built yet.
+    KMenuTextBar* textBar() override { return nullptr; }
+    bool isPaletteVisible(int palette) override;
+    // The palettes have no spreadsheet mode yet.
+    void setPalettesSpreadsheetMode(bool) override {}
+    bool clipboardHasText() override;
+    long visibleBarHeight(int bar) override;
 
     // ---- window --------------------------------------------------------------------------------
     void resize() override;
@@ -246,4 +269,7 @@ private:
     KWindowRegistry* registry_ = nullptr;
     int pollDepth_ = 0;
     int deepestPoll_ = 0;
+    // The menu rules and the active worksheet window as they see it.
+    KWorksheetMenuWindow menuWindow_;
+    KMenuRules menuRules_{*this};
 };

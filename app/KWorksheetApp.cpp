@@ -15,7 +15,7 @@
 #include "app/KMainFrame.h"
 #include "app/KSplashWindow.h"
 #include "app/KStatusBar.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "app/dialogs/KTextImportDialog.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
@@ -84,7 +84,7 @@ long oleMenuMessageHook(unsigned message, uintptr_t wParam, intptr_t lParam) {
     constexpr uintptr_t kFirstVerb = 1451, kLastVerb = 1549;
     constexpr int kOleElementKind = 11;
     if (message != kCommandMessage || lParam != 0 || wParam < kFirstVerb || wParam > kLastVerb) return 0;
-    auto* window = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+    auto* window = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
     Element* current = window && window->document() ? window->document()->currentElement() : nullptr;
     if (!current || current->elementKind() != kOleElementKind) return 0;
     if (oleVerbHook) oleVerbHook(current, static_cast<int>(wParam));
@@ -163,7 +163,7 @@ void KWorksheetApp::wireHooks() {
     worksheetFileHooks().chooseTextImport = KTextImportDialog::chooseTextImport;
     // The kernel's figures go to the status bar while their worksheet is the active one.
     host.isActiveWindow = [](WorksheetDocument* document) {
-        auto* w = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+        auto* w = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
         return w != nullptr && w->document() == document;
     };
     host.showKernelStatus = [](WorksheetDocument*, const char* memory, const char* time) {

@@ -7,7 +7,7 @@
 // indicator, command-state refresh, the monochrome test, the placeholder expressions.
 //
 // Parts that are not built yet are small stand-ins here: the worksheet window
-// (KWorksheetWindowStandIn.h), the display palette (true colour) and the palettes (none can be
+// (KWorksheetWindow.h), the display palette (true colour) and the palettes (none can be
 // built yet, so each is null).
 //
 // Shut-down releases the kernels first: the worksheet windows and their documents go, then the

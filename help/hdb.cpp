@@ -19,10 +19,12 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <new>
 #include <random>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "help/kbtree.h"
@@ -604,6 +606,165 @@ int hdb_create(const char* path, int replaceable, const char* copyright, HdbErro
     }, cleanup);
 }
 
+namespace {
+
+// The pending part of a batch: every word list change of the batch's topics, merged into the
+// words tree once at the end, and the ids in use, so that a new id costs no lookups.
+struct PendingWords {
+    // word -> (id, count) in the order the topics came; an id occurs once per word.
+    std::unordered_map<std::string, std::vector<std::pair<std::uint16_t, std::uint16_t>>> lists;
+    std::vector<bool> usedIds;   // 65,536 flags: the id has a page
+    std::vector<bool> batchIds;  // the id's words are pending
+};
+
+// Merges the pending word lists into the words tree (each list read and written once) and
+// clears them.  Words are put in ascending order, so consecutive puts touch neighbouring leaves.
+void flushWords(KbtHandle* h, PendingWords& pending) {
+    std::vector<std::string> order;
+    order.reserve(pending.lists.size());
+    for (const auto& [word, list] : pending.lists) order.push_back(word);
+    std::sort(order.begin(), order.end());
+    std::string v;
+    for (const std::string& word : order) {
+        auto& list = pending.lists[word];
+        std::sort(list.begin(), list.end());
+        WordList stored;
+        if (get(h, words, word, v)) stored = parseWordList(v);
+        unsigned long long total = stored.total;
+        std::string merged(3, '\0');
+        merged.reserve(3 + 4 * (stored.ids.size() + list.size()));
+        auto entry = [&](unsigned id, unsigned count) {
+            put16(merged, id);
+            put16(merged, count);
+        };
+        std::size_t a = 0, b = 0;
+        while (a < stored.ids.size() || b < list.size()) {
+            if (b == list.size() || (a < stored.ids.size() && stored.ids[a].first < list[b].first)) {
+                entry(stored.ids[a].first, stored.ids[a].second);
+                ++a;
+            } else if (a < stored.ids.size() && stored.ids[a].first == list[b].first) {
+                // Listed already: the stored entry stays, as a single insert keeps it.
+                entry(stored.ids[a].first, stored.ids[a].second);
+                ++a;
+                ++b;
+            } else {
+                entry(list[b].first, list[b].second);
+                total += list[b].second;
+                ++b;
+            }
+        }
+        const unsigned t = unsigned(std::min(total, 0xffffffull));
+        merged[0] = char(t & 0xff);
+        merged[1] = char((t >> 8) & 0xff);
+        merged[2] = char((t >> 16) & 0xff);
+        put(h, words, word, merged);
+    }
+    pending.lists.clear();
+    std::fill(pending.batchIds.begin(), pending.batchIds.end(), false);
+}
+
+// The flags of the ids that have a page, from one walk of the pages tree.
+std::vector<bool> usedIds(KbtHandle* h) {
+    std::vector<bool> used(0x10000, false);
+    walkFrom(h, pages, {}, [&](std::string_view key, std::string_view) {
+        if (key.size() >= 2) used[u16at(key, 0)] = true;
+        else if (key.size() == 1) used[static_cast<unsigned char>(key[0])] = true;
+        return true;
+    });
+    return used;
+}
+
+// Adds one topic to the open change of `f`.  With `pending` (a batch), the topic's word list
+// entries wait there and ids are taken from its flags; otherwise they are written at once.
+void insertTopic(OneFile& f, const char* name, std::size_t pageLength, const char* page,
+                 const char* parent, const HdbAlias* aliases, const HWord* wordList,
+                 const char* description, int active, PendingWords* pending) {
+    if (!name || !*name) hdb_raise("empty topic name");
+    KbtHandle* h = f.handle;
+    if (f.version != 2) hdb_raise("incorrect .hdb file version - cannot update old versions");
+    if (kbtree_flags(h) & KBT_FLAG_READONLY) hdb_raise("attempt to insert into read only help file");
+    const bool replaceable = !has(h, attributes, "noreplace");
+    const std::string_view topic(name);
+    std::string v;
+    bool existed = get(h, topicIds, topic, v);
+    unsigned oldId = 0;
+    if (existed) {
+        oldId = parseTopicId(v, f.version).id;
+        if (!replaceable) hdb_raise("cannot update topic in production help file");
+        // The replaced topic's word entries must be in the tree for removeTopicId to find.
+        if (pending && pending->batchIds[oldId]) flushWords(h, *pending);
+    }
+    // A new id: probe upwards from a random start for one without a page.
+    const unsigned start = nextIdStart();
+    unsigned id = 0;
+    for (unsigned i = 1; i < 0x10000; ++i) {
+        unsigned candidate = (start + i) & 0xffff;
+        if (candidate == 0) candidate = 1;
+        if (pending ? !pending->usedIds[candidate] : !has(h, pages, idKey(candidate))) {
+            id = candidate;
+            break;
+        }
+    }
+    if (id == 0) hdb_raise("help database full");
+    const std::string key = idKey(id);
+
+    put(h, pages, key, std::string_view(page ? page : "", page ? pageLength : 0));
+    if (pending) pending->usedIds[id] = true;
+    std::string nameValue(topic.substr(0, 1023));
+    nameValue += '\0';
+    std::string desc = description ? description : "";
+    if (!desc.empty() && desc.size() + std::strlen(name) + 2 < 1024) nameValue += desc;
+    nameValue += '\0';
+    put(h, topicNames, key, nameValue);
+    if (parent) put(h, parents, key, std::string_view(parent, std::strlen(parent) + 1));
+
+    std::string wordsValue;
+    for (const HWord* w = wordList; w; w = w->next) {
+        if (!w->word || !*w->word) continue;
+        const std::string_view word(w->word);
+        const unsigned count = unsigned(std::clamp(w->count, 0, 0xffff));
+        wordsValue += word;
+        wordsValue += '\0';
+        if (pending) {
+            // A word listed twice in one topic keeps its first count, as addToWordList does.
+            auto& list = pending->lists[std::string(word)];
+            if (list.empty() || list.back().first != id)
+                list.emplace_back(std::uint16_t(id), std::uint16_t(count));
+            pending->batchIds[id] = true;
+            continue;
+        }
+        if (!get(h, words, word, v)) v.assign(3, '\0');
+        if (addToWordList(v, id, count)) put(h, words, word, v);
+    }
+
+    addNameIndex(h, topic, id, desc);
+    std::string aliasValue;
+    for (const HdbAlias* a = aliases; a; a = a->next) {
+        if (!a->text || !*a->text) continue;
+        addNameIndex(h, a->text, id, desc);
+        aliasValue += a->text;
+        aliasValue += '\0';
+    }
+    addReversed(h, topic, id, 1);
+    for (const HdbAlias* a = aliases; a; a = a->next)
+        if (a->text && *a->text) addReversed(h, a->text, id, a->kind);
+
+    if (replaceable) {
+        if (!wordsValue.empty()) put(h, topicWords, key, wordsValue);
+        if (!aliasValue.empty()) put(h, topicAliases, key, aliasValue);
+    }
+    std::string idValue;
+    put16(idValue, id);
+    put16(idValue, active ? 1 : 0);
+    put(h, topicIds, topic, idValue);
+    if (existed) {
+        removeTopicId(h, topic, oldId);
+        if (pending) pending->usedIds[oldId] = false;
+    }
+}
+
+}  // namespace
+
 int hdb_insert_topic(const char* path, const char* name, std::size_t pageLength, const char* page,
                      const char* parent, const HdbAlias* aliases, const HWord* wordList,
                      const char* description, int active, HdbErrorCallback error) {
@@ -611,74 +772,64 @@ int hdb_insert_topic(const char* path, const char* name, std::size_t pageLength,
     return guard(error, "insert of ", name, 0, [&] {
         if (!name || !*name) hdb_raise("empty topic name");
         f.open(path, true);
-        KbtHandle* h = f.handle;
-        if (f.version != 2) hdb_raise("incorrect .hdb file version - cannot update old versions");
-        if (kbtree_flags(h) & KBT_FLAG_READONLY) hdb_raise("attempt to insert into read only help file");
-        const bool replaceable = !has(h, attributes, "noreplace");
-        const std::string_view topic(name);
-        std::string v;
-        bool existed = get(h, topicIds, topic, v);
-        unsigned oldId = 0;
-        if (existed) {
-            oldId = parseTopicId(v, f.version).id;
-            if (!replaceable) hdb_raise("cannot update topic in production help file");
-        }
-        // A new id: probe upwards from a random start for one without a page.
-        const unsigned start = nextIdStart();
-        unsigned id = 0;
-        for (unsigned i = 1; i < 0x10000; ++i) {
-            unsigned candidate = (start + i) & 0xffff;
-            if (candidate == 0) candidate = 1;
-            if (!has(h, pages, idKey(candidate))) {
-                id = candidate;
-                break;
-            }
-        }
-        if (id == 0) hdb_raise("help database full");
-        const std::string key = idKey(id);
-
-        put(h, pages, key, std::string_view(page ? page : "", page ? pageLength : 0));
-        std::string nameValue(topic.substr(0, 1023));
-        nameValue += '\0';
-        std::string desc = description ? description : "";
-        if (!desc.empty() && desc.size() + std::strlen(name) + 2 < 1024) nameValue += desc;
-        nameValue += '\0';
-        put(h, topicNames, key, nameValue);
-        if (parent) put(h, parents, key, std::string_view(parent, std::strlen(parent) + 1));
-
-        std::string wordsValue;
-        for (const HWord* w = wordList; w; w = w->next) {
-            if (!w->word || !*w->word) continue;
-            const std::string_view word(w->word);
-            const unsigned count = unsigned(std::clamp(w->count, 0, 0xffff));
-            wordsValue += word;
-            wordsValue += '\0';
-            if (!get(h, words, word, v)) v.assign(3, '\0');
-            if (addToWordList(v, id, count)) put(h, words, word, v);
-        }
-
-        addNameIndex(h, topic, id, desc);
-        std::string aliasValue;
-        for (const HdbAlias* a = aliases; a; a = a->next) {
-            if (!a->text || !*a->text) continue;
-            addNameIndex(h, a->text, id, desc);
-            aliasValue += a->text;
-            aliasValue += '\0';
-        }
-        addReversed(h, topic, id, 1);
-        for (const HdbAlias* a = aliases; a; a = a->next)
-            if (a->text && *a->text) addReversed(h, a->text, id, a->kind);
-
-        if (replaceable) {
-            if (!wordsValue.empty()) put(h, topicWords, key, wordsValue);
-            if (!aliasValue.empty()) put(h, topicAliases, key, aliasValue);
-        }
-        std::string idValue;
-        put16(idValue, id);
-        put16(idValue, active ? 1 : 0);
-        put(h, topicIds, topic, idValue);
-        if (existed) removeTopicId(h, topic, oldId);
+        insertTopic(f, name, pageLength, page, parent, aliases, wordList, description, active, nullptr);
         f.close();
+        return 1;
+    });
+}
+
+// ---- batches -------------------------------------------------------------------------------------
+
+struct HdbBatch {
+    OneFile file;
+    PendingWords pending;
+    HdbErrorCallback error = nullptr;
+    std::string path;
+    bool failed = false;   // a failed insert abandoned the batch
+};
+
+HdbBatch* hdb_batch_begin(const char* path, HdbErrorCallback error) {
+    auto batch = std::make_unique<HdbBatch>();
+    batch->error = error;
+    batch->path = path ? path : "";
+    HdbBatch* b = batch.get();
+    return guard(error, "insert into ", path, static_cast<HdbBatch*>(nullptr), [&]() -> HdbBatch* {
+        b->file.open(b->path.c_str(), true);
+        if (b->file.version != 2) hdb_raise("incorrect .hdb file version - cannot update old versions");
+        if (kbtree_flags(b->file.handle) & KBT_FLAG_READONLY)
+            hdb_raise("attempt to insert into read only help file");
+        b->pending.usedIds = usedIds(b->file.handle);
+        b->pending.batchIds.assign(0x10000, false);
+        return batch.release();
+    });
+}
+
+int hdb_batch_insert(HdbBatch* batch, const char* name, std::size_t pageLength, const char* page,
+                     const char* parent, const HdbAlias* aliases, const HWord* wordList,
+                     const char* description, int active) {
+    if (!batch) return 0;
+    return guard(batch->error, "insert of ", name, 0, [&] {
+        if (batch->failed) hdb_raise("batch abandoned after an earlier failure");
+        try {
+            insertTopic(batch->file, name, pageLength, page, parent, aliases, wordList, description,
+                        active, &batch->pending);
+        } catch (...) {
+            // The change is half made: drop all of it, so the file stays as before the batch.
+            batch->failed = true;
+            batch->file.release();
+            throw;
+        }
+        return 1;
+    });
+}
+
+int hdb_batch_end(HdbBatch* batch, int commit) {
+    if (!batch) return 0;
+    std::unique_ptr<HdbBatch> owner(batch);
+    if (!commit || batch->failed) return 0;   // the destructor rolls back and unlocks
+    return guard(batch->error, "insert into ", batch->path.c_str(), 0, [&] {
+        flushWords(batch->file.handle, batch->pending);
+        batch->file.close();
         return 1;
     });
 }
@@ -830,7 +981,10 @@ struct HelpFileSet {
     std::vector<File> files;
 
     void unlockAll() {
-        for (auto& f : files) hdb_unlock(f.fd);
+        for (auto& f : files) {
+            kbtree_hold_pages(f.handle, 0);
+            hdb_unlock(f.fd);
+        }
     }
 
     // The query bracket: read locks and fresh headers on entry, unlocks on every exit.
@@ -850,7 +1004,9 @@ struct HelpFileSet {
                     settleJournal(file.path.c_str());
                     if (!hdb_lock(file.fd, 0)) hdb_raise("could not lock help file");
                 }
-                kbtree_refresh(file.handle);
+                // Fresh header fields; the read lock keeps writers out until unlockAll, so the
+                // pages one lookup reads serve the next.
+                kbtree_hold_pages(file.handle, 1);
             }
             return f();
         });
@@ -1040,12 +1196,18 @@ HdbTopicResult* hdb_word_search(HelpFileSet* set, StorageArea* area, HWord* word
             w->count = 0;
             ++queryWords;
         }
-        std::map<std::string, long long> best;   // "topic hash": topic name -> score
-        std::vector<std::string> order;          // newest name first
+        // A topic found in several files keeps its best score; topics are listed newest first
+        // (files in order, ids ascending within a file), then stably by score.
+        struct Found {
+            std::string name, description;
+            long long score;
+        };
+        std::vector<Found> found;
+        std::unordered_map<std::string, std::size_t> byName;   // "topic hash": name -> found
         std::string v, n, d;
-        std::map<std::string, std::string> descriptions;
+        std::vector<std::pair<unsigned, long long>> hits;
         for (auto& f : set->files) {
-            std::map<unsigned, long long> scores;   // "id hash"
+            hits.clear();
             for (HWord* w = wordList; w; w = w->next) {
                 if (!w->word || !*w->word || !get(f.handle, words, w->word, v)) continue;
                 WordList list = parseWordList(v);
@@ -1053,25 +1215,34 @@ HdbTopicResult* hdb_word_search(HelpFileSet* set, StorageArea* area, HWord* word
                 for (auto [id, c] : list.ids) {
                     // A total of 0 cannot come from a sound file; it adds nothing but the hit.
                     long long part = list.total ? (long long)c * 1000 / list.total : 0;
-                    scores[id] += part + 1000;
+                    hits.emplace_back(id, part + 1000);
                 }
             }
-            for (auto [id, score] : scores) {
+            // "id hash": the scores of each id summed, ids ascending.
+            std::stable_sort(hits.begin(), hits.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            for (std::size_t i = 0; i < hits.size();) {
+                const unsigned id = hits[i].first;
+                long long score = 0;
+                for (; i < hits.size() && hits[i].first == id; ++i) score += hits[i].second;
                 if (!nameOf(f.handle, id, n, d)) continue;
-                auto it = best.find(n);
-                if (it == best.end()) {
-                    best.emplace(n, score);
-                    order.push_back(n);
-                    descriptions[n] = d;
-                } else {
-                    it->second = std::max(it->second, score);
-                }
+                auto [it, fresh] = byName.try_emplace(n, found.size());
+                if (fresh) found.push_back({n, d, score});
+                else found[it->second].score = std::max(found[it->second].score, score);
             }
         }
         std::vector<std::pair<std::string, long long>> results;
-        for (auto it = order.rbegin(); it != order.rend(); ++it) results.emplace_back(*it, best[*it]);
-        std::stable_sort(results.begin(), results.end(),
-                         [](const auto& a, const auto& b) { return a.second > b.second; });
+        std::vector<std::string> descriptions;
+        std::vector<std::size_t> rank(found.size());
+        for (std::size_t i = 0; i < rank.size(); ++i) rank[i] = rank.size() - 1 - i;
+        std::stable_sort(rank.begin(), rank.end(),
+                         [&](std::size_t a, std::size_t b) { return found[a].score > found[b].score; });
+        results.reserve(rank.size());
+        descriptions.reserve(rank.size());
+        for (std::size_t i : rank) {
+            results.emplace_back(std::move(found[i].name), found[i].score);
+            descriptions.push_back(std::move(found[i].description));
+        }
         const long long q = queryWords * 1000;
         long long divisor;
         if (q <= 1000) {
@@ -1085,9 +1256,10 @@ HdbTopicResult* hdb_word_search(HelpFileSet* set, StorageArea* area, HWord* word
         }
         HdbTopicResult* head = nullptr;
         HdbTopicResult** tail = &head;
-        for (auto& [name, score] : results) {
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            const auto& [name, score] = results[i];
             int scaled = divisor > 0 ? int(score * 100 / divisor) : 0;
-            *tail = topicResult(area, scaled, name, descriptions[name]);
+            *tail = topicResult(area, scaled, name, descriptions[i]);
             tail = &(*tail)->next;
         }
         return head;

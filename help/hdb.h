@@ -110,6 +110,25 @@ int hdb_delete_from_browser(const char* path, const char* browserPath, HdbErrorC
 char* hdb_get_attributes(const char* path, const char* name, char* buffer, std::size_t size,
                          HdbErrorCallback error);
 
+// ---- batches: many topics in one change ------------------------------------------------------
+//
+// A batch holds the file's write lock from begin to end and makes all its inserts one
+// transaction: the word lists of its topics are merged in memory and each is written once at the
+// end, so building a database of n topics costs time linear in n.  Until the end nothing reaches
+// the file; a crash, an abandoned batch or a failed insert leaves the database as before the
+// batch.  Each insert behaves as hdb_insert_topic (a name inserted twice is replaced, ids are
+// drawn the same way); a failed insert abandons the whole batch (later inserts fail), and the
+// batch must still be ended.  Readers wait for the lock while a batch is open.
+struct HdbBatch;
+// Null on failure (reported).
+HdbBatch* hdb_batch_begin(const char* path, HdbErrorCallback error);
+int hdb_batch_insert(HdbBatch* batch, const char* name, std::size_t pageLength, const char* page,
+                     const char* parent, const HdbAlias* aliases, const HWord* words,
+                     const char* description, int active);
+// commit 1: writes the batch as one durable change; 0: drops it.  Frees the batch either way;
+// 1 when the batch was written.
+int hdb_batch_end(HdbBatch* batch, int commit);
+
 // ---- set operations --------------------------------------------------------------------------
 
 // paths: null-terminated list.  Paths that cannot be opened are passed over.

@@ -4,7 +4,10 @@
 
 #include <cctype>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -81,9 +84,35 @@ const char* foldOf(unsigned char c) {
 
 }  // namespace
 
+namespace {
+
+// Looked up by string_view, so that a word's tail is looked up without a copy.
+struct ViewHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+struct WParseTables {
+    std::unordered_set<std::string, ViewHash, std::equal_to<>> stopWords;               // "stopwords"
+    std::unordered_map<std::string, const char*, ViewHash, std::equal_to<>> suffixes;   // "suffixes"; null = remove
+
+    WParseTables(const char* const* stop, const WParseSuffix* suffix) {
+        for (; *stop; ++stop) stopWords.insert(*stop);
+        for (; suffix->suffix; ++suffix) suffixes.emplace(suffix->suffix, suffix->replacement);
+    }
+};
+
+// The default tables, built once: every page of a help database build makes a parser.
+const WParseTables& defaultTables() {
+    static const WParseTables tables(wparse_default_stop_words, wparse_default_suffixes);
+    return tables;
+}
+
+}  // namespace
+
 struct WParse {
-    std::unordered_set<std::string> stopWords;                // "stopwords"
-    std::unordered_map<std::string, const char*> suffixes;    // "suffixes"; null = remove
+    std::unique_ptr<WParseTables> own;   // null: the default tables
+    const WParseTables* tables = nullptr;
     WParseCallback callback = nullptr;
     void* user = nullptr;
 
@@ -92,8 +121,8 @@ struct WParse {
         const std::size_t n = word.size();
         for (std::size_t k = 5; k >= 1; --k) {
             if (n < minLength[k]) continue;
-            auto it = suffixes.find(word.substr(n - k));
-            if (it == suffixes.end()) continue;
+            auto it = tables->suffixes.find(std::string_view(word).substr(n - k));
+            if (it == tables->suffixes.end()) continue;
             word.erase(n - k);
             if (it->second) word += it->second;
             return;
@@ -101,7 +130,7 @@ struct WParse {
     }
 
     void word(std::string& w) const {
-        if (w.empty() || stopWords.count(w)) return;
+        if (w.empty() || tables->stopWords.count(std::string_view(w))) return;
         strip(w);
         callback(user, w.c_str());
     }
@@ -128,10 +157,13 @@ WParse* wparse_create(const char* const* stopWords, const WParseSuffix* suffixes
     auto* p = new WParse;
     p->callback = callback;
     p->user = user;
-    if (!stopWords) stopWords = wparse_default_stop_words;
-    for (; *stopWords; ++stopWords) p->stopWords.insert(*stopWords);
-    if (!suffixes) suffixes = wparse_default_suffixes;
-    for (; suffixes->suffix; ++suffixes) p->suffixes.emplace(suffixes->suffix, suffixes->replacement);
+    if (!stopWords && !suffixes) {
+        p->tables = &defaultTables();
+    } else {
+        p->own = std::make_unique<WParseTables>(stopWords ? stopWords : wparse_default_stop_words,
+                                                suffixes ? suffixes : wparse_default_suffixes);
+        p->tables = p->own.get();
+    }
     return p;
 }
 
@@ -148,13 +180,13 @@ void wparse_bytes(WParse* parser, const char* text, std::size_t length) {
 struct WordScanner {
     StorageArea* area = nullptr;
     WParse* parser = nullptr;
-    std::unordered_map<std::string, HWord*> table;   // "wordscanner"
+    std::unordered_map<std::string_view, HWord*> table;   // "wordscanner"; keys are the records' words
     HWord* head = nullptr;
     HWord* tail = nullptr;
 
     static void add(void* user, const char* word) {
         auto* s = static_cast<WordScanner*>(user);
-        auto it = s->table.find(word);
+        auto it = s->table.find(std::string_view(word));
         if (it != s->table.end()) {
             ++it->second->count;
             return;
@@ -169,7 +201,7 @@ struct WordScanner {
         if (s->tail) s->tail->next = rec;
         else s->head = rec;
         s->tail = rec;
-        s->table.emplace(word, rec);
+        s->table.emplace(std::string_view(rec->word, len), rec);
     }
 };
 

@@ -18,6 +18,7 @@
 #include "help/kbtree.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -149,33 +150,68 @@ struct KbtHandle {
     // Page bytes live in slots of an arena of fixed chunks that never move, so a pointer from
     // readPage stays valid until the cache is cleared; `slotOf` maps a page number to its slot
     // directly (page numbers are dense and below nextPage).
+    // The first kPoolChunks chunks are allocated one by one (and pooled); a transaction that
+    // needs more (a batch of many topics) takes them from mapped regions of kRegionChunks
+    // chunks whose memory is faulted in by one call: touching fresh memory a page at a time
+    // was a fifth of the time of a large batch.
     static constexpr std::size_t kChunkSlots = 64;
-    std::vector<std::unique_ptr<unsigned char[]>> chunks;
+    static constexpr std::size_t kRegionChunks = 64;
+    std::vector<unsigned char*> chunks;
+    std::vector<std::unique_ptr<unsigned char[]>> ownChunks;   // chunks not in a region
+    struct Region {
+        void* data;
+        std::size_t bytes;
+    };
+    std::vector<Region> regions;
+    std::size_t regionLeft = 0;   // chunks of the last region not yet handed out
     std::size_t slotCount = 0;                 // slots handed out since the cache was cleared
     std::vector<std::uint32_t> slotOf;         // page -> slot + 1; 0 = not cached
     std::vector<std::uint32_t> cachedPages;    // the pages with a slot, to reset slotOf
     std::vector<char> slotDirty;               // per slot of a cached page
     std::size_t dirtyCount = 0;
     int depth = 0;
+    bool holding = false;   // kbtree_hold_pages: pages stay cached between operations
+    // Pages kept after a hold ended, valid only while the file is unchanged: `parkedStamp` is
+    // the file's state when they were read, `parkedHeader` its header page.
+    bool parked = false;
+    struct stat parkedStamp {};
+    Bytes parkedHeader;
+    Bytes lastHeader;   // the header page as the last readHeader saw it
     Bytes block;   // buffer of readBlock
 
     unsigned char* slotData(std::uint32_t slot) {
-        return chunks[slot / kChunkSlots].get() + std::size_t(slot % kChunkSlots) * pageSize;
+        return chunks[slot / kChunkSlots] + std::size_t(slot % kChunkSlots) * pageSize;
     }
 
     std::uint32_t newSlot() {
         if (slotCount == chunks.size() * kChunkSlots) {
-            PagePool& pool = pagePool();
-            std::unique_ptr<unsigned char[]> chunk;
-            if (pageSize == KBT_PAGE_SIZE) {
-                std::lock_guard<std::mutex> guard(pool.lock);
-                if (!pool.chunks.empty()) {
-                    chunk = std::move(pool.chunks.back());
-                    pool.chunks.pop_back();
-                }
+            const std::size_t chunkBytes = kChunkSlots * pageSize;
+            if (regionLeft == 0 && ownChunks.size() >= kPoolChunks) {
+                const std::size_t bytes = kRegionChunks * chunkBytes;
+                void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+                if (data == MAP_FAILED) throw std::bad_alloc();
+                regions.push_back({data, bytes});
+                regionLeft = kRegionChunks;
             }
-            if (!chunk) chunk.reset(new unsigned char[kChunkSlots * pageSize]);
-            chunks.push_back(std::move(chunk));
+            if (regionLeft > 0) {
+                const Region& r = regions.back();
+                chunks.push_back(static_cast<unsigned char*>(r.data) + (kRegionChunks - regionLeft) * chunkBytes);
+                --regionLeft;
+            } else {
+                PagePool& pool = pagePool();
+                std::unique_ptr<unsigned char[]> chunk;
+                if (pageSize == KBT_PAGE_SIZE) {
+                    std::lock_guard<std::mutex> guard(pool.lock);
+                    if (!pool.chunks.empty()) {
+                        chunk = std::move(pool.chunks.back());
+                        pool.chunks.pop_back();
+                    }
+                }
+                if (!chunk) chunk.reset(new unsigned char[chunkBytes]);
+                chunks.push_back(chunk.get());
+                ownChunks.push_back(std::move(chunk));
+            }
         }
         slotDirty.push_back(0);
         return std::uint32_t(slotCount++);
@@ -194,11 +230,15 @@ struct KbtHandle {
         PagePool& pool = pagePool();
         std::lock_guard<std::mutex> guard(pool.lock);
         if (pageSize == KBT_PAGE_SIZE)
-            while (!chunks.empty() && pool.chunks.size() < kPoolChunks) {
-                pool.chunks.push_back(std::move(chunks.back()));
-                chunks.pop_back();
+            while (!ownChunks.empty() && pool.chunks.size() < kPoolChunks) {
+                pool.chunks.push_back(std::move(ownChunks.back()));
+                ownChunks.pop_back();
             }
         if (slotOf.size() > pool.slotOf.size()) slotOf.swap(pool.slotOf);
+        chunks.clear();
+        for (const Region& r : regions) munmap(r.data, r.bytes);
+        regions.clear();
+        regionLeft = 0;
     }
 
     // The slot of a cached page, or -1.
@@ -281,7 +321,7 @@ struct KbtHandle {
         checkPage(n);
         long slot = slotFor(n);
         if (slot >= 0) return slotData(std::uint32_t(slot));
-        if (inTransaction && n < savedNext) {
+        if ((inTransaction && n < savedNext) || holding) {
             readBlock(n);
             slot = slotFor(n);
             if (slot >= 0) return slotData(std::uint32_t(slot));
@@ -298,7 +338,7 @@ struct KbtHandle {
     // pages of one change cluster, and one call costs less than several.
     void readBlock(std::uint32_t n) {
         std::uint32_t lo = n - n % kReadBlock;
-        const std::uint32_t hi = std::min<std::uint32_t>(lo + kReadBlock, savedNext);
+        const std::uint32_t hi = std::min<std::uint32_t>(lo + kReadBlock, inTransaction ? savedNext : nextPage);
         if (lo == 0) lo = 1;
         if (hi <= lo + 1) return;
         block.resize(std::size_t(hi - lo) * pageSize);
@@ -341,7 +381,60 @@ struct KbtHandle {
     // Forgets pages held outside a transaction (the end of a public operation, or a walk
     // moving on to another leaf).
     void dropReadCache() {
-        if (!inTransaction) clearPages();
+        if (!inTransaction && !holding && !parked) clearPages();
+    }
+
+    void unpark() {
+        parked = false;
+        dropReadCache();
+    }
+
+    // ---- pages kept between holds --------------------------------------------------------
+    //
+    // A change made by another process must never be answered from kept pages.  Every commit
+    // writes the file, which sets its modification time to the kernel's clock at that moment;
+    // that clock is coarse (one timer tick), so a change made in the same tick as the previous
+    // one can leave the time as it was.  Pages are therefore kept past a hold only when the
+    // file's last change is older than kQuietSeconds (far more than a tick) at the end of the
+    // hold: any later change then bears a later time.  The next hold keeps them when the file's
+    // identity, size, change and modification times and header page are as they were.
+    static constexpr double kQuietSeconds = 1.0;
+    static constexpr std::size_t kParkedPagesMax = 32768;   // 32 MB of 1 KB pages
+
+    static bool sameFile(const struct stat& a, const struct stat& b) {
+        return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+               a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+               a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+    }
+
+    // Re-reads the header (as kbtree_refresh), then checks the parked pages against it.
+    void startHold() {
+        readHeader(false, treeCount);
+        if (parked) {
+            parked = false;
+            struct stat now;
+            if (fstat(fd, &now) != 0 || !sameFile(now, parkedStamp) || lastHeader != parkedHeader)
+                clearPages();
+        }
+        holding = true;
+    }
+
+    void endHold() {
+        holding = false;
+        struct stat now;
+        struct timespec clock;
+        if (!inTransaction && cachedPages.size() <= kParkedPagesMax && fstat(fd, &now) == 0 &&
+            clock_gettime(CLOCK_REALTIME, &clock) == 0) {
+            const double age = double(clock.tv_sec - now.st_mtim.tv_sec) +
+                               double(clock.tv_nsec - now.st_mtim.tv_nsec) * 1e-9;
+            if (age > kQuietSeconds) {
+                parked = true;
+                parkedStamp = now;
+                parkedHeader = lastHeader;
+                return;
+            }
+        }
+        dropReadCache();
     }
 
     void clearPages() {
@@ -407,6 +500,7 @@ struct KbtHandle {
         }
         Bytes h(pageSize);
         readRaw(0, h.data());
+        lastHeader = h;
         std::uint32_t n = rd32(&h[12]);
         if (full) {
             if (n != expectedTrees) fail("corrupt help database: wrong number of trees");
@@ -781,27 +875,41 @@ struct KbtHandle {
     }
 
     // Fills levels height .. 0; the leaf page is level[0].page.  The separators are compared
-    // in place in the page (descents are the most frequent step of every operation).
+    // in place in the page (descents are the most frequent step of every operation): one pass
+    // over the length fields checks them and notes each separator's offset, then bisection
+    // finds the first separator >= key (its child), or the last child when there is none.
     void descend(Path& path, unsigned tree, const Bytes& key) {
         path.tree = tree;
         const std::size_t P = pageSize;
         std::uint32_t page = roots[tree];
+        std::uint32_t offsets[KBT_PAGE_SIZE / 8];
+        std::vector<std::uint32_t> wide;   // pages larger than KBT_PAGE_SIZE
         for (std::uint32_t l = heights[tree]; l >= 1; --l) {
             const unsigned char* p = readPage(page);
-            std::uint32_t child = rd32(&p[0]);
-            std::size_t off = 4, i = 0;
+            std::uint32_t* at = offsets;
+            if (P > KBT_PAGE_SIZE) {
+                wide.resize(P / 8);
+                at = wide.data();
+            }
+            std::size_t count = 0, off = 4;
             while (true) {
                 if (off + 4 > P) fail("corrupt help database: interior page without end");
                 std::size_t k = rd32(&p[off]);
                 if (k == 0) break;
                 if (k > P || off + 8 + k > P) fail("corrupt help database: bad separator length");
-                if (compare[tree](key.size(), key.data(), k, &p[off + 4]) <= 0) break;
-                child = rd32(&p[off + 4 + k]);
+                at[count++] = std::uint32_t(off);
                 off += 8 + k;
-                ++i;
             }
+            std::size_t lo = 0, hi = count;   // separators [lo, hi) undecided
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                const std::size_t o = at[mid];
+                if (compare[tree](key.size(), key.data(), rd32(&p[o]), &p[o + 4]) <= 0) hi = mid;
+                else lo = mid + 1;
+            }
+            const std::uint32_t child = lo == 0 ? rd32(&p[0]) : rd32(&p[at[lo - 1] + 4 + rd32(&p[at[lo - 1]])]);
             checkPage(child);
-            path.level[l] = {page, i};
+            path.level[l] = {page, lo};
             page = child;
         }
         path.level[0] = {page, 0};
@@ -1192,7 +1300,10 @@ auto guarded(KbtHandle* h, F&& f, decltype(f()) failed) -> decltype(f()) {
     // Pages read outside a transaction are held until the outermost operation ends.
     struct Depth {
         KbtHandle* h;
-        explicit Depth(KbtHandle* handle) : h(handle) { ++h->depth; }
+        explicit Depth(KbtHandle* handle) : h(handle) {
+            // Parked pages serve only the hold that checks them.
+            if (h->depth++ == 0 && h->parked && !h->holding) h->unpark();
+        }
         ~Depth() {
             if (--h->depth == 0) h->dropReadCache();
         }
@@ -1356,6 +1467,20 @@ int kbtree_commit(KbtHandle* h) {
 }
 
 void kbtree_rollback(KbtHandle* h) { h->rollback(); }
+
+int kbtree_hold_pages(KbtHandle* h, int hold) {
+    if (!hold) {
+        h->endHold();
+        return 1;
+    }
+    h->holding = true;   // parked pages survive the guard's entry for startHold to check
+    const int ok = guarded(h, [&] { h->startHold(); return 1; }, 0);
+    if (!ok) {
+        h->holding = false;
+        h->unpark();
+    }
+    return ok;
+}
 
 void kbtree_set_journal(KbtHandle* h, const char* path) { h->journal = path ? path : ""; }
 

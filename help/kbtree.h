@@ -44,7 +44,13 @@
 //      in the journal (synced), then writes and syncs the file, then removes the journal;
 //      kbtree_recover_journal puts a file back from a journal left by a crash.
 //   4. Between operations (outside a transaction) only the header fields are held; no page is
-//      cached, so kbtree_refresh is enough to see what another writer committed.
+//      cached, so kbtree_refresh is enough to see what another writer committed.  The
+//      exception is a hold (kbtree_hold_pages): the caller, holding a lock that keeps writers
+//      out, lets pages read by one operation serve the next until it ends the hold.  Pages of
+//      a file whose last change is older than a second are kept past the hold for the next
+//      one, which uses them only when the file's identity, size, times and header page are
+//      unchanged (kbtree.cpp explains why the age makes that check sound); any other
+//      operation drops them first.
 //
 // Ownership: the caller owns the file descriptor; the handle owns its memory (kbtree_close).
 // Not thread-safe: one handle is used by one thread.
@@ -117,6 +123,10 @@ int kbtree_walk_back(KbtHandle* handle, unsigned tree, std::size_t keyLength, co
 int kbtree_begin(KbtHandle* handle);
 int kbtree_commit(KbtHandle* handle);
 void kbtree_rollback(KbtHandle* handle);
+// hold 1: re-reads the header fields (as kbtree_refresh) and from then on pages read outside a
+// transaction stay cached across operations (the caller guarantees that the file does not
+// change meanwhile, e.g. by a read lock); 0 ends the hold.  0 on failure (reported), else 1.
+int kbtree_hold_pages(KbtHandle* handle, int hold);
 // The journal file used by commit (copied); null for none.
 void kbtree_set_journal(KbtHandle* handle, const char* path);
 // Puts the file back from a complete journal left by an interrupted commit and removes the

@@ -3,6 +3,7 @@
 #include "kernel_link/KKernelSession.h"
 
 #include <atomic>
+#include <utility>
 
 #include "tovu/errors.h"
 #include "tovu/parse_driver.h"
@@ -32,18 +33,15 @@ KKernelSession::~KKernelSession() {
 
 // ---- QuietEvaluator -------------------------------------------------------------------------
 
-QuietEvaluator::QuietEvaluator(Document* document, KKernelSession* session)
-    : KL_Link(session->link->connectInfo()), document_(document), session_(session),
-      interfaceVars_(session->interfaceVars) {
-    session_->addRef();
+QuietEvaluator::QuietEvaluator(Document* document, std::shared_ptr<KKernelSession> session)
+    : KL_Link(session->link->connectInfo()), document_(document), session_(std::move(session)),
+      interfaceVars_(session_->interfaceVars) {
     setState(KL_IDLE);
 }
 
 QuietEvaluator::~QuietEvaluator() {
-    int left = session_->release();
     if (session_->currentEvaluator == this) session_->currentEvaluator = nullptr;
     if (streamTable_) stream_table_delete(streamTable_);
-    if (left == 0) delete session_;
 }
 
 const char* QuietEvaluator::errorText() { return session_->link->errorText(); }

@@ -1,8 +1,8 @@
 #pragma once
 // KKernelSession: one conversation with a kernel: the link (owned), the interface settings the
 // kernel reads and writes through the GET and SET streams (owned), the memory and time figures
-// it last reported, and the quiet evaluators that share it (counted by refCount; the last one
-// to go deletes the session, and with it the link).
+// it last reported.  The quiet evaluators that share a session own it together (shared_ptr): the
+// last one to go deletes the session, and with it the link.
 //
 // QuietEvaluator: the document's view of its session.  It forwards the link operations to the
 // session's link and can evaluate a statement synchronously and quietly, keeping the value of
@@ -15,6 +15,7 @@
 // caller's current storage area and outlives the kernel's own reply storage.
 
 #include <cstdint>
+#include <memory>
 
 #include "kernel_link/KL_Direct.h"
 #include "kernel_link/KL_Link.h"
@@ -34,13 +35,9 @@ public:
     KKernelSession(const KKernelSession&) = delete;
     KKernelSession& operator=(const KKernelSession&) = delete;
 
-    int addRef() { return ++refCount; }
-    int release() { return --refCount; }
-
     KString memoryText{"0.0K"};
     KString timeText{"0.0"};
     KInterfaceVars* interfaceVars;
-    std::int32_t refCount = 0;
     class QuietEvaluator* currentEvaluator = nullptr;
     std::uint32_t sessionNumber;
     KL_Link* link;
@@ -50,7 +47,7 @@ public:
 
 class QuietEvaluator : public KL_Link {
 public:
-    QuietEvaluator(Document* document, KKernelSession* session);
+    QuietEvaluator(Document* document, std::shared_ptr<KKernelSession> session);
     ~QuietEvaluator() override;
 
     const char* errorText() override;
@@ -74,7 +71,11 @@ public:
 
     // The document; an evaluator goes with its document.
     Document* document() const { return document_; }
-    KKernelSession* session() const { return session_; }
+    KKernelSession* session() const { return session_.get(); }
+    // The session for another evaluator to share.
+    const std::shared_ptr<KKernelSession>& sharedSession() const { return session_; }
+    // How many evaluators share the session (this one included).
+    long sessionUsers() const { return session_.use_count(); }
     int linkType() const;
     void setMemoryText(const char* text);
     void setTimeText(const char* text);
@@ -92,7 +93,7 @@ private:
     static Dag dispatch(void* context, Dag reply);
 
     Document* document_;
-    KKernelSession* session_;
+    std::shared_ptr<KKernelSession> session_;
     KInterfaceVars* interfaceVars_;
     Dag result_ = nullptr;
     bool done_ = false;

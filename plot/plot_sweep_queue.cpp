@@ -1,5 +1,6 @@
-// The sweep's event queue: a flat binary heap with doubling growth and a bottom-up pop (one
-// comparison per level on the way down, then a short sift-up of the last event).
+// The sweep's event queue: a flat binary heap of (key, event) slots with doubling growth and a
+// bottom-up pop (one comparison per level on the way down, then a short sift-up of the last
+// event).
 
 #include "plot/plot_sweep_queue.h"
 
@@ -12,7 +13,14 @@ namespace {
 
 constexpr int kInitialSlots = 2046;
 
-SweepEvent** heap = nullptr;
+// A slot holds its event's key beside the pointer, so that sifting compares within the array
+// and never reads the scattered event records.
+struct Slot {
+    double y;
+    SweepEvent* event;
+};
+
+Slot* heap = nullptr;
 int heapSize = 0;
 int heapCapacity = 0;
 StorageArea eventArea;
@@ -20,7 +28,7 @@ StorageArea eventArea;
 }  // namespace
 
 void eventq_open() {
-    auto** slots = static_cast<SweepEvent**>(std::calloc(kInitialSlots, sizeof(SweepEvent*)));
+    auto* slots = static_cast<Slot*>(std::calloc(kInitialSlots, sizeof(Slot)));
     if (!slots) tovu_error("Error in tovu-malloc - out of memory");
     std::free(heap);
     heap = slots;
@@ -49,34 +57,34 @@ SweepEvent* eventq_insert(double x, double y, std::int32_t kind, void* subject, 
     e->stamp = 0;
     e->secondStamp = 0;
     if (heapSize + 1 >= heapCapacity) {
-        auto* grown = static_cast<SweepEvent**>(std::realloc(heap, sizeof(SweepEvent*) * 2 * heapCapacity));
+        auto* grown = static_cast<Slot*>(std::realloc(heap, sizeof(Slot) * 2 * std::size_t(heapCapacity)));
         if (!grown) tovu_error("Error in tovu-eventq_insert:realloc - out of memory");
         heap = grown;
-        for (int i = heapCapacity; i < 2 * heapCapacity; ++i) heap[i] = nullptr;
+        for (int i = heapCapacity; i < 2 * heapCapacity; ++i) heap[i] = Slot{0, nullptr};
         heapCapacity *= 2;
     }
     // Sift up; a parent of equal y moves down, so a new event rises above queued equals.
     int hole = heapSize++;
     while (hole > 0) {
         int parent = (hole - 1) / 2;
-        if (!(heap[parent]->y >= y)) break;
+        if (!(heap[parent].y >= y)) break;
         heap[hole] = heap[parent];
         hole = parent;
     }
-    heap[hole] = e;
-    heap[heapSize] = nullptr;
+    heap[hole] = Slot{y, e};
+    heap[heapSize] = Slot{0, nullptr};
     return e;
 }
 
 SweepEvent* eventq_pop() {
     if (heapSize == 0) return nullptr;
-    SweepEvent* result = heap[0];
+    SweepEvent* result = heap[0].event;
     --heapSize;
-    SweepEvent* last = heap[heapSize];
+    const Slot last = heap[heapSize];
     int hole = 0;
     int child = 1;
     while (child < heapSize - 1) {
-        if (heap[child + 1]->y < heap[child]->y) ++child;
+        if (heap[child + 1].y < heap[child].y) ++child;
         heap[hole] = heap[child];
         hole = child;
         child = 2 * hole + 1;
@@ -87,13 +95,13 @@ SweepEvent* eventq_pop() {
     }
     while (hole > 0) {
         int parent = (hole - 1) / 2;
-        if (!(last->y <= heap[parent]->y)) break;
+        if (!(last.y <= heap[parent].y)) break;
         heap[hole] = heap[parent];
         hole = parent;
     }
     heap[hole] = last;
-    heap[heapSize] = nullptr;
-    if (heapSize == 0) heap[0] = nullptr;
+    heap[heapSize] = Slot{0, nullptr};
+    if (heapSize == 0) heap[0] = Slot{0, nullptr};
     return result;
 }
 

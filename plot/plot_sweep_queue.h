@@ -8,8 +8,8 @@
 //   2. The slot just past the last event is always clear (null).
 //   3. Event records come from the storage area "event" (8-byte aligned, not zeroed); the
 //      caller hands a handled event back with eventq_release, and the next insert reuses it.
-// The pointer array lives on the heap; it starts at 2046 slots and doubles when an insert would
-// fill it.  Events of equal y come out in no defined order.
+// The slot array (each slot: the event's y and the event) lives on the heap; it starts at 2046
+// slots and doubles when an insert would fill it.  Events of equal y come out in no defined order.
 
 #include <cstdint>
 

@@ -1,8 +1,9 @@
 // The reply-stream handler table (see stream.h).
 #include "stream.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "errors.h"
 
@@ -27,8 +28,7 @@ const char* wrapper_stream(const DagWord* d) {
 
 StreamHandler find_handler(const StreamTable* table, const char* name) {
     std::uint32_t h = text_hash(name);
-    for (std::int32_t i = 0; i < table->count; ++i) {
-        const StreamEntry& e = table->entries[i];
+    for (const StreamEntry& e : table->entries) {
         if (e.hash == h && e.name[0] == name[0] && std::strcmp(e.name, name) == 0) return e.handler;
     }
     return nullptr;
@@ -39,49 +39,36 @@ StreamHandler find_handler(const StreamTable* table, const char* name) {
 StreamTable* stream_global_table() { return &globalTable; }
 
 StreamTable* stream_table_init(StreamTable* table, int capacity) {
-    std::free(table->entries);
-    table->entries = nullptr;
-    table->count = 0;
+    table->entries = {};
     table->capacity = 0;
     table->defaultHandler = nullptr;
     if (capacity < 0) capacity = 0;
-    auto* entries = static_cast<StreamEntry*>(std::calloc(capacity > 0 ? std::size_t(capacity) : 1,
-                                                          sizeof(StreamEntry)));
-    if (entries == nullptr) tovu_error("could not allocate stream handler table");
-    table->entries = entries;
+    try {
+        table->entries.reserve(static_cast<std::size_t>(capacity));
+    } catch (const std::bad_alloc&) {
+        tovu_error("could not allocate stream handler table");
+    }
     table->capacity = capacity;
     return table;
 }
 
 StreamTable* stream_init_default(int capacity) { return stream_table_init(&globalTable, capacity); }
 
-void stream_free_default() {
-    std::free(globalTable.entries);
-    globalTable = StreamTable{};
-}
+void stream_free_default() { globalTable = StreamTable{}; }
 
 StreamTable* stream_table_new(int capacity) {
-    auto* table = static_cast<StreamTable*>(std::calloc(1, sizeof(StreamTable)));
+    auto table = std::unique_ptr<StreamTable>(new (std::nothrow) StreamTable);
     if (table == nullptr) return nullptr;
-    try {
-        stream_table_init(table, capacity);
-    } catch (...) {
-        std::free(table);
-        throw;
-    }
-    return table;
+    stream_table_init(table.get(), capacity);
+    return table.release();
 }
 
-void stream_table_delete(StreamTable* table) {
-    if (table == nullptr) return;
-    std::free(table->entries);
-    std::free(table);
-}
+void stream_table_delete(StreamTable* table) { delete table; }
 
 StreamTable* stream_register(StreamTable* table, const char* name, StreamHandler handler) {
     table = table_or_global(table);
-    if (table->count >= table->capacity) tovu_error("stream handler table is full");
-    table->entries[table->count++] = StreamEntry{name, text_hash(name), handler};
+    if (table->entries.size() >= static_cast<std::size_t>(table->capacity)) tovu_error("stream handler table is full");
+    table->entries.push_back(StreamEntry{name, text_hash(name), handler});
     return table;
 }
 

@@ -12,10 +12,11 @@
 // text; no match calls the default handler when there is one, else the lookup is repeated for
 // "PRINT"; no PRINT handler either raises "no PRINT stream handler installed" (tovu_error).
 //
-// The table owns its entry array; entry names are borrowed (callers register string literals).
+// The table owns its entries; entry names are borrowed (callers register string literals).
 // One global table (stream_* calls with a null table) plus any number of private ones.
 
 #include <cstdint>
+#include <vector>
 
 #include "dag.h"
 
@@ -28,22 +29,20 @@ struct StreamEntry {
 };
 
 struct StreamTable {
-    std::int32_t count = 0;
+    std::vector<StreamEntry> entries;   // in registration order, at most capacity of them
     std::int32_t capacity = 0;
     StreamHandler defaultHandler = nullptr;
-    StreamEntry* entries = nullptr;   // capacity entries from malloc, owned
 };
 
-// Frees an existing entry array, allocates `capacity` entries, clears count and the default
-// handler ("could not allocate stream handler table" on failure).
+// Drops the entries, reserves room for `capacity` entries, clears the default handler ("could not allocate stream handler table" on failure).
 StreamTable* stream_table_init(StreamTable* table, int capacity);
 StreamTable* stream_init_default(int capacity);   // the global table; start-up passes 27
 void stream_free_default();
 StreamTable* stream_table_new(int capacity);      // null when the table cannot be allocated
-void stream_table_delete(StreamTable* table);
+void stream_table_delete(StreamTable* table);      // a table of stream_table_new
 StreamTable* stream_global_table();
 
-// Appends an entry ("stream handler table is full" when count == capacity).
+// Appends an entry ("stream handler table is full" when capacity entries are there).
 StreamTable* stream_register(StreamTable* table, const char* name, StreamHandler handler);
 void stream_set_default(StreamTable* table, StreamHandler handler);
 Dag stream_dispatch(StreamTable* table, Dag reply, void* context);

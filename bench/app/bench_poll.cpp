@@ -13,7 +13,7 @@
 
 #include "app/KMainFrame.h"
 #include "app/KWorksheetApp.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "document/exec/OutputSink.h"
 #include "document/exec/WorksheetDocument.h"
 #include "kernel_link/KKernelSession.h"
@@ -54,7 +54,7 @@ std::string printsStatement(int n) {
 // the replies per second of one prints statement.
 double repliesPerSecond(KWorksheetApp& app) {
     app.frame->frame_command(1101, 0);
-    WorksheetDocument* doc = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet())->document();
+    WorksheetDocument* doc = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet())->document();
     loopUntil([doc] { return doc->evaluator()->session()->argumentsSent && doc->queueIsEmpty(); });
     CountingSink sink;
     const Clock::time_point begin = Clock::now();

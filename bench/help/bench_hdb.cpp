@@ -1,12 +1,15 @@
-// The help database against SQLite FTS5 on the same 10,000 generated topics (pages of about
-// 2 KB), in one run: the time to build each database and the median time of 1,000 full-text
-// queries, printed as ratios (help database / SQLite).
+// The help database against SQLite FTS5 (porter tokenizer) on the same generated topics (pages
+// of about 2 KB), in one run, printed side by side with the ratio (help database / SQLite):
 //
-// Both sides store every topic as its own durable transaction (hdb_insert_topic commits and
-// syncs per call; SQLite runs in autocommit mode with its default synchronous=FULL and rollback
-// journal); a single-transaction SQLite build is printed as well for reference.  The databases
-// live in $HDB_BENCH_DIR, else $TMPDIR, else /tmp: on a tmpfs the syncs cost nothing and the
-// figures compare the engines; on a disk they mostly compare sync counts.
+//   build: a batch (hdb_batch_*: one transaction, word lists merged and written once) against
+//          FTS5 inside one transaction, at 1,000, 10,000 and 50,000 topics, with the time per
+//          topic, so that growth faster than the work shows;
+//   build, one change per topic: hdb_insert_topic (commits and syncs per call) against FTS5 in
+//          autocommit mode with its default synchronous=FULL and rollback journal;
+//   query: the median time of 1,000 full-text queries over the 10,000-topic databases.
+//
+// The databases live in $HDB_BENCH_DIR, else $TMPDIR, else /tmp: on a tmpfs the syncs cost
+// nothing and the figures compare the engines; on a disk they mostly compare sync counts.
 //
 // Queries: 1 to 3 words drawn from the generated vocabulary (skewed towards common words) or
 // one topic's marker word; SQLite answers "w1 OR w2 ..." with its bm25 rank order, the help
@@ -49,8 +52,9 @@ std::string benchDir() {
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-std::vector<std::string> makeQueries() {
-    std::mt19937 rng(99);
+// maxWords 3: the mixed queries; 1: single words.
+std::vector<std::string> makeQueries(int maxWords) {
+    std::mt19937 rng(maxWords == 1 ? 7 : 99);
     const auto& v = topicgen::vocabulary();
     std::vector<std::string> q;
     for (int i = 0; i < kQueries; ++i) {
@@ -58,7 +62,7 @@ std::vector<std::string> makeQueries() {
         if (i % 4 == 0) {
             text = topicgen::marker(int(rng() % kTopics));
         } else {
-            int words = 1 + int(rng() % 3);
+            int words = 1 + int(rng() % unsigned(maxWords));
             for (int w = 0; w < words; ++w) {
                 double u = double(rng()) / double(rng.max());
                 if (!text.empty()) text += ' ';
@@ -75,11 +79,12 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-double buildHdb(const std::string& path) {
+// One change per topic.
+double buildHdb(const std::string& path, int topics) {
     ::unlink(path.c_str());
     auto start = Clock::now();
     if (!hdb_create(path.c_str(), 1, nullptr, fail)) fail("create");
-    for (int i = 0; i < kTopics; ++i) {
+    for (int i = 0; i < topics; ++i) {
         StorageArea* area = storage_new(0, "bench");
         std::string page = topicgen::topicPage(i);
         std::string name = topicgen::topicName(i);
@@ -91,12 +96,32 @@ double buildHdb(const std::string& path) {
     return seconds(Clock::now() - start);
 }
 
+// Every topic in one batch.
+double buildHdbBatch(const std::string& path, int topics) {
+    ::unlink(path.c_str());
+    auto start = Clock::now();
+    if (!hdb_create(path.c_str(), 1, nullptr, fail)) fail("create");
+    HdbBatch* batch = hdb_batch_begin(path.c_str(), fail);
+    if (!batch) fail("batch");
+    for (int i = 0; i < topics; ++i) {
+        StorageArea* area = storage_new(0, "bench");
+        std::string page = topicgen::topicPage(i);
+        std::string name = topicgen::topicName(i);
+        HWord* words = hdb_page_words(area, page.data(), page.size());
+        hdb_batch_insert(batch, name.c_str(), page.size(), page.data(), nullptr, nullptr, words,
+                         "generated", 1);
+        storage_delete(area);
+    }
+    if (!hdb_batch_end(batch, 1)) fail("batch end");
+    return seconds(Clock::now() - start);
+}
+
 void exec(sqlite3* db, const char* sql) {
     char* err = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) fail(err ? err : sql);
 }
 
-double buildSqlite(const std::string& path, bool oneTransaction) {
+double buildSqlite(const std::string& path, int topics, bool oneTransaction) {
     ::unlink(path.c_str());
     auto start = Clock::now();
     sqlite3* db = nullptr;
@@ -105,7 +130,7 @@ double buildSqlite(const std::string& path, bool oneTransaction) {
     if (oneTransaction) exec(db, "BEGIN");
     sqlite3_stmt* ins = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO topics(name, page) VALUES(?, ?)", -1, &ins, nullptr);
-    for (int i = 0; i < kTopics; ++i) {
+    for (int i = 0; i < topics; ++i) {
         std::string page = topicgen::topicPage(i);
         std::string name = topicgen::topicName(i);
         sqlite3_bind_text(ins, 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
@@ -119,8 +144,9 @@ double buildSqlite(const std::string& path, bool oneTransaction) {
     return seconds(Clock::now() - start);
 }
 
-// Median seconds per query; `rows` receives the total number of result rows.
-double queryHdb(const std::string& path, const std::vector<std::string>& queries, long& rows) {
+// Median seconds per query; `rows` receives the total number of result rows read (at most
+// `limit` per query, 0: all).
+double queryHdb(const std::string& path, const std::vector<std::string>& queries, int limit, long& rows) {
     const char* paths[] = {path.c_str(), nullptr};
     HelpFileSet* set = hdb_open_all(paths, fail);
     std::vector<double> times;
@@ -130,7 +156,9 @@ double queryHdb(const std::string& path, const std::vector<std::string>& queries
         StorageArea* area = storage_new(0, "FullTextHelp");
         WordScanner* s = wordscanner_create(area, 0);
         wordscanner_add_text(s, q.c_str());
-        for (HdbTopicResult* r = hdb_word_search(set, area, wordscanner_finish(s)); r; r = r->next) {
+        int read = 0;
+        for (HdbTopicResult* r = hdb_word_search(set, area, wordscanner_finish(s));
+             r && (limit == 0 || read < limit); r = r->next, ++read) {
             benchmark::DoNotOptimize(r->name);
             ++rows;
         }
@@ -141,12 +169,14 @@ double queryHdb(const std::string& path, const std::vector<std::string>& queries
     return median(times);
 }
 
-double querySqlite(const std::string& path, const std::vector<std::string>& queries, long& rows) {
+double querySqlite(const std::string& path, const std::vector<std::string>& queries, int limit,
+                   long& rows) {
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) fail("sqlite3_open");
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM topics WHERE topics MATCH ? ORDER BY rank", -1, &st,
-                           nullptr) != SQLITE_OK)
+    const std::string sql = "SELECT name FROM topics WHERE topics MATCH ? ORDER BY rank" +
+                            (limit ? " LIMIT " + std::to_string(limit) : std::string());
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
         fail(sqlite3_errmsg(db));
     std::vector<double> times;
     rows = 0;
@@ -173,37 +203,76 @@ double querySqlite(const std::string& path, const std::vector<std::string>& quer
     return median(times);
 }
 
-void BM_hdb_vs_sqlite_fts5_10000_topics(benchmark::State& state) {
-    const std::string dir = benchDir();
-    const std::string hdbPath = dir + "/bench_hdb." + std::to_string(getpid()) + ".hdb";
-    const std::string sqlPath = dir + "/bench_fts5." + std::to_string(getpid()) + ".db";
-    const std::vector<std::string> queries = makeQueries();
+struct Paths {
+    std::string hdb, fts5;
+    explicit Paths(const char* stem) {
+        const std::string dir = benchDir();
+        const std::string tag = std::string(stem) + "." + std::to_string(getpid());
+        hdb = dir + "/bench_hdb_" + tag + ".hdb";
+        fts5 = dir + "/bench_fts5_" + tag + ".db";
+    }
+    ~Paths() {
+        for (const auto& p : {hdb, hdb + "-journal", fts5, fts5 + "-journal"}) ::unlink(p.c_str());
+    }
+};
+
+// Batch build against FTS5 in one transaction, and (at 10,000 topics) the queries.
+void BM_hdb_batch_vs_fts5(benchmark::State& state) {
+    const int topics = int(state.range(0));
+    Paths paths("batch");
     for (auto _ : state) {
-        double hdbBuild = buildHdb(hdbPath);
-        double sqlBuild = buildSqlite(sqlPath, false);
-        double sqlBulk = buildSqlite(sqlPath + ".bulk", true);
-        long hdbRows = 0, sqlRows = 0;
-        double hdbQuery = queryHdb(hdbPath, queries, hdbRows);
-        double sqlQuery = querySqlite(sqlPath, queries, sqlRows);
+        double hdbBuild = buildHdbBatch(paths.hdb, topics);
+        double sqlBuild = buildSqlite(paths.fts5, topics, true);
         state.SetIterationTime(hdbBuild);
         state.counters["hdb_build_s"] = hdbBuild;
         state.counters["fts5_build_s"] = sqlBuild;
-        state.counters["fts5_bulk_build_s"] = sqlBulk;
         state.counters["build_ratio"] = hdbBuild / sqlBuild;
-        state.counters["hdb_query_median_us"] = hdbQuery * 1e6;
-        state.counters["fts5_query_median_us"] = sqlQuery * 1e6;
-        state.counters["query_ratio"] = hdbQuery / sqlQuery;
-        std::printf("\n%d topics in %s\n", kTopics, dir.c_str());
-        std::printf("build, one transaction per topic: hdb %.2f s, FTS5 %.2f s, ratio hdb/FTS5 %.2f\n",
-                    hdbBuild, sqlBuild, hdbBuild / sqlBuild);
-        std::printf("build, FTS5 in one transaction: %.2f s, ratio hdb/FTS5 %.2f\n", sqlBulk,
-                    hdbBuild / sqlBulk);
-        std::printf("median of %d full-text queries: hdb %.1f us, FTS5 %.1f us, ratio hdb/FTS5 %.2f\n",
-                    kQueries, hdbQuery * 1e6, sqlQuery * 1e6, hdbQuery / sqlQuery);
-        std::printf("result rows: hdb %ld, FTS5 %ld\n\n", hdbRows, sqlRows);
+        std::printf("\n%d topics in %s, one transaction each side\n", topics, benchDir().c_str());
+        std::printf("build: hdb %.2f s (%.3f ms per topic), FTS5 %.2f s (%.3f ms per topic), "
+                    "ratio hdb/FTS5 %.2f\n",
+                    hdbBuild, hdbBuild * 1e3 / topics, sqlBuild, sqlBuild * 1e3 / topics,
+                    hdbBuild / sqlBuild);
+        if (topics != kTopics) continue;
+        const struct {
+            const char* what;
+            const char* counter;
+            int maxWords, limit;
+        } kinds[] = {{"single-word queries, top 20", "query1_top20", 1, 20},
+                     {"queries of 1 to 3 words, every row", "query3_all", 3, 0}};
+        for (const auto& k : kinds) {
+            const std::vector<std::string> queries = makeQueries(k.maxWords);
+            long hdbRows = 0, sqlRows = 0;
+            double hdbQuery = queryHdb(paths.hdb, queries, k.limit, hdbRows);
+            double sqlQuery = querySqlite(paths.fts5, queries, k.limit, sqlRows);
+            state.counters[std::string(k.counter) + "_hdb_us"] = hdbQuery * 1e6;
+            state.counters[std::string(k.counter) + "_fts5_us"] = sqlQuery * 1e6;
+            state.counters[std::string(k.counter) + "_ratio"] = hdbQuery / sqlQuery;
+            std::printf("median of %d %s: hdb %.1f us, FTS5 %.1f us, ratio hdb/FTS5 %.2f (rows read: "
+                        "hdb %ld, FTS5 %ld)\n",
+                        kQueries, k.what, hdbQuery * 1e6, sqlQuery * 1e6, hdbQuery / sqlQuery, hdbRows,
+                        sqlRows);
+        }
     }
-    for (const auto& p : {hdbPath, sqlPath, sqlPath + ".bulk"}) ::unlink(p.c_str());
 }
-BENCHMARK(BM_hdb_vs_sqlite_fts5_10000_topics)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_hdb_batch_vs_fts5)->Arg(1000)->Arg(kTopics)->Arg(50000)->Iterations(1)->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// One durable change per topic on both sides.
+void BM_hdb_per_topic_vs_fts5_autocommit(benchmark::State& state) {
+    const int topics = int(state.range(0));
+    Paths paths("single");
+    for (auto _ : state) {
+        double hdbBuild = buildHdb(paths.hdb, topics);
+        double sqlBuild = buildSqlite(paths.fts5, topics, false);
+        state.SetIterationTime(hdbBuild);
+        state.counters["hdb_build_s"] = hdbBuild;
+        state.counters["fts5_build_s"] = sqlBuild;
+        state.counters["build_ratio"] = hdbBuild / sqlBuild;
+        std::printf("\n%d topics, one transaction per topic: hdb %.2f s, FTS5 %.2f s, ratio hdb/FTS5 %.2f\n",
+                    topics, hdbBuild, sqlBuild, hdbBuild / sqlBuild);
+    }
+}
+BENCHMARK(BM_hdb_per_topic_vs_fts5_autocommit)->Arg(kTopics)->Iterations(1)->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace

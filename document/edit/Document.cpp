@@ -43,18 +43,16 @@ Document::~Document() {
     displayTitle_.clear();
     // Groups of other documents linked to this history let go before anything is torn down.
     if (undoHistory_) undoHistory_->clear();
-    delete root_;
-    root_ = nullptr;
+    root_.reset();
     styleSet_.reset();
     bookmarks_.reset();
     undoHistory_.reset();
 }
 
 void Document::setRoot(Element* root) {
-    if (root_ == root) return;
+    if (root_.get() == root) return;
     if (undoHistory_) undoHistory_->clear();   // its paths name places in the old tree
-    delete root_;
-    root_ = root;
+    root_.reset(root);
     if (root_) root_->setDocument(this);
     if (bookmarks_) bookmarks_->invalidate();
 }
@@ -78,7 +76,7 @@ void Document::walkSubtreeOrMarked(Element* subtree, std::uint8_t flags, std::ui
                                    void (Element::*method)(WalkControl&), WalkControl& control) {
     if (!root_) return;
     control.flags = subtree ? flags : markedFlags;
-    (subtree ? subtree : root_)->walkMethod(method, control);
+    (subtree ? subtree : root_.get())->walkMethod(method, control);
 }
 
 void Document::visitLeaves() {
@@ -245,7 +243,7 @@ bool Document::joinOfKind(int kind) {
 // ---- caret and selection -----------------------------------------------------------------------
 
 void Document::positionAtPoint(TextPosition& position, int x, int y) {
-    if (auto* block = dynamic_cast<BlockElement*>(root_)) block->positionAtPoint(position, x, y);
+    if (auto* block = dynamic_cast<BlockElement*>(root_.get())) block->positionAtPoint(position, x, y);
 }
 
 bool Document::moveCaret(ViewCaret& caret, int code) { return moveCaret(static_cast<TextPosition&>(caret), code); }
@@ -377,7 +375,7 @@ void Document::setActiveView(DocumentView* view, int, ElementExtent* extentOut) 
         activeView_ = view;
     }
     if (!root_) return;
-    invalidateLayout(root_);
+    invalidateLayout(root_.get());
     ElementExtent extent;
     root_->layout(extent);
     if (extentOut) *extentOut = extent;
@@ -386,7 +384,7 @@ void Document::setActiveView(DocumentView* view, int, ElementExtent* extentOut) 
 void Document::layoutForView(DocumentView* view, const ElementRect& area) {
     if (!view || view != activeView_ || !root_) return;
     view->pushPen(0, 5, 0, 1, false);
-    if (auto* block = dynamic_cast<BlockElement*>(root_)) block->draw(0, 0, area);
+    if (auto* block = dynamic_cast<BlockElement*>(root_.get())) block->draw(0, 0, area);
     view->popPen();
 }
 
@@ -436,7 +434,7 @@ void Document::stylesChanged() {
 }
 
 void Document::notifyStylesChanged(Element* subtree) {
-    Element* start = subtree ? subtree : root_;
+    Element* start = subtree ? subtree : root_.get();
     if (!start) return;
     WalkControl control;
     control.flags = WALK_AFTER;
@@ -444,7 +442,7 @@ void Document::notifyStylesChanged(Element* subtree) {
 }
 
 void Document::refreshTextLayout(Element* subtree) {
-    Element* start = subtree ? subtree : root_;
+    Element* start = subtree ? subtree : root_.get();
     if (!start) return;
     WalkControl control;
     control.flags = WALK_AFTER;
@@ -474,7 +472,7 @@ int Document::countMarkedInline(Element* subtree) {
     control.context = &count;
     control.method = nullptr;
     control.flags = subtree ? WALK_BEFORE : WALK_BEFORE | MARKED;
-    (subtree ? subtree : root_)->walk(
+    (subtree ? subtree : root_.get())->walk(
         [](Element* e, WalkControl& c) {
             if (e->mark != 0 && e->isInline()) ++*static_cast<int*>(c.context);
         },

@@ -135,7 +135,7 @@ public:
                                 bool whole);
 
     // ---- ElementDocument -------------------------------------------------------------------
-    Element* root() override { return root_; }
+    Element* root() override { return root_.get(); }
     DocumentView* activeView() override { return activeView_; }
     ElementWindow* activeWindow() override { return activeEditTarget(); }
     bool layoutHeld() const override { return layoutHold_ > 0; }
@@ -203,7 +203,7 @@ private:
                              void (Element::*method)(struct WalkControl&), struct WalkControl& control);
 
     std::unique_ptr<StyleSet> styleSet_;
-    Element* root_ = nullptr;
+    std::unique_ptr<Element> root_;
     DocumentView* activeView_ = nullptr;
     std::unique_ptr<BookmarkIndex> bookmarks_;
     std::string displayTitle_;

@@ -95,7 +95,7 @@ bool Document::exportLatex(KLatexExportWriter& writer, int option, bool latex2e,
         }
 
         if (styleSet_) {
-            markUsedStyles(root_);
+            markUsedStyles(root_.get());
             styleSet_->setParaStyleUsed(0, false);
             styleSet_->setParaStyleUsed(2, false);
             styleSet_->setCharStyleUsed(0, false);

@@ -36,6 +36,12 @@ void InlineElement::drawTextAt(int x, int y, int charStyle, const char* text, in
     view->drawText({x, y}, text, length, true);
 }
 
+void InlineElement::draw(int x, int y, const ElementRect& clip, ExtentRecord& piece, int part) {
+    (void)clip, (void)piece, (void)part;
+    int length = 0, charStyle = -1;
+    if (const char* text = layoutText(length, charStyle)) drawTextAt(x, y, charStyle, text, length);
+}
+
 void InlineElement::measure(ExtentRecord& out, bool& flows, bool& hasLineBreak) {
     out = ExtentRecord{};
     hasLineBreak = false;

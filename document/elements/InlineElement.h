@@ -20,10 +20,9 @@ public:
     InlineElement(const InlineElement& other) : Element(other) {}
 
     // ---- the inline layout protocol --------------------------------------------------------
-    // Paints the element (or one part of it) with its top-left corner at (x, y).
-    virtual void draw(int x, int y, const ElementRect& clip, ExtentRecord& piece, int part) {
-        (void)x, (void)y, (void)clip, (void)piece, (void)part;
-    }
+    // Paints the element (or one part of it) with its top-left corner at (x, y); the base draws
+    // the element's layout text, when it has one, in its character style.
+    virtual void draw(int x, int y, const ElementRect& clip, ExtentRecord& piece, int part);
     // Fills the extent (x, y, width, height, ascent); says whether the element flows over lines
     // and whether it holds a forced line break.  The base measures nothing.
     virtual void measure(ExtentRecord& out, bool& flows, bool& hasLineBreak);

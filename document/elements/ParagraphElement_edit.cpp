@@ -56,10 +56,12 @@ bool ParagraphElement::enter() {
     Element* p = parent();
     if (!caret || !p) return false;
     Element* at = caret->heldElement();
+    // Enter in an active input runs its group: the paragraph leaves it to the group above.
+    if (at && at->isActiveInput()) return false;
     int count = childCount();
     Element* last = lastChild();
-    bool atEnd = (at == this && caret->offset() >= count) ||
-                 (at && at == last && at->isText() && caret->offset() >= static_cast<TextElement*>(at)->textLength());
+    auto* lastRun = at && at == last ? dynamic_cast<TextElement*>(at) : nullptr;
+    bool atEnd = (at == this && caret->offset() >= count) || (lastRun && caret->offset() >= lastRun->textLength());
     ParagraphElement* target = nullptr;
     {
         LayoutHoldScope hold(document());

@@ -114,7 +114,7 @@ int detachedGroupSinkCount() { return static_cast<int>(detachedSinks().size()); 
 
 // ---- construction --------------------------------------------------------------------------
 
-ExecutionGroup::ExecutionGroup() : exchArea(storage_new(STORAGE_ALIGN8, "exch")), sink_(new GroupSink(this)) {}
+ExecutionGroup::ExecutionGroup() : sink_(std::make_unique<GroupSink>(this)) {}
 
 ExecutionGroup::ExecutionGroup(WithInput input) : ExecutionGroup() {
     auto* paragraph = new ParagraphElement(ParagraphElement::STYLE_NORMAL, input.prompt);
@@ -129,7 +129,7 @@ ExecutionGroup::ExecutionGroup(Element* first) : ExecutionGroup() {
 }
 
 ExecutionGroup::ExecutionGroup(const ExecutionGroup& other)
-    : ContainerElement(other), exchArea(storage_new(STORAGE_ALIGN8, "exch")), sink_(new GroupSink(this)) {
+    : ContainerElement(other), sink_(std::make_unique<GroupSink>(this)) {
     other.copyChildrenTo(this);
 }
 
@@ -139,12 +139,8 @@ ExecutionGroup::~ExecutionGroup() {
     else if (sink_ && sink_->held) doc = sink_->owner;
     if (doc && doc->answerGroup == this) doc->answerGroup = nullptr;
     if (doc && undoOpen_ && doc->undoHistory()) doc->undoHistory()->endUndoGroup(nullptr);
-    if (sink_) {
-        if (sink_->held && doc) detachSink();
-        else delete sink_;
-        sink_ = nullptr;
-    }
-    storage_delete(exchArea);
+    if (sink_ && sink_->held && doc) detachSink();
+    sink_.reset();
 }
 
 void ExecutionGroup::holdSink(WorksheetDocument* document) {
@@ -157,13 +153,12 @@ void ExecutionGroup::detachSink() {
     if (!sink_) return;
     if (!sink_->owner) sink_->owner = worksheet();
     sink_->group = nullptr;
-    detachedSinks().emplace_back(sink_);
-    sink_ = nullptr;
+    detachedSinks().push_back(std::move(sink_));
 }
 
 OutputSink* ExecutionGroup::sink() {
-    if (!sink_) sink_ = new GroupSink(this);
-    return sink_;
+    if (!sink_) sink_ = std::make_unique<GroupSink>(this);
+    return sink_.get();
 }
 
 WorksheetDocument* ExecutionGroup::worksheet() {
@@ -595,7 +590,7 @@ void ExecutionGroup::execute(bool force) {
     groupSink->held = true;
     bool queued = doc->executeInput(groupSink, text);
     // Refused (low memory): nothing was queued, so nothing will clear busy later.
-    if (!queued && sink_ == groupSink) {
+    if (!queued && sink_.get() == groupSink) {
         busy = 0;
         groupSink->held = false;
     }

@@ -39,11 +39,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 
 #include "document/tree/ContainerElement.h"
 #include "document/exec/OutputSink.h"
 #include "document/export/LatexExport.h"
 #include "tovu/dag.h"
+#include "tovu/storage.h"
 
 class DocumentView;
 class KString;
@@ -140,7 +142,7 @@ public:
     };
 
     // Members, in order.
-    StorageArea* exchArea = nullptr;
+    OwnedArea exchArea{STORAGE_ALIGN8, "exch"};
     PendingInputRecord* pendingRecord = nullptr;
     unsigned char busy = 0;
     std::deque<PlotSize> plotSizes;
@@ -161,7 +163,7 @@ private:
     void closeResultUndo();
     bool insertResult(ParagraphElement* paragraph, Dag dag, bool typesetting, KString& buffer);
 
-    GroupSink* sink_ = nullptr;
+    std::unique_ptr<GroupSink> sink_;
     bool undoOpen_ = false;
 };
 

@@ -2,9 +2,12 @@
 
 #include "document/exec/WorksheetDocument.h"
 
+#include "document/tree/ViewCaret.h"
+
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "document/records/KWorksheetReader.h"
 #include "document/exec/ReplyStreams.h"
@@ -53,7 +56,6 @@ WorksheetHost& worksheetHost() {
 // ---- construction ---------------------------------------------------------------------------
 
 WorksheetDocument::WorksheetDocument(const char* title, Element* root) {
-    parsedStatements_ = storage_new(0, "Parsed_DAGs");
     if (isHelpTitle(title)) {
         isHelpDocument_ = true;
     } else {
@@ -84,7 +86,7 @@ QuietEvaluator* connectNoKernel(WorksheetDocument*) { return nullptr; }
 // is still built: it is dead, and the document reports that at its first statement.
 QuietEvaluator* connectKernelFromOptions(WorksheetDocument* document) {
     WorksheetHost& host = worksheetHost();
-    KKernelSession* session = nullptr;
+    std::shared_ptr<KKernelSession> session;
     auto makeArgs = [&host](KL_ConnectInfo& info) {
         KL_ArgList args;
         for (const std::string& word : host.kernelArgs) args.append(word.c_str());
@@ -110,9 +112,9 @@ QuietEvaluator* connectKernelFromOptions(WorksheetDocument* document) {
         } else {
             link = new KL_PipeServer(serverInfo());
         }
-        session = new KKernelSession(link);
+        session = std::make_shared<KKernelSession>(link);
     } else if (!host.evaluators.empty()) {
-        session = host.evaluators.front()->session();
+        session = host.evaluators.front()->sharedSession();
     } else {
         KL_Link* link = nullptr;
         if (host.linkKind == kLinkInProcess) {
@@ -124,9 +126,9 @@ QuietEvaluator* connectKernelFromOptions(WorksheetDocument* document) {
         } else {
             link = new KL_PipeServer(serverInfo());
         }
-        session = new KKernelSession(link);
+        session = std::make_shared<KKernelSession>(link);
     }
-    auto* evaluator = new QuietEvaluator(document, session);
+    auto* evaluator = new QuietEvaluator(document, std::move(session));
     host.evaluators.push_back(evaluator);
     return evaluator;
 }
@@ -153,14 +155,12 @@ void WorksheetDocument::readStyleTemplate() {
 WorksheetDocument::~WorksheetDocument() {
     WorksheetHost& host = worksheetHost();
     freeParsedStatements();
-    storage_delete(parsedStatements_);
-    parsedStatements_ = nullptr;
     if (evaluator_ != nullptr) {
         // The evaluator goes with its document; the session (and with it the link and the
         // kernel) goes with the last evaluator that shares it, so a shared kernel lives as long
         // as some worksheet uses it.
         KKernelSession* session = evaluator_->session();
-        const bool lastUser = session->refCount == 1;
+        const bool lastUser = evaluator_->sessionUsers() == 1;
         if (auto* direct = dynamic_cast<KL_Direct*>(session->link)) {
             // No handlers may point at this document any more (another worksheet on the shared
             // kernel installs its own before it runs).
@@ -208,7 +208,13 @@ KInterfaceVars* WorksheetDocument::interfaceVars() const {
     return evaluator_ != nullptr ? evaluator_->session()->interfaceVars : nullptr;
 }
 
-void WorksheetDocument::runQueue() { runExecutionQueue(); }
+void WorksheetDocument::runQueue() {
+    // The idle kernel is the caret's chance to act (the placeholder of an empty worksheet makes
+    // its first input then).
+    if (queue_.isEmpty() && !computing_)
+        if (ViewCaret* caret = activeCaret()) caret->dispatchCommand(71, nullptr, 0);
+    runExecutionQueue();
+}
 
 // ---- title ----------------------------------------------------------------------------------
 
@@ -274,7 +280,7 @@ bool WorksheetDocument::executeInput(OutputSink* sink, const KString& text) {
         try {
             TovuHandlerGuard guard;
             statement = parse_text_full(source + offset, &errorText, &errorPosition, &consumed, &premature,
-                                        &terminator, nullptr, parsedStatements_, true);
+                                        &terminator, nullptr, parsedStatements_.get(), true);
         } catch (const TovuError& error) {
             statement = nullptr;
             errorText = nullptr;
@@ -326,10 +332,13 @@ void WorksheetDocument::installCallbacks() {
     }
 }
 
-void WorksheetDocument::setComputing(bool on) { computing_ = on; }
+void WorksheetDocument::setComputing(bool on) {
+    computing_ = on;
+    if (ElementWindow* window = activeEditTarget()) window->setComputing(on);
+}
 
 void WorksheetDocument::freeParsedStatements() {
-    if (parsedStatements_ != nullptr) storage_free(parsedStatements_);
+    storage_free(parsedStatements_.get());
 }
 
 void WorksheetDocument::drainQueue() {

@@ -43,6 +43,7 @@
 #include "document/exec/OutputSink.h"
 #include "document/exec/KernelQueue.h"
 #include "tovu/dag.h"
+#include "tovu/storage.h"
 #include "util/KString.h"
 
 class KL_Direct;
@@ -158,7 +159,7 @@ public:
     // Steps with pollExecution(true) until the queue is empty (at most maxSteps steps) and once
     // more, so that the last region ends: the event loop of tests, benchmarks and fuzz targets.
     void runExecutionToEnd(int maxSteps = 10000);
-    // The computing state of the active editing target (stand-in: a flag).
+    // The computing state, handed on to the active editing target (its window).
     void setComputing(bool on);
 
     QuietEvaluator* evaluator() const { return evaluator_; }
@@ -222,7 +223,7 @@ private:
     bool parsing_ = false;
     OutputSink* parsingSink_ = nullptr;
     bool startupRunning_ = false;
-    StorageArea* parsedStatements_ = nullptr;
+    OwnedArea parsedStatements_{0, "Parsed_DAGs"};
     bool isHelpDocument_ = false;
     KString filePath_;
     bool computing_ = false;

@@ -105,6 +105,8 @@ public:
     }
     // Clears the selection's marks from the whole tree.
     virtual void clearSelectionMarks() {}
+    // The document's computation started or ended: the window keeps editing out meanwhile.
+    virtual void setComputing(bool on) { (void)on; }
 };
 
 class ElementDocument {

@@ -124,10 +124,10 @@ void startOnce() {
     tovu_start();
     registerReplyStreams();
     StreamTable* table = stream_global_table();
-    for (int i = 0; i < table->count; ++i) {
-        if (std::strcmp(table->entries[i].name, "REDIRECT") == 0) {
-            redirectHandler = table->entries[i].handler;
-            table->entries[i].handler = guardedRedirect;
+    for (StreamEntry& entry : table->entries) {
+        if (std::strcmp(entry.name, "REDIRECT") == 0) {
+            redirectHandler = entry.handler;
+            entry.handler = guardedRedirect;
         }
     }
     static char scratch[] = "/tmp/fuzz_replies.XXXXXX";

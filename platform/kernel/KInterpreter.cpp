@@ -4,7 +4,9 @@
 #include "KInterpreter.h"
 
 #include "kernel_analysis.h"
+#include "kernel_child.h"
 #include "kernel_matrix.h"
+#include "kernel_names.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,14 +18,7 @@ using namespace GiNaC;
 
 namespace {
 
-// Names that evaluate to themselves and may not be assigned.
-bool is_protected(const std::string& name) {
-    static const char* const names[] = {"Pi", "I", "infinity", "true", "false", "FAIL", "gamma",
-                                        "Catalan", "nargs", "args", "procname"};
-    for (const char* n : names)
-        if (name == n) return true;
-    return kernel_find_builtin(name) != nullptr || kernel_find_lazy_builtin(name) != nullptr;
-}
+bool is_number(const ex& e) { return kernel_is_exactly<numeric>(e); }
 
 const char* ordinal_suffix(std::size_t n) {
     if (n % 100 >= 11 && n % 100 <= 13) return "th";
@@ -43,7 +38,7 @@ bool is_true_name(const KValue& v) {
 // A real number, when the expression has one (numbers and numeric constants such as Pi).
 bool real_value(const ex& e, numeric* out) {
     ex f = e.evalf();
-    if (!is_a<numeric>(f) || !ex_to<numeric>(f).is_real()) return false;
+    if (!is_number(f) || !ex_to<numeric>(f).is_real()) return false;
     *out = ex_to<numeric>(f);
     return true;
 }
@@ -82,17 +77,25 @@ double rational_bits(const numeric& n) {
 }  // namespace
 
 GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
-    if (is_a<numeric>(base) && is_a<numeric>(exponent)) {
+    if (is_number(base) && is_number(exponent)) {
         const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
-        if (b.is_rational() && e.is_integer() && !e.is_zero() && abs(b) != 1 && !b.is_zero())
+        // A small integer to a small power cannot be too large; only others are measured.
+        const bool small = e.is_integer() && b.is_integer() && e <= 1000 && e >= -1000 && b.int_length() <= 1000;
+        if (!small && b.is_rational() && e.is_integer() && !e.is_zero() && abs(b) != 1 && !b.is_zero())
             kernel_check_integer_bits(std::fabs(e.to_double()) * rational_bits(b));
         // Exact powers are computed as numbers: an interrupt or an allocation failure inside
         // GiNaC's pow() would lose the power object it has just made.
-        if (b.is_rational() && e.is_integer() && !(b.is_zero() && !e.is_positive())) return b.power(e);
+        if (b.is_rational() && e.is_integer() && !(b.is_zero() && !e.is_positive())) {
+            // Integer powers only: a rational power is built from its numerator's and
+            // denominator's powers, and reading one back would cost CLN a quadratic gcd.
+            const bool large = b.is_integer() && e.is_positive() &&
+                               e.to_double() * rational_bits(b) > kernel_child_large_integer_bits;
+            return kernel_compute(large, ex(), [&] { return ex(b.power(e)); });
+        }
     }
     // GiNaC raises division by zero from inside the constructor of the power, where the half-made
     // object is lost; decide the case before constructing.
-    if (base.is_zero() && is_a<numeric>(exponent)) {
+    if (base.is_zero() && is_number(exponent)) {
         const numeric& e = ex_to<numeric>(exponent);
         if (!e.is_real() || e.is_negative() || e.is_zero()) {
             if (e.is_zero()) return 1;
@@ -101,13 +104,13 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
     }
     // Floating powers likewise: GiNaC computes them while it evaluates the power object it has
     // made, and an interrupt there would lose that object.
-    if (is_a<numeric>(base) && is_a<numeric>(exponent) && !base.is_zero()) {
+    if (is_number(base) && is_number(exponent) && !base.is_zero()) {
         const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
         if (!b.is_crational() || !e.is_crational()) return b.power(e);
     }
     ex r = pow(base, exponent);
     // Exact powers of complex numbers can keep an exact zero imaginary part (I^4): drop it.
-    if (is_a<numeric>(r)) {
+    if (is_number(r)) {
         const numeric& n = ex_to<numeric>(r);
         if (!n.is_real() && n.imag().is_zero() && n.imag().is_rational()) return n.real();
     }
@@ -127,9 +130,21 @@ std::string KInterpreter::currentProcedure() const {
 }
 
 void KInterpreter::step() {
+    checkStack();
+    pollNow();
+}
+
+void KInterpreter::checkStack() {
     char here;
     if (stackBase_ && std::size_t(stackBase_ - &here) > MAX_STACK_BYTES)
         throw KError("too many levels of recursion");
+}
+
+void KInterpreter::pollNow() {
+    if (interruptPending_) {
+        interruptPending_ = false;
+        throw KInterrupt{};
+    }
     auto now = std::chrono::steady_clock::now();
     if (now - lastPoll_ >= POLL_INTERVAL) {
         lastPoll_ = now;
@@ -137,25 +152,48 @@ void KInterpreter::step() {
     }
 }
 
+void KInterpreter::tick() {
+    checkStack();
+    if (--nodesUntilPoll_ > 0 && !interruptPending_) return;
+    nodesUntilPoll_ = NODES_PER_POLL;
+    pollNow();
+}
+
 namespace {
 
 KInterpreter* runningInterpreter = nullptr;
 std::thread::id runningThread;
 bool pollingFromLibrary = false;
+bool pollEveryAllocation = false;
 
 }  // namespace
 
-void kernel_poll_from_library() {
+// A poll from inside GiNaC, CLN or GMP only notes the interrupt: none of them is exception-safe
+// (an exception unwinding through them leaves reference counts, cached numbers and half-made
+// objects behind), so the interrupt is raised by the interpreter's next step, outside them.
+void KInterpreter::pollFromLibrary() noexcept {
+    if (interruptPending_ || sink_ == nullptr) return;
+    auto now = std::chrono::steady_clock::now();
+    if (!pollEveryAllocation && now - lastPoll_ < POLL_INTERVAL) return;
+    lastPoll_ = now;
+    try {
+        interruptPending_ = sink_->poll() != 0;
+    } catch (...) {
+    }
+}
+
+void kernel_poll_at_every_library_allocation(bool on) { pollEveryAllocation = on; }
+
+void kernel_poll_from_library() noexcept {
     if (runningInterpreter == nullptr || pollingFromLibrary || std::this_thread::get_id() != runningThread)
         return;
     pollingFromLibrary = true;
-    try {
-        runningInterpreter->step();
-    } catch (...) {
-        pollingFromLibrary = false;
-        throw;
-    }
+    runningInterpreter->pollFromLibrary();
     pollingFromLibrary = false;
+}
+
+void kernel_step_running() {
+    if (runningInterpreter != nullptr && std::this_thread::get_id() == runningThread) runningInterpreter->step();
 }
 
 KLibraryPollPause::KLibraryPollPause() : saved_(pollingFromLibrary) { pollingFromLibrary = true; }
@@ -175,6 +213,8 @@ void KInterpreter::run(const KNode& statement, bool showResults, KReplySink& sin
     showResults_ = showResults;
     frames_.clear();
     lastPoll_ = std::chrono::steady_clock::now();
+    nodesUntilPoll_ = NODES_PER_POLL;
+    interruptPending_ = false;
     long savedDigits = digits_;
     try {
         exec(statement, true);
@@ -199,7 +239,7 @@ void KInterpreter::show(const KValue& v) {
 }
 
 KValue KInterpreter::exec(const KNode& n, bool top) {
-    step();
+    tick();
     switch (n.type) {
     case DAG_STATSEQ: return execSeq(n, top);
     case DAG_ASSIGN: return assign(n, top);
@@ -209,9 +249,12 @@ KValue KInterpreter::exec(const KNode& n, bool top) {
     case DAG_READ:
     case DAG_SAVE: throw KError("read and save are not available in this kernel");
     case DAG_NAME:
-        if (n.text == "break") throw BreakLoop{};
-        if (n.text == "next") throw NextLoop{};
-        if (n.text == "quit" || n.text == "done" || n.text == "stop") throw KStopRequest{};
+        switch (kernel_name(nameOf(n)).special()) {
+        case KSpecial::Break: throw BreakLoop{};
+        case KSpecial::Next: throw NextLoop{};
+        case KSpecial::Stop: throw KStopRequest{};
+        default: break;
+        }
         break;
     default: break;
     }
@@ -236,7 +279,7 @@ KValue KInterpreter::execSeq(const KNode& n, bool top) {
 KValue KInterpreter::execIf(const KNode& n, bool top) {
     std::size_t i = 0;
     for (; i + 1 < n.kids.size(); i += 2) {
-        if (truth(eval(*n.kids[i]))) return exec(*n.kids[i + 1], top);
+        if (condition(*n.kids[i])) return exec(*n.kids[i + 1], top);
     }
     if (i < n.kids.size()) return exec(*n.kids[i], top);
     return KValue::seq();
@@ -244,10 +287,10 @@ KValue KInterpreter::execIf(const KNode& n, bool top) {
 
 KValue KInterpreter::execFor(const KNode& n, bool top) {
     const KNodePtr& var = n.kids[0];
-    std::string varName;
+    unsigned varName = 0;
     if (var) {
         if (var->type != DAG_NAME) throw KError("loop variable must be a name");
-        varName = var->text;
+        varName = nameOf(*var);
     }
     KValue last = KValue::seq();
     auto body = [&](const KNode& b) {
@@ -268,9 +311,9 @@ KValue KInterpreter::execFor(const KNode& n, bool top) {
                 items.push_back(over);
             }
             for (const auto& item : items) {
-                step();
+                tick();
                 if (var) setName(varName, item);
-                if (n.kids[2] && !truth(eval(*n.kids[2]))) break;
+                if (n.kids[2] && !condition(*n.kids[2])) break;
                 body(*n.kids[3]);
             }
             return last;
@@ -280,7 +323,7 @@ KValue KInterpreter::execFor(const KNode& n, bool top) {
         bool hasTo = false;
         auto number = [&](const KNodePtr& k, numeric* out, const char* what) {
             KValue v = eval(*k);
-            if (v.kind != KValue::Expr || !is_a<numeric>(v.ex) || !ex_to<numeric>(v.ex).is_real())
+            if (v.kind != KValue::Expr || !is_number(v.ex) || !ex_to<numeric>(v.ex).is_real())
                 throw KError(std::string("for loop ") + what + " must be a number");
             *out = ex_to<numeric>(v.ex);
         };
@@ -289,10 +332,10 @@ KValue KInterpreter::execFor(const KNode& n, bool top) {
         if (n.kids[3]) { number(n.kids[3], &to, "end"); hasTo = true; }
         numeric i = from;
         for (;;) {
-            step();
+            tick();
             if (hasTo && (by.is_positive() ? i > to : by.is_negative() ? i < to : false)) break;
             if (var) setName(varName, i);
-            if (n.kids[4] && !truth(eval(*n.kids[4]))) break;
+            if (n.kids[4] && !condition(*n.kids[4])) break;
             body(*n.kids[5]);
             i += by;
         }
@@ -306,17 +349,18 @@ KValue KInterpreter::execFor(const KNode& n, bool top) {
 KValue KInterpreter::assign(const KNode& n, bool top) {
     KValue value = eval(*n.kids[1]);
     const KNode& target = *n.kids[0];
+    const bool shown = top && showResults_;   // the value is shown after it is stored
     if (target.type == DAG_EXPSEQ) {
         KSeq values = value.kind == KValue::Seq ? value.items : KSeq{value};
         if (values.size() != target.kids.size())
             throw KError("cannot split rhs for multiple assignment");
-        for (std::size_t i = 0; i < values.size(); ++i) assignTo(*target.kids[i], values[i]);
+        for (std::size_t i = 0; i < values.size(); ++i) assignTo(*target.kids[i], std::move(values[i]));
     } else {
-        assignTo(target, value);
+        assignTo(target, shown ? value : std::move(value));
     }
-    if (top && showResults_) {
+    if (shown) {
         KValue left;
-        if (target.type == DAG_NAME) left = KValue(kernel_symbol(target.text));
+        if (target.type == DAG_NAME) left = KValue(kernel_name(nameOf(target)).symbol());
         else if (target.type == DAG_TABLEREF && target.kids[0]->type == DAG_NAME)
             left = KValue(kernel_indexed_symbol(target.kids[0]->text, evalArgs(*target.kids[1]).items));
         else left = KValue(kernel_symbol("%"));
@@ -325,73 +369,99 @@ KValue KInterpreter::assign(const KNode& n, bool top) {
     return KValue::seq();
 }
 
-void KInterpreter::setName(const std::string& name, const KValue& value) {
+unsigned KInterpreter::nameOf(const KNode& n) { return n.name ? n.name : kernel_name_id(n.text); }
+
+KInterpreter::Global& KInterpreter::globalSlot(unsigned id) {
+    if (globals_.size() < id) globals_.resize(id);
+    return globals_[id - 1];
+}
+
+const KInterpreter::Global* KInterpreter::findGlobal(unsigned id) const {
+    if (id > globals_.size() || !globals_[id - 1].set) return nullptr;
+    return &globals_[id - 1];
+}
+
+void KInterpreter::clearGlobal(unsigned id) {
+    if (id > globals_.size() || !globals_[id - 1].set) return;
+    globals_[id - 1] = Global{};
+    --globalsSet_;
+}
+
+void KInterpreter::setName(unsigned id, KValue value) {
     if (!frames_.empty()) {
         Frame& f = frames_.back();
-        const auto& locals = f.proc->locals;
+        const auto& locals = f.proc->localIds;
         for (std::size_t i = 0; i < locals.size(); ++i) {
-            if (locals[i] == name) {
-                f.locals[i] = value;
+            if (locals[i] == id) {
+                f.locals[i] = std::move(value);
                 f.localSet[i] = true;
                 return;
             }
         }
-        for (const auto& p : f.proc->params)
-            if (p == name) throw KError("illegal use of a formal parameter");
+        for (unsigned p : f.proc->paramIds)
+            if (p == id) throw KError("illegal use of a formal parameter");
     }
-    if (name == "Digits") {
+    const KNameInfo& info = kernel_name(id);
+    const std::string& name = info.text();
+    if (info.special() == KSpecial::Digits) {
         numeric d;
-        if (value.kind != KValue::Expr || !is_a<numeric>(value.ex) ||
+        if (value.kind != KValue::Expr || !is_number(value.ex) ||
             !ex_to<numeric>(value.ex).is_pos_integer())
             throw KError("Digits must be a positive integer");
         setDigits(ex_to<numeric>(value.ex).to_long());
-    } else if (is_protected(name)) {
+    } else if (info.isProtected()) {
         throw KError("attempting to assign to `" + name + "` which is protected");
     }
-    KValue stored = value;
-    if (stored.kind == KValue::Proc && stored.proc->name.empty()) {
-        auto named = std::make_shared<KProc>(*stored.proc);
+    if (value.kind == KValue::Proc && value.proc->name.empty()) {
+        auto named = std::make_shared<KProc>(*value.proc);
         named->name = name;
-        stored.proc = named;
+        value.proc = named;
     }
-    // x := x clears the value (the name evaluates to itself again).
-    if (stored.kind == KValue::Expr && kernel_is_name(stored.ex) &&
-        ex_to<symbol>(stored.ex).get_name() == name) {
-        globals_.erase(name);
+    // x := x clears the value (the name evaluates to itself again).  A number holds no name,
+    // so it needs neither test.
+    const bool number = value.kind == KValue::Expr && is_number(value.ex);
+    const KValue libname = info.special() == KSpecial::Libname ? value : KValue();
+    if (!number && value.kind == KValue::Expr && kernel_is_name(value.ex) &&
+        ex_to<symbol>(value.ex).get_name() == name) {
+        clearGlobal(id);
     } else {
-        if (stored.kind == KValue::Expr && stored.ex.has(kernel_symbol(name)))
+        if (!number && value.kind == KValue::Expr && value.ex.has(info.symbol()))
             throw KError("recursive assignment");
-        globals_[name] = stored;
+        Global& g = globalSlot(id);
+        if (!g.set) ++globalsSet_;
+        g.set = true;
+        g.value = std::move(value);
     }
     ++assignments_;
     // The help system follows the library folders.
-    if (name == "libname" && sink_) sink_->reply("HELP", kernel_help_setpath(stored));
+    if (info.special() == KSpecial::Libname && sink_)
+        sink_->reply("HELP", kernel_help_setpath(libname));
 }
 
-void KInterpreter::assignTo(const KNode& target, const KValue& value) {
+void KInterpreter::assignTo(const KNode& target, KValue value) {
     if (target.type == DAG_NAME) {
-        setName(target.text, value);
+        setName(nameOf(target), std::move(value));
         return;
     }
     if (target.type == DAG_LOCAL && !frames_.empty()) {
         Frame& f = frames_.back();
         std::size_t i = std::size_t(target.index - 1);
         if (target.index < 1 || i >= f.locals.size()) throw KError("invalid local variable");
-        f.locals[i] = value;
+        f.locals[i] = std::move(value);
         f.localSet[i] = true;
         return;
     }
     if (target.type == DAG_TABLEREF && target.kids[0]->type == DAG_NAME) {
-        const std::string& name = target.kids[0]->text;
+        const unsigned name = nameOf(*target.kids[0]);
         KSeq idx = evalArgs(*target.kids[1]).items;
         KValue current = lookup(name);
         if (current.kind == KValue::List && idx.size() == 1 && idx[0].kind == KValue::Expr &&
-            is_a<numeric>(idx[0].ex) && ex_to<numeric>(idx[0].ex).is_integer()) {
+            is_number(idx[0].ex) && ex_to<numeric>(idx[0].ex).is_integer()) {
             long k = ex_to<numeric>(idx[0].ex).to_long();
             if (k < 1 || std::size_t(k) > current.items.size())
                 throw KError("out of bound assignment to a list");
-            current.items[std::size_t(k - 1)] = value;
-            setName(name, current);
+            current.items[std::size_t(k - 1)] = std::move(value);
+            setName(name, std::move(current));
             return;
         }
         if (current.kind != KValue::Table) {
@@ -402,7 +472,7 @@ void KInterpreter::assignTo(const KNode& target, const KValue& value) {
         }
         std::string key;
         for (const auto& i : idx) key += kernel_value_text(i) + ",";
-        (*current.table)[key] = {idx, value};
+        (*current.table)[key] = {std::move(idx), std::move(value)};
         ++assignments_;
         return;
     }
@@ -411,42 +481,49 @@ void KInterpreter::assignTo(const KNode& target, const KValue& value) {
 
 // ---- names ------------------------------------------------------------------------------------
 
-KValue KInterpreter::lookup(const std::string& name) {
+KValue KInterpreter::lookup(unsigned id) {
     if (!frames_.empty()) {
         Frame& f = frames_.back();
-        const auto& params = f.proc->params;
+        const auto& params = f.proc->paramIds;
         for (std::size_t i = 0; i < params.size(); ++i) {
-            if (params[i] != name) continue;
+            if (params[i] != id) continue;
             if (i >= f.args.size())
-                throw KError(f.proc->name + " uses a " + std::to_string(i + 1) +
-                             ordinal_suffix(i + 1) + " argument, " + name + ", which is missing");
+                throw KError(f.proc->name + " uses a " + std::to_string(i + 1) + ordinal_suffix(i + 1) +
+                             " argument, " + kernel_name(id).text() + ", which is missing");
             return f.args[i];
         }
-        const auto& locals = f.proc->locals;
+        const auto& locals = f.proc->localIds;
         for (std::size_t i = 0; i < locals.size(); ++i) {
-            if (locals[i] != name) continue;
-            return f.localSet[i] ? f.locals[i] : KValue(kernel_symbol(name));
+            if (locals[i] != id) continue;
+            return f.localSet[i] ? f.locals[i] : KValue(kernel_name(id).symbol());
         }
-        if (name == "nargs") return KValue(numeric(long(f.args.size())));
-        if (name == "args") return KValue::seq(f.args);
-        if (name == "procname") return KValue(kernel_symbol(f.proc->name));
+        switch (kernel_name(id).special()) {
+        case KSpecial::Nargs: return KValue(numeric(long(f.args.size())));
+        case KSpecial::Args: return KValue::seq(f.args);
+        case KSpecial::Procname: return KValue(kernel_symbol(f.proc->name));
+        default: break;
+        }
     }
-    return lookupGlobal(name, 0);
+    return lookupGlobal(id, 0);
 }
 
-KValue KInterpreter::lookupGlobal(const std::string& name, int depth) {
-    if (name == "Pi") return KValue(Pi);
-    if (name == "I") return KValue(I);
-    if (name == "gamma") return KValue(Euler);
-    if (name == "Catalan") return KValue(Catalan);
-    if (name == "Digits") return KValue(numeric(digits_));
-    if (name == "NULL") return KValue::seq();
-    if (name == "%") return ditto_[0];
-    if (name == "%%") return ditto_[1];
-    if (name == "%%%") return ditto_[2];
-    auto it = globals_.find(name);
-    if (it == globals_.end()) return KValue(kernel_symbol(name));
-    return fullEval(it->second, depth);
+KValue KInterpreter::lookupGlobal(unsigned id, int depth) {
+    const KNameInfo& info = kernel_name(id);
+    switch (info.special()) {
+    case KSpecial::Pi: return KValue(Pi);
+    case KSpecial::I: return KValue(I);
+    case KSpecial::Gamma: return KValue(Euler);
+    case KSpecial::Catalan: return KValue(Catalan);
+    case KSpecial::Digits: return KValue(numeric(digits_));
+    case KSpecial::Null: return KValue::seq();
+    case KSpecial::Ditto1: return ditto_[0];
+    case KSpecial::Ditto2: return ditto_[1];
+    case KSpecial::Ditto3: return ditto_[2];
+    default: break;
+    }
+    const Global* g = findGlobal(id);
+    if (g == nullptr) return KValue(info.symbol());
+    return fullEval(g->value, depth);
 }
 
 // Names inside a stored value may have been assigned since it was stored: evaluate them, as
@@ -454,14 +531,13 @@ KValue KInterpreter::lookupGlobal(const std::string& name, int depth) {
 KValue KInterpreter::fullEval(const KValue& v, int depth) {
     if (depth > 100) throw KError("too many levels of recursion");
     if (v.kind == KValue::Expr) {
-        if (globals_.empty()) return v;
+        if (globalsSet_ == 0 || is_number(v.ex)) return v;
         exmap m;
         for (const_preorder_iterator i = v.ex.preorder_begin(); i != v.ex.preorder_end(); ++i) {
             if (!is_a<symbol>(*i)) continue;
-            const std::string& n = ex_to<symbol>(*i).get_name();
-            auto g = globals_.find(n);
-            if (g == globals_.end() || g->second.kind != KValue::Expr) continue;
-            m[*i] = fullEval(g->second, depth + 1).ex;
+            const Global* g = findGlobal(kernel_name_id(ex_to<symbol>(*i).get_name()));
+            if (g == nullptr || g->value.kind != KValue::Expr) continue;
+            m[*i] = fullEval(g->value, depth + 1).ex;
         }
         if (m.empty()) return v;
         KValue r(v.ex.subs(m));
@@ -553,10 +629,20 @@ KValue KInterpreter::arith(const KNode& n) {
             continue;
         }
         ex te = toEx(t, "arithmetic");
-        matrices = matrices || is_a<matrix>(te);
+        matrices = matrices || kernel_is_exactly<matrix>(te);
         try {
-            if (sum) result += te * c;
-            else result *= kernel_pow(te, c);
+            // Numbers combine as numbers: the values GiNaC's sum and product objects would
+            // reduce to, without making those objects.
+            if (sum) {
+                if (is_number(te) && is_number(c) && is_number(result))
+                    result = ex_to<numeric>(result).add(ex_to<numeric>(te).mul(ex_to<numeric>(c)));
+                else
+                    result += te * c;
+            } else {
+                ex p = kernel_pow(te, c);
+                if (is_number(p) && is_number(result)) result = ex_to<numeric>(result).mul(ex_to<numeric>(p));
+                else result *= p;
+            }
         } catch (const std::logic_error& e) {
             if (matrices) kernel_matrix_error(e);
             throw;
@@ -570,7 +656,7 @@ KValue KInterpreter::arith(const KNode& n) {
 }
 
 KValue KInterpreter::eval(const KNode& n) {
-    step();
+    tick();
     switch (n.type) {
     case DAG_INTPOS:
     case DAG_INTNEG:
@@ -582,9 +668,11 @@ KValue KInterpreter::eval(const KNode& n) {
         return KValue(v.evalf());
     }
     case DAG_STRING: return KValue::str(n.text);
-    case DAG_NAME:
-        if (n.text == "quit" || n.text == "done" || n.text == "stop") throw KStopRequest{};
-        return lookup(n.text);
+    case DAG_NAME: {
+        const unsigned id = nameOf(n);
+        if (kernel_name(id).special() == KSpecial::Stop) throw KStopRequest{};
+        return lookup(id);
+    }
     case DAG_PARAM: {
         if (frames_.empty()) throw KError("parameter outside a procedure");
         Frame& f = frames_.back();
@@ -605,7 +693,7 @@ KValue KInterpreter::eval(const KNode& n) {
         Frame& f = frames_.back();
         std::size_t i = std::size_t(n.index - 1);
         if (n.index < 1 || i >= f.locals.size()) throw KError("invalid local variable");
-        return f.localSet[i] ? f.locals[i] : KValue(kernel_symbol(f.proc->locals[i]));
+        return f.localSet[i] ? f.locals[i] : KValue(kernel_name(f.proc->localIds[i]).symbol());
     }
     case DAG_SUM:
     case DAG_PROD: return arith(n);
@@ -653,7 +741,7 @@ KValue KInterpreter::eval(const KNode& n) {
         return KValue::make(KValue::Not, {a});
     }
     case DAG_UNEVAL:
-        if (n.kids[0]->type == DAG_NAME) return KValue(kernel_symbol(n.kids[0]->text));
+        if (n.kids[0]->type == DAG_NAME) return KValue(kernel_name(nameOf(*n.kids[0])).symbol());
         return eval(*n.kids[0]);
     case DAG_PROC: return makeProc(n);
     case DAG_CATENATE: {
@@ -661,10 +749,10 @@ KValue KInterpreter::eval(const KNode& n) {
         KValue r = eval(*n.kids[1]);
         std::string suffix;
         if (r.kind == KValue::Str) suffix = r.text;
-        else if (r.kind == KValue::Expr && (is_a<numeric>(r.ex) || is_a<symbol>(r.ex)))
+        else if (r.kind == KValue::Expr && (is_number(r.ex) || is_a<symbol>(r.ex)))
             suffix = kernel_value_text(r);
         else throw KError("invalid concatenation");
-        return lookup(n.kids[0]->text + suffix);
+        return lookup(kernel_name_id(n.kids[0]->text + suffix));
     }
     case DAG_ASSIGN:
     case DAG_IF:
@@ -681,7 +769,7 @@ KValue KInterpreter::index(const KNode& n) {
     std::string baseName;
     if (n.kids[0]->type == DAG_NAME) {
         baseName = n.kids[0]->text;
-        base = lookup(baseName);
+        base = lookup(nameOf(*n.kids[0]));
     } else {
         base = eval(*n.kids[0]);
     }
@@ -694,7 +782,7 @@ KValue KInterpreter::index(const KNode& n) {
         throw KError("no entry for this index");
     }
     if (base.kind == KValue::List || base.kind == KValue::Seq || base.kind == KValue::Set) {
-        if (idx.size() != 1 || idx[0].kind != KValue::Expr || !is_a<numeric>(idx[0].ex) ||
+        if (idx.size() != 1 || idx[0].kind != KValue::Expr || !is_number(idx[0].ex) ||
             !ex_to<numeric>(idx[0].ex).is_integer())
             throw KError("invalid subscript selector");
         long k = ex_to<numeric>(idx[0].ex).to_long();
@@ -712,6 +800,8 @@ KValue KInterpreter::makeProc(const KNode& n) {
     auto p = std::make_shared<KProc>();
     p->params = n.params;
     p->locals = n.locals;
+    for (const auto& name : p->params) p->paramIds.push_back(kernel_name_id(name));
+    for (const auto& name : p->locals) p->localIds.push_back(kernel_name_id(name));
     p->body = n.kids[0];
     for (const auto& o : n.options) p->remember = p->remember || o == "remember";
     KValue v;
@@ -723,35 +813,39 @@ KValue KInterpreter::makeProc(const KNode& n) {
 KValue KInterpreter::withBinding(const std::string& name, const KValue& value,
                                  const std::function<KValue()>& body) {
     // Binds the name for the body and restores what it was (seq, sum, product).
+    const unsigned id = kernel_name_id(name);
     bool local = false;
     std::size_t localIndex = 0;
     KValue saved;
     bool savedSet = false;
     if (!frames_.empty()) {
-        const auto& locals = frames_.back().proc->locals;
+        const auto& locals = frames_.back().proc->localIds;
         for (std::size_t i = 0; i < locals.size(); ++i)
-            if (locals[i] == name) { local = true; localIndex = i; }
+            if (locals[i] == id) { local = true; localIndex = i; }
     }
     if (local) {
         saved = frames_.back().locals[localIndex];
         savedSet = frames_.back().localSet[localIndex];
-    } else {
-        auto it = globals_.find(name);
-        if (it != globals_.end()) { saved = it->second; savedSet = true; }
+    } else if (const Global* g = findGlobal(id)) {
+        saved = g->value;
+        savedSet = true;
     }
     auto restore = [&] {
         if (local) {
             frames_.back().locals[localIndex] = saved;
             frames_.back().localSet[localIndex] = savedSet;
         } else if (savedSet) {
-            globals_[name] = saved;
+            Global& g = globalSlot(id);
+            if (!g.set) ++globalsSet_;
+            g.set = true;
+            g.value = saved;
         } else {
-            globals_.erase(name);
+            clearGlobal(id);
         }
         ++assignments_;
     };
     try {
-        setName(name, value);
+        setName(id, value);
         KValue r = body();
         restore();
         return r;
@@ -766,17 +860,22 @@ KValue KInterpreter::call(const KNode& n) {
     const KNode& argNode = *n.kids[1];
     std::string name;
     KValue f;
+    const KNameInfo* own = nullptr;   // the called name's record while f is that name unassigned
     if (fn.type == DAG_NAME) {
-        name = fn.text;
-        if (name == "RETURN") throw Return{evalArgs(argNode)};
-        f = lookup(name);
+        const unsigned id = nameOf(fn);
+        const KNameInfo& info = kernel_name(id);
+        name = info.text();
+        if (info.special() == KSpecial::Return) throw Return{evalArgs(argNode)};
+        f = lookup(id);
         bool assigned = !(f.kind == KValue::Expr && kernel_is_name(f.ex) &&
                           ex_to<symbol>(f.ex).get_name() == name);
         if (!assigned) {
-            if (const KLazyBuiltin* lazy = kernel_find_lazy_builtin(name)) return callLazy(*lazy, name, argNode);
+            if (const KLazyBuiltin* lazy = info.lazyBuiltin()) return callLazy(*lazy, name, argNode);
+            own = &info;
         }
-    } else if (fn.type == DAG_FUNCTION && fn.kids[0]->type == DAG_NAME && kernel_find_lazy_builtin(fn.kids[0]->text) &&
-               lookup(fn.kids[0]->text).ex.is_equal(kernel_symbol(fn.kids[0]->text))) {
+    } else if (fn.type == DAG_FUNCTION && fn.kids[0]->type == DAG_NAME &&
+               kernel_name(nameOf(*fn.kids[0])).lazyBuiltin() &&
+               lookup(nameOf(*fn.kids[0])).ex.is_equal(kernel_name(nameOf(*fn.kids[0])).symbol())) {
         // f(a)(b) with f a lazy built-in: f gets (CURRIED(a), b...), still unevaluated.
         auto curried = std::make_shared<KNode>();
         curried->type = KNODE_CURRIED;
@@ -793,9 +892,10 @@ KValue KInterpreter::call(const KNode& n) {
     }
     KSeq args = evalArgs(argNode).items;
     if (f.kind == KValue::Proc) return callProc(*f.proc, std::move(args), name.empty() ? f.proc->name : name);
-    std::string builtinName;
-    if (f.kind == KValue::Expr && kernel_is_name(f.ex, &builtinName)) {
-        if (const KBuiltin* b = kernel_find_builtin(builtinName)) {
+    if (f.kind == KValue::Expr && kernel_is_name(f.ex)) {
+        const KNameInfo& fi = own ? *own : kernel_name(kernel_name_id(ex_to<symbol>(f.ex).get_name()));
+        const std::string& builtinName = fi.text();
+        if (const KBuiltin* b = fi.builtin()) {
             try {
                 return (*b)(*this, args);
             } catch (const KError& e) {
@@ -829,9 +929,14 @@ KValue KInterpreter::callLazy(const KLazyBuiltin& lazy, const std::string& name,
     }
 }
 
-void KInterpreter::define(const std::string& name, const KValue& value) { globals_[name] = value; }
+void KInterpreter::define(const std::string& name, const KValue& value) {
+    Global& g = globalSlot(kernel_name_id(name));
+    if (!g.set) ++globalsSet_;
+    g.set = true;
+    g.value = value;
+}
 
-KValue KInterpreter::libname() { return lookupGlobal("libname", 0); }
+KValue KInterpreter::libname() { return lookupGlobal(kernel_name_id("libname"), 0); }
 
 KValue KInterpreter::apply(const KValue& f, KSeq args) {
     if (f.kind == KValue::Proc) return callProc(*f.proc, std::move(args), f.proc->name);
@@ -879,8 +984,22 @@ KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name
     return result;
 }
 
+bool KInterpreter::condition(const KNode& n) {
+    // An order of two exact numbers is decided without making the relation value.
+    if ((n.type == DAG_LESSTHAN || n.type == DAG_LESSEQ) && n.kids.size() == 2) {
+        KValue a = eval(*n.kids[0]);
+        KValue b = eval(*n.kids[1]);
+        if (a.kind == KValue::Expr && b.kind == KValue::Expr && is_number(a.ex) && is_number(b.ex)) {
+            const numeric &p = ex_to<numeric>(a.ex), &q = ex_to<numeric>(b.ex);
+            if (p.is_rational() && q.is_rational()) return n.type == DAG_LESSTHAN ? p < q : p <= q;
+        }
+        return truth(KValue::relation(n.type, std::move(a), std::move(b)));
+    }
+    return truth(eval(n));
+}
+
 bool KInterpreter::truth(const KValue& v) {
-    step();
+    tick();
     std::string t;
     switch (v.kind) {
     case KValue::Expr:
@@ -898,6 +1017,11 @@ bool KInterpreter::truth(const KValue& v) {
             return v.rel == DAG_EQUATION ? eq : !eq;
         }
         numeric x, y;
+        // Exact numbers compare exactly: through floats of Digits digits, 10^40 < 10^40+1 came out false.
+        if (a.kind == KValue::Expr && b.kind == KValue::Expr && is_number(a.ex) && is_number(b.ex)) {
+            const numeric &p = ex_to<numeric>(a.ex), &q = ex_to<numeric>(b.ex);
+            if (p.is_rational() && q.is_rational()) return v.rel == DAG_LESSTHAN ? p < q : p <= q;
+        }
         if (a.kind == KValue::Expr && b.kind == KValue::Expr && real_value(a.ex, &x) &&
             real_value(b.ex, &y))
             return v.rel == DAG_LESSTHAN ? x < y : x <= y;

@@ -4,8 +4,10 @@
 // INTERFACE_ DAGs for the query callback).
 //
 // Invariants:
-//   1. Every step of evaluation calls step(), which polls at most every POLL_INTERVAL and
-//      throws KInterrupt when the poll answers non-zero; loops step once per iteration.
+//   1. Every node the interpreter evaluates, and every loop iteration, counts one tick(); every
+//      NODES_PER_POLL ticks, and at every step() (built-ins between their long operations, the
+//      libraries' allocation hooks), pollNow() reads the clock and asks the sink at most every
+//      POLL_INTERVAL, throwing KInterrupt when it answers non-zero.
 //   2. Recursion is capped twice: procedure nesting (MAX_CALL_DEPTH) and the stack used by
 //      evaluation (MAX_STACK_BYTES), so a runaway recursion ends in a KError, not a crash.
 //   3. GiNaC's Digits follows the variable Digits; an error restores it.
@@ -34,6 +36,11 @@ public:
     static constexpr int MAX_CALL_DEPTH = 500;
     static constexpr std::size_t MAX_STACK_BYTES = 2u << 20;
     static constexpr std::chrono::milliseconds POLL_INTERVAL{20};
+    // Nodes between two readings of the clock.  A node of the interpreter's own costs well below
+    // a microsecond (a variable, a small sum, a loop iteration), so 32 of them stay far inside
+    // POLL_INTERVAL; a node that runs a long library computation polls from inside it (step()).
+    // Reading the clock at every node was a tenth of the time of a loop of small statements.
+    static constexpr int NODES_PER_POLL = 32;
 
     KInterpreter();
 
@@ -53,7 +60,10 @@ public:
     void define(const std::string& name, const KValue& value);
     // The value of libname (the library folders).
     KValue libname();
+    // Checks the stack and polls for an interrupt now (see invariant 1).
     void step();
+    // Polls from inside the arithmetic libraries; notes an interrupt for the next step().
+    void pollFromLibrary() noexcept;
     KReplySink& sink() { return *sink_; }
     // Puts another sink in place (one that refuses replies, around a computation that may run
     // no effects) and returns the one it replaced, which the caller puts back.
@@ -73,15 +83,20 @@ private:
     struct NextLoop {};
     struct Return { KValue value; };
 
+    void tick();                                  // one node: poll every NODES_PER_POLL
+    void checkStack();
+    void pollNow();                               // the clock and the sink's poll
     KValue exec(const KNode& n, bool top);        // statements; the value of the last one
     KValue execSeq(const KNode& n, bool top);
     KValue execIf(const KNode& n, bool top);
     KValue execFor(const KNode& n, bool top);
     KValue assign(const KNode& n, bool top);
-    void assignTo(const KNode& target, const KValue& value);
-    void setName(const std::string& name, const KValue& value);
-    KValue lookup(const std::string& name);
-    KValue lookupGlobal(const std::string& name, int depth);
+    void assignTo(const KNode& target, KValue value);
+    // Names by id (kernel_names.h); a node made by hand may carry only its text.
+    static unsigned nameOf(const KNode& n);
+    void setName(unsigned id, KValue value);
+    KValue lookup(unsigned id);
+    KValue lookupGlobal(unsigned id, int depth);
     KValue index(const KNode& n);
     KValue call(const KNode& n);
     KValue callLazy(const std::function<KValue(KInterpreter&, const KNode&)>& lazy, const std::string& name,
@@ -89,29 +104,50 @@ private:
     KValue callProc(const KProc& p, KSeq args, const std::string& name);
     KValue makeProc(const KNode& n);
     bool truth(const KValue& v);
+    bool condition(const KNode& n);   // truth(eval(n))
     KValue arith(const KNode& n);
     KValue fullEval(const KValue& v, int depth);
     void show(const KValue& v);
 
-    std::map<std::string, KValue> globals_;
+    // Global variables by name id - 1; a slot that is not set is a name without a value.
+    struct Global {
+        KValue value;
+        bool set = false;
+    };
+    std::vector<Global> globals_;
+    std::size_t globalsSet_ = 0;   // slots set
+    Global& globalSlot(unsigned id);
+    const Global* findGlobal(unsigned id) const;
+    void clearGlobal(unsigned id);
     std::vector<Frame> frames_;
     KReplySink* sink_ = nullptr;
     bool showResults_ = false;
     long digits_ = 10;
     char* stackBase_ = nullptr;
     std::chrono::steady_clock::time_point lastPoll_;
+    int nodesUntilPoll_ = NODES_PER_POLL;
+    bool interruptPending_ = false;   // seen by a poll from inside the libraries
     unsigned long assignments_ = 0;   // bumped by every global assignment
     KValue ditto_[3];                 // %, %%, %%%
 };
 
-// Polls for an interrupt from inside the arithmetic libraries (their allocation functions),
-// so that one long GMP or CLN computation can be stopped: on the thread of the running
-// statement, at most every POLL_INTERVAL, never re-entered; throws KInterrupt.
-void kernel_poll_from_library();
+// Polls for an interrupt from inside the arithmetic libraries (their allocation functions): on
+// the thread of the running statement, at most every POLL_INTERVAL, never re-entered.  It never
+// throws (GiNaC, CLN and GMP are not exception-safe): an interrupt it sees is raised by the
+// interpreter's next step.  A library call that may run long goes to a child process
+// (kernel_child.h), which an interrupt abandons.
+void kernel_poll_from_library() noexcept;
 
-// While one lives, kernel_poll_from_library does nothing on this thread: for short calls into C
-// libraries whose state an exception must not unwind (FLINT keeps GMP numbers in caches of its
-// own).  Nests.
+// The running statement's step() (nothing when none runs on this thread): for waits of the
+// kernel's own code outside the libraries, which may throw KInterrupt.
+void kernel_step_running();
+
+// For tests: every allocation of the arithmetic libraries polls, not only one every
+// POLL_INTERVAL, so that an interrupt can be asked for at a chosen allocation.
+void kernel_poll_at_every_library_allocation(bool on);
+
+// While one lives, kernel_poll_from_library does nothing on this thread: in a child process,
+// which must never poll the kernel's link, and around short FLINT calls.  Nests.
 class KLibraryPollPause {
 public:
     KLibraryPollPause();

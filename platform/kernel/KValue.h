@@ -30,6 +30,7 @@ struct KNode {
     unsigned type = 0;
     std::vector<KNodePtr> kids;   // operands in DAG order; null for an absent optional part
     std::string text;             // NAME and STRING text
+    unsigned name = 0;            // NAME: its id (kernel_name_id); 0 in nodes made by hand
     GiNaC::ex number;             // INTPOS, INTNEG, RATIONAL: exact value
     long index = 0;               // PARAM, LOCAL: index; FLOAT: exponent
     std::string mantissa;         // FLOAT: decimal mantissa with sign
@@ -80,6 +81,7 @@ struct KValue {
 
 struct KProc {
     std::vector<std::string> params, locals;
+    std::vector<unsigned> paramIds, localIds;   // the same as name ids (kernel_name_id)
     KNodePtr body;     // STATSEQ (or a single expression for an arrow procedure)
     bool remember = false;
     // Results of a procedure with option remember, by argument text; shared by its copies.
@@ -129,6 +131,14 @@ GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent);
 // it) does not fit in the memory the process has left, before anything is allocated: GMP ends
 // the process when an allocation fails inside it.
 void kernel_check_integer_bits(double bits);
+
+// Exact class tests by the class's registration record: one virtual call, where is_a's
+// dynamic_cast costs a type-name comparison per test.  Only for classes without subclasses
+// (numeric, mul, power, add, matrix; symbol has subclasses).
+template <class T>
+bool kernel_is_exactly(const GiNaC::ex& e) {
+    return &GiNaC::ex_to<GiNaC::basic>(e).get_class_info() == &T::get_class_info_static();
+}
 
 // The "true"/"false" names.
 KValue kernel_bool(bool b);

@@ -8,6 +8,7 @@
 
 #include "KInterpreter.h"
 #include "kernel_analysis.h"
+#include "kernel_child.h"
 #include "kernel_factor.h"
 #include "kernel_integrate.h"
 #include "kernel_matrix.h"
@@ -532,17 +533,21 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     unary("Zeta", [](const ex& x) { return zeta(x); });
     auto checkedFactorial = [](const ex& x) {
         // n! has about n*log2(n) bits.
+        double bits = 0;
         if (is_a<numeric>(x) && ex_to<numeric>(x).is_pos_integer()) {
             double n = ex_to<numeric>(x).to_double();
-            kernel_check_integer_bits(n * std::log2(n + 1));
+            bits = n * std::log2(n + 1);
+            kernel_check_integer_bits(bits);
         }
-        return factorial(x);
+        return kernel_compute(bits > kernel_child_large_integer_bits, x, [&] { return factorial(x); });
     };
     unary("factorial", checkedFactorial);
     unary("!", checkedFactorial);
     unary("expand", [](const ex& x) {
-        expansion_terms(x);   // refuses an expansion no memory could hold before it starts
-        return x.expand();
+        // Refuses an expansion no memory could hold before it starts; a long one runs where an
+        // interrupt can abandon it.
+        const double terms = expansion_terms(x);
+        return kernel_compute(terms > kernel_child_large_expansion, x, [&] { return x.expand(); });
     });
     unary("normal", [](const ex& x) { return x.normal(); });
     unary("numer", [](const ex& x) { return x.numer(); });

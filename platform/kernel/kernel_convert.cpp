@@ -31,6 +31,7 @@
 
 #include "KValue.h"
 #include "kernel_analysis.h"
+#include "kernel_names.h"
 #include "tovu/errors.h"
 
 using namespace GiNaC;
@@ -102,6 +103,9 @@ struct Translator {
             n->index = arith_to_int(dag_op(d, 2));
             break;
         case DAG_NAME:
+            n->text = dag_text(d);
+            n->name = kernel_name_id(n->text);
+            break;
         case DAG_STRING:
             n->text = dag_text(d);
             break;
@@ -450,12 +454,11 @@ std::string language_function_name(const std::string& g) {
     return it == names.end() ? g : it->second;
 }
 
-// Exact class tests by the class's registration record: one virtual call, where is_a's
-// dynamic_cast cost a type-name comparison per test and was a quarter of converting a large
-// sum.  symbol has subclasses (realsymbol, possymbol), so its test falls back to is_a.
+// Exact class tests (kernel_is_exactly): is_a's dynamic_cast was a quarter of converting a
+// large sum.  symbol has subclasses (realsymbol, possymbol), so its test falls back to is_a.
 template <class T>
 bool is_exactly(const GiNaC::ex& e) {
-    return &ex_to<basic>(e).get_class_info() == &T::get_class_info_static();
+    return kernel_is_exactly<T>(e);
 }
 bool is_symbol(const GiNaC::ex& e) {
     if (is_exactly<symbol>(e)) return true;

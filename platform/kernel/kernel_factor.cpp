@@ -16,6 +16,8 @@
 
 #include "kernel_factor.h"
 
+#include "kernel_child.h"
+
 #include <flint/fmpz.h>
 #include <flint/fmpz_factor.h>
 #include <flint/fmpz_mpoly.h>
@@ -23,16 +25,11 @@
 #include <flint/fmpz_poly.h>
 #include <flint/fmpz_poly_factor.h>
 #include <gmp.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <cmath>
 #include <functional>
-#include <cstring>
-#include <memory>
+#include <optional>
 #include <sstream>
 
 using namespace GiNaC;
@@ -43,10 +40,11 @@ namespace {
 // in milliseconds (x^100-1: 8 ms; x^200-1: 40 ms, on a loaded machine) and a fork would cost
 // more than the work (x^100-1 took 66 ms through a child).  Univariate ones with word-sized
 // coefficients up to degree 256; multivariate ones are costlier per term and go to a child
-// sooner.  Anything larger runs in a child that an interrupt can kill.
+// sooner (x^40-y^40-1 took FLINT over ten seconds).  Anything larger runs in a child that an
+// interrupt can kill.
 constexpr long kInProcessUnivariateDegree = 256;
 constexpr std::size_t kInProcessCoefficientDigits = 18;
-constexpr long kInProcessDegree = 48;
+constexpr long kInProcessDegree = 12;
 constexpr std::size_t kInProcessTerms = 64;
 // Exponents above this are not converted (a dense FLINT polynomial of that degree would not fit
 // in memory); GiNaC keeps such polynomials.
@@ -300,93 +298,17 @@ std::string gcdMultivariate(const Poly& p, const Poly& q, std::size_t nvars) {
 
 // ---- running the work where an interrupt can abandon it ------------------------------------------
 
-// A child process with the read end of its output pipe; killed and reaped when dropped.
-class Child {
-public:
-    Child(pid_t pid, int fd) : pid_(pid), fd_(fd) {}
-    ~Child() {
-        if (fd_ >= 0) close(fd_);
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            int status;
-            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    int fd() const { return fd_; }
-    // Waits for the child's end; true when it exited normally with status 0.
-    bool reap() {
-        int status = 0;
-        pid_t r;
-        while ((r = waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {}
-        pid_ = -1;
-        return r > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-private:
-    pid_t pid_;
-    int fd_;
-};
-
-// Runs work in the kernel when `large` is false, otherwise in a child process whose output is
-// read while the interpreter polls (KInterrupt kills the child on the way out).
-// In the kernel's process the work runs without polls from GMP's allocation functions: an
-// interrupt thrown through FLINT would leave its cached numbers pointing at freed memory.
-std::string runAbandonable(KInterpreter& k, bool large, const std::function<std::string()>& work) {
+// Runs work in the kernel when `large` is false, otherwise in a child process (kernel_child.h)
+// that an interrupt kills.  In the kernel's process the work runs without polls from GMP's
+// allocation functions: FLINT keeps GMP numbers in caches of its own.
+std::string runAbandonable(bool large, const std::function<std::string()>& work) {
     auto here = [&] {
         KLibraryPollPause pause;
         return work();
     };
     if (!large) return here();
-    int fds[2];
-    if (pipe(fds) != 0) return here();
-    pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return here();
-    }
-    if (pid == 0) {
-        // The child: GMP's allocation functions of the kernel poll the interpreter's link,
-        // which belongs to the parent; the child uses GMP's own.
-        close(fds[0]);
-        mp_set_memory_functions(nullptr, nullptr, nullptr);
-        std::string text;
-        try {
-            text = work();
-        } catch (...) {
-            _exit(1);
-        }
-        const char* p = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            ssize_t n = write(fds[1], p, left);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) _exit(1);
-            p += n;
-            left -= std::size_t(n);
-        }
-        _exit(0);
-    }
-    close(fds[1]);
-    Child child(pid, fds[0]);
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        pollfd pfd{child.fd(), POLLIN, 0};
-        int ready = ::poll(&pfd, 1, int(KInterpreter::POLL_INTERVAL.count()));
-        k.step();
-        if (ready < 0 && errno != EINTR) throw KError("factorisation failed: " + std::string(strerror(errno)));
-        if (ready <= 0) continue;
-        ssize_t n = read(child.fd(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw KError("factorisation failed: " + std::string(strerror(errno)));
-        if (n == 0) break;
-        text.append(buffer, std::size_t(n));
-    }
-    if (!child.reap()) throw KError("factorisation failed: out of memory");
-    return text;
+    std::optional<std::string> text = kernel_run_in_child(work, "factorisation");
+    return text ? *text : here();
 }
 
 // ---- reading the answer back ------------------------------------------------------------------
@@ -431,16 +353,27 @@ bool large(const Converted& c, std::size_t nvars) {
     return c.degree > kInProcessDegree || c.poly.size() > kInProcessTerms;
 }
 
+// The largest integer exponent of a power in e (0 without one): the degree of the dense
+// polynomials an expansion or GiNaC's factorisation makes.
+double largestExponent(const ex& e) {
+    double most = 0;
+    if (is_a<power>(e) && is_a<numeric>(e.op(1)) && ex_to<numeric>(e.op(1)).is_integer())
+        most = std::fabs(ex_to<numeric>(e.op(1)).to_double());
+    for (std::size_t i = 0; i < e.nops(); ++i) most = std::max(most, largestExponent(e.op(i)));
+    return most;
+}
+
 // FLINT's factors of e with the unit and content; false when e is not a polynomial over the
 // rationals in plain names.
 bool flintFactor(KInterpreter& k, const ex& e, Factors* f) {
     std::vector<symbol> vars;
     if (!variablesOf({e}, &vars) || vars.empty()) return false;
-    ex expanded = e.expand();
+    // A high power expands into a long polynomial: where an interrupt can abandon it.
+    ex expanded = kernel_compute(largestExponent(e) > double(kInProcessUnivariateDegree), e, [&] { return e.expand(); });
     if (expanded.is_zero()) return false;
     Converted c;
     if (!convert(k, expanded, vars, &c)) return false;
-    std::string text = runAbandonable(k, large(c, vars.size()), [&] {
+    std::string text = runAbandonable(large(c, vars.size()), [&] {
         return vars.size() == 1 ? factorUnivariate(c.poly) : factorMultivariate(c.poly, vars.size());
     });
     if (!readAnswer(text, vars, f)) return false;
@@ -463,6 +396,9 @@ ex heldProduct(const numeric& unit, const std::vector<std::pair<ex, long>>& fact
 }  // namespace
 
 ex kernel_factor_quotient(KInterpreter& k, const ex& numer, const ex& denom) {
+    // Dense polynomials past FLINT's reach would ask for gigabytes.
+    const double degree = std::max(largestExponent(numer), largestExponent(denom));
+    if (degree > double(kMaxExponent)) throw KError("object too large");
     Factors fn, fd;
     bool plainDenominator = denom.is_equal(1);
     if (flintFactor(k, numer, &fn) && (plainDenominator || flintFactor(k, denom, &fd))) {
@@ -472,8 +408,12 @@ ex kernel_factor_quotient(KInterpreter& k, const ex& numer, const ex& denom) {
         for (const auto& [g, n] : fd.factors) all.push_back({g, -long(n)});
         return heldProduct(fn.constant / fd.constant, all);
     }
-    ex r = factor(numer);
-    return plainDenominator ? r : r / factor(denom);
+    // GiNaC's factorisation works on dense polynomials: large ones run where an interrupt can
+    // abandon them.
+    return kernel_compute(degree > double(kInProcessUnivariateDegree), numer / denom, [&] {
+        ex r = factor(numer);
+        return plainDenominator ? r : r / factor(denom);
+    });
 }
 
 ex kernel_factor(KInterpreter& k, const ex& e) { return kernel_factor_quotient(k, e, 1); }
@@ -486,7 +426,7 @@ ex kernel_gcd(KInterpreter& k, const ex& a, const ex& b) {
     Converted ca, cb;
     if (!convert(k, ea, vars, &ca) || !convert(k, eb, vars, &cb) || !ca.scale.is_equal(1) || !cb.scale.is_equal(1))
         return gcd(a, b);
-    std::string text = runAbandonable(k, large(ca, vars.size()) || large(cb, vars.size()),
+    std::string text = runAbandonable(large(ca, vars.size()) || large(cb, vars.size()),
                                       [&] { return gcdMultivariate(ca.poly, cb.poly, vars.size()); });
     Factors f;
     if (!readAnswer(text, vars, &f) || f.factors.size() != 1) return gcd(a, b);
@@ -525,10 +465,10 @@ std::string factorInteger(const std::string& decimal) {
 
 }  // namespace
 
-std::vector<std::pair<numeric, long>> kernel_integer_factors(KInterpreter& k, const numeric& n) {
+std::vector<std::pair<numeric, long>> kernel_integer_factors(KInterpreter&, const numeric& n) {
     std::string decimal = decimal_text(abs(n));
     double bits = double(decimal.size()) * 3.33;
-    std::string text = runAbandonable(k, bits > kInProcessIntegerBits, [&] { return factorInteger(decimal); });
+    std::string text = runAbandonable(bits > kInProcessIntegerBits, [&] { return factorInteger(decimal); });
     std::istringstream in(text);
     std::vector<std::pair<numeric, long>> factors;
     std::string word;

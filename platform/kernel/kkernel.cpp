@@ -116,16 +116,19 @@ void ensure_library() {
 // GMP ends the process when an allocation fails ("GNU MP: Cannot allocate memory"); these raise
 // std::bad_alloc instead, which unwinds through GMP's C frames (built with unwind tables) to
 // the entry point's "object too large".
-// They also poll for an interrupt, which is what lets a long GMP or CLN computation stop.
+// They also poll for an interrupt; the poll never throws (an interrupt is raised by the
+// interpreter's next step, outside the libraries).
 //
-// The kernel reaches GMP only through CLN's and its own mpn calls, whose blocks are scratch
-// space freed before the call returns; an exception that unwinds through GMP skips those frees.
-// So the blocks GMP takes on the evaluating thread during a statement are listed, and whatever
-// is still listed when a statement fails is released.
+// CLN's and the kernel's own mpn calls take GMP blocks as scratch space freed before the call
+// returns; a failed allocation that unwinds through GMP skips those frees.  So the blocks GMP
+// takes on the evaluating thread during a statement are listed, and whatever is still listed
+// when a GMP allocation failed is released.  Blocks listed when the statement fails for another
+// reason are kept: FLINT holds GMP numbers in caches of its own that outlive the call.
 struct GmpScratch {
     std::unordered_set<void*> blocks;
     std::thread::id owner;
     bool active = false;
+    bool allocationFailed = false;
     bool mine() const { return active && std::this_thread::get_id() == owner; }
 };
 GmpScratch& scratch() {
@@ -133,9 +136,14 @@ GmpScratch& scratch() {
     return s;
 }
 
+[[noreturn]] void gmp_failed() {
+    if (scratch().mine()) scratch().allocationFailed = true;
+    throw std::bad_alloc();
+}
+
 void* gmp_malloc(std::size_t n) {
     void* p = std::malloc(n);
-    if (p == nullptr) throw std::bad_alloc();
+    if (p == nullptr) gmp_failed();
     if (scratch().mine()) scratch().blocks.insert(p);
     return p;
 }
@@ -146,7 +154,7 @@ void* gmp_allocate(std::size_t n) {
 void* gmp_reallocate(void* old, std::size_t, std::size_t n) {
     kernel_poll_from_library();
     void* p = std::realloc(old, n);
-    if (p == nullptr) throw std::bad_alloc();
+    if (p == nullptr) gmp_failed();
     if (scratch().mine() && scratch().blocks.erase(old) > 0) scratch().blocks.insert(p);
     return p;
 }
@@ -168,14 +176,16 @@ public:
     GmpScratchScope() : exceptions_(std::uncaught_exceptions()) {
         scratch().owner = std::this_thread::get_id();
         scratch().active = true;
+        scratch().allocationFailed = false;
     }
     ~GmpScratchScope() {
         scratch().active = false;
         // After a normal end nothing of GMP's scratch is left; what is listed then belongs to
         // someone else and is kept.
-        if (std::uncaught_exceptions() > exceptions_)
+        if (std::uncaught_exceptions() > exceptions_ && scratch().allocationFailed)
             for (void* p : scratch().blocks) std::free(p);
         scratch().blocks.clear();
+        scratch().allocationFailed = false;
     }
 
 private:

@@ -1,7 +1,7 @@
 // The main frame: recent files and their menu items, deferred deletions, the context bars'
-// angles, worksheet loading, the frame commands and the frame's close (inside the running
-// program on the offscreen platform), and the kernel poll with the scripted test kernel behind
-// a kernel server and in process.
+// angles, worksheet loading, the frame commands, the frame's close and its menu states (inside
+// the running program on the offscreen platform), and the kernel poll with the scripted test
+// kernel behind a kernel server and in process.
 #include "app/KMainFrame.h"
 
 #include <gtest/gtest.h>
@@ -17,10 +17,13 @@
 #include <vector>
 
 #include "app/KWorksheetApp.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "app/program_resources.h"
 #include "document/exec/OutputSink.h"
 #include "document/exec/ReplyStreams.h"
+#include "document/edit/UndoHistory.h"
+#include "document/elements/ParagraphElement.h"
+#include "document/elements/SectionElement.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/tree/ContainerElement.h"
 #include "kernel_link/KKernelSession.h"
@@ -287,11 +290,11 @@ protected:
 
     static std::vector<std::string> titles() {
         std::vector<std::string> out;
-        for (KWorksheetWindowStandIn* w : KWorksheetWindowStandIn::all()) out.push_back(w->document()->plainTitle().text());
+        for (KWorksheetWindow* w : KWorksheetWindow::all()) out.push_back(w->document()->plainTitle().text());
         return out;
     }
 
-    static KWorksheetWindowStandIn* active() { return dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet()); }
+    static KWorksheetWindow* active() { return dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet()); }
 
     static int countMessages(const std::string& prefix) {
         int n = 0;
@@ -331,7 +334,7 @@ TEST_F(MainFrameTest, OpeningAFileTwiceBringsItsWindowForward) {
     const std::string a = worksheet("a.kws");
     worksheet("b.kws");
     inLoop({"wkelvo", a}, [&](KWorksheetApp& app) {
-        KWorksheetWindowStandIn* first = KWorksheetWindowStandIn::all().front();
+        KWorksheetWindow* first = KWorksheetWindow::all().front();
         fs::current_path(dir_);
         ASSERT_TRUE(app.frame->load_worksheet("b.kws", false));
         EXPECT_EQ(active()->document()->plainTitle().text(), std::string("b.kws"));
@@ -340,7 +343,7 @@ TEST_F(MainFrameTest, OpeningAFileTwiceBringsItsWindowForward) {
         for (const char* again : {"a.kws", "link.kws", "./a.kws"}) {
             SCOPED_TRACE(again);
             EXPECT_TRUE(app.frame->load_worksheet(again, false));
-            EXPECT_EQ(KWorksheetWindowStandIn::all().size(), 2u);
+            EXPECT_EQ(KWorksheetWindow::all().size(), 2u);
             EXPECT_TRUE(waitFor([&] { return active() == first; }));
         }
     });
@@ -369,7 +372,7 @@ TEST_F(MainFrameTest, TheRecentCommandsOpenTheirFilesAndOnePastGoesToTheWindow) 
         app.frame->addRecentFile(b.c_str());
         EXPECT_TRUE(app.frame->frame_command(1141, 0));
         EXPECT_EQ(titles(), (std::vector<std::string>{"Untitled (1)", "a.kws"}));
-        KWorksheetWindowStandIn* w = active();
+        KWorksheetWindow* w = active();
         ASSERT_NE(w, nullptr);
         const int past = 1140 + app.frame->recentCount();
         EXPECT_TRUE(app.frame->frame_command(past, 0));
@@ -395,7 +398,7 @@ TEST_F(MainFrameTest, CloseAllHelpClosesEveryHelpWindow) {
 TEST_F(MainFrameTest, WithoutAWorksheetWindowUnhandledCommandsDoNothing) {
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         ASSERT_TRUE(Application::closeAll());
-        EXPECT_TRUE(KWorksheetWindowStandIn::all().empty());
+        EXPECT_TRUE(KWorksheetWindow::all().empty());
         EXPECT_EQ(KMainFrame::activeWorksheet(), nullptr);
         for (int id : {1140, 1151, 1103, 2504, 9999}) EXPECT_TRUE(app.frame->frame_command(id, 0)) << id;
         EXPECT_EQ(gui::test::messages(), std::vector<std::string>{});
@@ -491,7 +494,7 @@ TEST_F(MainFrameTest, CloseFrameKeepsTheActiveWorksheetsSettingsAndARefusalKeeps
 #ifdef APP_TEST_SCRIPT_KERNEL
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         app.frame->frame_command(1101, 0);
-        KWorksheetWindowStandIn* w = active();
+        KWorksheetWindow* w = active();
         ASSERT_NE(w, nullptr);
         InterfaceSettings* s = w->document()->interfaceVars()->settings();
         s->prettyprint = 0;
@@ -503,12 +506,12 @@ TEST_F(MainFrameTest, CloseFrameKeepsTheActiveWorksheetsSettingsAndARefusalKeeps
         EXPECT_FALSE(app.frame->closeFrame());
         EXPECT_EQ(gui::test::stepsLeft(), 0u);
         EXPECT_TRUE(app.frame->isVisible());
-        EXPECT_EQ(KWorksheetWindowStandIn::all(), std::vector<KWorksheetWindowStandIn*>{w});
+        EXPECT_EQ(KWorksheetWindow::all(), std::vector<KWorksheetWindow*>{w});
         EXPECT_NE(theOptions->prettyPrint, 0);
         // Answered No, everything closes and the settings become the defaults.
         addAnswer(3);
         EXPECT_TRUE(app.frame->closeFrame());
-        EXPECT_TRUE(KWorksheetWindowStandIn::all().empty());
+        EXPECT_TRUE(KWorksheetWindow::all().empty());
         EXPECT_EQ(theOptions->prettyPrint, 0);
         EXPECT_EQ(theOptions->showAssumed, 2);
         EXPECT_STREQ(theOptions->plotDevice.text(), "window");
@@ -564,6 +567,93 @@ TEST_F(MainFrameTest, TheDeviceResolutionIsTheDevicesOwn) {
     });
 }
 
+// ---- the menu rules over the running frame -------------------------------------------------------
+
+// One undoable edit, named as typing names its group: a paragraph added to the document (given a
+// section to hold it when it has no root yet).
+void typeInto(WorksheetDocument* doc) {
+    if (!doc->root()) doc->setRoot(new SectionElement());
+    doc->undoHistory()->beginGroup("Typing", nullptr, false);
+    doc->root()->insertChild(new ParagraphElement(0, nullptr), nullptr, kInsertAfter);
+    doc->undoHistory()->endUndoGroup(nullptr);
+}
+
+// The frame's menus and tool box for the active worksheet window: each row brings the program
+// to a state, refreshes the menus and reads the Edit and File popups, the tool box and the
+// context bar.
+TEST_F(MainFrameTest, MenusAndCommandStatesFollowTheActiveWorksheet) {
+    struct Row {
+        const char* name;
+        std::function<void(KWorksheetApp&)> set;
+        bool window, undoEnabled, redoEnabled;
+        const char* undoText;
+        const char* redoText;
+        bool contextBarEnabled;
+    };
+    auto typing = [](KWorksheetApp&) { typeInto(active()->document()); };
+    const Row rows[] = {
+        {"no window", [](KWorksheetApp&) { ASSERT_TRUE(Application::closeAll()); },
+         false, false, false, "~Undo", "~Redo", false},
+        {"a new worksheet: nothing to undo", [](KWorksheetApp& app) { app.frame->frame_command(1101, 0); },
+         true, false, false, "~Undo", "~Redo", true},
+        {"after typing", typing, true, true, false, "~Undo Typing", "~Redo", true},
+        {"after undoing the typing", [](KWorksheetApp&) { active()->document()->undoHistory()->undo(nullptr); },
+         true, false, true, "~Undo", "~Redo Typing", true},
+        {"a help worksheet",
+         [](KWorksheetApp& app) {
+             app.frame->openWorksheetWindow(std::make_unique<WorksheetDocument>("Kelvo Library Help sin"));
+         },
+         true, false, false, "~Undo", "~Redo", false},
+    };
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        KMainFrame& frame = *app.frame;
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.name);
+            r.set(app);
+            frame.refreshMenus();
+            Menu* bar = frame.menuBar();
+            ASSERT_NE(bar, nullptr);
+            // Without a worksheet the bar is the frame's own, with neither Save nor an Edit menu.
+            Menu* edit = bar->getPopupMenu(1150);
+            ASSERT_EQ(edit != nullptr, r.window);
+            if (edit) {
+                EXPECT_TRUE(bar->getPopupMenu(1100)->isItemEnabled(1103));
+                EXPECT_EQ(edit->isItemEnabled(1151), r.undoEnabled);
+                EXPECT_EQ(edit->isItemEnabled(1152), r.redoEnabled);
+                EXPECT_EQ(edit->getItemText(1151).str(), r.undoText);
+                EXPECT_EQ(edit->getItemText(1152).str(), r.redoText);
+                // The stand-in window carries out no clipboard command: nothing offers one.
+                for (uint16_t id : {1153, 1154, 1155}) EXPECT_FALSE(edit->isItemEnabled(id)) << id;
+            }
+            ToolBox* box = frame.toolBox();
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->isItemEnabled(1151), r.undoEnabled);
+            EXPECT_EQ(box->isItemEnabled(1152), r.redoEnabled);
+            Window* contextBar = frame.contextBar(frame.currentContextBar());
+            ASSERT_NE(contextBar, nullptr);
+            EXPECT_EQ(contextBar->isInputEnabled(), r.contextBarEnabled);
+        }
+    });
+}
+
+// A popup brought up to date when it opens: the Edit menu names the last undo group.
+TEST_F(MainFrameTest, OpeningTheEditMenuNamesTheLastUndoGroup) {
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        app.frame->frame_command(1101, 0);
+        ASSERT_NE(active(), nullptr);
+        typeInto(active()->document());
+        Menu* edit = app.frame->frameMenu(1150);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->getItemText(1151).str(), "~Undo");
+        app.frame->updateMenu(edit);
+        EXPECT_EQ(edit->getItemText(1151).str(), "~Undo Typing");
+        EXPECT_TRUE(edit->isItemEnabled(1151));
+        // The frame's own cut, copy and paste questions go to the same rules.
+        EXPECT_FALSE(app.frame->canCutCopy(false, true));
+        EXPECT_FALSE(app.frame->canPaste(false));
+    });
+}
+
 // ---- the kernel poll ---------------------------------------------------------------------------
 
 #if defined(APP_TEST_KERNSRV) && defined(APP_TEST_SCRIPT_KERNEL)
@@ -593,9 +683,9 @@ protected:
         return n;
     }
     // A new worksheet window whose session has started.
-    KWorksheetWindowStandIn* newStartedWorksheet(KWorksheetApp& app) {
+    KWorksheetWindow* newStartedWorksheet(KWorksheetApp& app) {
         app.frame->frame_command(1101, 0);
-        KWorksheetWindowStandIn* w = active();
+        KWorksheetWindow* w = active();
         if (!w) return nullptr;
         WorksheetDocument* doc = w->document();
         waitFor([doc] { return doc->evaluator()->session()->argumentsSent && doc->queueIsEmpty(); });
@@ -635,7 +725,7 @@ TEST_F(PollTest, RepliesReachTheDocumentAndTheSessionStartsOnceItIsShown) {
 TEST_F(PollTest, AKilledServerIsReportedOnceAndAModifiedWorksheetIsOfferedForSaving) {
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         useServers();
-        KWorksheetWindowStandIn* w = newStartedWorksheet(app);
+        KWorksheetWindow* w = newStartedWorksheet(app);
         ASSERT_NE(w, nullptr);
         WorksheetDocument* doc = w->document();
         QuietEvaluator* evaluator = doc->evaluator();
@@ -655,7 +745,7 @@ TEST_F(PollTest, AKilledServerIsReportedOnceAndAModifiedWorksheetIsOfferedForSav
         EXPECT_EQ(std::find(list.begin(), list.end(), evaluator), list.end());
         // Kept open without a kernel; the poll does not ask again.
         for (int i = 0; i < 20; ++i) app.frame->pollKernels();
-        EXPECT_EQ(KWorksheetWindowStandIn::all(), std::vector<KWorksheetWindowStandIn*>{w});
+        EXPECT_EQ(KWorksheetWindow::all(), std::vector<KWorksheetWindow*>{w});
         EXPECT_EQ(countMessages("Kernel server failure:\n"), 1);
         EXPECT_EQ(countMessages("The worksheet "), 1);
     });
@@ -676,7 +766,7 @@ TEST_F(PollTest, StopClosesAnUnmodifiedWorksheetAndAsksForAModifiedOne) {
         SCOPED_TRACE(r.name);
         inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
             useServers();
-            KWorksheetWindowStandIn* w = newStartedWorksheet(app);
+            KWorksheetWindow* w = newStartedWorksheet(app);
             ASSERT_NE(w, nullptr);
             WorksheetDocument* doc = w->document();
             doc->modified = r.modified;
@@ -685,11 +775,11 @@ TEST_F(PollTest, StopClosesAnUnmodifiedWorksheetAndAsksForAModifiedOne) {
             CountingSink sink;
             doc->executeInput(&sink, KString("stopk();"));
             ASSERT_TRUE(waitFor([&] {
-                const auto& all = KWorksheetWindowStandIn::all();
+                const auto& all = KWorksheetWindow::all();
                 const bool gone = std::find(all.begin(), all.end(), w) == all.end();
                 return gone || (doc->stopped && doc->closeDeclined);
             }));
-            const auto& all = KWorksheetWindowStandIn::all();
+            const auto& all = KWorksheetWindow::all();
             EXPECT_EQ(std::find(all.begin(), all.end(), w) != all.end(), r.stays);
             EXPECT_EQ(countMessages("The worksheet "), r.modified ? 1 : 0);
             for (int i = 0; i < 10; ++i) app.frame->pollKernels();
@@ -701,7 +791,7 @@ TEST_F(PollTest, StopClosesAnUnmodifiedWorksheetAndAsksForAModifiedOne) {
 TEST_F(PollTest, AnErrorInAReplyHandlerIsReportedAndTheProgramGoesOn) {
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
         useServers();
-        KWorksheetWindowStandIn* w = newStartedWorksheet(app);
+        KWorksheetWindow* w = newStartedWorksheet(app);
         ASSERT_NE(w, nullptr);
         gui::test::clearRecords();
         addAnswer(1);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/KMainFrame.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "app/KWorksheetApp.h"
 #include "document/exec/OutputSink.h"
 #include "document/exec/WorksheetDocument.h"
@@ -187,11 +187,11 @@ void runStatement(WorksheetDocument* document, const char* text) {
     app.splashTimeoutMs = 3600 * 1000;
     app.onLoopRunning = [&](KWorksheetApp& a) {
         KStatusBar& bar = *a.frame->statusBar();
-        KWorksheetWindowStandIn* first = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+        KWorksheetWindow* first = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
         runStatement(first->document(), "ask(STATUS, 0, 1000, 2.5);");
         seen += bar.getItemText(KStatusBar::kTimeItem).str() + "|" + bar.getItemText(KStatusBar::kBytesItem).str();
         a.frame->frame_command(1101, 0);   // New
-        seen += dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet()) != first ? "|other active" : "|same active";
+        seen += dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet()) != first ? "|other active" : "|same active";
         runStatement(first->document(), "ask(STATUS, 0, 5000, 7.5);");
         seen += "|" + bar.getItemText(KStatusBar::kTimeItem).str();
         Application::quit();

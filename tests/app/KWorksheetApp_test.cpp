@@ -15,7 +15,7 @@
 
 #include "app/KMainFrame.h"
 #include "app/KStatusBar.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "platform/gui/StatusBar.h"
 #include "app/KSplashWindow.h"
 #include "document/exec/OutputSink.h"
@@ -72,7 +72,7 @@ protected:
         app.splashTimeoutMs = splashMs;
         app.onLoopRunning = [&](KWorksheetApp& a) {
             view.mdiWindows = Application::getMDIWindowCount();
-            for (KWorksheetWindowStandIn* w : KWorksheetWindowStandIn::all()) view.titles.push_back(w->document()->title());
+            for (KWorksheetWindow* w : KWorksheetWindow::all()) view.titles.push_back(w->document()->title());
             view.frameTitle = a.frame->getText().str();
             view.frameVisible = a.frame->isVisible();
             view.splashExists = a.splash != nullptr;
@@ -242,7 +242,7 @@ public:
 };
 
 // Runs one statement in a worksheet window's document and answers how many outputs came.
-int runStatement(KWorksheetWindowStandIn* window) {
+int runStatement(KWorksheetWindow* window) {
     CountingSink sink;
     window->document()->executeInput(&sink, KString("1+2;"));
     window->document()->runExecutionToEnd();
@@ -288,9 +288,9 @@ TEST_F(AppTest, ShutDownEndsEveryKernelFirst) {
                 bool ok = noChildRunning();
                 std::vector<int> outputs;
                 run(r.words, [&](KWorksheetApp& app) {
-                    while (static_cast<int>(KWorksheetWindowStandIn::all().size()) < r.worksheets)
+                    while (static_cast<int>(KWorksheetWindow::all().size()) < r.worksheets)
                         app.frame->frame_command(1101, 0);
-                    for (KWorksheetWindowStandIn* w : KWorksheetWindowStandIn::all())
+                    for (KWorksheetWindow* w : KWorksheetWindow::all())
                         outputs.push_back(runStatement(w));
                 });
                 ok = ok && outputs == std::vector<int>(r.worksheets, 1) && noChildRunning();

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "app/KMainFrame.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "app/KMenuRules.h"
 #include "app/KWorksheetApp.h"
 #include "document/edit/UndoHistory.h"
@@ -31,7 +31,7 @@ public:
 };
 
 void showOff(KWorksheetApp& app) {
-    KWorksheetWindowStandIn* window = dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet());
+    KWorksheetWindow* window = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
     WorksheetDocument* document = window->document();
     Sink sink;
     document->executeInput(&sink, KString("ask(STATUS, 0, 1000, 2.5);"));

@@ -1,7 +1,7 @@
 // Makes one change to a help database, for the crash sweep (hdb_crash_test.cpp), which runs it
 // under strace and kills it at each write, sync and unlink:
 //   hdb_crash_driver <database> insert_new | insert_replace | delete | addtobrowser |
-//                    delete_from_browser
+//                    delete_from_browser | batch
 // Exit 0 when the change was made; 1 with the engine's message on the error stream otherwise.
 #include "help/hdb.h"
 #include "help/hwords.h"
@@ -49,6 +49,30 @@ int main(int argc, char** argv) {
     } else if (change == "insert_replace") {
         std::string page = "{PARA 0 \"\" 0 \"\" {TEXT -1 0 \"replaced words only gamma\"}}";
         ok = insert(db, "topic,3", page, nullptr, nullptr, "Replaced");
+    } else if (change == "batch") {
+        // One batch: two new topics (one with a chained page), one name inserted twice and a
+        // topic of the base replaced.
+        HdbBatch* batch = hdb_batch_begin(db, fail);
+        std::string big = "{PARA 0 \"\" 0 \"\" {TEXT -1 0 \"";
+        for (int i = 0; i < 80; ++i) big += "batched crimson lattice alpha ";
+        big += "\"}}";
+        const std::string small = "{PARA 0 \"\" 0 \"\" {TEXT -1 0 \"batched gamma\"}}";
+        const std::string again = "{PARA 0 \"\" 0 \"\" {TEXT -1 0 \"second fresh delta\"}}";
+        OwnedArea owned(0, "driver");
+        StorageArea* area = owned.get();
+        HdbAlias alias{0, nullptr, "graph,fresh"};
+        const struct {
+            const char* name;
+            const std::string* page;
+            const HdbAlias* aliases;
+        } topics[] = {{"plot,fresh", &big, &alias}, {"fresh", &small, nullptr},
+                      {"topic,3", &small, nullptr}, {"fresh", &again, nullptr}};
+        ok = batch != nullptr;
+        for (const auto& t : topics)
+            ok = ok && hdb_batch_insert(batch, t.name, t.page->size(), t.page->data(), "plot", t.aliases,
+                                        hdb_page_words(area, t.page->data(), t.page->size()),
+                                        "Batched", 1);
+        ok = hdb_batch_end(batch, ok) && ok;
     } else if (change == "delete") {
         ok = hdb_delete_topic(db, "topic,5", fail);
     } else if (change == "addtobrowser") {

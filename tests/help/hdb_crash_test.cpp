@@ -299,6 +299,7 @@ TEST_P(HdbCrashSweep, EveryKillLeavesTheDatabaseBeforeOrAfter) {
 
 const ChangeCase kChanges[] = {
     {"insert_new"}, {"insert_replace"}, {"delete"}, {"addtobrowser"}, {"delete_from_browser"},
+    {"batch"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Changes, HdbCrashSweep, ::testing::ValuesIn(kChanges),

@@ -107,7 +107,7 @@ inline std::vector<std::pair<std::string, int>> results(HdbTopicResult* r) {
     return out;
 }
 
-std::string entry(const std::string& k, const std::string& v) {
+inline std::string entry(const std::string& k, const std::string& v) {
     std::string e;
     put32(e, 0, unsigned(k.size()));
     e += k;

@@ -5,48 +5,51 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "kl_test_util.h"
 
 namespace {
 
-KKernelSession* direct_session(const char* kernel) {
+std::shared_ptr<KKernelSession> direct_session(const char* kernel) {
     KL_ConnectInfo info;
     const char* w[] = {"wkelvo"};
     info.args = KL_ArgList(1, w);
-    return new KKernelSession(new KL_Direct(info, kernel));
+    return std::make_shared<KKernelSession>(new KL_Direct(info, kernel));
 }
 
 TEST(KKernelSession, FieldsAndNumbering) {
-    KKernelSession* a = direct_session(KL_SCRIPT_KERNEL);
-    KKernelSession* b = direct_session(KL_SCRIPT_KERNEL);
+    std::shared_ptr<KKernelSession> a = direct_session(KL_SCRIPT_KERNEL);
+    std::shared_ptr<KKernelSession> b = direct_session(KL_SCRIPT_KERNEL);
     EXPECT_STREQ(a->memoryText.text(), "0.0K");
     EXPECT_STREQ(a->timeText.text(), "0.0");
-    EXPECT_EQ(a->refCount, 0);
     EXPECT_FALSE(a->argumentsSent);
     EXPECT_TRUE(a->firstRun);
     EXPECT_EQ(b->sessionNumber, a->sessionNumber + 1);
-    EXPECT_EQ(a->addRef(), 1);
-    EXPECT_EQ(a->release(), 0);
-    delete a;
-    delete b;
 }
 
 TEST(QuietEvaluator, SharedSessionLivesUntilLastEvaluator) {
-    KKernelSession* s = direct_session(KL_SCRIPT_KERNEL);
-    auto* first = new QuietEvaluator(nullptr, s);
+    std::weak_ptr<KKernelSession> watch;
+    QuietEvaluator* first = nullptr;
     {
-        QuietEvaluator second(nullptr, s);
-        EXPECT_EQ(s->refCount, 2);
+        std::shared_ptr<KKernelSession> s = direct_session(KL_SCRIPT_KERNEL);
+        watch = s;
+        first = new QuietEvaluator(nullptr, s);
+        QuietEvaluator second(nullptr, first->sharedSession());
+        EXPECT_EQ(second.session(), first->session());
+        EXPECT_EQ(first->sessionUsers(), 3);   // the two evaluators and s
     }
-    EXPECT_EQ(s->refCount, 1);
+    EXPECT_EQ(first->sessionUsers(), 1);
+    EXPECT_FALSE(watch.expired());
     first->setMemoryText("12.5K");
     EXPECT_STREQ(first->memoryText()->text(), "12.5K");
     EXPECT_EQ(kl_printed(first->evaluateString("7;")), "7");   // the session still works
     delete first;   // deletes the session and its link
+    EXPECT_TRUE(watch.expired());
 }
 
 TEST(QuietEvaluator, KeepsLastValueAndAnswersSettings) {
-    KKernelSession* s = direct_session(KL_SCRIPT_KERNEL);
+    std::shared_ptr<KKernelSession> s = direct_session(KL_SCRIPT_KERNEL);
     QuietEvaluator q(nullptr, s);
     EXPECT_EQ(q.linkType(), KL_LINK_DIRECT);
     struct Case {
@@ -73,14 +76,14 @@ TEST(QuietEvaluator, KeepsLastValueAndAnswersSettings) {
 }
 
 TEST(QuietEvaluator, UnparsableTextNeverReachesKernel) {
-    KKernelSession* s = direct_session(KL_SCRIPT_KERNEL);
+    std::shared_ptr<KKernelSession> s = direct_session(KL_SCRIPT_KERNEL);
     QuietEvaluator q(nullptr, s);
     EXPECT_EQ(q.evaluateString("1 +;"), nullptr);
     EXPECT_EQ(s->currentEvaluator, nullptr);
 }
 
 TEST(QuietEvaluator, DeadLinkGivesNoValue) {
-    KKernelSession* s = direct_session("/nonexistent/libkkernel.so");
+    std::shared_ptr<KKernelSession> s = direct_session("/nonexistent/libkkernel.so");
     QuietEvaluator q(nullptr, s);
     EXPECT_EQ(q.evaluateString("1;"), nullptr);
     EXPECT_FALSE(q.done());
@@ -91,7 +94,7 @@ TEST(QuietEvaluator, DeadLinkGivesNoValue) {
 Dag doubled(Dag v) { return dag_new2(DAG_LIST, v, v); }
 
 TEST(QuietEvaluator, DisplayConversionApplied) {
-    KKernelSession* s = direct_session(KL_SCRIPT_KERNEL);
+    std::shared_ptr<KKernelSession> s = direct_session(KL_SCRIPT_KERNEL);
     QuietEvaluator q(nullptr, s);
     kl_set_display_converter(doubled);
     Dag v = q.evaluateString("5;");
@@ -102,7 +105,7 @@ TEST(QuietEvaluator, DisplayConversionApplied) {
 
 #ifdef KL_REAL_KERNEL
 TEST(QuietEvaluatorRealKernel, Arithmetic) {
-    KKernelSession* s = direct_session(KL_REAL_KERNEL);
+    std::shared_ptr<KKernelSession> s = direct_session(KL_REAL_KERNEL);
     QuietEvaluator q(nullptr, s);
     EXPECT_EQ(kl_printed(q.evaluateString("1+2;")), "3");
     EXPECT_EQ(kl_printed(q.evaluateString("2^100;")), "1267650600228229401496703205376");

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -249,7 +250,7 @@ TEST_F(KernsrvLink, KernelStartFailure) {
 }
 
 TEST_F(KernsrvLink, QuietEvaluationOverThePipe) {
-    KKernelSession* session = new KKernelSession(start(KL_SCRIPT_KERNEL, {"wkelvo"}).release());
+    auto session = std::make_shared<KKernelSession>(start(KL_SCRIPT_KERNEL, {"wkelvo"}).release());
     QuietEvaluator q(nullptr, session);
     EXPECT_EQ(q.linkType(), KL_LINK_SERVER);
     Dag v = q.evaluateString("prints(a, b);");
@@ -260,7 +261,7 @@ TEST_F(KernsrvLink, QuietEvaluationOverThePipe) {
 }
 
 TEST_F(KernsrvLink, QuietEvaluationStopsWhenTheLinkDies) {
-    KKernelSession* session = new KKernelSession(start(KL_SCRIPT_KERNEL, {"wkelvo"}).release());
+    auto session = std::make_shared<KKernelSession>(start(KL_SCRIPT_KERNEL, {"wkelvo"}).release());
     QuietEvaluator q(nullptr, session);
     EXPECT_EQ(q.evaluateString("die();"), nullptr);
     EXPECT_FALSE(q.done());

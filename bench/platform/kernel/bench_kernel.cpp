@@ -27,12 +27,20 @@ Dag onQuery(void* link, Dag reply) {
 }
 int onPoll(void*) { return 0; }
 
-void compare(benchmark::State& state, const char* statement, const std::function<void()>& direct) {
+Dag parseStatement(const char* statement, int* flag) {
+    *flag = 0;
+    return parse_text_full(statement, nullptr, nullptr, nullptr, nullptr, flag, nullptr, nullptr, false);
+}
+
+// `repeat` evaluations of the statement against `repeat` runs of `direct` per iteration; `setup`
+// (when given) is evaluated once before each iteration's evaluations and is not timed.
+void compare(benchmark::State& state, const char* statement, const std::function<void()>& direct,
+             int repeat = 1, const char* setup = nullptr) {
     bench_start_kernel();
-    int flag = 0;
-    Dag stmt = parse_text_full(statement, nullptr, nullptr, nullptr, nullptr, &flag, nullptr,
-                               nullptr, false);
-    if (stmt == nullptr) {
+    int flag = 0, setupFlag = 0;
+    Dag stmt = parseStatement(statement, &flag);
+    Dag setupStmt = setup ? parseStatement(setup, &setupFlag) : nullptr;
+    if (stmt == nullptr || (setup && setupStmt == nullptr)) {
         state.SkipWithError("statement does not parse");
         return;
     }
@@ -40,10 +48,11 @@ void compare(benchmark::State& state, const char* statement, const std::function
     double kernelSeconds = 0, ginacSeconds = 0;
     long replies = 0;
     for (auto _ : state) {
+        if (setupStmt) kernel_evaluate(setupStmt, onQuery, onPoll, setupFlag, 1, &replies);
         auto t0 = Clock::now();
-        kernel_evaluate(stmt, onQuery, onPoll, flag, 1, &replies);
+        for (int i = 0; i < repeat; ++i) kernel_evaluate(stmt, onQuery, onPoll, flag, 1, &replies);
         auto t1 = Clock::now();
-        direct();
+        for (int i = 0; i < repeat; ++i) direct();
         auto t2 = Clock::now();
         kernelSeconds += std::chrono::duration<double>(t1 - t0).count();
         ginacSeconds += std::chrono::duration<double>(t2 - t1).count();
@@ -125,6 +134,26 @@ void BM_kernel_loop_of_small_evaluations(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_kernel_loop_of_small_evaluations)->Unit(benchmark::kMillisecond);
+
+// An interpreted loop of 10,000 assignments against the same arithmetic in GiNaC.
+void BM_kernel_loop_sum_of_squares(benchmark::State& state) {
+    compare(state, "for i to 10000 do s := s+i^2 od:", [] {
+        GiNaC::ex s = 0;
+        for (int i = 1; i <= 10000; ++i) s = s + GiNaC::pow(GiNaC::ex(i), 2);
+        benchmark::DoNotOptimize(s);
+    }, 1, "s := 0:");
+}
+BENCHMARK(BM_kernel_loop_sum_of_squares)->Unit(benchmark::kMillisecond);
+
+// 10,000 separate statements, each with its result sent: the cost of one small request.
+void BM_kernel_diff_10000_statements(benchmark::State& state) {
+    GiNaC::symbol x("x");
+    compare(state, "diff(x^3*sin(x),x);", [&] {
+        GiNaC::ex e = (GiNaC::pow(x, 3) * GiNaC::sin(x)).diff(x);
+        benchmark::DoNotOptimize(e);
+    }, 10000);
+}
+BENCHMARK(BM_kernel_diff_10000_statements)->Unit(benchmark::kMillisecond);
 
 // ---- interrupt latency ---------------------------------------------------------------------------
 

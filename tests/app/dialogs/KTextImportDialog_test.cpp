@@ -14,7 +14,7 @@
 #include <gmock/gmock.h>
 
 #include "app/KMainFrame.h"
-#include "app/KWorksheetWindowStandIn.h"
+#include "app/KWorksheetWindow.h"
 #include "app/KWorksheetApp.h"
 #include "app/program_resources.h"
 #include "document/exec/WorksheetDocument.h"
@@ -113,7 +113,7 @@ struct LoadRow {
 };
 
 // The kinds of the root's children of the worksheet a window shows.
-std::string rootKinds(KWorksheetWindowStandIn* window) {
+std::string rootKinds(KWorksheetWindow* window) {
     std::string kinds;
     Element* root = window && window->document() ? window->document()->root() : nullptr;
     for (int i = 0; root && i < root->childCount(); ++i)
@@ -135,7 +135,7 @@ std::string rootKinds(KWorksheetWindowStandIn* window) {
             fs::copy_file(std::string(KELVO_TEST_DATA) + "/app/import_choice.txt", copy);
             gui::test::setScript(rows[i].steps);
             const bool loaded = a.frame->load_worksheet(copy.c_str(), 0);
-            seen += std::string(rows[i].name) + ": " + (loaded ? rootKinds(dynamic_cast<KWorksheetWindowStandIn*>(KMainFrame::activeWorksheet())) : "none") + "\n";
+            seen += std::string(rows[i].name) + ": " + (loaded ? rootKinds(dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet())) : "none") + "\n";
         }
         Application::quit();
     };

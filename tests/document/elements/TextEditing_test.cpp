@@ -157,7 +157,93 @@ TEST_F(TextEditing, MarksStayWithinAShrunkText) {
     EXPECT_STREQ(t->text(), "gh");
 }
 
+TEST_F(TextEditing, FitTestAndRangeExtentReadTheTextRange) {
+    auto* t = new TextElement(-1, "ab cd ef");
+    paragraph({t});
+    layoutAt(300);
+    struct Row {
+        const char* name;
+        int maxWidth;
+        int after;   // the range the scan starts after; -1 none
+        bool fits;
+        int start, end;
+    } rows[] = {
+        {"from the start up to the last blank", 45, -1, true, 0, 3},
+        {"after a range ending in this run", 45, 3, true, 4, 6},
+        {"no break position: one character", 15, 5, true, 6, 7},
+        {"no room at all", 0, -1, false, 0, 0},
+    };
+    for (const Row& r : rows) {
+        CaretHandle given;
+        if (r.after >= 0) {
+            t->createCaretRange(given, false, false);
+            given.range()->start().setOffset(t, 0);
+            given.range()->end().setOffset(t, r.after);
+        }
+        CaretHandle made = given;
+        EXPECT_EQ(t->fitsWithin(r.maxWidth, given.range(), made), r.fits) << r.name;
+        if (!r.fits) continue;
+        ASSERT_NE(made.range(), nullptr) << r.name;
+        EXPECT_EQ(made.range()->startOffset(), r.start) << r.name;
+        EXPECT_EQ(made.range()->endOffset(), r.end) << r.name;
+        // The made range's extent is its bytes' width in the fixed metrics.
+        EXPECT_EQ(t->rangeExtent(made.range(), view.get()).width, (r.end - r.start) * kByteWidth) << r.name;
+    }
+    EXPECT_EQ(t->rangeExtent(nullptr, view.get()).width, t->textLength() * kByteWidth);
+}
+
 // ---- moves and marking -----------------------------------------------------------------------------
+
+TEST_F(TextEditing, MarkedOnlyRangesCoverTheMarkedBytes) {
+    struct Row {
+        const char* name;
+        int markFrom, markTo;   // setMarkRange; -1: no mark at all
+        bool hasRange;
+        int start, end;
+    } rows[] = {
+        {"unmarked", -1, -1, false, 0, 0},
+        {"partly marked", 2, 5, true, 2, 5},
+        {"marked to the end", 3, 8, true, 3, 8},
+        {"wholly marked", 0, 8, true, 0, 8},
+    };
+    for (const Row& r : rows) {
+        auto* t = new TextElement(-1, "abcdefgh");
+        paragraph({t});
+        layoutAt(300);
+        if (r.markFrom >= 0) t->setMarkRange(r.markFrom, r.markTo);
+        CaretHandle h;
+        t->createCaretRange(h, true, false);
+        ASSERT_TRUE(h.hasHolder()) << r.name;
+        ASSERT_EQ(h.range() != nullptr, r.hasRange) << r.name;
+        if (!r.hasRange) continue;
+        EXPECT_EQ(h.range()->startOffset(), r.start) << r.name;
+        EXPECT_EQ(h.range()->endOffset(), r.end) << r.name;
+        // Deleting the range removes exactly the marked bytes (the whole run when all are).
+        std::string expected = std::string("abcdefgh").erase(std::size_t(r.start), std::size_t(r.end - r.start));
+        Element* p = t->parent();
+        EXPECT_TRUE(h.range()->deleteRange()) << r.name;
+        EXPECT_EQ(textsOf(p), expected) << r.name;
+    }
+}
+
+TEST_F(TextEditing, MarkedOnlyRangeOfAShrunkRunStaysInsideItsText) {
+    auto* t = new TextElement(-1, "abcdefgh");
+    paragraph({t});
+    layoutAt(300);
+    t->setMarkRange(4, 7);
+    TextCaretRange cut(t, false);
+    cut.start().setOffset(t, 0);
+    cut.end().setOffset(t, 6);
+    t->deleteRange(cut);   // "gh" is left; the mark was beyond it in part
+    CaretHandle h;
+    t->createCaretRange(h, true, false);
+    CaretRange* range = h.range();
+    ASSERT_NE(range, nullptr);   // still partly marked, at an empty place
+    // The stored offsets, not only the clamped answers, lie inside the text.
+    EXPECT_LE(range->start().raw(), t->textLength());
+    EXPECT_LE(range->end().raw(), t->textLength());
+    EXPECT_LE(range->start().raw(), range->end().raw());
+}
 
 TEST_F(TextEditing, WordMovesStepOverLettersAndDigits) {
     auto* t = new TextElement(-1, "ab, c3d  e");
@@ -378,6 +464,22 @@ TEST_F(TextEditing, ConsecutiveTypingInOneRunIsOneUndoStep) {
     EXPECT_EQ(written(), before);
 }
 
+TEST_F(TextEditing, TypingInAnotherRunStartsANewUndoStep) {
+    auto* first = new TextElement(-1, "ab");
+    auto* second = new TextElement(-1, "ab");
+    paragraph({first});
+    paragraph({second});
+    layoutAt(300);
+    at(first, 2);
+    inGroup("Typing", [&] { run(10, "c"); }, true);
+    std::string afterFirst = written();
+    at(second, 2);
+    inGroup("Typing", [&] { run(10, "c"); }, true);
+    EXPECT_EQ(doc->undoHistory()->groupCount(), 2);
+    doc->undoHistory()->undo(nullptr);
+    EXPECT_EQ(written(), afterFirst);
+}
+
 TEST_F(TextEditing, RandomEditsUndoAndRedoToTheSameBytes) {
     static int italic;
     italic = charStyle([](CharStyle& s) { s.italic = 1; });
@@ -398,9 +500,14 @@ TEST_F(TextEditing, RandomEditsUndoAndRedoToTheSameBytes) {
                     if (auto* r = dynamic_cast<TextElement*>(root->childAt(i)->childAt(k))) runs.push_back(r);
             if (runs.empty()) break;
             TextElement* r = runs[std::size_t(pick(int(runs.size())))];
-            at(r, pick(r->textLength() + 1));
+            const int offset = pick(r->textLength() + 1);
+            at(r, offset);
             FormatCommand bold{FormatCommand::BOLD};
-            int action = pick(7);
+            // The caret positions of the run edit it as deleting, splitting and undo groups do.
+            CaretHandle position;
+            r->createCaretPosition(position, false);
+            position.single()->setOffset(offset);
+            int action = pick(10);
             inGroup("edit", [&] {
                 switch (action) {
                 case 0: run(9, "xy"); break;
@@ -412,7 +519,17 @@ TEST_F(TextEditing, RandomEditsUndoAndRedoToTheSameBytes) {
                     run(3, nullptr, reinterpret_cast<std::intptr_t>(&bold));
                     break;
                 case 5: r->mergeWithNeighbours(); break;
-                default: run(40, nullptr, italic); break;
+                case 6: run(40, nullptr, italic); break;
+                case 7: position.single()->split(); break;
+                case 8: position.single()->insertText("zq"); break;
+                default: {
+                    CaretHandle range;
+                    r->createCaretRange(range, false, false);
+                    range.range()->start().setOffset(r, offset);
+                    range.range()->end().setOffset(r, offset + pick(4));
+                    range.range()->deleteRange();
+                    break;
+                }
                 }
             });
             for (int i = 0; i < root->childCount(); ++i) root->childAt(i)->markSubtree(0);

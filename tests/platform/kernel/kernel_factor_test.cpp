@@ -94,4 +94,36 @@ TEST_F(KernelTest, InterruptAbandonsALongFactorisation) {
     EXPECT_EQ(run("factor(x^2-1);").printed("RESULT"), "(x-1)*(x+1)");
 }
 
+// Polynomials FLINT does not take go to GiNaC's factorisation, which works on dense
+// polynomials: past a degree of a million (FLINT's limit too) the factorisation answers
+// "object too large" at once instead of asking for gigabytes; a large one comes back from the
+// child it runs in, its errors too.
+struct FallbackCase {
+    const char* name;
+    const char* statement;
+    const char* stream;
+    const char* printed;
+};
+
+const FallbackCase fallbackCases[] = {
+    {"degree_past_a_million", "factor(x^333333315-1);", "ERROR", "`Error, (in factor) object too large`"},
+    {"denominator_past_a_million", "factor(1/(y^2000001+y));", "ERROR", "`Error, (in factor) object too large`"},
+    {"power_past_a_million", "factor((x+1)^2000000);", "ERROR", "`Error, (in factor) object too large`"},
+    {"high_power_expanded_in_a_child", "factor((x^2-1)^150);", "RESULT", "(x-1)^150*(x+1)^150"},
+    {"library_error_from_a_child", "factor(x^300-2.5*x^299);", "ERROR",
+     "`Error, (in factor) gcd: arguments must be polynomials over the rationals`"},
+};
+
+class KernelFactorFallbackTest : public KernelTest, public ::testing::WithParamInterface<FallbackCase> {};
+
+TEST_P(KernelFactorFallbackTest, AnswersWithinBounds) {
+    const FallbackCase& c = GetParam();
+    Recorder rec = run(c.statement);
+    EXPECT_EQ(rec.streams(), (std::vector<std::string>{c.stream, "DONE"})) << c.statement;
+    EXPECT_EQ(rec.printed(c.stream), c.printed) << c.statement;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KernelFactorFallbackTest, ::testing::ValuesIn(fallbackCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

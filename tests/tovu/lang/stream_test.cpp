@@ -95,13 +95,14 @@ TEST_F(StreamTest, GlobalTableHoldsTwentySeven) {
                            "STOP", "CALLBACK", "SMARTPLOT2D", "SMARTPLOT3D"};
     stream_init_default(27);
     for (const char* n : names) stream_register(nullptr, n, std::string(n) == "WARN" ? WARN : PRINT);
-    EXPECT_EQ(stream_global_table()->count, 27);
+    EXPECT_EQ(stream_global_table()->entries.size(), 27u);
     EXPECT_EQ(tovuErrorOf([&] { stream_register(nullptr, "EXTRA", PRINT); }), "stream handler table is full");
     Seen seen;
     stream_dispatch(nullptr, wrap("INTERFACE_WARN", {N("w")}), &seen);
     EXPECT_EQ(seen.handler, "WARN");
     stream_free_default();
-    EXPECT_EQ(stream_global_table()->entries, nullptr);
+    EXPECT_TRUE(stream_global_table()->entries.empty());
+    EXPECT_EQ(stream_global_table()->capacity, 0);
 }
 
 }  // namespace
