@@ -177,7 +177,7 @@ namespace {
 // The update's error handler: the message (at most 256 characters) travels in the exception.
 [[noreturn]] void keepUpdateMessage(const char* message) {
     char kept[UPDATE_MESSAGE_LIMIT + 1];
-    std::snprintf(kept, sizeof kept, "%0.*s", UPDATE_MESSAGE_LIMIT, message ? message : "");
+    std::snprintf(kept, sizeof kept, "%.*s", UPDATE_MESSAGE_LIMIT, message ? message : "");
     throw TovuError(kept);
 }
 void ignoreWarning(void*, std::int32_t, const char*) {}
@@ -381,6 +381,10 @@ bool InputTextElement::insertTemplate(const char* pattern) {
     ElementExtent ignored;
     layout(ignored);
     return true;
+}
+
+void InputTextElement::caretArrived() {
+    if (ElementWindow* window = worksheetWindow()) window->showContextBar(INPUT_CONTEXT_BAR, this);
 }
 
 void InputTextElement::setTextFromField(const char* text) {

@@ -24,6 +24,7 @@ class KString;
 class InputTextElement : public TextElement {
 public:
     static constexpr int CONTEXT_MENU = 1550;
+    static constexpr int INPUT_CONTEXT_BAR = 5;
     // Context menu entries (and the input bar's tool items).
     enum MenuId : int { MENU_STANDARD_MATH = 1551, MENU_KELVO_INPUT = 1552, MENU_REPAIR = 1553, MENU_EVALUATE = 1554 };
     static constexpr int ACTIVE_STYLE = 0;    // "Kelvo Input"
@@ -79,6 +80,9 @@ public:
     bool insertTemplate(const char* pattern);
     // Whole text from the input bar's edit field; the paragraph lays out again; no undo.
     void setTextFromField(const char* text);
+    // In a worksheet window: the input context bar, owned by this input (the window reads the
+    // text and the active flag from its owner).
+    void caretArrived() override;
 
 
 private:
