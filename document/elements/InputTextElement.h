@@ -75,7 +75,7 @@ public:
     Element* splitAt(ElementPosition& position) override;
     Element* splitAtCaret(const SingleCaret& caret) override;
     // 1551 to two-dimensional input, 1552 toggle active and inert, 1553 repair the syntax.
-    bool runContextMenuEntry(int id);
+    bool runContextMenuEntry(int id) override;
     // Inserts a palette template at the mark or the caret (true when inserted).
     bool insertTemplate(const char* pattern);
     // Whole text from the input bar's edit field; the paragraph lays out again; no undo.

@@ -174,7 +174,14 @@ bool WorksheetFragment::read(KWorksheetReader& reader, bool withStyles) {
     }
     for (;;) {
         Element* element = nullptr;
-        if (!worksheetTagTable.readNewRep(reader, element, nullptr, false, flat_ ? nullptr : this)) break;
+        try {
+            // Text that is not a record ends the read: what was read so far stays.
+            ErrorGuard guard;
+            if (!worksheetTagTable.readNewRep(reader, element, nullptr, false, flat_ ? nullptr : this)) break;
+        } catch (const ErrorJump& jump) {
+            if (jump.record != &worksheetFileError) throw;
+            break;
+        }
         if (!element) continue;
         if (withStyles && !flat_ && rowCount() > 1) {
             // A plain element after groups: the fragment keeps one row of plain elements.

@@ -49,12 +49,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (worksheetTagTable.styleSet != nullptr) std::abort();
     if (!fragment) return 0;
     const int rows = fragment->rowCount();
-    int row = -1;
-    checkRow(row, fragment->findMathRow(row), rows);
-    checkRow(row, fragment->findSpreadsheetRow(row), rows);
-    checkRow(row, fragment->findMathElementRow(row), rows);
-    checkRow(row, fragment->findGroupRow(row), rows);
-    checkRow(row, fragment->findRowOfKindsFromStart(row, KIND_PARAGRAPH, KIND_SECTION, KIND_GROUP), rows);
+    struct Search {
+        bool found;
+        int row;
+    };
+    auto run = [](auto search) {
+        Search s{false, -2};
+        s.found = search(s.row);
+        return s;
+    };
+    WorksheetFragment& f = *fragment;
+    const Search searches[] = {
+        run([&](int& row) { return f.findMathRow(row); }),
+        run([&](int& row) { return f.findSpreadsheetRow(row); }),
+        run([&](int& row) { return f.findMathElementRow(row); }),
+        run([&](int& row) { return f.findGroupRow(row); }),
+        run([&](int& row) { return f.findRowOfKindsFromStart(row, KIND_PARAGRAPH, KIND_SECTION, KIND_GROUP); }),
+    };
+    for (const Search& s : searches) checkRow(s.row, s.found, rows);
     {
         Document document;
         fragment->remapStyles(&document);

@@ -88,6 +88,7 @@ TEST_F(Fragments, RowsFromGroupsAndPlainRecords) {
          {kPara2 + kPara3}},
         {"a leading version record is read and dropped", "{VERSION 5 0 \"Linux\" \"5.0\" }\n{USTYLETAB }" + kPara1, {kPara1}},
         {"an empty text", "", {""}},
+        {"text that is not a record ends the read", "{USTYLETAB }" + kPara1 + "0AR " + kPara2, {kPara1}},
         {"a damaged element is missing from its row", "{USTYLETAB }{NEWREP {PARA x }" + kPara2 + "}", {"", kPara2}},
     };
     for (const Row& r : rows) {
