@@ -17,10 +17,13 @@
 #include "app/KStatusBar.h"
 #include "app/KWorksheetWindow.h"
 #include "app/dialogs/KTextImportDialog.h"
+#include "app/KTransferHooks.h"
 #include "app/program_resources.h"
 #include "document/edit/Document.h"
+#include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
 #include "document/elements/TextElement.h"
+#include "document/elements/WorksheetFragment.h"
 #include "document/exec/ExecutionGroup.h"
 #include "document/exec/ReplyStreams.h"
 #include "document/exec/WorksheetDocument.h"
@@ -257,6 +260,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
         }
     // 15
     worksheetClipboardFormat = Clipboard::registerFormat(String("WREZURU5"));
+    installTransferHooks(worksheetClipboardFormat);
     // 16
     if (theOptions && theOptions->balloonHelp) Help::enableBalloons(true);
     // 17
@@ -314,6 +318,8 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     registerExecutionGroupReaders();
     registerSectionReaders();
     registerTextReaders();
+    registerParagraphReaders();
+    registerFragmentReader();
     IdentifierStyleTable::loadBuiltin();
     statics_ = std::make_unique<StorageArea>();
     storage_init(statics_.get(), 0, "kwsstatics");

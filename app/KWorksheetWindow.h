@@ -242,7 +242,6 @@ private:
     bool runAction(int code, const char* data, std::intptr_t argument);
     bool markedPath(int code, const char* data, std::intptr_t argument);
     bool caretPath(int code, const char* data, std::intptr_t argument);
-    bool typeFallback(int code, const char* data);
     void afterAction(int code);
     void updateExtent();
     void moveCaretByKey(int movement, bool shift, bool tab);

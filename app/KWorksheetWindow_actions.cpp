@@ -364,45 +364,11 @@ bool KWorksheetWindow::caretPath(int code, const char* data, std::intptr_t argum
         }
         record->backward = 0;
     }
-    if (typeFallback(code, data)) return true;
-    bool result = c->dispatchCommand(code, data, argument);
-    // The placeholder makes an input for typing and hands the text on to it.
-    if (!result && (code == kTypeChar || code == kTypeText)) result = typeFallback(code, data);
+    // A one-line input types and deletes through its own commands; the placeholder makes an
+    // input for typing and hands the text on to it.
+    const bool result = c->dispatchCommand(code, data, argument);
     if (code == kDelete) c->invalidate();
     return result;
-}
-
-// Typing into a one-line input and deleting in it, for as long as the input's own editing is
-// not built: the text is changed through the input's text, the caret follows.  Other elements
-// get the codes through the caret as usual.
-bool KWorksheetWindow::typeFallback(int code, const char* data) {
-    ViewCaret* c = caret();
-    auto* input = dynamic_cast<InputTextElement*>(c->element());
-    if (!input) return false;
-    std::string text = input->text();
-    const int offset = std::clamp(c->offset(), 0, static_cast<int>(text.size()));
-    if (code == kTypeChar || code == kTypeText) {
-        if (!data) return false;
-        const std::size_t n = code == kTypeChar ? 1 : std::strlen(data);
-        if (n == 0) return false;
-        if (code == kTypeChar && static_cast<unsigned char>(*data) == 13) return false;
-        text.insert(static_cast<std::size_t>(offset), data, n);
-        input->setText(text.c_str());
-        c->setPosition(input, offset + static_cast<int>(n));
-        return true;
-    }
-    if (code == kDelete) {
-        // The backward step has already moved the caret one character back.
-        if (offset >= static_cast<int>(text.size())) {
-            Sound::beep();
-            return true;
-        }
-        text.erase(static_cast<std::size_t>(offset), 1);
-        input->setText(text.c_str());
-        c->setPosition(input, offset);
-        return true;
-    }
-    return false;
 }
 
 // ---- the insert operations ---------------------------------------------------------------------

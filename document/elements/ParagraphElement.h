@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include <vector>
 
@@ -149,6 +150,23 @@ public:
     // passed it on), 15 Delete Paragraph; false for every other code.
     bool command(int code, const char* text, std::intptr_t argument) override;
 
+    // ---- records and exports (ParagraphElement_records.cpp) ---------------------------------
+    // The "PARA" record: style, prompt, output flag and bookmark after the head; in a walk of
+    // marked elements only a wholly marked paragraph writes its head and tail.
+    void writeElement(WalkControl& control) override;
+    // Pass 1 sets the line prefix from the first child (output: none); pass 2 ends the line.
+    void exportText(WalkControl& control) override;
+    // Paragraph, bookmark anchor and prompt ("<tt>") around the children.
+    void exportHtmlElement(WalkControl& control) override;
+    // A block (the style's environment), then a heading macro, the result macro and an
+    // output, input or justification environment; pass 2 closes the block.
+    void exportLatexElement(WalkControl& control) override;
+    // The first child of a section that has a parent.
+    bool isSectionHeading() const;
+    // The environment named after the paragraph's style, or "" (Normal, outputs, headings,
+    // unnamed styles and names LaTeX cannot take).
+    std::string latexStyleEnvironment();
+
     // ---- walks -------------------------------------------------------------------------------
     void collectBookmarks(WalkControl& control) override;
     // A paragraph-style change (kind 2) naming this paragraph's style takes the new index.
@@ -202,3 +220,15 @@ private:
     std::unique_ptr<char[]> prompt_;
     unsigned char outputFlag_ = 0;
 };
+
+// The tag table's readers of "PARA" and of the oldest format's regions "INP_R", "COM_R" and
+// "OUT_R" (ParagraphElement_records.cpp).  Each answers true; a record that cannot be rebuilt
+// delivers no element.  The region readers hand what they built to the tag table's old-region
+// operations.
+class KWorksheetReader;
+bool readParagraph(KWorksheetReader& reader, Element*& out, Element* parent);
+bool readInputRegion(KWorksheetReader& reader, Element*& out, Element* parent);
+bool readCommentRegion(KWorksheetReader& reader, Element*& out, Element* parent);
+bool readOutputRegion(KWorksheetReader& reader, Element*& out, Element* parent);
+// Registers the readers of "PARA", "KLVTEXT", "INP_R", "COM_R" and "OUT_R" with the tag table.
+void registerParagraphReaders();

@@ -11,6 +11,7 @@
 #include "document/edit/Document.h"
 #include "document/edit/EditBracket.h"
 #include "document/edit/EditRecord.h"
+#include "document/elements/LatexWalk.h"
 #include "document/elements/ParagraphElement.h"
 #include "document/export/HtmlExporter.h"
 #include "document/records/KExportWriter.h"
@@ -57,17 +58,7 @@ void wordAtOffset(const char* text, int length, int offset, KString& out) {
     out.appendN(text + start, at - start);
 }
 
-// A character style index read from a file or a paste, through the maps of the read: the
-// merge map of a paste, then the file's renumbering.  Neither grows on lookup: an index that
-// no map holds stays as it is.
-int mappedCharStyle(int index) {
-    if (index < StyleSet::FIRST_USER_INDEX) return index;
-    if (charStyleIndexMap.contains(index)) return charStyleIndexMap.map(index);
-    const std::vector<int>& renumber = worksheetTagTable.charStyleRenumber;
-    if (std::size_t(index) < renumber.size() && renumber[std::size_t(index)] != 0)
-        return renumber[std::size_t(index)];
-    return index;
-}
+int mappedCharStyle(int index) { return worksheetTagTable.mapCharStyle(index); }
 
 bool fitsStyleIndex(long index) { return index >= -1 && index < StyleSet::INDEX_LIMIT; }
 
@@ -227,7 +218,7 @@ void TextElement::exportText(WalkControl& control) {
 }
 
 void TextElement::exportLatexElement(WalkControl& control) {
-    auto* writer = dynamic_cast<KLatexExportWriter*>(control.exportWriter);
+    KLatexExportWriter* writer = latexWriterOf(control);
     if (!writer || control.pass() == PASS_AFTER) return;
     StyleSet* set = styleSetOf(this);
     const CharStyle* own = set ? set->charStyle(charStyle_) : nullptr;

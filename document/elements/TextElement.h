@@ -73,6 +73,9 @@ public:
     const char* text() const { return text_.text(); }
     int textLength() const { return text_.length(); }
     int styleIndex() const { return charStyle_; }
+    // Sets the style index as a reader or an import finds it (no undo record, no layout); an
+    // index that does not fit 16 bits becomes -1 (the paragraph's).
+    void setStyleIndex(int index) { charStyle_ = std::int16_t(index >= -1 && index < 32768 ? index : -1); }
     int markStart() const { return markStart_; }
     int markEnd() const { return markEnd_; }
     const std::vector<TextPiece>& pieces() const { return pieces_; }

@@ -609,6 +609,10 @@ void ExecutionGroup::inputText(KString& text) {
         bool helpQuery = rest[0] == '?' && doc && doc->activeWorksheetWindow() &&
                          (!doc->waitingForReadline || doc->readlineHelpQueries);
         if (helpQuery) {
+            // The query without the line end that each input's text carries.
+            std::string query(rest, std::size_t(scratch.length() - start));
+            while (!query.empty() && (query.back() == '\n' || query.back() == '\r')) query.pop_back();
+            rest = query.c_str();
             const char* section = nullptr;
             const char* topic = executionGroupHooks.normaliseHelpQuery
                                     ? executionGroupHooks.normaliseHelpQuery(rest, &section)

@@ -268,6 +268,24 @@ int WorksheetTagTable::styleForOldRegion(int first, int second) {
     return styleSet->charStyleForParaAndChar(mapped(first), mapped(second));
 }
 
+namespace {
+int mapUserStyle(int index, const IndexMap& merged, const std::vector<int>& renumber) {
+    if (index < StyleSet::FIRST_USER_INDEX) return index;
+    if (merged.contains(index)) return merged.map(index);
+    if (std::size_t(index) < renumber.size() && renumber[std::size_t(index)] != 0)
+        return renumber[std::size_t(index)];
+    return index;
+}
+}  // namespace
+
+int WorksheetTagTable::mapCharStyle(int index) const {
+    return mapUserStyle(index, charStyleIndexMap, charStyleRenumber);
+}
+
+int WorksheetTagTable::mapParaStyle(int index) const {
+    return mapUserStyle(index, paraStyleIndexMap, paraStyleRenumber);
+}
+
 // ---- old-format regions ------------------------------------------------------------------------
 
 void WorksheetTagTable::rememberGroup(int regionNumber, Element* group) {
@@ -281,6 +299,16 @@ void WorksheetTagTable::rememberGroup(int regionNumber, Element* group) {
 void WorksheetTagTable::addOldRegion(Element*& element, int regionNumber, bool testComplete) {
     if (!oldGroups_) return;   // no execution groups available: the element stays as it is
     Element* region = element;
+    if (!region) {
+        // A region that could not be read still opens its group, so that its output region
+        // finds the group under its number.
+        if (!currentGroup) {
+            currentGroup = oldGroups_->newGroup();
+            element = currentGroup;
+        }
+        if (regionNumber != -1) rememberGroup(regionNumber, currentGroup);
+        return;
+    }
     if (!currentGroup) {
         currentGroup = oldGroups_->newGroup();
         element = currentGroup;

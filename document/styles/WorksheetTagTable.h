@@ -89,6 +89,11 @@ public:
     bool readStyleTableRecord(KWorksheetReader& reader, StyleSet& set);
     bool readStyleTableEntry(KWorksheetReader& reader, StyleSet& set);
     int styleForOldRegion(int firstFontNumber, int secondFontNumber);
+    // A user style index (256 and up) read from a file or a paste, through the maps of the
+    // read: the merge map of a paste, then the file's renumbering.  Neither grows on look-up:
+    // an index that no map holds stays as it is.
+    int mapCharStyle(int index) const;
+    int mapParaStyle(int index) const;
 
     void addOldInputRegion(Element*& element, int regionNumber, KWorksheetReader& reader);
     void addOldCommentRegion(Element*& element, int regionNumber, KWorksheetReader& reader);

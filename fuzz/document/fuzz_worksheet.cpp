@@ -1,7 +1,7 @@
 // Fuzz target of the worksheet loader: arbitrary bytes written to an in-memory file and
-// loaded quietly, the way a worksheet is opened.  The section, execution group and text run
-// readers are the real ones; paragraphs and one-line inputs are read by small stand-ins (their
-// own record readers come with their classes).  A document that loads is written back, so that the
+// loaded quietly, the way a worksheet is opened, through the real readers of sections,
+// execution groups, text runs, paragraphs, one-line inputs and the oldest format's regions
+// (read in files of major version 1).  A document that loads is written back, so that the
 // writer walks whatever tree the reader built.  Checked: no crash, no leak, the error-jump
 // depth and the tag table's read state as before, and a loaded document always has a root
 // section that ends with the placeholder.
@@ -17,7 +17,6 @@
 
 #include "document/tree/ElementPosition.h"
 #include "document/exec/ExecutionGroup.h"
-#include "document/elements/InputTextElement.h"
 #include "document/styles/KViewOptions.h"
 #include "document/records/KWorksheetReader.h"
 #include "document/records/KWorksheetWriter.h"
@@ -34,27 +33,6 @@
 
 namespace {
 
-bool readParagraph(KWorksheetReader& reader, Element*& out, Element*) {
-    int style = 0;
-    reader.readInt(style);
-    auto paragraph = std::make_unique<ParagraphElement>(style, nullptr);
-    for (;;) {
-        Element* child = nullptr;
-        if (!worksheetTagTable.readNewRep(reader, child, paragraph.get(), false, nullptr)) break;
-        if (child && !paragraph->insertChild(child, nullptr, kInsertAfter)) delete child;
-    }
-    out = paragraph.release();
-    return true;
-}
-
-bool readInput(KWorksheetReader& reader, Element*& out, Element*) {
-    std::string text;
-    reader.readString(text, false);
-    reader.skipRecord();
-    out = new InputTextElement(1, text.c_str());
-    return true;
-}
-
 bool initialise() {
     tovu_start();
     // Documents are built without a kernel connection.
@@ -62,8 +40,7 @@ bool initialise() {
     registerSectionReaders();
     registerExecutionGroupReaders();
     registerTextReaders();
-    worksheetTagTable.registerReader("PARA", readParagraph);
-    worksheetTagTable.registerReader("KLVTEXT", readInput);
+    registerParagraphReaders();
     return true;
 }
 

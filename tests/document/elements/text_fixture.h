@@ -54,11 +54,18 @@ public:
     void invert(const ElementRect&) override {}
     void beep() override { ++beeps; }
     void showTextPointer() override { ++textPointers; }
+    void showContextBar(int index, Element* owner) override { contextBars.push_back({index, owner}); }
     ViewCaret* caret() override { return &caret_; }
     Selection* selection() override { return &selection_; }
 
     int beeps = 0;
     int textPointers = 0;
+    // The context bars asked for, with their owners.
+    struct ContextBar {
+        int index;
+        Element* owner;
+    };
+    std::vector<ContextBar> contextBars;
 
 private:
     ByteView* view_;

@@ -492,7 +492,7 @@ TEST_P(EchoTest, EchoRules) {
     doc->redirectFile = file;
     group->execute(false);
     ParagraphElement* first = outputAt(group, 0);
-    bool hasParagraph = first && first->styleIndex == ParagraphElement::STYLE_TEXT_OUTPUT && textOf(first) == "3;";
+    bool hasParagraph = first && first->styleIndex == ParagraphElement::STYLE_TEXT_OUTPUT && textOf(first) == "3;\n";
     EXPECT_EQ(hasParagraph, c.paragraph);
     if (file) {
         std::fflush(file);
@@ -523,14 +523,15 @@ TEST_F(GroupTest, HelpQueryIsSentAsBlanksAndShowsTopic) {
     };
     KString text;
     group->inputText(text);
-    EXPECT_STREQ(text.text(), "    ");
+    // Each input's text ends in a newline; every byte of the query goes as a blank.
+    EXPECT_STREQ(text.text(), "     ");
     ASSERT_EQ(helpTopics.size(), 1u);
     EXPECT_EQ(helpTopics[0], "int");
     // While a READLINE waits (without help queries) the text goes as it is.
     doc->waitingForReadline = true;
     KString raw;
     group->inputText(raw);
-    EXPECT_STREQ(raw.text(), "?int");
+    EXPECT_STREQ(raw.text(), "?int\n");
     doc->waitingForReadline = false;
 }
 

@@ -259,7 +259,7 @@ TEST(Section, JoinTakesNextSectionsChildren) {
 
 TEST(Section, IndentWrapsMarkedChildrenAndOutdentUndoesIt) {
     SectionElement root;
-    auto* heading = new TestParagraph(0);
+    auto* heading = new ParagraphElement(0, nullptr);
     auto* g1 = new ExecutionGroup();
     auto* g2 = new ExecutionGroup();
     auto* g3 = new ExecutionGroup();
@@ -328,29 +328,28 @@ TEST(Section, IndentWithoutMarksDoesNothing) {
 TEST(SectionRecord, WalkWritesHeadFlagAndTail) {
     SectionElement root;
     auto* nested = new SectionElement();
-    nested->insertChild(new TestParagraph(3), nullptr, kInsertAfter);
+    nested->insertChild(new ParagraphElement(3, nullptr), nullptr, kInsertAfter);
     nested->setCollapsedFlag(true);
     root.insertChild(nested, nullptr, kInsertAfter);
     root.insertChild(new PlaceholderElement, nullptr, kInsertAfter);
-    EXPECT_EQ(writeTree(&root), "{SECT 0 {SECT 1 {PARA 3 }}}");
+    EXPECT_EQ(writeTree(&root), "{SECT 0 {SECT 1 {PARA 3 \"\" 0 \"\" }}}");
 }
 
 TEST(SectionRecord, MarkedWalkSkipsRootAndPartlyMarkedSections) {
     SectionElement root;
     auto* whole = new SectionElement();
-    whole->insertChild(new TestParagraph(3), nullptr, kInsertAfter);
+    whole->insertChild(new ParagraphElement(3, nullptr), nullptr, kInsertAfter);
     auto* part = new SectionElement();
-    auto* marked = new TestParagraph(4);
+    auto* marked = new ParagraphElement(4, nullptr);
     part->insertChild(marked, nullptr, kInsertAfter);
-    part->insertChild(new TestParagraph(5), nullptr, kInsertAfter);
+    part->insertChild(new ParagraphElement(5, nullptr), nullptr, kInsertAfter);
     root.insertChild(whole, nullptr, kInsertAfter);
     root.insertChild(part, nullptr, kInsertAfter);
     root.mark = 2;
     whole->markSubtree(1);
     part->mark = 2;
     marked->mark = 1;
-    // The paragraph stand-in writes its style only in whole walks.
-    EXPECT_EQ(writeTree(&root, WALK_MARKED_ONLY), "{SECT 0 {PARA }}{PARA }");
+    EXPECT_EQ(writeTree(&root, WALK_MARKED_ONLY), "{SECT 0 {PARA 3 \"\" 0 \"\" }}{PARA 4 \"\" 0 \"\" }");
 }
 
 struct RecordCase {
@@ -368,7 +367,7 @@ class SectionRecordRead : public ::testing::TestWithParam<RecordCase> {};
 TEST_P(SectionRecordRead, ReadsSectionAndGoesOn) {
     const RecordCase& c = GetParam();
     ReaderRegistration registration;
-    TextReader text(std::string(c.text) + "{KLVTEXT \"after\" }");
+    TextReader text(std::string(c.text) + "{KLVTEXT 1 0 5 \"after\" }");
     text.reader.majorVersion = c.major;
     text.reader.minorVersion = c.minor;
     SectionElement parent;
@@ -393,24 +392,24 @@ TEST_P(SectionRecordRead, ReadsSectionAndGoesOn) {
     Element* after = nullptr;
     worksheetErrorOf([&] { worksheetTagTable.readNewRep(text.reader, after, nullptr, true, nullptr); });
     std::unique_ptr<Element> ownedAfter(after);
-    auto* input = dynamic_cast<TestInput*>(after);
+    auto* input = dynamic_cast<InputTextElement*>(after);
     ASSERT_NE(input, nullptr) << c.name;
     EXPECT_STREQ(input->text(), "after") << c.name;
 }
 
 const RecordCase kRecordCases[] = {
     {"noChildren", 3, 0, "{SECT 0 }", -1, false, -1, false},
-    {"onlyDroppedKinds", 3, 0, "{SECT 0 {KLVTEXT \"x\" }}", -1, false, -1, false},
-    {"collapsedFlag", 3, 0, "{SECT 1 {PARA 3 }{EXCHG {PARA 0 }}}", 2, true, 3, false},
-    {"format21ReadsFlag", 2, 1, "{SECT 1 {PARA 3 }}", 1, true, 3, false},
-    {"format20HasNoFlag", 2, 0, "{SECT {PARA 3 }}", 1, false, 3, false},
-    {"format1HasNoFlag", 1, 0, "{SECT {PARA 3 }}", 1, false, 3, false},
-    {"inlineChildDropped", 3, 0, "{SECT 0 {PARA 4 }{KLVTEXT \"x\" }{SECT 0 {PARA 5 }}}", 2, false, 4, false},
-    {"nestedGetsHeading", 3, 0, "{SECT 0 {EXCHG {PARA 0 }}}", 2, false, 3, true},
-    {"nestedKeepsParagraph", 3, 0, "{SECT 0 {PARA 0 }{EXCHG {PARA 0 }}}", 2, false, 0, true},
-    {"rootGetsNoHeading", 3, 0, "{SECT 0 {EXCHG {PARA 0 }}}", 1, false, -1, false},
-    {"badFlag", 3, 0, "{SECT x {PARA 3 }}", -1, false, -1, false},
-    {"unknownInside", 3, 0, "{SECT 0 {WIDGET {A {B }}}{PARA 3 }}", 1, false, 3, false},
+    {"onlyDroppedKinds", 3, 0, "{SECT 0 {KLVTEXT 1 0 1 \"x\" }}", -1, false, -1, false},
+    {"collapsedFlag", 3, 0, "{SECT 1 {PARA 3 \"\" 0 \"\" }{EXCHG {PARA 0 \"\" 0 \"\" }}}", 2, true, 3, false},
+    {"format21ReadsFlag", 2, 1, "{SECT 1 {PARA 3 \"\" 0 \"\" }}", 1, true, 3, false},
+    {"format20HasNoFlag", 2, 0, "{SECT {PARA 3 \"\" 0 \"\" }}", 1, false, 3, false},
+    {"format1HasNoFlag", 1, 0, "{SECT {PARA 3 \"\" 0 \"\" }}", 1, false, 3, false},
+    {"inlineChildDropped", 3, 0, "{SECT 0 {PARA 4 \"\" 0 \"\" }{KLVTEXT 1 0 1 \"x\" }{SECT 0 {PARA 5 \"\" 0 \"\" }}}", 2, false, 4, false},
+    {"nestedGetsHeading", 3, 0, "{SECT 0 {EXCHG {PARA 0 \"\" 0 \"\" }}}", 2, false, 3, true},
+    {"nestedKeepsParagraph", 3, 0, "{SECT 0 {PARA 0 \"\" 0 \"\" }{EXCHG {PARA 0 \"\" 0 \"\" }}}", 2, false, 0, true},
+    {"rootGetsNoHeading", 3, 0, "{SECT 0 {EXCHG {PARA 0 \"\" 0 \"\" }}}", 1, false, -1, false},
+    {"badFlag", 3, 0, "{SECT x {PARA 3 \"\" 0 \"\" }}", -1, false, -1, false},
+    {"unknownInside", 3, 0, "{SECT 0 {WIDGET {A {B }}}{PARA 3 \"\" 0 \"\" }}", 1, false, 3, false},
 };
 INSTANTIATE_TEST_SUITE_P(All, SectionRecordRead, ::testing::ValuesIn(kRecordCases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -419,9 +418,9 @@ TEST(SectionRecord, DeepNestingIsBounded) {
     ReaderRegistration registration;
     std::string text;
     const int levels = 5000;
-    for (int i = 0; i < levels; ++i) text += "{SECT 0 {PARA 3 }";
+    for (int i = 0; i < levels; ++i) text += "{SECT 0 {PARA 3 \"\" 0 \"\" }";
     for (int i = 0; i < levels; ++i) text += "}";
-    text += "{KLVTEXT \"after\" }";
+    text += "{KLVTEXT 1 0 5 \"after\" }";
     TextReader reader(text);
     Element* out = nullptr;
     EXPECT_EQ(worksheetErrorOf([&] { worksheetTagTable.readNewRep(reader.reader, out, nullptr, true, nullptr); }), 0);
@@ -434,7 +433,7 @@ TEST(SectionRecord, DeepNestingIsBounded) {
     Element* after = nullptr;
     worksheetErrorOf([&] { worksheetTagTable.readNewRep(reader.reader, after, nullptr, true, nullptr); });
     std::unique_ptr<Element> ownedAfter(after);
-    ASSERT_NE(dynamic_cast<TestInput*>(after), nullptr);
+    ASSERT_NE(dynamic_cast<InputTextElement*>(after), nullptr);
 }
 
 // ---- plain-text export ---------------------------------------------------------------------------
@@ -449,7 +448,7 @@ public:
 };
 
 ParagraphElement* paragraphWith(const char* text) {
-    auto* p = new TestParagraph(0);
+    auto* p = new ParagraphElement(0, nullptr);
     p->insertChild(new ExportRun(text), nullptr, kInsertAfter);
     return p;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -23,6 +24,8 @@
 #include "document/exec/WorksheetDocument.h"
 #include "tests/document/document_env.h"
 #include "kernel_link/KKernelSession.h"
+#include "tovu/errors.h"
+#include "update/update.h"
 #include "util/messages.h"
 #include "tests/support/named_rows.h"
 
@@ -97,13 +100,13 @@ protected:
     }
 
     // The tree of a root section: a group whose paragraph holds a one-line input.
-    TestInput* buildOneInput(const char* text) {
+    InputTextElement* buildOneInput(const char* text) {
         doc = std::make_unique<WorksheetDocument>(nullptr);
         auto* root = new SectionElement();
         doc->setRoot(root);
         auto* group = new ExecutionGroup();
-        auto* paragraph = new TestParagraph(0);
-        auto* input = new TestInput(text);
+        auto* paragraph = new ParagraphElement(0, nullptr);
+        auto* input = new InputTextElement(1, text);
         paragraph->insertChild(input, nullptr, kInsertAfter);
         group->insertChild(paragraph, nullptr, kInsertAfter);
         root->insertChild(group, nullptr, kInsertAfter);
@@ -132,7 +135,7 @@ KViewOptions testOptions() {
 // ---- writing -------------------------------------------------------------------------------------
 
 TEST_F(WorksheetFileTest, SavedNestingMatchesHandWrittenFile) {
-    TestInput* input = buildOneInput("x+1;");
+    InputTextElement* input = buildOneInput("x+1;");
     ElementPosition caret(input, 2);
     KViewOptions o = testOptions();
     EXPECT_EQ(save(&caret, &o), readFile(dataPath("nesting.kws")));
@@ -140,7 +143,7 @@ TEST_F(WorksheetFileTest, SavedNestingMatchesHandWrittenFile) {
 
 TEST_F(WorksheetFileTest, StyleSetFileHoldsVersionAndNamedStylesOnly) {
     buildOneInput("x+1;");
-    TestInput* input = dynamic_cast<TestInput*>(doc->root()->firstChild()->firstChild()->firstChild());
+    InputTextElement* input = dynamic_cast<InputTextElement*>(doc->root()->firstChild()->firstChild()->firstChild());
     ElementPosition caret(input, 0);
     KViewOptions o = testOptions();
     // A style set file keeps every named style (built-in and user), none of the unnamed ones,
@@ -180,9 +183,9 @@ TEST_F(WorksheetFileTest, SaveLoadSaveGivesSameBytes) {
         {"collapsedSubsection", true, true, true},
     };
     for (const Case& c : cases) {
-        TestInput* input = buildOneInput("y := 2;");
+        InputTextElement* input = buildOneInput("y := 2;");
         auto* sub = new SectionElement(1);
-        sub->insertChild(new ExecutionGroup(new TestParagraph(0)), nullptr, kInsertAfter);
+        sub->insertChild(new ExecutionGroup(new ParagraphElement(0, nullptr)), nullptr, kInsertAfter);
         sub->setCollapsedFlag(c.collapsedSection);
         doc->root()->insertChild(sub, nullptr, kInsertAfter);
         ElementPosition caret(input, 3);
@@ -224,7 +227,7 @@ TEST_F(WorksheetFileTest, LoadsHandWrittenNestingWithMarkAndOptions) {
     EXPECT_EQ(root->childAt(1)->elementKind(), KIND_PLACEHOLDER);
     Element* group = root->childAt(0);
     ASSERT_EQ(group->elementKind(), KIND_GROUP);
-    auto* input = dynamic_cast<TestInput*>(group->firstChild()->firstChild());
+    auto* input = dynamic_cast<InputTextElement*>(group->firstChild()->firstChild());
     ASSERT_NE(input, nullptr);
     EXPECT_STREQ(input->text(), "x+1;");
     ASSERT_NE(mark, nullptr);
@@ -320,7 +323,8 @@ struct ReleaseCase {
     int answer;
     int style;
     const char* textStart;
-    int updates;
+    const char* input;      // the input's text in the file
+    bool updated;           // the input's text is what the source update facility makes of it
     bool collapsed;   // of the root section as read
 };
 
@@ -333,16 +337,30 @@ TEST_P(WorksheetRelease, NoticeAndUpdate) {
     ASSERT_EQ(shown->questions.size(), 1u) << c.name;
     EXPECT_EQ(shown->questionStyles[0], c.style) << c.name;
     EXPECT_EQ(shown->questions[0].rfind(c.textStart, 0), 0u) << c.name << ": " << shown->questions[0];
-    EXPECT_EQ(inputUpdates, c.updates) << c.name;
     auto* root = dynamic_cast<SectionElement*>(doc->root());
     ASSERT_NE(root, nullptr) << c.name;
+    Element* paragraph = root->firstChild();
+    auto* input = dynamic_cast<InputTextElement*>(paragraph ? paragraph->firstChild() : nullptr);
+    ASSERT_NE(input, nullptr) << c.name;
+    if (c.updated) {
+        std::vector<char> updated(4096, '\0');
+        std::strcpy(updated.data(), c.input);
+        {
+            TovuHandlerGuard guard;
+            update_source(updated.data(), int(updated.size()), nullptr, nullptr);
+        }
+        ASSERT_STRNE(updated.data(), c.input);
+        EXPECT_STREQ(input->text(), updated.data()) << c.name;
+    } else {
+        EXPECT_STREQ(input->text(), c.input) << c.name;
+    }
     EXPECT_EQ(root->isCollapsed(), c.collapsed) << c.name;
 }
 
 const ReleaseCase kReleaseCases[] = {
-    {"release4Yes", "release4.kws", 2, 64, "This worksheet was created with Kelvo V Release 4 and should be updated. \n\n", 1, true},
-    {"release4No", "release4.kws", 3, 64, "This worksheet was created with Kelvo V Release 4", 0, true},
-    {"release3", "release3.kws", 2, 16, "This worksheet was created with Kelvo V Release 3.\n\n", 0, false},
+    {"release4Yes", "release4.kws", 2, 64, "This worksheet was created with Kelvo V Release 4 and should be updated. \n\n", "s := rgf_seq(1);", true, true},
+    {"release4No", "release4.kws", 3, 64, "This worksheet was created with Kelvo V Release 4", "s := rgf_seq(1);", false, true},
+    {"release3", "release3.kws", 2, 16, "This worksheet was created with Kelvo V Release 3.\n\n", "older;", false, false},
 };
 INSTANTIATE_TEST_SUITE_P(All, WorksheetRelease, ::testing::ValuesIn(kReleaseCases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -459,13 +477,13 @@ const DamagedCase kDamagedCases[] = {
     {"versionWithoutPlatform", "{VERSION 3 0 }", false, 0},
     {"onlyVersion", "{VERSION 3 0 \"IBM INTEL NT\" \"3.0\" }\n", true, 0},
     {"truncatedStyleTable", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB {CSTYLE \"a", true, 0},
-    {"truncatedSection", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n{SECT 0 {EXCHG {PARA 0 {KLVTEXT \"a", true, 1},
-    {"bareWordBeforeRoot", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\nword {SECT 0 {PARA 0 }}", false, 0},
-    {"bareWordInsideRoot", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n{SECT 0 word {PARA 0 }}", true, 0},
-    {"markPathOutside", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n{SECT 0 {PARA 0 }}{MARK \"7 7\" 0 }", true, 1},
-    {"hugeVersionNoStyleTable", "{VERSION 99999999999 -5 \"x\" \"3.0\" }\n{SECT 0 {PARA 0 }}", true, 0},
-    {"negativeMajor", "{VERSION -3 0 \"x\" \"3.0\" }\n{SECT {PARA 0 }}", true, 1},
-    {"unbalancedClose", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n}}}{SECT 0 {PARA 0 }}", true, 0},
+    {"truncatedSection", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n{SECT 0 {EXCHG {PARA 0 \"\" 0 \"\" {KLVTEXT 1 0 1 \"a", true, 1},
+    {"bareWordBeforeRoot", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\nword {SECT 0 {PARA 0 \"\" 0 \"\" }}", false, 0},
+    {"bareWordInsideRoot", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n{SECT 0 word {PARA 0 \"\" 0 \"\" }}", true, 0},
+    {"markPathOutside", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n{SECT 0 {PARA 0 \"\" 0 \"\" }}{MARK \"7 7\" 0 }", true, 1},
+    {"hugeVersionNoStyleTable", "{VERSION 99999999999 -5 \"x\" \"3.0\" }\n{SECT 0 {PARA 0 \"\" 0 \"\" }}", true, 0},
+    {"negativeMajor", "{VERSION -3 0 \"x\" \"3.0\" }\n{SECT {PARA 0 \"\" 0 \"\" }}", true, 1},
+    {"unbalancedClose", "{VERSION 3 0 \"x\" \"3.0\" }\n{USTYLETAB }\n}}}{SECT 0 {PARA 0 \"\" 0 \"\" }}", true, 0},
 };
 INSTANTIATE_TEST_SUITE_P(All, WorksheetDamaged, ::testing::ValuesIn(kDamagedCases),
                          [](const auto& info) { return std::string(info.param.name); });
