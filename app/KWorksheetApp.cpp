@@ -12,6 +12,7 @@
 
 #include "app/KDocFrame.h"
 #include "app/KDocWindow.h"
+#include "app/KHelpDocument.h"
 #include "app/KMainFrame.h"
 #include "app/KSplashWindow.h"
 #include "app/KStatusBar.h"
@@ -167,6 +168,12 @@ void KWorksheetApp::wireHooks() {
     host.isActiveWindow = [](WorksheetDocument* document) {
         auto* w = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
         return w != nullptr && w->document() == document;
+    };
+    // A TEXT reply's help worksheet opens in a top-level frame of its own.
+    host.showHelpDocument = [](std::unique_ptr<WorksheetDocument> document, const std::vector<std::string>& paragraphs) {
+        openHelpDocument(std::move(document), paragraphs, gWorksheetApp && gWorksheetApp->frame
+                                                                ? gWorksheetApp->frame->windowRegistry()
+                                                                : nullptr);
     };
     host.showKernelStatus = [](WorksheetDocument*, const char* memory, const char* time) {
         if (gWorksheetApp && gWorksheetApp->frame) show_kernel_status(gWorksheetApp->frame->statusBar(), memory, time);

@@ -423,7 +423,7 @@ bool KWorksheetWindow::closeQuery() {
     bool closing = false;
     guardedHandler("close", [&] {
         WorksheetDocument* doc = document_;
-        if (doc && doc->evaluator() && (computing_ || doc->computing() || doc->waitingForReadline)) {
+        if (doc && (computing_ || doc->computing() || doc->waitingForReadline)) {
             std::string text = "You are in the middle of a computation";
             if (doc->waitingForReadline) text += "\n(stopped in a Kelvo readline() statement).";
             text += "\nDo you wish to interrupt it?";

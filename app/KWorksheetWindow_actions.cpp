@@ -14,8 +14,8 @@
 //    6. on every path: the placeholder when the root is empty, the layout, the repaint, the
 //       caret shown again (balanced with 4) and the busy flag restored;
 //    7. the undo group closes;
-//    8. after the kernel's STOP the window's close is posted (it runs once the handler that
-//       called us has returned); otherwise a done action marks the document modified.
+//    8. a done action marks the document modified; after the kernel's STOP the window's close
+//       is posted (it runs once the handler that called us has returned).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -141,11 +141,10 @@ bool KWorksheetWindow::executeAction(int code, const char* data, std::intptr_t a
     }
     if (history) history->endUndoGroup(c);
     if (sys_resources_low()) warnLowResources();
-    if (document_->stopped) {
-        postClose();
-    } else if (result) {
-        document_->modified = true;
-    }
+    // An edit the action made counts even when the kernel stopped: the close question asks
+    // about it.
+    if (result) document_->modified = true;
+    if (document_->stopped) postClose();
     return result;
 }
 

@@ -178,21 +178,13 @@ void SectionElement::collapseStateChanged(bool nowCollapsed, bool redraw) {
     WalkControl control;
     control.flags = WALK_BEFORE;
     walkMethod(nowCollapsed ? &Element::sectionCollapsed : &Element::sectionExpanded, control);
+    // Stacking gives the collapsed extent (the heading and the button) or the full one.
     stackChildren();
     int newWidth = width;
     int newHeight = height;
-    if (nowCollapsed) {
+    if (!nowCollapsed) {
         savedWidth = width;
         savedHeight = height;
-        const ChildSlot* heading = slot(0);
-        int headingBottom = heading ? heading->y + heading->height : 0;
-        int headingRight = heading ? heading->x + heading->width : 0;
-        newHeight = std::max(headingBottom, button.box.bottom());
-        newWidth = headingRight;
-    } else if (savedHeight > 0) {
-        // A section read collapsed has no saved extent: the stacked one stands.
-        newWidth = savedWidth;
-        newHeight = savedHeight;
     }
     width = newWidth;
     height = newHeight;
@@ -219,7 +211,51 @@ void SectionElement::collapseStateChanged(bool nowCollapsed, bool redraw) {
 bool SectionElement::command(int code, const char* text, std::intptr_t argument) {
     auto* reference = reinterpret_cast<Element*>(argument);
     if (!parent()) return code == CMD_INDENT ? wrapInSection(reference) : false;
+    ViewCaret* caret = activeCaret();
+    Element* caretElement = caret ? caret->element() : nullptr;
     switch (code) {
+    case CMD_ENTER: {
+        // Enter on the section itself: a new section of the same depth goes before it.
+        if (caretElement != this || mark != 0) return false;
+        auto* section = new SectionElement(depth());
+        if (!insertSibling(section, kInsertBefore)) {
+            delete section;
+            return true;
+        }
+        Element* heading = section->firstChild();
+        Element* target = heading && heading->firstChild() ? heading->firstChild() : heading;
+        if (target) caret->setPosition(target, 0);
+        return true;
+    }
+    case CMD_DELETE:
+        if (mark == 0) {
+            // Delete on the section itself: its children stay, in its place.
+            if (caretElement != this) return false;
+            ElementOperationScope scope;
+            Element* p = parent();
+            {
+                LayoutHold hold(document());
+                moveChildrenTo(0, childCount(), p, this, kInsertAfter);
+            }
+            caret->holdAsPoint();
+            p->removeChild(this);
+            return true;
+        }
+        if (mark != 1) return false;   // partly marked
+        [[fallthrough]];
+    case CMD_DELETE_PARAGRAPH: {
+        ElementOperationScope scope;
+        if (caret) caret->holdAsPoint();
+        parent()->removeChild(this);
+        return true;
+    }
+    case CMD_SPLIT_SECTION: {
+        // The child holding the caret and everything after it go into a new section.
+        Element* child = caretElement;
+        while (child && child->parent() != this) child = child->parent();
+        if (child) splitAtChild(child);
+        return true;
+    }
     case CMD_INSERT_SUBSECTION:
     case CMD_INSERT_SECTION: {
         Element* first = firstChild();
@@ -398,6 +434,12 @@ bool readSectRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
     }
     out = section.release();
     return true;
+}
+
+bool readFragmentSectRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
+    int dropped = 0;
+    for (int i = 0; i < 3; ++i) reader.readInt(dropped);
+    return readSectRecord(reader, out, parent);
 }
 
 void registerSectionReaders() { worksheetTagTable.registerReader("SECT", readSectRecord); }

@@ -26,9 +26,14 @@
 // later), the records of the children, "}".  The tag table's element reader bounds how deep
 // such records nest.
 //
-// Drawing and the bracket layout belong to the worksheet view and are not here; neither are
-// the editing commands that act at the window's caret (Enter, Delete, Delete Paragraph and
-// Split Section): command() answers false to them.
+// Bracket and button (SectionElement_layout.cpp): a nested section on a view gets a square
+// button box at its left, its side from the view's units per point r1/r2 and zoom z1/z2 (integer
+// division in this order): face s = (8*r1/r2)*z1/z2, margin m = r1/r2, gap g = max((2*r1/r2)*z1/z2,
+// m), bevel t = (r1/r2)*z1/z2, side = s + 2*(t + m + g); the children's indent is side*5/4 (0 for
+// the root).  The box and the heading's first line are aligned: a shorter line moves the heading
+// down by half the difference and the later children by all of it.  The bracket runs from the
+// box's bottom centre down to the section's bottom less 2*r1/r2, then right by a third of the
+// side.  A collapsed section lays out, draws and hit-tests its heading only.
 
 #include <cstdint>
 #include <string>
@@ -41,6 +46,14 @@ class ParagraphElement;
 
 // The collapse button's state.  Its face shows a minus while the section is expanded and a
 // plus while it is collapsed; the box is the square laid out at the section's left.
+struct SectionButtonGeometry {
+    int face = 0;
+    int margin = 0;
+    int gap = 0;
+    int bevel = 0;
+    int side = 0;
+};
+
 struct SectionButton {
     ElementRect box;        // relative to the section's origin; empty until laid out
     bool pressed = false;   // the mouse went down on the box and has not come up
@@ -56,12 +69,16 @@ public:
 
     // Editing command codes the section answers.
     enum Command : int {
+        CMD_ENTER = 0,
         CMD_INSERT_SUBSECTION = 1,
         CMD_INSERT_SECTION = 2,
         CMD_TYPING = 10,
+        CMD_DELETE = 11,
+        CMD_DELETE_PARAGRAPH = 15,
         CMD_EXPAND = 21,
         CMD_COLLAPSE = 22,
         CMD_JOIN_SECTIONS = 34,
+        CMD_SPLIT_SECTION = 35,
         CMD_INDENT = 41,
         CMD_OUTDENT = 42,
     };
@@ -89,6 +106,23 @@ public:
     Element* splitAtIndex(int index) override;
     Element* splitAtChild(Element* child) override { return splitAtIndex(indexOfChild(child)); }
     bool command(int code, const char* text, std::intptr_t argument) override;
+    bool mouseDown(const ElementMouseEvent& event) override;
+    bool mouseUp(const ElementMouseEvent& event) override;
+    Element* elementAtPoint(int x, int y, ElementPoint& origin) override;
+    void draw(int x, int y, const ElementRect& clip) override;
+    void computeIndent() override;
+    void stackChildren() override;
+
+    // ---- bracket and button --------------------------------------------------------------------
+    // The button's geometry for units per point r1/r2 and zoom z1/z2 (terms below 1 count as 1).
+    static SectionButtonGeometry buttonGeometryFor(int r1, int r2, int z1, int z2);
+    // The geometry on the active view (1/1 terms without one).
+    SectionButtonGeometry buttonGeometry();
+    // Whether the point (relative to the section) lies on the laid-out button.
+    bool inButton(int x, int y) const;
+    // A click on the button: collapses an expanded section (a caret below the heading moves to
+    // the section) or expands a collapsed one.
+    void toggleCollapsed();
 
     // ---- headings ----------------------------------------------------------------------------
     // Level 1..3 give Heading 1..3, any other level Heading 4; level 0 or less: the depth.
@@ -133,11 +167,15 @@ private:
     // Shared steps of collapse and expand after the state changed.
     void collapseStateChanged(bool nowCollapsed, bool redraw);
     void markDocumentModified();
+    void drawButton(DocumentView& view, int x, int y);
 };
 
 // The reader of the "{SECT " record (tag table entry): a section, or none for a record
 // without children (out null).  An error inside destroys the partial section and skips the
 // rest of the record.
 bool readSectRecord(KWorksheetReader& reader, Element*& out, Element* parent);
+// The section entry of a fragment's element list (dragged or pasted material): three integers
+// the list keeps before the record are dropped, the rest is read as readSectRecord.
+bool readFragmentSectRecord(KWorksheetReader& reader, Element*& out, Element* parent);
 // Enters readSectRecord under "SECT".
 void registerSectionReaders();

@@ -64,12 +64,11 @@ FontEntry::FontEntry(const FontDescription& description, int deviceKey, OutputDe
     metrics_.lineSpacing = std::int32_t(fontMetric_.leading) + metrics_.height;
     metrics_.averageWidth = std::int32_t(fontMetric_.averageWidth);
     metrics_.scalable = fontMetric_.kind == 2 || fontMetric_.kind == 3;
-    // A printer's own device is busy with a page: a scratch device of the same resolution
-    // measures instead.
-    if (device.getOutDevType() == OUTDEV_PRINTER) {
-        scratch_ = std::make_unique<VirtualDevice>(device);
-        scratch_->setFont(font_);
-    }
+    // The entry is shared by every view of its device key and outlives the view that made it
+    // (a worksheet window closed while another shows its fonts), and a printer's own device is
+    // busy with a page: a scratch device of the same resolution measures instead.
+    scratch_ = std::make_unique<VirtualDevice>(device);
+    scratch_->setFont(font_);
     if (widthTable) {
         auto table = std::make_unique<std::array<std::int32_t, WIDTH_TABLE_SIZE>>();
         (*table)[0] = 0;   // code 0 is the empty text

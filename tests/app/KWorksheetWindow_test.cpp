@@ -16,52 +16,21 @@
 #include "document/tree/Element.h"
 #include "document/tree/ViewCaret.h"
 #include "platform/gui/gui_test.h"
-#include "tests/app/doc_window_support.h"
+#include "tests/app/worksheet_window_fixture.h"
 
 namespace {
 
-using docwin_test::AppWindowScope;
-using docwin_test::HoldingAdaptor;
-using docwin_test::RecordingFrame;
+using worksheet_window_test::WorksheetWindowFixture;
 
 // A window over a new worksheet without a kernel, 400 x 300 pixels, opened with its caret.
-class WorksheetWindowTest : public ::testing::Test {
+class WorksheetWindowTest : public WorksheetWindowFixture {
 protected:
-    void SetUp() override {
-        gui::test::activate();
-        gui::test::clearRecords();
-        savedHost_ = worksheetHost();
-        worksheetHost().connectKernel = connectNoKernel;
-        FontCache::setProgram(&fonts_);
-        window = new KWorksheetWindow(&adaptor_, std::make_unique<WorksheetDocument>(nullptr), nullptr);
-        window->setSizePixel(Size(400, 300));
-        window->open(nullptr);
-    }
-    void TearDown() override {
-        delete window;
-        FontCache::setProgram(nullptr);
-        worksheetHost() = savedHost_;
-        gui::test::deactivate();
-    }
-    // The input the caret stands in (null when none).
-    InputTextElement* input() { return dynamic_cast<InputTextElement*>(window->caret()->element()); }
-    void type(const std::string& text) {
-        for (char ch : text) window->keyInput(KeyEvent(static_cast<uint8_t>(ch), KEY_OTHER));
-    }
-    void key(uint16_t code, uint8_t ch = 0) { window->keyInput(KeyEvent(ch, code)); }
     std::string rootKinds() {
         std::string out;
         Element* root = window->document()->root();
         for (int i = 0; i < root->childCount(); ++i) out += std::to_string(root->childAt(i)->elementKind()) + " ";
         return out;
     }
-
-    AppWindowScope app_;
-    RecordingFrame frame_;
-    HoldingAdaptor adaptor_;
-    FontCache fonts_;
-    WorksheetHost savedHost_;
-    KWorksheetWindow* window = nullptr;
 };
 
 TEST(UndoActionName, NamesOfTheCodes) {
@@ -147,7 +116,7 @@ TEST_F(WorksheetWindowTest, TheViewPaintsTheTypedText) {
     const QImage after = *window->backBuffer();
     int darkBefore = 0, darkAfter = 0;
     for (int y = 0; y < 40; ++y)
-        for (int x = 22; x < 200; ++x) {   // right of the brackets
+        for (int x = 12; x < 200; ++x) {   // right of the group's bracket
             darkBefore += qGray(before.pixel(x, y)) < 96;
             darkAfter += qGray(after.pixel(x, y)) < 96;
         }

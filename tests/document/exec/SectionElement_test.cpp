@@ -414,6 +414,29 @@ const RecordCase kRecordCases[] = {
 INSTANTIATE_TEST_SUITE_P(All, SectionRecordRead, ::testing::ValuesIn(kRecordCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A fragment's element list keeps three integers before a section's own fields.
+TEST(SectionRecord, FragmentEntryDropsThreeIntegersThenReadsTheSection) {
+    ReaderRegistration registration;
+    TextReader text("{SECT 7 8 9 1 {PARA 3 }{EXCHG {PARA 0 }}}{KLVTEXT \"after\" }");
+    text.reader.majorVersion = 3;
+    std::string token;
+    text.reader.readToken(token);
+    ASSERT_EQ(token, "{SECT");
+    Element* out = nullptr;
+    EXPECT_EQ(worksheetErrorOf([&] { EXPECT_TRUE(readFragmentSectRecord(text.reader, out, nullptr)); }), 0);
+    std::unique_ptr<Element> owned(out);
+    auto* s = dynamic_cast<SectionElement*>(out);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->childCount(), 2);
+    EXPECT_TRUE(s->isCollapsed());
+    Element* after = nullptr;
+    worksheetErrorOf([&] { worksheetTagTable.readNewRep(text.reader, after, nullptr, true, nullptr); });
+    std::unique_ptr<Element> ownedAfter(after);
+    auto* input = dynamic_cast<TestInput*>(after);
+    ASSERT_NE(input, nullptr);
+    EXPECT_STREQ(input->text(), "after");
+}
+
 TEST(SectionRecord, DeepNestingIsBounded) {
     ReaderRegistration registration;
     std::string text;
