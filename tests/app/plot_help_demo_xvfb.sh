@@ -91,5 +91,5 @@ for way in click key focus; do
 done
 shot after
 echo quit >&3
-wait $pid || true
+wait $pid || fail "the program did not end cleanly"
 echo "main frame with two worksheets and a blue plot window; help pages closed once on the X11 screen by a click, a key and a focus loss; shots in $out"
