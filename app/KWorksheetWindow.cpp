@@ -125,7 +125,7 @@ public:
 
     int viewKind() const override { return 3; }
     bool reservedQuery1() const override { return true; }
-    bool reservedQuery2() const override { return true; }
+    bool reservedQuery2() const override { return w_->viewSecondQuery(); }
     void setTitle(const char* text) override {
         w_->setText(String(text ? text : ""));
         if (w_->adaptor) w_->adaptor->setTitle(String(text ? text : ""));
@@ -299,8 +299,9 @@ void KWorksheetWindow::afterScroll() {
 void KWorksheetWindow::paint(const Rectangle& r) {
     guardedHandler("drawing", [&] {
         push();
-        setFillInBrush(Brush(Color(COL_WHITE)));
-        setPen(Pen(Color(COL_WHITE), 0, PEN_NULL));
+        // The background brush: white, unless a subclass window chose another.
+        setFillInBrush(getBackgroundBrush());
+        setPen(Pen(getBackgroundBrush().color, 0, PEN_NULL));
         drawRect(r);
         pop();
         if (!view_ || !document_) return;

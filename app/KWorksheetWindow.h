@@ -130,7 +130,7 @@ public:
     // The document area made visible (document pixels).
     void makeVisible(const ElementRect& documentRect);
     // Lays the whole document out again ("Formatting document").
-    void relayoutAll();
+    virtual void relayoutAll();
 
     // ---- window events ----------------------------------------------------------------------
     void mouseMove(const MouseEvent& e) override;
@@ -233,6 +233,10 @@ public:
     class Target;
     class Editor;
     class FunctionTimer;
+
+protected:
+    // The view part's second reserved query; a window showing a single plot answers false.
+    virtual bool viewSecondQuery() const { return true; }
 
 private:
     friend class View;
