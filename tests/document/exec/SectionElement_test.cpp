@@ -417,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(All, SectionRecordRead, ::testing::ValuesIn(kRecordCase
 // A fragment's element list keeps three integers before a section's own fields.
 TEST(SectionRecord, FragmentEntryDropsThreeIntegersThenReadsTheSection) {
     ReaderRegistration registration;
-    TextReader text("{SECT 7 8 9 1 {PARA 3 }{EXCHG {PARA 0 }}}{KLVTEXT \"after\" }");
+    TextReader text("{SECT 7 8 9 1 {PARA 3 \"\" 0 \"\" }{EXCHG {PARA 0 \"\" 0 \"\" }}}{KLVTEXT 1 0 5 \"after\" }");
     text.reader.majorVersion = 3;
     std::string token;
     text.reader.readToken(token);
@@ -432,7 +432,7 @@ TEST(SectionRecord, FragmentEntryDropsThreeIntegersThenReadsTheSection) {
     Element* after = nullptr;
     worksheetErrorOf([&] { worksheetTagTable.readNewRep(text.reader, after, nullptr, true, nullptr); });
     std::unique_ptr<Element> ownedAfter(after);
-    auto* input = dynamic_cast<TestInput*>(after);
+    auto* input = dynamic_cast<InputTextElement*>(after);
     ASSERT_NE(input, nullptr);
     EXPECT_STREQ(input->text(), "after");
 }
