@@ -26,7 +26,7 @@ namespace {
 // (or beyond); the words of that letter run up to the next letter's entry.
 struct KeywordIndex {
     signed char first[27];
-    constexpr KeywordIndex() : first{} {
+    KeywordIndex() : first{} {
         int k = 0;
         for (int letter = 0; letter < 26; ++letter) {
             while (k < LANG_KEYWORD_COUNT && lang_keywords[k][0] - 'a' < letter) ++k;
@@ -39,7 +39,7 @@ struct KeywordIndex {
 
 int lang_keyword_index(const char* text) {
     if (text == nullptr || text[0] == '\0' || text[1] == '\0') return -1;
-    static constexpr KeywordIndex index;
+    static const KeywordIndex index;  // built on the first call
     int letter = static_cast<unsigned char>(text[0]) - 'a';
     if (letter < 0 || letter >= 26) return -1;   // every reserved word starts with a lower-case letter
     for (int k = index.first[letter]; k < index.first[letter + 1]; ++k)
