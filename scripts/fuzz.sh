@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 target=$1; seconds=$2; shift 2
 bash scripts/install-deps.sh
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_TESTS=OFF -DKELVO_FUZZ=ON \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -UKELVO_SUBDIRS >/dev/null
 cmake --build build/fuzz -j "${FUZZ_JOBS:-$(nproc)}" --target "$target"
 corpus=build/fuzz-corpus/$target
 mkdir -p "$corpus"

@@ -167,13 +167,15 @@ TEST_F(SectionWindowTest, TheLaidOutSectionTakesItsBoxAndIndentFromTheView) {
     }
 }
 
-// Dark pixels inside a window rectangle.
-int darkIn(const QImage& image, const Rectangle& r) {
+// Pixels darker than `limit` inside a window rectangle: dark ones (the button's lines) below 64,
+// any ink (the inputs' coloured, smoothed text) below 200.
+int darkIn(const QImage& image, const Rectangle& r, int limit = 64) {
     int n = 0;
     for (long y = std::max<long>(r.top, 0); y <= r.bottom && y < image.height(); ++y)
-        for (long x = std::max<long>(r.left, 0); x <= r.right && x < image.width(); ++x) n += qGray(image.pixel(x, y)) < 64;
+        for (long x = std::max<long>(r.left, 0); x <= r.right && x < image.width(); ++x) n += qGray(image.pixel(x, y)) < limit;
     return n;
 }
+int inkIn(const QImage& image, const Rectangle& r) { return darkIn(image, r, 200); }
 
 TEST_F(SectionWindowTest, ACollapsedSectionDrawsAPlusAndOnlyItsHeading) {
     const QImage expanded = paint();
@@ -186,7 +188,7 @@ TEST_F(SectionWindowTest, ACollapsedSectionDrawsAPlusAndOnlyItsHeading) {
     ElementPoint o = section->childAt(1)->absoluteOrigin();
     window->view()->documentToWindowXY(o.x, o.y, g);
     const Rectangle groups(Point(g.x + 12, g.y), Size(120, section->slot(1)->height + section->slot(2)->height));
-    EXPECT_GT(darkIn(expanded, groups), 20) << "the expanded section draws its groups";
+    EXPECT_GT(inkIn(expanded, groups), 20) << "the expanded section draws its groups";
     EXPECT_EQ(darkIn(expanded, upright), 0) << "an expanded section's button shows a minus";
     EXPECT_GT(darkIn(expanded, Rectangle(Point(box.left, box.top), Size(box.right - box.left, box.bottom - box.top))), 0);
 
@@ -197,7 +199,7 @@ TEST_F(SectionWindowTest, ACollapsedSectionDrawsAPlusAndOnlyItsHeading) {
     // What follows the collapsed section moves up under its heading; the section's own groups are
     // not drawn, so the only group left there is the root's 999.
     EXPECT_EQ(section->height, std::max(section->slot(0)->y + section->slot(0)->height, section->button.box.bottom()));
-    EXPECT_LT(darkIn(collapsed, groups), darkIn(expanded, groups));
+    EXPECT_LT(inkIn(collapsed, groups), inkIn(expanded, groups));
     Element* hit = nullptr;
     ElementPoint origin;
     hit = window->document()->elementAtPoint(o.x + 20, o.y + 2, origin);
