@@ -75,19 +75,7 @@ void InputTextElement::setText(const char* text) {
 
 void InputTextElement::writeElement(WalkControl& control) {
     if (control.pass() == PASS_AFTER || !control.writer) return;
-    clampMarks();
-    const char* bytes = text_.text();
-    int length = text_.length();
-    if ((control.flags & WALK_MARKED_ONLY) && mark == 2) {
-        bytes += markStart_;
-        length = markEnd_ - markStart_;
-    }
-    writeRecordHead(control);
-    control.writer->writeInt(active_);
-    control.writer->writeInt(charStyle_);
-    control.writer->writeInt(length);
-    control.writer->writeQuoted(bytes, length);
-    writeRecordTail(control);
+    writeTextRecord(control, {active_});
 }
 
 bool readInputRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
@@ -110,15 +98,7 @@ bool readInputRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
     input->setText(text.c_str());
     input->setStyleIndex(int(style));
     input->mark = 0;
-    if (reader.majorVersion == 2 && reader.minorVersion == 0 && !reader.atRecordEnd()) {
-        int trailing = 0;
-        reader.readInt(trailing);
-        if (trailing == 2) {
-            int dropped = 0;
-            reader.readInt(dropped);
-            reader.readInt(dropped);
-        }
-    }
+    skipFormat20Trailer(reader);
     reader.skipRecord();
     out = input.release();
     return true;
@@ -129,13 +109,8 @@ bool readInputRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
 void InputTextElement::exportText(WalkControl& control) {
     KExportWriter* writer = control.exportWriter;
     if (!writer || control.pass() == PASS_AFTER) return;
-    clampMarks();
-    const char* bytes = text_.text();
-    int length = text_.length();
-    if ((control.flags & WALK_MARKED_ONLY) && mark == 2) {
-        bytes += markStart_;
-        length = markEnd_ - markStart_;
-    }
+    int length = 0;
+    const char* bytes = walkedText(control, length);
     writer->writeChars(bytes, std::size_t(length));
 }
 

@@ -146,20 +146,30 @@ void TextElement::insertTextAt(const char* text, int offset) {
 
 // ---- the "TEXT" record -------------------------------------------------------------------------
 
-void TextElement::writeElement(WalkControl& control) {
-    if (control.pass() == PASS_AFTER || !control.writer) return;
+const char* TextElement::walkedText(const WalkControl& control, int& length) {
     clampMarks();
-    const char* bytes = text_.text();
-    int length = text_.length();
     if ((control.flags & WALK_MARKED_ONLY) && mark == 2) {
-        bytes += markStart_;
         length = markEnd_ - markStart_;
+        return text_.text() + markStart_;
     }
+    length = text_.length();
+    return text_.text();
+}
+
+void TextElement::writeTextRecord(WalkControl& control, std::initializer_list<int> leading) {
+    int length = 0;
+    const char* bytes = walkedText(control, length);
     writeRecordHead(control);
+    for (int value : leading) control.writer->writeInt(value);
     control.writer->writeInt(charStyle_);
     control.writer->writeInt(length);
     control.writer->writeQuoted(bytes, length);
     writeRecordTail(control);
+}
+
+void TextElement::writeElement(WalkControl& control) {
+    if (control.pass() == PASS_AFTER || !control.writer) return;
+    writeTextRecord(control, {});
 }
 
 bool readTextRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
@@ -182,18 +192,21 @@ bool readTextRecord(KWorksheetReader& reader, Element*& out, Element* parent) {
         style = -1;
     }
     auto run = std::make_unique<TextElement>(int(style), text.c_str(), int(std::min<std::size_t>(text.size(), INT_MAX)));
-    if (reader.majorVersion == 2 && reader.minorVersion == 0 && !reader.atRecordEnd()) {
-        int trailing = 0;
-        reader.readInt(trailing);
-        if (trailing == 2) {
-            int dropped = 0;
-            reader.readInt(dropped);
-            reader.readInt(dropped);
-        }
-    }
+    skipFormat20Trailer(reader);
     reader.skipRecord();
     out = run.release();
     return true;
+}
+
+void skipFormat20Trailer(KWorksheetReader& reader) {
+    if (reader.majorVersion != 2 || reader.minorVersion != 0 || reader.atRecordEnd()) return;
+    int trailing = 0;
+    reader.readInt(trailing);
+    if (trailing == 2) {
+        int dropped = 0;
+        reader.readInt(dropped);
+        reader.readInt(dropped);
+    }
 }
 
 void registerTextReaders() {
@@ -206,14 +219,9 @@ void registerTextReaders() {
 void TextElement::exportText(WalkControl& control) {
     KExportWriter* writer = control.exportWriter;
     if (!writer || control.pass() == PASS_AFTER) return;
-    clampMarks();
     writer->emitPendingPrefix(false);
-    const char* bytes = text_.text();
-    int length = text_.length();
-    if ((control.flags & WALK_MARKED_ONLY) && mark == 2) {
-        bytes += markStart_;
-        length = markEnd_ - markStart_;
-    }
+    int length = 0;
+    const char* bytes = walkedText(control, length);
     writer->writeChars(bytes, std::size_t(length));
 }
 

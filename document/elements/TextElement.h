@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,13 @@ public:
     void clampMarks();
 
 protected:
+    // The bytes a walk covers: the marked part in a walk over marked material only, else the
+    // whole text.  The marks are kept within the text first.
+    const char* walkedText(const WalkControl& control, int& length);
+    // Writes the run's record: its tag, the `leading` integers, the style, the length and the
+    // quoted bytes of the walk.
+    void writeTextRecord(WalkControl& control, std::initializer_list<int> leading);
+
     const char* layoutText(int& length, int& charStyle) const override {
         length = text_.length();
         charStyle = charStyle_;
@@ -194,5 +202,8 @@ protected:
 
 // The "TEXT" record's reader (the tag table calls it inside a guard).
 bool readTextRecord(KWorksheetReader& reader, Element*& out, Element* parent);
+// Skips the value that files of format 2.0 may keep after a run's text (a 2 and two integers,
+// or one other integer).
+void skipFormat20Trailer(KWorksheetReader& reader);
 // Registers the "TEXT" reader with the tag table and the undo history's text hook.
 void registerTextReaders();
