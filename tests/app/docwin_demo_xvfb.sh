@@ -21,20 +21,7 @@ QT_QPA_PLATFORM=xcb "$demo" < "$work/in" > "$work/out" 2> "$work/err" & pid=$!
 exec 3> "$work/in"
 
 fail() { echo "FAIL: $*"; cat "$work/err"; exit 1; }
-# The value of key in a report line.
-val() { sed -n "s/.* $1=\\(-\\?[0-9]*\\).*/\\1/p" <<< " $2"; }
-# The newest report line, after sending a command and waiting for its answer.
-ask() {
-    local before
-    before=$(grep -c '^REPORT' "$work/out" || true)
-    echo "$1" >&3
-    for _ in $(seq 1 100); do
-        [[ $(grep -c '^REPORT' "$work/out" || true) -gt $before ]] && break
-        sleep 0.1
-    done
-    grep '^REPORT' "$work/out" | tail -1
-}
-shot() { import -window root "$out/$1.png"; }
+source "$(dirname "$0")/xvfb_report.sh"
 # Number of differing pixels between a region of one shot and a region of another.
 differ() {   # shot1 x1 y1 shot2 x2 y2 w h
     convert "$out/$1.png" -crop "$7x$8+$2+$3" +repage "$work/a.png"

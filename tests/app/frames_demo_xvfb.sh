@@ -20,28 +20,7 @@ QT_QPA_PLATFORM=xcb "$demo" < "$work/in" > "$work/out" 2> "$work/err" & pid=$!
 exec 3> "$work/in"
 
 fail() { echo "FAIL: $*"; cat "$work/err"; exit 1; }
-val() { sed -n "s/.* $1=\\(-\\?[0-9]*\\).*/\\1/p" <<< " $2"; }
-ask() {
-    local before
-    before=$(grep -c '^REPORT' "$work/out" || true)
-    echo "$1" >&3
-    for _ in $(seq 1 100); do
-        [[ $(grep -c '^REPORT' "$work/out" || true) -gt $before ]] && break
-        sleep 0.1
-    done
-    grep '^REPORT' "$work/out" | tail -1
-}
-shot() { import -window root "$out/$1.png"; }
-pixel() { convert "$out/$1.png" -format "%[pixel:p{$2,$3}]" info:; }
-# Waits until the shot shows the colour at the point (the screen catches up after an event).
-expect_pixel() {   # shot x y colour what
-    for _ in $(seq 1 30); do
-        shot "$1"
-        [[ $(pixel "$1" "$2" "$3") == "$4" ]] && return 0
-        sleep 0.2
-    done
-    fail "$5: $(pixel "$1" "$2" "$3") at ($2, $3), not $4"
-}
+source "$(dirname "$0")/xvfb_report.sh"
 
 green="srgb(0,160,0)"
 blue="srgb(0,0,192)"
