@@ -20,6 +20,7 @@
 #include "app/dialogs/KTextImportDialog.h"
 #include "app/KTransferHooks.h"
 #include "app/program_resources.h"
+#include "document/elements/MathElement.h"
 #include "document/edit/Document.h"
 #include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
@@ -325,6 +326,7 @@ void KWorksheetApp::startUp(int argc, char** argv) {
     registerExecutionGroupReaders();
     registerSectionReaders();
     registerTextReaders();
+    registerMathReaders();
     registerParagraphReaders();
     registerFragmentReader();
     IdentifierStyleTable::loadBuiltin();

@@ -5,6 +5,8 @@
 //
 // Frame of executeAction, in order:
 //    1. nothing while the window computes;
+//       a lead byte of a two-byte character (Japanese mode) typed alone waits for the next
+//       typed byte, and the pair runs as one text (code 9);
 //    2. a read-only document (a help document without a kernel) runs only the codes it allows
 //       and beeps at the others;
 //    3. an undo group named after the action opens (merging only for code 10, so consecutive
@@ -36,6 +38,7 @@
 #include "document/tree/ViewCaret.h"
 #include "document/views/WindowView.h"
 #include "platform/gui/Application.h"
+#include "platform/os/mbtext.h"
 #include "platform/os/sysprobe.h"
 #include "util/errjump.h"
 #include "util/messages.h"
@@ -43,6 +46,10 @@
 int KWorksheetWindow::injectedActionError = 0;
 
 namespace {
+
+// The lead byte of a two-byte character typed as two bytes, waiting for its trail byte (0 when
+// none).  One for the whole program: the two halves come from one key sequence.
+char pendingLeadByte = 0;
 
 // Names of codes 1 to 71 (0 is "Enter"; above 71 the empty text).
 constexpr const char* kActionNames[72] = {
@@ -94,6 +101,17 @@ KString undo_action_name(unsigned code) {
 
 bool KWorksheetWindow::executeAction(int code, const char* data, std::intptr_t argument) {
     if (computing_ || !document_ || !editor_) return false;
+    if (code == kTypeChar && data && data[0] != 0) {
+        if (pendingLeadByte != 0) {
+            const char pair[3] = {pendingLeadByte, data[0], 0};
+            pendingLeadByte = 0;
+            return executeAction(kTypeText, pair, argument);
+        }
+        if (mb_is_lead_byte(static_cast<unsigned char>(data[0]))) {
+            pendingLeadByte = data[0];
+            return false;
+        }
+    }
     ViewCaret* c = caret();
     Element* root = document_->root();
     if (isReadOnly() && !readOnlyAllows(code, data, c ? c->element() : nullptr, root)) {

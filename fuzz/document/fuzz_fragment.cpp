@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "document/elements/MathElement.h"
 #include "document/edit/Document.h"
 #include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
@@ -28,6 +29,7 @@ bool initialise() {
     registerSectionReaders();
     registerExecutionGroupReaders();
     registerTextReaders();
+    registerMathReaders();
     registerParagraphReaders();
     registerFragmentReader();
     return true;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "document/elements/MathElement.h"
 #include "document/tree/ElementPosition.h"
 #include "document/exec/ExecutionGroup.h"
 #include "document/styles/KViewOptions.h"
@@ -40,6 +41,7 @@ bool initialise() {
     registerSectionReaders();
     registerExecutionGroupReaders();
     registerTextReaders();
+    registerMathReaders();
     registerParagraphReaders();
     return true;
 }

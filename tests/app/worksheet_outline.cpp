@@ -1,6 +1,6 @@
 // Loads a worksheet file the way the program opens one (without a kernel) and prints its
 // outline, one line per element, indented by depth: "PARA <style>" for paragraphs, the text of
-// inputs and text runs after "INPUT" and "TEXT", else "KIND <kind>".  The run script's test
+// inputs, text runs and math after "INPUT", "TEXT" and "MATH", else "KIND <kind>".  The run script's test
 // reads a worksheet the program saved with it.  Exit status 1 when the file does not load.
 //   worksheet_outline <file.kws>
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "document/elements/MathElement.h"
 #include "document/elements/InputTextElement.h"
 #include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
@@ -28,6 +29,7 @@ void outline(Element* e, int depth) {
     if (auto* p = dynamic_cast<ParagraphElement*>(e)) line += "PARA " + std::to_string(p->styleIndex);
     else if (auto* i = dynamic_cast<InputTextElement*>(e)) line += std::string("INPUT ") + i->text();
     else if (auto* t = dynamic_cast<TextElement*>(e)) line += std::string("TEXT ") + t->text();
+    else if (auto* m = dynamic_cast<MathElement*>(e)) line += "MATH " + m->text();
     else line += "KIND " + std::to_string(e->elementKind());
     std::printf("%s\n", line.c_str());
     for (int k = 0, n = e->childCount(); k < n; ++k) outline(e->childAt(k), depth + 1);
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
     registerExecutionGroupReaders();
     registerSectionReaders();
     registerTextReaders();
+    registerMathReaders();
     std::unique_ptr<WorksheetDocument> document;
     std::unique_ptr<ElementPosition> mark;
     std::unique_ptr<KViewOptions> options;

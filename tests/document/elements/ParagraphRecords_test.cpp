@@ -72,19 +72,7 @@ protected:
     }
     // Every element record of `bytes` (read until the enclosing record ends).
     std::vector<std::unique_ptr<Element>> readAll(const std::string& bytes, int major = 3, int minor = 0) {
-        KWorksheetReader reader;
-        reader.openMemory(bytes + "}");
-        reader.majorVersion = major;
-        reader.minorVersion = minor;
-        std::vector<std::unique_ptr<Element>> out;
-        int depth = errjump_depth();
-        for (int guard = 0; guard < 100; ++guard) {
-            Element* e = nullptr;
-            if (!worksheetTagTable.readNewRep(reader, e, nullptr, false, nullptr)) break;
-            if (e) out.emplace_back(e);
-        }
-        EXPECT_EQ(errjump_depth(), depth);
-        return out;
+        return readRecords(bytes, major, minor);
     }
     std::string writeOne(Element* e) {
         KWorksheetWriter writer;

@@ -15,12 +15,15 @@
 #include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
 #include "document/elements/TextElement.h"
+#include "document/records/KWorksheetReader.h"
 #include "document/records/KWorksheetWriter.h"
 #include "document/styles/CharStyle.h"
 #include "document/styles/StyleSet.h"
+#include "document/styles/WorksheetTagTable.h"
 #include "document/tree/ElementPosition.h"
 #include "document/tree/Selection.h"
 #include "document/tree/ViewCaret.h"
+#include "util/errjump.h"
 
 namespace textfixture {
 
@@ -112,6 +115,24 @@ private:
 
 inline TestWindow::TestWindow(ByteView* view, Document* doc) : view_(view), caret_(doc, this), selection_(doc, this) {}
 inline DocumentView* TestWindow::view() { return view_; }
+
+// Every element the records of `bytes` give, read through the tag table until the enclosing
+// record ends; the error-jump depth is the same afterwards.
+inline std::vector<std::unique_ptr<Element>> readRecords(const std::string& bytes, int major = 3, int minor = 0) {
+    KWorksheetReader reader;
+    reader.openMemory(bytes + "}");
+    reader.majorVersion = major;
+    reader.minorVersion = minor;
+    std::vector<std::unique_ptr<Element>> out;
+    int depth = errjump_depth();
+    for (int guard = 0; guard < 100; ++guard) {
+        Element* e = nullptr;
+        if (!worksheetTagTable.readNewRep(reader, e, nullptr, false, nullptr)) break;
+        if (e) out.emplace_back(e);
+    }
+    EXPECT_EQ(errjump_depth(), depth);
+    return out;
+}
 
 class TextFixture : public ::testing::Test {
 protected:
