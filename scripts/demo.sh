@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the worksheet program on a copy of the sample worksheet under a virtual X server, the
-# way a user would: presses Return once per input, saves a screenshot into <build>/demo/, ends
-# the program and prints the paths it wrote.
+# way a user would: presses Return once per input, each time after the previous result has
+# appeared, saves a screenshot into <build>/demo/, ends the program and prints the paths it
+# wrote.
 #
 #   bash scripts/demo.sh [build folder]      (default build/release)
 #
@@ -44,9 +45,29 @@ if ! window=$(timeout 120 xdotool search --sync --name "^Kelvo V Release 5$" | h
     exit 1
 fi
 xdotool windowfocus "$window" 2>/dev/null || true
+# Pixels that differ between two shots of the screen.
+changed() { local n; n=$(compare -metric AE "$1" "$2" null: 2>&1 || true); echo "${n%% *}"; }
+# Return runs the input at the caret; when its group has finished the caret stands on the next
+# input.  A key that arrives while the group still computes is refused (the window keeps
+# editing out meanwhile), so each Return waits for the screen to show the result and then to
+# stay still (the blinking caret aside, a few dozen pixels) before the next one.
+quiet=64
 for ((i = 0; i < inputs; i++)); do
-    xdotool key --delay 50 Return
+    import -window root "$demo/before.png"
+    xdotool key Return
+    shown=0
+    for ((try = 0; try < 120; try++)); do
+        sleep 0.25
+        import -window root "$demo/now.png"
+        if [[ $shown -eq 0 ]]; then
+            [[ $(changed "$demo/before.png" "$demo/now.png") -gt $quiet ]] && shown=1
+        elif [[ $(changed "$demo/last.png" "$demo/now.png") -le $quiet ]]; then
+            break
+        fi
+        mv "$demo/now.png" "$demo/last.png"
+    done
 done
+rm -f "$demo/before.png" "$demo/now.png" "$demo/last.png"
 # Let the last key's repaint reach the screen: a round trip through the X server and the
 # program's event loop; on a loaded machine painting may lag further, so the screen is taken
 # again until it shows the program's windows (more than a blank screen's colours).

@@ -91,6 +91,13 @@ const std::vector<std::string>& MathElement::textLines(int columns) {
     // The renderer ends with a line feed and may open with an empty line; neither is shown.
     while (!lines_.empty() && lines_.back().find_first_not_of(' ') == std::string::npos) lines_.pop_back();
     while (!lines_.empty() && lines_.front().find_first_not_of(' ') == std::string::npos) lines_.erase(lines_.begin());
+    // The renderer places the text within its page (centred on the character-cell preset);
+    // the element is as wide as the text itself, and its paragraph places it.
+    std::size_t indent = std::string::npos;
+    for (const std::string& line : lines_)
+        if (std::size_t first = line.find_first_not_of(' '); first != std::string::npos) indent = std::min(indent, first);
+    if (indent != std::string::npos && indent > 0)
+        for (std::string& line : lines_) line.erase(0, std::min(indent, line.size()));
     return lines_;
 }
 

@@ -300,6 +300,8 @@ void CompositeElement::layout(ElementExtent& area) {
             availableWidth_ = view->availableWidth();
         }
     }
+    // Top of the first child whose height changed (-1: none); what lies below it moved.
+    int changedFrom = -1;
     for (int i = 0; i < count_; ++i) {
         Element* child = slots_[i]->child;
         if (!(child->flags & (ELEMENT_NEEDS_LAYOUT | ELEMENT_CHILD_NEEDS_LAYOUT))) continue;
@@ -309,6 +311,7 @@ void CompositeElement::layout(ElementExtent& area) {
         if (!needs && e.height != s->height) {
             int d = e.height - s->height;
             for (int k = i + 1; k < count_; ++k) slots_[k]->y += d;
+            if (changedFrom < 0) changedFrom = s->y;
         }
         s->width = e.width;
         s->height = e.height;
@@ -331,6 +334,13 @@ void CompositeElement::layout(ElementExtent& area) {
             w = std::max(w, slots_[i]->x + slots_[i]->width);
             h = std::max(h, slots_[i]->y + slots_[i]->height);
         }
+        // The children laid out above could not redraw themselves (this element was still
+        // dirty): what moved or grew, from the first changed child down, is drawn again.
+        if (changedFrom >= 0 && ancestorsClean() && !enclosingCollapsedSection())
+            if (DocumentView* view = activeView()) {
+                ElementPoint o = absoluteOrigin();
+                view->redraw({o.x, o.y + changedFrom, std::max(w, width), std::max(h, height) - changedFrom});
+            }
         width = w;
         height = h;
     }
@@ -355,6 +365,12 @@ void CompositeElement::childResized(Element* child, int, int, int newWidth, int 
     if (d != 0) {
         for (int i = index + 1; i < count_; ++i) slots_[i]->y += d;
         height += d;
+        // The child cannot redraw what moved below it: from its top down is drawn again.
+        if (ancestorsClean() && !enclosingCollapsedSection())
+            if (DocumentView* view = activeView()) {
+                ElementPoint o = absoluteOrigin();
+                view->redraw({o.x, o.y + s->y, std::max(width, oldWidth), std::max(height, oldHeight) - s->y});
+            }
     }
     if (width == oldWidth && height == oldHeight) return;
     reportSizeChange(oldWidth, oldHeight);

@@ -194,11 +194,13 @@ TEST_F(WorksheetWindowTest, ATypesetResultIsDrawnAndWrittenWithPrettyPrint3) {
     reopen(worksheetOf({"expand((x+1)^2);"}));
     auto* group = dynamic_cast<ExecutionGroup*>(window->document()->root()->firstChild());
     ASSERT_NE(group, nullptr);
-    // What the kernel answers for the input.
+    // What the kernel answers for the input; the window repaints what the layout reports as
+    // changed (nothing forces a full repaint).
+    window->invalidate();
+    window->update();
     group->output(parse_text("x^2+2*x+1;"), kOutputResult);
     settings->prettyprint = savedPretty;
     window->document()->relayout();
-    window->invalidate();
     window->update();
     MathElement* math = firstMath(group);
     ASSERT_NE(math, nullptr) << "the result is a math element";

@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     registerSectionReaders();
     registerTextReaders();
     registerMathReaders();
+    registerParagraphReaders();
     std::unique_ptr<WorksheetDocument> document;
     std::unique_ptr<ElementPosition> mark;
     std::unique_ptr<KViewOptions> options;

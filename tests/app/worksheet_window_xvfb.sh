@@ -6,6 +6,12 @@
 # Document::writeWorksheet with its element tree beside it, must hold the input and after it an
 # output paragraph of style 6 with "3", and a new empty input after that.
 # The settings come from a temporary XDG_CONFIG_HOME whose rezuru5.ini sets PrettyPrint to 0.
+# With the shot name "typeset" the ini file is fresh (PrettyPrint 3) and the input is
+# "expand((x+1)^2);": the output paragraph is of style 11 and holds the math element of the
+# result, drawn as two-dimensional text, and the written file holds its "XPPMATH" record.
+# With the shot name "help" KELVO_KERNEL names the scripted test kernel, whose ask(TEXT, ...)
+# sends a TEXT reply (the math kernel has no procedure that sends one): the help worksheet opens
+# in a top-level window of its own and becomes the active worksheet.
 # Screenshots before and after stay in the artefact folder.
 #   worksheet_window_xvfb.sh <worksheet_window_demo> <artefact folder> <shot name> [options...]
 set -euo pipefail
@@ -21,7 +27,22 @@ if [[ -z ${WSWIN_UNDER_XVFB:-} ]]; then
 fi
 work=$(mktemp -d)
 trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true; rm -rf "$work"' EXIT
-printf '[Worksheets]\nPrettyPrint=0\n' > "$work/rezuru5.ini"
+if [[ $name == help ]]; then
+    [[ -n ${KELVO_KERNEL:-} ]] || { echo "FAIL: KELVO_KERNEL names no scripted kernel"; exit 1; }
+    input='ask(TEXT, "Integration", "int(f, x) integrates f.", "   ", "See also diff.");'
+    # The help worksheet is the active one now: its paragraphs hold the reply's lines (a
+    # paragraph's lines are one text run with a line feed).
+    expected() { [[ $order == *"TEXT Integration|int(f, x) integrates f.|"*"TEXT See also diff."* ]]; }
+elif [[ $name == typeset ]]; then
+    input='expand((x+1)^2);'
+    # The input, the output paragraph of style 11 with the expanded square, a new empty input.
+    expected() { [[ $order == *"INPUT $input|PARA 11|MATH "*"x^2"*"|INPUT |"* ]] && grep -q '{XPPMATH ' "$work/written.kws"; }
+else
+    printf '[Worksheets]\nPrettyPrint=0\n' > "$work/rezuru5.ini"
+    input='1+2;'
+    # The input, then the output paragraph of style 6 with 3, then a new empty input.
+    expected() { [[ $order == *"INPUT $input|PARA 6|"*"3"*"|INPUT |"* ]]; }
+fi
 cp "$here/../data/app/empty_worksheet.kws" "$work/sheet.kws"
 fail() { echo "FAIL: $*"; cat "$work/err"; exit 1; }
 trap 'cat "$work/err" >&2' ERR
@@ -44,10 +65,8 @@ written() {
     [[ -s $work/written.kws.tree ]] && cat "$work/written.kws.tree"
 }
 
-xdotool type --delay 60 '1+2;'
+xdotool type --delay 60 "$input"
 xdotool key --delay 60 Return
-# The input, then the output paragraph of style 6 with 3, then a new empty input.
-expected() { [[ $order == *"INPUT 1+2;|PARA 6|"*"3"*"|INPUT |"* ]]; }
 # The result arrives from the kernel, and the new input after it when the group has finished:
 # the worksheet is asked again until it holds both.
 order=
@@ -58,10 +77,13 @@ for _ in $(seq 1 100); do
     sleep 0.2
 done
 [[ -s $work/written.kws ]] || fail "the worksheet was not written"
-expected || fail "the tree is not input, output 3, new input: $order"
+if ! expected; then
+    import -window root "$out/$name-failed.png"
+    fail "the tree is not input, output, new input: $order"
+fi
 sleep 1
 import -window root "$out/$name-after.png"
 # The area below the input changed from the background.
 diff=$(compare -metric AE "$out/$name-before.png" "$out/$name-after.png" null: 2>&1 || true)
 [[ ${diff%% *} -gt 20 ]] || fail "the screen did not change ($diff pixels)"
-echo "the output 3 appeared below the input ($diff pixels changed); shots in $out"
+echo "the output of $input appeared below the input ($diff pixels changed); shots in $out"

@@ -2,6 +2,7 @@
 // fixed metrics, and its "XPPMATH" record written and read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ namespace {
 using namespace textfixture;
 
 // The character-cell rendering at a width, as lines without their line feeds (leading and
-// trailing blank lines dropped).
+// trailing blank lines and the indentation all lines share dropped).
 std::vector<std::string> renderedLines(const char* source, int columns) {
     LayoutOptions options;
     layout_options_init(1, &options, interface_default_block());
@@ -37,6 +38,10 @@ std::vector<std::string> renderedLines(const char* source, int columns) {
     auto blank = [](const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; };
     while (!lines.empty() && blank(lines.back())) lines.pop_back();
     while (!lines.empty() && blank(lines.front())) lines.erase(lines.begin());
+    std::size_t indent = std::string::npos;
+    for (const std::string& line : lines)
+        if (!blank(line)) indent = std::min(indent, line.find_first_not_of(' '));
+    for (std::string& line : lines) line.erase(0, std::min(indent, line.size()));
     return lines;
 }
 
