@@ -4,20 +4,21 @@
  * Operator levels, loosest first.  Each operand climbs the levels one reduction at a time, so
  * the levels are as few as the language allows: a run of levels whose operators are infix, plus
  * at most a prefix or postfix operator binding tighter than them, is one nonterminal with
- * precedence declarations (or_expr, term_expr, neut_expr); a level with a leading sign, an
+ * precedence declarations (expr, term_expr, neut_expr); a level with a leading sign, an
  * operand of another level or a list ending at '>' keeps its own nonterminal, and a level used
  * in one place only is written into the level above it.  Operators that must not repeat are
  * %nonassoc or take a tighter level as operand.
  *
  *   exprseq     ,                        EXPSEQ
- *   arrow       ->  (right)              PROC with options operator, arrow
- *   or_expr     or (left)                OR
+ *   expr        -> (right)               PROC with options operator, arrow
+ *               or (left)                OR
  *               and (left)               AND
  *               not (prefix, repeats)    NOT
  *               $  (none; a range_expr, then a rel_expr)   FUNCTION `$`
  *   rel_expr    = <> < > <= >= (none)    EQUATION INEQUAT LESSTHAN LESSEQ (> >= swap operands);
- *                                        its relations are alternatives of or_expr as well
- *   range_expr  ..  (none)               RANGE
+ *                                        its relations are alternatives of expr as well
+ *   range_expr  ..  (none)               RANGE; its alternatives are alternatives of expr as
+ *                                        well (most operands pass it on their way up)
  *   (mod_expr)  mod (does not repeat; its right operand a term_expr)   FUNCTION mod; an
  *                                        alternative of range_expr, not a level
  *   sum_expr    + - union minus, one leading sign       SUM (coefficient -1 for -), FUNCTION
@@ -27,7 +28,8 @@
  *   neut_expr   &name infix (left)       FUNCTION &name
  *               :: (none)                DCOLON
  *               &name prefix (once)      FUNCTION &name
- *   number, postfix  numbers; calls, indexing, concatenation and the atoms
+ *   number, postfix  numbers; calls, indexing, concatenation and the atoms (an integer is
+ *                    an alternative of neut_expr itself)
  *
  * Semantic values carry the DAG and a little bookkeeping (LangValue): how the DAG was built, so
  * that chains of + and * grow one flat SUM or PROD and sequences grow one EXPSEQ, with room
@@ -365,11 +367,12 @@ V label_value(const V& number) {
 %token T_LOCAL 331 T_MINUS_UNION 332 T_MOD 333 T_NOT 334 T_OD 335 T_OPTION 336 T_OR 337
 %token T_PROC 338 T_READ 339 T_SAVE 340 T_THEN 341 T_TO 342 T_WHILE 343
 
-/* Precedences, loosest first, for the levels written as one nonterminal each (or_expr,
+/* Precedences, loosest first, for the levels written as one nonterminal each (expr,
    term_expr, neut_expr).  They take the place of one nonterminal per level, so an operand climbs
-   one level where it climbed three; the language is the same, since each merged group has only
+   one level where it climbed up to four; the language is the same, since each merged group has only
    infix operators of these precedences plus a prefix (not) or postfix (!) operator that binds
    tighter than every infix operator of its group. */
+%right T_ARROW
 %left T_OR
 %left T_AND
 %precedence T_NOT
@@ -447,18 +450,17 @@ exprseq
     ;
 
 expr
-    : or_expr
-    | or_expr T_ARROW           { check_arrow_parameters($1); }
-      expr                      { $$ = arrow($1, $4); }
-    ;
-
-or_expr
-    : range_expr
+    : sum_expr
+    | mod_expr
+    | range_operand T_RANGE range_operand
+                                { $$ = node2(DAG_RANGE, $1, $3); }
     | relation
     | range_expr '$' rel_expr   { $$ = call2(dag_name("$"), $1, $3); }
-    | T_NOT or_expr             { $$ = node1(DAG_NOT, $2); }
-    | or_expr T_OR or_expr      { $$ = node2(DAG_OR, $1, $3); }
-    | or_expr T_AND or_expr     { $$ = node2(DAG_AND, $1, $3); }
+    | T_NOT expr                { $$ = node1(DAG_NOT, $2); }
+    | expr T_OR expr            { $$ = node2(DAG_OR, $1, $3); }
+    | expr T_AND expr           { $$ = node2(DAG_AND, $1, $3); }
+    | expr T_ARROW              { check_arrow_parameters($1); }
+      expr                      { $$ = arrow($1, $4); }
     ;
 
 rel_expr
@@ -466,7 +468,7 @@ rel_expr
     | relation
     ;
 
-/* Written out in or_expr too, where most operands pass (a level less to climb). */
+/* Written out in expr too, where most operands pass (a level less to climb). */
 relation
     : range_expr '=' range_expr  { $$ = node2(DAG_EQUATION, $1, $3); }
     | range_expr T_NE range_expr { $$ = node2(DAG_INEQUAT, $1, $3); }
@@ -517,7 +519,8 @@ term_expr
     ;
 
 neut_expr
-    : number
+    : T_INTEGER                  { $$ = val($1.dag, 1); }
+    | float_number
     | postfix
     | T_NEUTRAL num_expr         { $$ = call1($1.dag, $2); }
     | neut_expr T_NEUTRAL neut_expr
@@ -538,9 +541,14 @@ num_expr
     | postfix
     ;
 
+/* Integers, the most common numbers, are also an alternative of neut_expr itself. */
 number
     : T_INTEGER                  { $$ = val($1.dag, 1); }
-    | T_INTEXP                   { $$ = val(dag_new_float($1.dag, dag_of_int($1.exponent)), 2); }
+    | float_number
+    ;
+
+float_number
+    : T_INTEXP                   { $$ = val(dag_new_float($1.dag, dag_of_int($1.exponent)), 2); }
     | T_INTEGER '.' T_INTEGER    { $$ = real_number($1, $3, 0); }
     | T_INTEGER '.' T_INTEXP     { $$ = real_number($1, $3, $3.exponent); }
     | '.' T_INTEGER              { $$ = real_number(val(dag_zero, 1), $2, 0); }
