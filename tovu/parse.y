@@ -344,6 +344,13 @@ V proc_finish(const V& params, V proc, const V& body) {
     return val(d, depth);
 }
 
+/* FUNCTION or TABLEREF of the head with the arguments (null: none, the NULL expression). */
+V apply(unsigned type, const V& head, const V* arguments = nullptr) {
+    if (arguments == nullptr) return val(dag_new2(type, head.dag, dag_NULL), deeper(head) + 1);
+    V args = as_seq(*arguments);
+    return val(dag_new2(type, head.dag, args.dag), deeper(head, args));
+}
+
 V declaration(const V& name, const V& type) { return node2(DAG_DCOLON, name, type); }
 
 V label_value(const V& number) {
@@ -521,6 +528,7 @@ term_expr
 neut_expr
     : T_INTEGER                  { $$ = val($1.dag, 1); }
     | float_number
+    | T_NAME                     { $$ = val($1.dag, 1); }
     | postfix
     | T_NEUTRAL num_expr         { $$ = call1($1.dag, $2); }
     | neut_expr T_NEUTRAL neut_expr
@@ -529,15 +537,16 @@ neut_expr
                                  { $$ = node2(DAG_DCOLON, $1, $3); }
     ;
 
-
 pneut_expr
     : number
+    | T_NAME                     { $$ = val($1.dag, 1); }
     | postfix
     | T_NEUTRAL num_expr         { $$ = call1($1.dag, $2); }
     ;
 
 num_expr
     : number
+    | T_NAME                     { $$ = val($1.dag, 1); }
     | postfix
     ;
 
@@ -556,9 +565,11 @@ float_number
     | T_INTEGER '.'              { $$ = val(dag_new_float($1.dag, dag_zero), 2); }
     ;
 
+/* A name alone is an alternative of neut_expr, pneut_expr and num_expr themselves (names are
+   the most common operands); postfix holds the other atoms and every call, index and
+   concatenation, a name's first one written out with the name as its head. */
 postfix
-    : T_NAME                     { $$ = val($1.dag, 1); }
-    | T_STRING                   { $$ = val($1.dag, 1); }
+    : T_STRING                   { $$ = val($1.dag, 1); }
     | '(' exprseq ')'            { $$ = closed($2, LK_GROUPED); }
     | '{' '}'                    { $$ = val(dag_new1(DAG_SET, dag_NULL), 2); }
     | '{' exprseq '}'            { $$ = node1(DAG_SET, as_seq($2)); }
@@ -571,12 +582,15 @@ postfix
     | T_LABEL T_INTEGER          { $$ = label_value($2); }
     | T_PROC '(' parameters ')' proc_parts stat_seq T_END_WORD
                                  { $$ = proc_finish($3, $5, $6); }
-    | postfix '(' ')'            { $$ = val(dag_new2(DAG_FUNCTION, $1.dag, dag_NULL), deeper($1) + 1); }
-    | postfix '(' exprseq ')'    { V args = as_seq($3);
-                                   $$ = val(dag_new2(DAG_FUNCTION, $1.dag, args.dag), deeper($1, args)); }
-    | postfix '[' ']'            { $$ = val(dag_new2(DAG_TABLEREF, $1.dag, dag_NULL), deeper($1) + 1); }
-    | postfix '[' exprseq ']'    { V args = as_seq($3);
-                                   $$ = val(dag_new2(DAG_TABLEREF, $1.dag, args.dag), deeper($1, args)); }
+    | T_NAME '(' ')'             { $$ = apply(DAG_FUNCTION, val($1.dag, 1)); }
+    | T_NAME '(' exprseq ')'     { $$ = apply(DAG_FUNCTION, val($1.dag, 1), &$3); }
+    | T_NAME '[' ']'             { $$ = apply(DAG_TABLEREF, val($1.dag, 1)); }
+    | T_NAME '[' exprseq ']'     { $$ = apply(DAG_TABLEREF, val($1.dag, 1), &$3); }
+    | T_NAME '.' catright        { $$ = node2(DAG_CATENATE, val($1.dag, 1), $3); }
+    | postfix '(' ')'            { $$ = apply(DAG_FUNCTION, $1); }
+    | postfix '(' exprseq ')'    { $$ = apply(DAG_FUNCTION, $1, &$3); }
+    | postfix '[' ']'            { $$ = apply(DAG_TABLEREF, $1); }
+    | postfix '[' exprseq ']'    { $$ = apply(DAG_TABLEREF, $1, &$3); }
     | postfix '.' catright       { $$ = node2(DAG_CATENATE, $1, $3); }
     ;
 

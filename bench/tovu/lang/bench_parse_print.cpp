@@ -7,10 +7,11 @@
 // four interleaved runs of the two builds): before the direct text reading, the bulk character
 // runs, the inlined grammar levels and the 16-byte parser values 403 ms (24.8 MB/s); after
 // 322 ms (31 MB/s), 1.25x.  The generated parser's reductions (one per operator level an operand
-// climbs) were then over half of the time: with the levels folded by precedence (an operand
-// climbs about six levels instead of sixteen; load average 8 to 15, the least of six runs of
-// each build, interleaved) 274-277 ms (36 MiB/s) before, 193-199 ms (about 51 MiB/s) after.
-// The scanner is now about a third of the time.
+// climbs) were then over half of the time.  With the levels folded by precedence and names and
+// integers taken straight into the operand level (an operand climbs five or six levels instead
+// of sixteen), medians of five runs of each build, interleaved, load average about 1.3:
+// 273 ms (36.6 MiB/s) before, 189-195 ms (51.4-53.0 MiB/s) after, 1.43x; with printing 420 ms
+// before, 339-345 ms after.  The scanner is now about a third of the time.
 
 #include <benchmark/benchmark.h>
 

@@ -119,7 +119,8 @@ TEST_F(ParseTest, LevelsThatDoNotRepeat) {
 
 // Operators that share a grammar level by precedence bind exactly as separate levels would:
 // prefix and postfix operators of a level take no looser operator's operand, and a place that
-// takes only a tighter level refuses them.  Each row: the text and its printed statement, or
+// takes only a tighter level refuses them; a name is an operand alone or the head of calls,
+// indexes and concatenations.  Each row: the text and its printed statement, or
 // the message and its position.
 TEST_F(ParseTest, OperatorsBindAsTheirLevelsSay) {
     struct Row {
@@ -158,6 +159,10 @@ TEST_F(ParseTest, OperatorsBindAsTheirLevelsSay) {
         {"a .. b mod c;", "a .. `mod`(b,c)", nullptr, 0},
         {"<a .. b, c = d>;", nullptr, "`=` unexpected", 11},
         {"<a .. b, c mod d>;", "anglebracket(a .. b,`mod`(c,d))", nullptr, 0},
+        {"f(x)(y)[1].a;", "f(x)(y)[1].a", nullptr, 0},
+        {"f()[];", "f()[]", nullptr, 0},
+        {"&x f(y) :: g[2];", "`&x`(f(y))::g[2]", nullptr, 0},
+        {"a.(b,c)(d);", "a.(b, c)(d)", nullptr, 0},
     };
     for (const Row& r : rows) {
         ParseOutcome o = parseFull(r.text);
