@@ -611,8 +611,19 @@ namespace {
 // The pending part of a batch: every word list change of the batch's topics, merged into the
 // words tree once at the end, and the ids in use, so that a new id costs no lookups.
 struct PendingWords {
-    // word -> (id, count) in the order the topics came; an id occurs once per word.
-    std::unordered_map<std::string, std::vector<std::pair<std::uint16_t, std::uint16_t>>> lists;
+    // Looked up by string_view: a page's words are found without making a string of each.
+    struct ViewHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    // A word's pending entries, each id << 16 | count, in the order the topics came; an id
+    // occurs once.  The last id sits in the map's node, so that a word met again in the same
+    // topic is passed over without reaching the entries (a cache miss per word otherwise).
+    struct IdList {
+        std::uint16_t lastId = 0;   // 0: none yet (ids start at 1)
+        std::vector<std::uint32_t> entries;
+    };
+    std::unordered_map<std::string, IdList, ViewHash, std::equal_to<>> lists;
     std::vector<bool> usedIds;   // 65,536 flags: the id has a page
     std::vector<bool> batchIds;  // the id's words are pending
 };
@@ -620,14 +631,18 @@ struct PendingWords {
 // Merges the pending word lists into the words tree (each list read and written once) and
 // clears them.  Words are put in ascending order, so consecutive puts touch neighbouring leaves.
 void flushWords(KbtHandle* h, PendingWords& pending) {
-    std::vector<std::string> order;
+    using Item = std::pair<const std::string, PendingWords::IdList>;
+    std::vector<Item*> order;
     order.reserve(pending.lists.size());
-    for (const auto& [word, list] : pending.lists) order.push_back(word);
-    std::sort(order.begin(), order.end());
+    for (auto& item : pending.lists) order.push_back(&item);
+    std::sort(order.begin(), order.end(), [](const Item* a, const Item* b) { return a->first < b->first; });
     std::string v;
-    for (const std::string& word : order) {
-        auto& list = pending.lists[word];
+    for (Item* item : order) {
+        const std::string& word = item->first;
+        std::vector<std::uint32_t>& list = item->second.entries;
         std::sort(list.begin(), list.end());
+        auto idAt = [&](std::size_t b) { return unsigned(list[b] >> 16); };
+        auto countAt = [&](std::size_t b) { return unsigned(list[b] & 0xffff); };
         WordList stored;
         if (get(h, words, word, v)) stored = parseWordList(v);
         unsigned long long total = stored.total;
@@ -639,17 +654,17 @@ void flushWords(KbtHandle* h, PendingWords& pending) {
         };
         std::size_t a = 0, b = 0;
         while (a < stored.ids.size() || b < list.size()) {
-            if (b == list.size() || (a < stored.ids.size() && stored.ids[a].first < list[b].first)) {
+            if (b == list.size() || (a < stored.ids.size() && stored.ids[a].first < idAt(b))) {
                 entry(stored.ids[a].first, stored.ids[a].second);
                 ++a;
-            } else if (a < stored.ids.size() && stored.ids[a].first == list[b].first) {
+            } else if (a < stored.ids.size() && stored.ids[a].first == idAt(b)) {
                 // Listed already: the stored entry stays, as a single insert keeps it.
                 entry(stored.ids[a].first, stored.ids[a].second);
                 ++a;
                 ++b;
             } else {
-                entry(list[b].first, list[b].second);
-                total += list[b].second;
+                entry(idAt(b), countAt(b));
+                total += countAt(b);
                 ++b;
             }
         }
@@ -727,9 +742,14 @@ void insertTopic(OneFile& f, const char* name, std::size_t pageLength, const cha
         wordsValue += '\0';
         if (pending) {
             // A word listed twice in one topic keeps its first count, as addToWordList does.
-            auto& list = pending->lists[std::string(word)];
-            if (list.empty() || list.back().first != id)
-                list.emplace_back(std::uint16_t(id), std::uint16_t(count));
+            auto found = pending->lists.find(word);
+            if (found == pending->lists.end())
+                found = pending->lists.emplace(std::string(word), PendingWords::IdList()).first;
+            PendingWords::IdList& list = found->second;
+            if (list.lastId != id) {
+                list.lastId = std::uint16_t(id);
+                list.entries.push_back(std::uint32_t(id) << 16 | count);
+            }
             pending->batchIds[id] = true;
             continue;
         }

@@ -2,7 +2,9 @@
 
 #include "help/hwords.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -10,6 +12,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "tovu/storage.h"
 
@@ -95,10 +99,45 @@ struct ViewHash {
 struct WParseTables {
     std::unordered_set<std::string, ViewHash, std::equal_to<>> stopWords;               // "stopwords"
     std::unordered_map<std::string, const char*, ViewHash, std::equal_to<>> suffixes;   // "suffixes"; null = remove
+    // Every word of a page meets both tables, so the common answers are found without
+    // hashing: a word longer than every stop word is none, and a tail length with few
+    // suffixes is compared against them directly (the first one given wins, as in the map).
+    static constexpr std::size_t kMaxTail = 5;      // tails longer than this are never tried
+    static constexpr std::size_t kDirectMax = 12;   // more suffixes of one length: the map
+    std::size_t longestStop = 0;
+    std::vector<std::pair<std::string, const char*>> byLength[kMaxTail + 1];
+    bool direct[kMaxTail + 1] = {};
 
     WParseTables(const char* const* stop, const WParseSuffix* suffix) {
-        for (; *stop; ++stop) stopWords.insert(*stop);
-        for (; suffix->suffix; ++suffix) suffixes.emplace(suffix->suffix, suffix->replacement);
+        for (; *stop; ++stop) {
+            stopWords.insert(*stop);
+            longestStop = std::max(longestStop, std::strlen(*stop));
+        }
+        for (; suffix->suffix; ++suffix) {
+            suffixes.emplace(suffix->suffix, suffix->replacement);
+            const std::size_t k = std::strlen(suffix->suffix);
+            if (k <= kMaxTail) byLength[k].emplace_back(suffix->suffix, suffix->replacement);
+        }
+        for (std::size_t k = 0; k <= kMaxTail; ++k) direct[k] = byLength[k].size() <= kDirectMax;
+    }
+
+    bool isStop(std::string_view w) const { return w.size() <= longestStop && stopWords.count(w) != 0; }
+
+    // The suffix entry for a tail of length k (1..kMaxTail): found, and its replacement.
+    bool suffixOf(std::string_view tail, const char** replacement) const {
+        const std::size_t k = tail.size();
+        if (direct[k]) {
+            for (const auto& [text, repl] : byLength[k])
+                if (std::memcmp(text.data(), tail.data(), k) == 0) {
+                    *replacement = repl;
+                    return true;
+                }
+            return false;
+        }
+        auto it = suffixes.find(tail);
+        if (it == suffixes.end()) return false;
+        *replacement = it->second;
+        return true;
     }
 };
 
@@ -119,24 +158,25 @@ struct WParse {
     void strip(std::string& word) const {
         static const std::size_t minLength[6] = {0, 5, 6, 7, 10, 11};   // n >= this for length k
         const std::size_t n = word.size();
-        for (std::size_t k = 5; k >= 1; --k) {
+        for (std::size_t k = WParseTables::kMaxTail; k >= 1; --k) {
             if (n < minLength[k]) continue;
-            auto it = tables->suffixes.find(std::string_view(word).substr(n - k));
-            if (it == tables->suffixes.end()) continue;
+            const char* replacement = nullptr;
+            if (!tables->suffixOf(std::string_view(word).substr(n - k), &replacement)) continue;
             word.erase(n - k);
-            if (it->second) word += it->second;
+            if (replacement) word += replacement;
             return;
         }
     }
 
     void word(std::string& w) const {
-        if (w.empty() || tables->stopWords.count(std::string_view(w))) return;
+        if (w.empty() || tables->isStop(w)) return;
         strip(w);
         callback(user, w.c_str());
     }
 
+    std::string w;   // the word being built, kept between calls so that its memory is reused
+
     void bytes(const char* text, std::size_t length) {
-        std::string w;
         std::size_t i = 0;
         while (i < length) {
             while (i < length && !foldOf(static_cast<unsigned char>(text[i]))) ++i;
@@ -180,18 +220,46 @@ void wparse_bytes(WParse* parser, const char* text, std::size_t length) {
 struct WordScanner {
     StorageArea* area = nullptr;
     WParse* parser = nullptr;
-    std::unordered_map<std::string_view, HWord*> table;   // "wordscanner"; keys are the records' words
     HWord* head = nullptr;
     HWord* tail = nullptr;
+    // "wordscanner": the records by word, open addressing with linear probing over a power of
+    // two of slots, at most half full.  A scanner lives for one page or one query, so a table
+    // that starts large enough for a page's words and hashes with a few operations per byte
+    // costs far less than a node-based map growing from one bucket.
+    std::vector<HWord*> slots = std::vector<HWord*>(kFirstSlots, nullptr);
+    std::size_t used = 0;
+    static constexpr std::size_t kFirstSlots = 1024;
+
+    static std::size_t hashOf(const char* word, std::size_t len) {
+        std::uint64_t h = 14695981039346656037ull;   // FNV-1a
+        for (std::size_t i = 0; i < len; ++i) h = (h ^ static_cast<unsigned char>(word[i])) * 1099511628211ull;
+        return std::size_t(h ^ (h >> 29));
+    }
+
+    // The slot holding `word`, or the empty slot where it belongs.
+    HWord** slotOf(const char* word, std::size_t len) {
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t i = hashOf(word, len) & mask;; i = (i + 1) & mask) {
+            HWord* r = slots[i];
+            if (!r || (std::strncmp(r->word, word, len) == 0 && r->word[len] == 0)) return &slots[i];
+        }
+    }
+
+    void grow() {
+        std::vector<HWord*> old(slots.size() * 2, nullptr);
+        old.swap(slots);
+        for (HWord* r : old)
+            if (r) *slotOf(r->word, std::strlen(r->word)) = r;
+    }
 
     static void add(void* user, const char* word) {
         auto* s = static_cast<WordScanner*>(user);
-        auto it = s->table.find(std::string_view(word));
-        if (it != s->table.end()) {
-            ++it->second->count;
+        const std::size_t len = std::strlen(word);
+        HWord** slot = s->slotOf(word, len);
+        if (*slot) {
+            ++(*slot)->count;
             return;
         }
-        const std::size_t len = std::strlen(word);
         auto* rec = reinterpret_cast<HWord*>(
             dag_alloc(s->area, (sizeof(HWord) + sizeof(DagWord) - 1) / sizeof(DagWord)));
         rec->count = 1;
@@ -201,7 +269,8 @@ struct WordScanner {
         if (s->tail) s->tail->next = rec;
         else s->head = rec;
         s->tail = rec;
-        s->table.emplace(std::string_view(rec->word, len), rec);
+        *slot = rec;
+        if (2 * ++s->used > s->slots.size()) s->grow();
     }
 };
 

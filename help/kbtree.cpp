@@ -179,6 +179,31 @@ struct KbtHandle {
     Bytes lastHeader;   // the header page as the last readHeader saw it
     Bytes block;   // buffer of readBlock
 
+    // A region of fresh page memory, aligned to the huge-page size and advised to be backed by
+    // huge pages, then faulted in by one call.  On a virtual machine every first touch of a 4 KB
+    // page exits to the host: writing 64 MB of fresh 4 KB pages took 110-170 ms where huge pages
+    // took 8-50 ms, and a batch of 10,000 topics fills 64 MB of page slots.  Where huge pages
+    // are not available the advice is ignored and the region is ordinary memory.
+    static Region mapRegion(std::size_t bytes) {
+        constexpr std::size_t kHuge = std::size_t(2) << 20;
+        const std::size_t span = bytes + kHuge;
+        void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED) throw std::bad_alloc();
+        const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(raw);
+        const std::uintptr_t aligned = (start + kHuge - 1) & ~std::uintptr_t(kHuge - 1);
+        if (aligned > start) munmap(raw, aligned - start);
+        if (const std::size_t tail = start + span - (aligned + bytes); tail > 0)
+            munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+        void* data = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+        madvise(data, bytes, MADV_HUGEPAGE);
+#endif
+#ifdef MADV_POPULATE_WRITE
+        madvise(data, bytes, MADV_POPULATE_WRITE);
+#endif
+        return {data, bytes};
+    }
+
     unsigned char* slotData(std::uint32_t slot) {
         return chunks[slot / kChunkSlots] + std::size_t(slot % kChunkSlots) * pageSize;
     }
@@ -188,10 +213,7 @@ struct KbtHandle {
             const std::size_t chunkBytes = kChunkSlots * pageSize;
             if (regionLeft == 0 && ownChunks.size() >= kPoolChunks) {
                 const std::size_t bytes = kRegionChunks * chunkBytes;
-                void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-                if (data == MAP_FAILED) throw std::bad_alloc();
-                regions.push_back({data, bytes});
+                regions.push_back(mapRegion(bytes));
                 regionLeft = kRegionChunks;
             }
             if (regionLeft > 0) {

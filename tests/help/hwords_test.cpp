@@ -72,6 +72,56 @@ TEST(WordParser, EmptyTablesAndCustomTables) {
     EXPECT_EQ(parse("plot buzz fizzbuzz", stops, rules), (Words{"buzz", "fizzbuz"}));
 }
 
+TEST(WordParser, LargeAndRepeatedTablesAndLongStopWords) {
+    // Fourteen two-letter suffixes (more than are compared one by one), the wanted one last; a
+    // suffix given twice keeps its first replacement, whether the length has few suffixes
+    // ("s") or many ("zz"); a stop word longer than the defaults is still a stop word.
+    static const WParseSuffix many[] = {
+        {"aa", nullptr}, {"ab", nullptr}, {"ac", nullptr}, {"ad", nullptr}, {"ae", nullptr},
+        {"af", nullptr}, {"ag", nullptr}, {"ah", nullptr}, {"ai", nullptr}, {"aj", nullptr},
+        {"ak", nullptr}, {"al", nullptr}, {"zz", "z"},     {"zz", "q"},     {"s", "x"},
+        {"s", "y"},      {nullptr, nullptr}};
+    static const char* const stops[] = {"mathematics", "to", nullptr};
+    struct Row {
+        const char* name;
+        const char* text;
+        Words expected;
+    } rows[] = {
+        {"suffix found among many of its length", "fizzbuzz", {"fizzbuz"}},
+        {"other suffixes of that length", "abcdefal abcdefag", {"abcdef", "abcdef"}},
+        {"no suffix of that length", "abcdefgx", {"abcdefgx"}},
+        {"first of a repeated short suffix", "plotters", {"plotterx"}},
+        {"long stop word, one letter shorter kept", "mathematics mathematic to", {"mathematic"}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(parse(r.text, stops, many), r.expected) << r.name;
+}
+
+TEST(WordScanner, ThousandsOfWordsKeepTheirCountsAndOrder) {
+    // Enough distinct words to grow the scanner's table several times, each seen 1 to 4 times,
+    // the repeats spread over later texts.
+    OwnedArea owned(0, "scan-many");
+    WordScanner* s = wordscanner_create(owned.get(), 1);
+    auto wordOf = [](int i) {
+        std::string w = "w";
+        for (int n = i; n > 0; n /= 26) w += char('a' + n % 26);
+        return w;
+    };
+    constexpr int kWords = 5000;
+    for (int round = 0; round < 4; ++round) {
+        std::string text;
+        for (int i = 0; i < kWords; ++i)
+            if (round <= i % 4) text += wordOf(i) + " ";
+        wordscanner_add_text(s, text.c_str());
+    }
+    int i = 0;
+    for (HWord* w = wordscanner_finish(s); w; w = w->next, ++i) {
+        ASSERT_LT(i, kWords);
+        EXPECT_EQ(w->word, wordOf(i));
+        EXPECT_EQ(w->count, i % 4 + 1) << w->word;
+    }
+    EXPECT_EQ(i, kWords);
+}
+
 TEST(WordScanner, CountsInOrderOfFirstAppearance) {
     OwnedArea owned(0, "scan-test");
     StorageArea* area = owned.get();

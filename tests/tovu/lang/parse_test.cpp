@@ -117,6 +117,66 @@ TEST_F(ParseTest, LevelsThatDoNotRepeat) {
     }
 }
 
+// Operators that share a grammar level by precedence bind exactly as separate levels would:
+// prefix and postfix operators of a level take no looser operator's operand, and a place that
+// takes only a tighter level refuses them; a name is an operand alone or the head of calls,
+// indexes and concatenations.  Each row: the text and its printed statement, or
+// the message and its position.
+TEST_F(ParseTest, OperatorsBindAsTheirLevelsSay) {
+    struct Row {
+        const char* text;
+        const char* printed;   // null: the parse fails
+        const char* message;
+        int position;
+    } rows[] = {
+        {"not a and b or c;", "not a and b or c", nullptr, 0},
+        {"a or not b and c;", "a or not b and c", nullptr, 0},
+        {"not a $ b;", "not `$`(a,b)", nullptr, 0},
+        {"a $ b < c;", "`$`(a,b < c)", nullptr, 0},
+        {"not a .. b;", "not a .. b", nullptr, 0},
+        {"a = not b;", nullptr, "reserved word `not` unexpected", 7},
+        {"a $ b $ c;", nullptr, "`$` unexpected", 6},
+        {"not a -> b;", nullptr, "`->` unexpected", 7},
+        {"a &x b!;", "`&x`(a,b)!", nullptr, 0},
+        {"a! &x b;", nullptr, "unexpected neutral operator", 5},
+        {"a :: b!;", "(a::b)!", nullptr, 0},
+        {"a! :: b;", nullptr, "`::` unexpected", 4},
+        {"a &x b :: c;", "`&x`(a,b::c)", nullptr, 0},
+        {"a :: b &x c;", "`&x`(a::b,c)", nullptr, 0},
+        {"&x a :: b;", "`&x`(a)::b", nullptr, 0},
+        {"a^b!;", "a^b!", nullptr, 0},
+        {"a!^b!;", "a!^b!", nullptr, 0},
+        {"a^b!^c;", nullptr, "`^` unexpected", 4},
+        {"a &x b ^ c &y d;", "`&x`(a,b)^`&y`(c,d)", nullptr, 0},
+        {"a*b^c*d/e^f;", "a*b^c*d/(e^f)", nullptr, 0},
+        {"a @ b @@ c;", "`@`(a,`@@`(b,c))", nullptr, 0},
+        {"a^b@@c;", nullptr, "`@@` unexpected", 4},
+        {"a*-b;", nullptr, "`-` unexpected", 3},
+        {"a mod b*c;", "`mod`(a,b*c)", nullptr, 0},
+        {"a+b mod c;", "`mod`(a+b,c)", nullptr, 0},
+        {"a mod b+c;", nullptr, "`+` unexpected", 7},
+        {"a mod b .. c = d;", "`mod`(a,b) .. c = d", nullptr, 0},
+        {"a .. b mod c;", "a .. `mod`(b,c)", nullptr, 0},
+        {"<a .. b, c = d>;", nullptr, "`=` unexpected", 11},
+        {"<a .. b, c mod d>;", "anglebracket(a .. b,`mod`(c,d))", nullptr, 0},
+        {"f(x)(y)[1].a;", "f(x)(y)[1].a", nullptr, 0},
+        {"f()[];", "f()[]", nullptr, 0},
+        {"&x f(y) :: g[2];", "`&x`(f(y))::g[2]", nullptr, 0},
+        {"a.(b,c)(d);", "a.(b, c)(d)", nullptr, 0},
+    };
+    for (const Row& r : rows) {
+        ParseOutcome o = parseFull(r.text);
+        if (r.printed) {
+            EXPECT_EQ(o.error, "") << r.text;
+            EXPECT_EQ(roundTrip(r.text), r.printed) << r.text;
+        } else {
+            EXPECT_EQ(o.statement, nullptr) << r.text;
+            EXPECT_EQ(o.error, r.message) << r.text;
+            EXPECT_EQ(o.errorPosition, r.position) << r.text;
+        }
+    }
+}
+
 TEST_F(ParseTest, LongChainsStayFlat) {
     std::string text = "a";
     for (int i = 0; i < 3000; ++i) text += i % 2 ? "+a" : "-b";
