@@ -9,6 +9,8 @@
 #include "platform/gui/Application.h"
 #include "platform/gui/qt_text.h"
 
+#include <cmath>
+
 struct Printer::PrinterImpl {
     String name;
     std::unique_ptr<QPrinter> printer;
@@ -74,13 +76,13 @@ void Printer::setCopyCount(int copies, bool collate) {
 
 Size Printer::getPaperSizeTwips() const {
     QSizeF mm = pr_->printer->pageLayout().fullRect(QPageLayout::Point).size();
-    return Size(static_cast<long>(mm.width() * 20 + 0.5), static_cast<long>(mm.height() * 20 + 0.5));
+    return Size(std::lround(mm.width() * 20), std::lround(mm.height() * 20));
 }
 
 Rectangle Printer::getPrintableAreaTwips() const {
     QRectF r = pr_->printer->pageLayout().paintRect(QPageLayout::Point);
-    return Rectangle(Point(static_cast<long>(r.x() * 20 + 0.5), static_cast<long>(r.y() * 20 + 0.5)),
-                     Size(static_cast<long>(r.width() * 20 + 0.5), static_cast<long>(r.height() * 20 + 0.5)));
+    return Rectangle(Point(std::lround(r.x() * 20), std::lround(r.y() * 20)),
+                     Size(std::lround(r.width() * 20), std::lround(r.height() * 20)));
 }
 
 bool Printer::startJob(const String& documentName) {

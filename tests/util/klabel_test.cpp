@@ -81,7 +81,7 @@ TEST_F(KLabelTest, DuplicateInsertIsReportedAndTableUnchanged)
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(klabel_insert(&table, 7, &b));
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("7"), std::string::npos) << err;
+    EXPECT_NE(err.find('7'), std::string::npos) << err;
     EXPECT_EQ(find(7), &a);
     EXPECT_EQ(table->buckets[7]->next, nullptr);
 }

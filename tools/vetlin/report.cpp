@@ -25,6 +25,7 @@ const char* const kHeadings[VL_ERRORS] = {
     "Invalid left hand side of assignment: ",
     "These names were used as the same loop variable for nested loops: ",
     "There is unreachable code that will never be executed: ",
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one heading, split to fit the line
     "These names were used as iteration control variables for both a $, sum, or product construct "
     "and a loop: ",
     "These names were used as global names but were not declared: ",

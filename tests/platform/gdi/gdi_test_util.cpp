@@ -48,7 +48,7 @@ std::string CallLog::points(std::span<const POINT> p) {
     return s;
 }
 
-WmfBuilder& WmfBuilder::record(uint16_t function, std::vector<uint16_t> words, long sizeWords) {
+WmfBuilder& WmfBuilder::record(uint16_t function, const std::vector<uint16_t>& words, long sizeWords) {
     uint32_t size = sizeWords >= 0 ? static_cast<uint32_t>(sizeWords) : static_cast<uint32_t>(3 + words.size());
     std::vector<uint8_t> b = {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24),
                               uint8_t(function), uint8_t(function >> 8)};

@@ -55,7 +55,7 @@ class WmfBuilder {
 public:
     explicit WmfBuilder(uint16_t objects = 4) : objects_(objects) {}
     // A record of the function with these parameter words; size = 3 + words unless given.
-    WmfBuilder& record(uint16_t function, std::vector<uint16_t> words, long sizeWords = -1);
+    WmfBuilder& record(uint16_t function, const std::vector<uint16_t>& words, long sizeWords = -1);
     // Raw bytes appended as they are (a record cut short, garbage).
     WmfBuilder& raw(std::vector<uint8_t> bytes);
     // The bits, with the end record unless `withEnd` is false; `sizeWords` overrides the header's

@@ -35,7 +35,7 @@ std::string contents(std::FILE* f) {
 }
 
 // Runs the tool in the process with `input` on its standard input.
-ToolRun run(std::vector<std::string> args, const std::string& input = "") {
+ToolRun run(const std::vector<std::string>& args, const std::string& input = "") {
     std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
