@@ -164,5 +164,17 @@ bool kernel_has_part(const GiNaC::ex& e, const Test& test) {
 KValue kernel_bool(bool b);
 
 // The value of an integer that CLN holds as an immediate word (62 bits with sign), read without
-// a CLN call; false for any other number.
-bool kernel_fixnum(const GiNaC::numeric& n, std::int64_t* value);
+// a CLN call; false for any other number.  Inline: result conversion asks it for every
+// coefficient and exponent.  numeric::to_cl_N() would return a copy; a class derived from
+// numeric may read the protected value in place.
+namespace kernel_detail {
+struct NumericValue : GiNaC::numeric {
+    static const cln::cl_N& of(const GiNaC::numeric& n) { return n.*(&NumericValue::value); }
+};
+}  // namespace kernel_detail
+inline bool kernel_fixnum(const GiNaC::numeric& n, std::int64_t* value) {
+    const cln::cl_N& x = kernel_detail::NumericValue::of(n);
+    if (cln::cl_tag(x.word) != cl_FN_tag) return false;
+    *value = static_cast<std::int64_t>(x.word) >> cl_value_shift;
+    return true;
+}

@@ -288,13 +288,8 @@ std::vector<DagWord> integer_words(const cln::cl_I& v) {
     return words;
 }
 
-// A numeric's CLN value in place (numeric::to_cl_N() returns a copy); see PairAccess below.
-struct NumericAccess : GiNaC::numeric {
-    static const cln::cl_N& value_of(const numeric& n) { return n.*(&NumericAccess::value); }
-};
-
 // The commonest numbers of a result (coefficients, exponents) are fixnums.
-bool fixnum_value(const numeric& n, std::int64_t* value) { return kernel_fixnum(n, value); }
+inline bool fixnum_value(const numeric& n, std::int64_t* value) { return kernel_fixnum(n, value); }
 
 // An integer DAG of a machine-size value: a shared small constant or words made directly.
 Dag small_int_dag(std::int64_t x) {
@@ -1358,13 +1353,6 @@ GiNaC::ex kernel_inert_call(const std::string& name, const GiNaC::exvector& args
 }
 
 KValue kernel_bool(bool b) { return KValue(kernel_symbol(b ? "true" : "false")); }
-
-bool kernel_fixnum(const GiNaC::numeric& n, std::int64_t* value) {
-    const cln::cl_N& x = NumericAccess::value_of(n);
-    if (cln::cl_tag(x.word) != cl_FN_tag) return false;
-    *value = static_cast<std::int64_t>(x.word) >> cl_value_shift;
-    return true;
-}
 
 Dag kernel_ex_to_dag(const GiNaC::ex& e) {
     DagBuilder b{int(kernel_shown_digits())};
