@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <thread>
 
 #include "platform/os/sysprobe.h"
@@ -52,6 +53,22 @@ std::string library_error_text(const std::exception& e) {
     return colon == std::string::npos ? w : w.substr(colon + 3);
 }
 
+// a + b*c and a*b for numbers: machine-size integers in machine words while the result fits in
+// one, as a loop's counters and sums mostly are; others through CLN.
+ex add_product(const numeric& a, const numeric& b, const numeric& c) {
+    std::int64_t x, y, z, yz, r;
+    if (kernel_fixnum(a, &x) && kernel_fixnum(b, &y) && kernel_fixnum(c, &z) &&
+        !__builtin_mul_overflow(y, z, &yz) && !__builtin_add_overflow(x, yz, &r))
+        return ex(long(r));
+    return a.add(b.mul(c));
+}
+
+ex multiply_numbers(const numeric& a, const numeric& b) {
+    std::int64_t x, y, r;
+    if (kernel_fixnum(a, &x) && kernel_fixnum(b, &y) && !__builtin_mul_overflow(x, y, &r)) return ex(long(r));
+    return a.mul(b);
+}
+
 }  // namespace
 
 void kernel_check_integer_bits(double bits) {
@@ -79,6 +96,17 @@ double rational_bits(const numeric& n) {
 GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
     if (is_number(base) && is_number(exponent)) {
         const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
+        // A machine-size integer to a small natural power (i^2 in a loop) has at most a few
+        // thousand bits and needs none of the checks below; it is computed in machine words
+        // while it fits in one.
+        std::int64_t bv, ev;
+        if (kernel_fixnum(b, &bv) && kernel_fixnum(e, &ev) && ev >= 0 && ev <= 64) {
+            std::int64_t r = 1;
+            bool fits = true;
+            for (std::int64_t k = 0; k < ev && fits; ++k) fits = !__builtin_mul_overflow(r, bv, &r);
+            if (fits) return ex(long(r));
+            return b.power(e);
+        }
         // A small integer to a small power cannot be too large; only others are measured.
         const bool small = e.is_integer() && b.is_integer() && e <= 1000 && e >= -1000 && b.int_length() <= 1000;
         if (!small && b.is_rational() && e.is_integer() && !e.is_zero() && abs(b) != 1 && !b.is_zero())
@@ -134,11 +162,7 @@ void KInterpreter::step() {
     pollNow();
 }
 
-void KInterpreter::checkStack() {
-    char here;
-    if (stackBase_ && std::size_t(stackBase_ - &here) > MAX_STACK_BYTES)
-        throw KError("too many levels of recursion");
-}
+void KInterpreter::stackExhausted() { throw KError("too many levels of recursion"); }
 
 void KInterpreter::pollNow() {
     if (interruptPending_) {
@@ -150,13 +174,6 @@ void KInterpreter::pollNow() {
         lastPoll_ = now;
         if (sink_ && sink_->poll() != 0) throw KInterrupt{};
     }
-}
-
-void KInterpreter::tick() {
-    checkStack();
-    if (--nodesUntilPoll_ > 0 && !interruptPending_) return;
-    nodesUntilPoll_ = NODES_PER_POLL;
-    pollNow();
 }
 
 namespace {
@@ -331,7 +348,25 @@ KValue KInterpreter::execFor(const KNode& n, bool top) {
         if (n.kids[2]) number(n.kids[2], &by, "step");
         if (n.kids[3]) { number(n.kids[3], &to, "end"); hasTo = true; }
         numeric i = from;
-        for (;;) {
+        bool counting = true;
+        std::int64_t k, step, end = 0;
+        if (kernel_fixnum(from, &k) && kernel_fixnum(by, &step) && (!hasTo || kernel_fixnum(to, &end))) {
+            // Machine-size bounds: the counter is a machine word while it fits in one (a bound
+            // past the range stops it first), then the loop below takes over from its value.
+            for (;;) {
+                tick();
+                if (hasTo && (step > 0 ? k > end : step < 0 && k < end)) { counting = false; break; }
+                if (var) setName(varName, ex(long(k)));
+                if (n.kids[4] && !condition(*n.kids[4])) { counting = false; break; }
+                body(*n.kids[5]);
+                std::int64_t next;
+                if (__builtin_add_overflow(k, step, &next)) break;
+                k = next;
+            }
+            i = numeric(long(k));
+            if (counting) i += by;
+        }
+        for (; counting;) {
             tick();
             if (hasTo && (by.is_positive() ? i > to : by.is_negative() ? i < to : false)) break;
             if (var) setName(varName, i);
@@ -420,7 +455,8 @@ void KInterpreter::setName(unsigned id, KValue value) {
     // x := x clears the value (the name evaluates to itself again).  A number holds no name,
     // so it needs neither test.
     const bool number = value.kind == KValue::Expr && is_number(value.ex);
-    const KValue libname = info.special() == KSpecial::Libname ? value : KValue();
+    std::optional<KValue> libname;
+    if (info.special() == KSpecial::Libname) libname = value;
     if (!number && value.kind == KValue::Expr && kernel_is_name(value.ex) &&
         ex_to<symbol>(value.ex).get_name() == name) {
         clearGlobal(id);
@@ -435,7 +471,7 @@ void KInterpreter::setName(unsigned id, KValue value) {
     ++assignments_;
     // The help system follows the library folders.
     if (info.special() == KSpecial::Libname && sink_)
-        sink_->reply("HELP", kernel_help_setpath(libname));
+        sink_->reply("HELP", kernel_help_setpath(*libname));
 }
 
 void KInterpreter::assignTo(const KNode& target, KValue value) {
@@ -579,6 +615,14 @@ GiNaC::ex KInterpreter::toEx(const KValue& v, const char* where) {
     throw KError(std::string("invalid ") + where + " operand: " + kernel_value_text(v));
 }
 
+GiNaC::ex KInterpreter::numberOrEx(const KNode& n, const char* where) {
+    if (n.type == DAG_INTPOS || n.type == DAG_INTNEG || n.type == DAG_RATIONAL) {
+        tick();
+        return n.number;
+    }
+    return toEx(eval(n), where);
+}
+
 KValue KInterpreter::evalArgs(const KNode& seq) {
     KSeq out;
     auto add = [&](const KValue& v) {
@@ -625,10 +669,9 @@ KValue KInterpreter::arith(const KNode& n) {
     bool matrices = false;     // a matrix operand: the result is evaluated as matrix arithmetic
     for (std::size_t i = 0; i + 1 < n.kids.size(); i += 2) {
         KValue t = eval(*n.kids[i]);
-        KValue cv = eval(*n.kids[i + 1]);
+        ex c = numberOrEx(*n.kids[i + 1], "arithmetic");
         // A single operand with coefficient or exponent 1 is itself, whatever its kind.
-        if (n.kids.size() == 2 && t.kind != KValue::Expr && cv.kind == KValue::Expr && cv.ex.is_equal(1)) return t;
-        ex c = toEx(cv, "arithmetic");
+        if (n.kids.size() == 2 && t.kind != KValue::Expr && is_number(c) && c.is_equal(1)) return t;
         if (isElementwise(t)) {
             KValue scaled = mapElements(t, [&](const ex& a) { return sum ? a * c : kernel_pow(a, c); });
             if (!haveElements) elements = std::move(scaled);
@@ -644,12 +687,12 @@ KValue KInterpreter::arith(const KNode& n) {
             // reduce to, without making those objects.
             if (sum) {
                 if (is_number(te) && is_number(c) && is_number(result))
-                    result = ex_to<numeric>(result).add(ex_to<numeric>(te).mul(ex_to<numeric>(c)));
+                    result = add_product(ex_to<numeric>(result), ex_to<numeric>(te), ex_to<numeric>(c));
                 else
                     result += te * c;
             } else {
                 ex p = kernel_pow(te, c);
-                if (is_number(p) && is_number(result)) result = ex_to<numeric>(result).mul(ex_to<numeric>(p));
+                if (is_number(p) && is_number(result)) result = multiply_numbers(ex_to<numeric>(result), ex_to<numeric>(p));
                 else result *= p;
             }
         } catch (const std::logic_error& e) {
@@ -708,7 +751,7 @@ KValue KInterpreter::eval(const KNode& n) {
     case DAG_PROD: return arith(n);
     case DAG_POWER: {
         KValue base = eval(*n.kids[0]);
-        ex exponent = toEx(eval(*n.kids[1]), "power");
+        ex exponent = numberOrEx(*n.kids[1], "power");
         if (isElementwise(base)) return mapElements(base, [&](const ex& a) { return kernel_pow(a, exponent); });
         return KValue(kernel_pow(toEx(base, "power"), exponent));
     }
@@ -1013,12 +1056,13 @@ bool KInterpreter::condition(const KNode& n) {
 
 bool KInterpreter::truth(const KValue& v) {
     tick();
-    std::string t;
     switch (v.kind) {
     case KValue::Expr:
-        if (kernel_is_name(v.ex, &t)) {
-            if (t == "true") return true;
-            if (t == "false" || t == "FAIL") return false;
+        // The names by their symbols (one per text), without copying a name's text.
+        if (kernel_is_exactly<symbol>(v.ex)) {
+            static const ex yes = kernel_symbol("true"), no = kernel_symbol("false"), fail = kernel_symbol("FAIL");
+            if (v.ex.is_equal(yes)) return true;
+            if (v.ex.is_equal(no) || v.ex.is_equal(fail)) return false;
         }
         break;
     case KValue::Rel: {

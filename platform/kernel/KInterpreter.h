@@ -52,6 +52,8 @@ public:
     KValue eval(const KNode& n);
     KValue evalArgs(const KNode& seq);           // an EXPSEQ node to a flat sequence
     GiNaC::ex toEx(const KValue& v, const char* where);
+    // toEx(eval(n), where), taking a number written in the statement without making a value.
+    GiNaC::ex numberOrEx(const KNode& n, const char* where);
     KValue withBinding(const std::string& name, const KValue& value,
                        const std::function<KValue()>& body);
     // Applies a procedure value, or the name of a built-in, to evaluated arguments.
@@ -83,8 +85,18 @@ private:
     struct NextLoop {};
     struct Return { KValue value; };
 
-    void tick();                                  // one node: poll every NODES_PER_POLL
-    void checkStack();
+    // One node: poll every NODES_PER_POLL.  Inline, as it runs for every node.
+    void tick() {
+        checkStack();
+        if (--nodesUntilPoll_ > 0 && !interruptPending_) return;
+        nodesUntilPoll_ = NODES_PER_POLL;
+        pollNow();
+    }
+    void checkStack() {
+        char here;
+        if (stackBase_ && std::size_t(stackBase_ - &here) > MAX_STACK_BYTES) stackExhausted();
+    }
+    [[noreturn]] static void stackExhausted();
     void pollNow();                               // the clock and the sink's poll
     KValue exec(const KNode& n, bool top);        // statements; the value of the last one
     KValue execSeq(const KNode& n, bool top);

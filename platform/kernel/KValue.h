@@ -11,6 +11,7 @@
 // Names: an unassigned name is a GiNaC symbol, one per text (kernel_symbol).  The boolean values
 // are the names true and false, as in the language.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -140,5 +141,40 @@ bool kernel_is_exactly(const GiNaC::ex& e) {
     return &GiNaC::ex_to<GiNaC::basic>(e).get_class_info() == &T::get_class_info_static();
 }
 
+// Whether e or one of its subexpressions passes `test`, walked depth first on a stack of its own:
+// GiNaC's preorder iterator allocates its stack of iterators even for a single name.
+template <class Test>
+bool kernel_has_part(const GiNaC::ex& e, const Test& test) {
+    if (test(e)) return true;
+    if (e.nops() == 0) return false;
+    std::vector<GiNaC::ex> stack{e};
+    while (!stack.empty()) {
+        GiNaC::ex x = std::move(stack.back());
+        stack.pop_back();
+        for (std::size_t i = x.nops(); i-- > 0;) {
+            GiNaC::ex part = x.op(i);
+            if (test(part)) return true;
+            if (part.nops() != 0) stack.push_back(std::move(part));
+        }
+    }
+    return false;
+}
+
 // The "true"/"false" names.
 KValue kernel_bool(bool b);
+
+// The value of an integer that CLN holds as an immediate word (62 bits with sign), read without
+// a CLN call; false for any other number.  Inline: result conversion asks it for every
+// coefficient and exponent.  numeric::to_cl_N() would return a copy; a class derived from
+// numeric may read the protected value in place.
+namespace kernel_detail {
+struct NumericValue : GiNaC::numeric {
+    static const cln::cl_N& of(const GiNaC::numeric& n) { return n.*(&NumericValue::value); }
+};
+}  // namespace kernel_detail
+inline bool kernel_fixnum(const GiNaC::numeric& n, std::int64_t* value) {
+    const cln::cl_N& x = kernel_detail::NumericValue::of(n);
+    if (cln::cl_tag(x.word) != cl_FN_tag) return false;
+    *value = static_cast<std::int64_t>(x.word) >> cl_value_shift;
+    return true;
+}

@@ -253,9 +253,7 @@ KSeq solvePoly(KInterpreter& k, const ex& eq, const symbol& x) {
 // ---- derivatives of unknown functions ----------------------------------------------------------
 
 bool hasDerivative(const ex& e) {
-    for (const_preorder_iterator i = e.preorder_begin(); i != e.preorder_end(); ++i)
-        if (is_a<fderivative>(*i)) return true;
-    return false;
+    return kernel_has_part(e, [](const ex& x) { return kernel_is_exactly<fderivative>(x); });
 }
 
 // GiNaC's D[0](f)(u) for a function of one argument that is a name becomes diff(f(u), u);

@@ -44,6 +44,22 @@ namespace {
 constexpr int TRANSLATE_MAX_DEPTH = 2000;
 constexpr std::size_t TRANSLATE_MAX_STACK_BYTES = 1u << 20;
 
+// The value of an integer DAG: up to four base-10000 words (below 10^16) in a machine word;
+// longer ones, words that are not digits and other DAGs go through the decimal text as before.
+numeric integer_value(const DagWord* d) {
+    const std::size_t len = d != nullptr && dag_is_integer(d) ? dag_length(d) : 0;
+    if (len >= 2 && len <= 5) {
+        long v = 0;
+        bool digits = true;
+        for (std::size_t i = len - 1; i >= 1 && digits; --i) {
+            digits = d[i] < 10000;
+            v = v * 10000 + long(d[i] % 10000);
+        }
+        if (digits) return numeric(dag_type(d) == DAG_INTNEG ? -v : v);
+    }
+    return numeric(dag_integer_to_text(d).c_str());
+}
+
 struct Translator {
     int depth = 0;
     const char* stackBase = nullptr;
@@ -87,12 +103,12 @@ struct Translator {
         switch (t) {
         case DAG_INTPOS:
         case DAG_INTNEG:
-            n->number = numeric(dag_integer_to_text(d).c_str());
+            n->number = integer_value(d);
             break;
         case DAG_RATIONAL: {
             if (len < 3) throw KError("invalid rational");
-            numeric a(dag_integer_to_text(dag_op(d, 1)).c_str());
-            numeric b(dag_integer_to_text(dag_op(d, 2)).c_str());
+            numeric a = integer_value(dag_op(d, 1));
+            numeric b = integer_value(dag_op(d, 2));
             if (b.is_zero()) throw KError("division by zero");
             n->number = a / b;
             break;
@@ -272,19 +288,8 @@ std::vector<DagWord> integer_words(const cln::cl_I& v) {
     return words;
 }
 
-// A numeric's CLN value in place (numeric::to_cl_N() returns a copy); see PairAccess below.
-struct NumericAccess : GiNaC::numeric {
-    static const cln::cl_N& value_of(const numeric& n) { return n.*(&NumericAccess::value); }
-};
-
-// The value of an integer that CLN holds as an immediate word (a fixnum, 62 bits with sign):
-// the commonest numbers of a result (coefficients, exponents) are read without a CLN call.
-bool fixnum_value(const numeric& n, std::int64_t* value) {
-    const cln::cl_N& x = NumericAccess::value_of(n);
-    if (cln::cl_tag(x.word) != cl_FN_tag) return false;
-    *value = static_cast<std::int64_t>(x.word) >> cl_value_shift;
-    return true;
-}
+// The commonest numbers of a result (coefficients, exponents) are fixnums.
+inline bool fixnum_value(const numeric& n, std::int64_t* value) { return kernel_fixnum(n, value); }
 
 // An integer DAG of a machine-size value: a shared small constant or words made directly.
 Dag small_int_dag(std::int64_t x) {
@@ -1414,7 +1419,7 @@ KValue kernel_dag_to_value(const DagWord* d) {
     if (d == nullptr) return KValue::seq();
     switch (dag_type(d)) {
     case DAG_INTPOS:
-    case DAG_INTNEG: return KValue(numeric(dag_integer_to_text(d).c_str()));
+    case DAG_INTNEG: return KValue(integer_value(d));
     case DAG_NAME: return KValue(kernel_symbol(dag_text(d)));
     case DAG_STRING: return KValue::str(dag_text(d));
     case DAG_EXPSEQ: {

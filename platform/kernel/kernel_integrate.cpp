@@ -452,6 +452,9 @@ bool differentiatesBack(KInterpreter& k, const ex& F, const ex& f, const symbol&
 }
 
 bool isIntegralCall(const ex& e) {
+    // Calls are functions or their derivatives (no other class derives from function); the
+    // exact class tests spare the dynamic_cast on every other part of an expression.
+    if (!kernel_is_exactly<function>(e) && !kernel_is_exactly<fderivative>(e)) return false;
     return isFunction(e, "int") && e.nops() == 2 && is_a<symbol>(e.op(1));
 }
 
@@ -472,6 +475,7 @@ bool kernel_integrate(KInterpreter& k, const ex& f, const symbol& x, ex* out) {
 }
 
 ex kernel_diff(KInterpreter& k, const ex& e, const symbol& x) {
+    if (!kernel_has_part(e, isIntegralCall)) return e.diff(x);
     exmap freeze;
     std::vector<std::pair<ex, symbol>> integrals;
     for (const_preorder_iterator i = e.preorder_begin(); i != e.preorder_end(); ++i) {

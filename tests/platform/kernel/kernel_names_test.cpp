@@ -77,6 +77,18 @@ const NameCase nameCases[] = {
     {"exact_product_with_power", {"2^3*3^(-2)*6;"}, "16/3"},
     {"mixed_sum", {"2*x+3-x+1/2;"}, "x+7/2"},
     {"loop_of_squares", {"s:=0:", "for i to 100 do s:=s+i^2 od:", "s;"}, "338350"},
+    // Small integers are combined in machine words; results past a word stay exact.
+    {"powers_past_a_machine_word", {"[3^40, (-2)^63, (-2)^64, 2^62, 0^0, (-1)^63, 7^(-2)];"},
+     "[12157665459056928801, -9223372036854775808, 18446744073709551616, 4611686018427387904, 1, -1, 1/49]"},
+    {"sum_and_product_past_a_machine_word", {"(2^61-1)+(2^61-1)*(2^61-1);"},
+     "5316911983139663489309385231907684352"},
+    {"loop_to_a_bound_past_a_machine_word", {"s:=0:", "for i from 2^61-3 to 2^61+1 do s:=s+i od:", "[s, i];"},
+     "[11529215046068469755, 2305843009213693954]"},
+    {"loop_counter_past_a_machine_word",
+     {"n:=0:", "for i from 2^61-2 by 2^61-1 while i < 2^64 do n:=n+1 od:", "[n, i];"},
+     "[8, 20752587082923245558]"},
+    {"loop_counting_down", {"s:=0:", "for i from 5 by -2 to 0 do s:=10*s+i od:", "[s, i];"}, "[531, -1]"},
+    {"loop_stopped_by_while", {"for i from 3 to 10 while i^2 < 30 do od:", "i;"}, "6"},
     // Sums keep their order: polynomial terms by degree and names, then the others.
     {"sum_of_function_products", {"diff(x^3*sin(x),x);"}, "x^3*cos(x)+3*x^2*sin(x)"},
     {"sum_polynomial_terms", {"expand((x+y+z+1)^2*(x-2));"},
