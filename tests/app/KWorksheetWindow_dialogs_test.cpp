@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -156,6 +157,39 @@ TEST_F(WorksheetDialogsTest, BookmarkInsideASubsectionIsFound) {
     EXPECT_TRUE(window->window_command(KWorksheetWindow::kFirstBookmarkCommand, nullptr, 0));
     EXPECT_EQ(window->caret()->element(), inner->firstChild());
     EXPECT_FALSE(subsection->isCollapsed());
+
+    // The same worksheet saved and loaded into the window.
+    registerExecutionGroupReaders();
+    registerSectionReaders();
+    registerTextReaders();
+    registerParagraphReaders();
+    const std::string path = ::testing::TempDir() + "bookmark_in_subsection.kws";
+    ASSERT_TRUE(window->writeFile(path, KWorksheetWindow::kSaveWorksheet));
+    ASSERT_TRUE(window->openInWindow(path.c_str()));
+    index = window->document()->bookmarks();
+    ASSERT_EQ(index->count(), 1);
+    Element* loaded = index->find("deep");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->parent()->elementKind(), KIND_SECTION);
+    EXPECT_NE(loaded->parent(), window->document()->root());
+    std::remove(path.c_str());
+
+    // A subsection made by Insert Subsection, its heading named through the dialog after the
+    // index was built.
+    reopen(textWorksheet({"one", "two"}));
+    window->caret()->setPosition(runOf(paragraphAt(root(), 1)), 0);
+    ASSERT_TRUE(window->window_command(1602, nullptr, 0));
+    ASSERT_EQ(window->document()->bookmarks()->count(), 0);
+    gui::test::setScript({typeInto("Edit", 1, "made"), click("OKButton")});
+    ASSERT_TRUE(window->window_command(1901, nullptr, 0));
+    Element* named = window->document()->bookmarks()->find("made");
+    ASSERT_NE(named, nullptr);
+    EXPECT_NE(named->parent(), root());
+    window->caret()->setPosition(runOf(paragraphAt(root(), 0)), 0);
+    EXPECT_TRUE(window->window_command(KWorksheetWindow::kFirstBookmarkCommand, nullptr, 0));
+    Element* at = window->caret()->element();
+    while (at && at->elementKind() != KIND_PARAGRAPH) at = at->parent();
+    EXPECT_EQ(at, named);
 }
 
 // ---- format commands and the style dialogs ----------------------------------------------------------
