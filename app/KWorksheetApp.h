@@ -30,6 +30,7 @@
 #include "tovu/dag.h"
 #include "util/KString.h"
 
+class Dialog;
 class Element;
 class KMainFrame;
 class KL_Direct;
@@ -89,7 +90,7 @@ public:
     Window* dragWindow = nullptr;
     uint8_t isWin32s = 0;
     uint8_t isJapanese = 0;
-    Window* findDialog = nullptr;
+    Dialog* findDialog = nullptr;   // the Find dialog (KFindDialog), from its first use on
     Dag noMemoryText = nullptr;
     Dag doubleQueryText = nullptr;
     Dag queryText = nullptr;

@@ -420,6 +420,32 @@ bool KWorksheetWindow::command(int commandId, std::intptr_t argument) {
 
 bool KWorksheetWindow::saveDocument() { return save(); }
 
+bool KWorksheetWindow::askToSave() {
+    WorksheetDocument* doc = document_;
+    if (!doc || !doc->modified || doc->documentKind() != 1) return true;
+    std::string text = std::string("The worksheet \"") + doc->title() +
+                       "\" has been modified.\nDo you wish to save it before closing?";
+    const int answer = askQuestion(text.c_str(), kStyleYesNoCancel);
+    if (answer == kAnswerYes) return saveDocument();
+    return answer == kAnswerNo;
+}
+
+void KWorksheetWindow::swapDocument(std::unique_ptr<WorksheetDocument> document) {
+    stopTracking();
+    captured_ = nullptr;
+    DragRecord& drag = dragRecord();
+    if (drag.source == this) drag.source = nullptr;
+    if (drag.target == this) drag.target = nullptr;
+    UndoHistory::unlinkWindow(target_.get());
+    editor_.reset();
+    view_.reset();   // the old document goes with its last view
+    document_ = document.get();
+    view_ = std::make_unique<View>(document.release(), this);
+    editor_ = std::make_unique<Editor>(document_, this);
+    const Size c = canvasSize();
+    view_->setViewSize(std::max<long>(c.width, 1), std::max<long>(c.height, 1));
+}
+
 bool KWorksheetWindow::closeQuery() {
     bool closing = false;
     guardedHandler("close", [&] {
@@ -435,17 +461,7 @@ bool KWorksheetWindow::closeQuery() {
             }
             return;
         }
-        if (doc && doc->modified && doc->documentKind() == 1) {
-            std::string text = std::string("The worksheet \"") + doc->title() +
-                               "\" has been modified.\nDo you wish to save it before closing?";
-            const int answer = askQuestion(text.c_str(), kStyleYesNoCancel);
-            if (answer == kAnswerYes) {
-                if (!saveDocument()) return;
-            } else if (answer != kAnswerNo) {
-                return;
-            }
-        }
-        closing = true;
+        closing = askToSave();
     });
     if (!closing) return false;
     if (adaptor) {

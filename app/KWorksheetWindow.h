@@ -38,8 +38,11 @@
 #include "util/errjump.h"
 #include "util/messages.h"
 
+class CharStyle;
 class Element;
+class ElementPosition;
 class KEditorPart;
+class ParaStyle;
 class KFrameAdaptor;
 class KWindowRegistry;
 class Selection;
@@ -200,6 +203,34 @@ public:
     bool contextMenu(const MouseEvent& e, Element* element, ElementPoint point);
     bool inPopup() const { return inPopup_; }
 
+    // ---- dialogs, find and the shown document (KWorksheetWindow_dialogs.cpp) ---------------
+    // The style management dialog on the document's style set, inside the undo group
+    // "format style" that records the style set before and after it.
+    bool styleManager();
+    // The paragraph (1256) or character (1257) style dialog; OK applies the chosen record as
+    // editing action 3.
+    bool formatDialog(int id);
+    // Editing action 3 for a format command id (the menus' 1251..1261, the format bar's 2502 face
+    // name and 2503 size in `text`, the style dialogs' 1256 and 1257 with their record).
+    bool setFormat(int id, const char* text, const CharStyle* charStyle, const ParaStyle* paraStyle);
+    // Shows the program's one Find dialog, built on first use.
+    bool showFindDialog();
+    // Finds the text from the caret, forwards (2508) or backwards (2509): a match is marked and
+    // the caret put on it; none beeps.  Always true.
+    bool search(int id, const char* text);
+    // Places the window's frame over the main frame's client area, less its bars.
+    bool fitWindow();
+    // Editing action 48: a math editor command id with its text.
+    bool mathEditorOperation(int id, const char* text);
+    // Shows another document in this window (a link that opens a worksheet in place): the old
+    // one's save question (Cancel keeps it), then the new document with the caret at the
+    // position (the start when null) and the view options (switches off, 100 % when null).
+    // False, with "Unable to locate document", without a document; what is not taken is freed.
+    bool replaceDocument(std::unique_ptr<WorksheetDocument> document, std::unique_ptr<ElementPosition> position,
+                         const KViewOptions* options);
+    // Loads the worksheet file and shows it in this window.
+    bool openInWindow(const char* path);
+
     // The element captured by the mouse; the selecting and tracking flags.
     Element* capturedElement() const { return captured_; }
     bool selecting() const { return selecting_; }
@@ -266,6 +297,11 @@ private:
         }
     }
     bool saveDocument();
+    // The modified worksheet's save question: true to go on (saved, or No), false for Cancel or
+    // a failed save.
+    bool askToSave();
+    // Rebuilds the view and editor parts over another document; the old one goes with its view.
+    void swapDocument(std::unique_ptr<WorksheetDocument> document);
     bool runCommand(int id, const char* text, std::intptr_t argument);
     bool gotoBookmarkElement(Element* element);
 

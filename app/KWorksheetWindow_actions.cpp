@@ -308,6 +308,7 @@ bool KWorksheetWindow::runAction(int code, const char* data, std::intptr_t argum
     case 27: return insertText();
     case 45: return toggleInput();
     case 68: return insertMath();
+    case 48: return mathEditorOperation(static_cast<int>(argument), data);
     case 5: case 6: case 7: case 8: case 12: case kCut: case kCopy: case 24: case 29:
     case 44: case 46: case 69: case 70:
         return false;

@@ -304,6 +304,7 @@ bool KWorksheetWindow::window_command(int commandWord, const char* text, std::in
 bool KWorksheetWindow::runCommand(int id, const char* text, std::intptr_t argument) {
     if (const ActionRow* row = actionRowOf(id)) {
         const char* data = row->data == 1 ? kFlagOne : row->data == 2 ? kFlagZero : row->data == 3 ? (text ? text : reinterpret_cast<const char*>(argument)) : nullptr;
+        if (row->action == kSetFormat) return setFormat(id, data, nullptr, nullptr);
         const int action = actionCountsUp(row->first) ? row->action + (id - row->first) : row->action;
         const bool busy = id == 1153 || id == 1154 || id == 1162 || id == 1168 || id == 3051;
         const Pointer old = getPointer();
@@ -317,6 +318,13 @@ bool KWorksheetWindow::runCommand(int id, const char* text, std::intptr_t argume
     InterfaceSettings* s = settingsOf(document_);
     switch (id) {
     case 1901: return editBookmark();
+    case 1167: return showFindDialog();
+    case 1255: return styleManager();
+    case 1256:
+    case 1257: return formatDialog(id);
+    case 1358: return fitWindow();
+    case 2508:
+    case 2509: return search(id, text ? text : reinterpret_cast<const char*>(argument));
     case 1103: return save();
     case 1104: return saveAs(kSaveWorksheet);
     case 2751: return saveAs(kSaveText);

@@ -1,5 +1,5 @@
-// The worksheet window's insert operations (input, text, the input toggle, math), the bookmark
-// question and the context menu of an element.
+// The worksheet window's insert operations (input, text, the input toggle, math) and the
+// context menu of an element.
 //
 // The context menu runs the chosen item inside the undo group "Popup Menu Command" and under the
 // window's guard: an error in the item is reported, the group is closed on every path, and the
@@ -106,21 +106,6 @@ bool KWorksheetWindow::insertMath() {
     caret()->setPosition(math, 0);
     updateCaretState(false);
     return true;
-}
-
-// ---- bookmarks ---------------------------------------------------------------------------------
-
-bool KWorksheetWindow::editBookmark() {
-    ViewCaret* c = caret();
-    Element* e = c ? c->element() : nullptr;
-    while (e && e->elementKind() != KIND_PARAGRAPH) e = e->parent();
-    auto* paragraph = dynamic_cast<ParagraphElement*>(e);
-    if (!paragraph) {
-        showMessage("Bookmarks can only be set on a paragraph.");
-        return false;
-    }
-    // The bookmark question comes with its dialog; until then the name stays as it is.
-    return false;
 }
 
 // ---- the context menu ------------------------------------------------------------------------------
