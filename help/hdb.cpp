@@ -579,8 +579,11 @@ int hdb_create(const char* path, int replaceable, const char* copyright, HdbErro
             ~Closer() { kbtree_close(h); }
         } closer{h};
         kbtree_begin(h);
-        put(h, attributes, "version", std::string_view("2", 2));
-        if (!replaceable) put(h, attributes, "noreplace", std::string_view("", 1));
+        // Attribute values are stored with their closing NUL, as readers expect.
+        static constexpr char kVersion[] = "2";
+        static constexpr char kEmpty[] = "";
+        put(h, attributes, "version", std::string_view(kVersion, sizeof kVersion));
+        if (!replaceable) put(h, attributes, "noreplace", std::string_view(kEmpty, sizeof kEmpty));
         if (copyright) put(h, attributes, "copyright", std::string_view(copyright, std::strlen(copyright) + 1));
         kbtree_commit(h);
         if (fsync(tfd) != 0) hdb_raise("write failed");

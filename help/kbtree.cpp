@@ -1052,7 +1052,7 @@ struct KbtHandle {
     // Stores (key, value) as the only entry of a big leaf's place, around the leaf's small
     // entries: the ones before it, its chain, the ones after it.
     void placeBig(Path& path, const Bytes& key, std::uint32_t chain, std::vector<Entry> before,
-                  std::vector<Entry> after, std::uint32_t oldLeaf) {
+                  const std::vector<Entry>& after, std::uint32_t oldLeaf) {
         if (before.empty() && after.empty()) {
             replaceLeaf(path, chain);
         } else if (before.empty()) {
@@ -1140,7 +1140,7 @@ struct KbtHandle {
         std::vector<Entry> after(
             std::make_move_iterator(leaf.entries.begin() + std::ptrdiff_t(pos + (present ? 1 : 0))),
             std::make_move_iterator(leaf.entries.end()));
-        placeBig(path, e.key, chain, std::move(before), std::move(after), leafPage);
+        placeBig(path, e.key, chain, std::move(before), after, leafPage);
     }
 
     void remove(unsigned tree, const Bytes& key) {

@@ -146,7 +146,8 @@ void SectionElement::drawButton(DocumentView& view, int x, int y) {
 void SectionElement::draw(int x, int y, const ElementRect& clip) {
     DocumentView* view = activeView();
     if (!parent() || !bracketShown || !view) {
-        if (!parent()) CompositeElement::draw(x, y, clip);
+        // The root section draws only its children: no bracket, no mark of its own.
+        if (!parent()) CompositeElement::draw(x, y, clip);  // NOLINT(bugprone-parent-virtual-call)
         else ContainerElement::draw(x, y, clip);
         return;
     }
@@ -155,7 +156,8 @@ void SectionElement::draw(int x, int y, const ElementRect& clip) {
             if (auto* b = dynamic_cast<BlockElement*>(heading->child)) b->draw(x + heading->x, y + heading->y, clip);
         }
     } else {
-        CompositeElement::draw(x, y, clip);
+        // The children without the container's bracket: the section draws its own below.
+        CompositeElement::draw(x, y, clip);  // NOLINT(bugprone-parent-virtual-call)
         const int centre = x + button.box.x + button.box.width / 2;
         if (view->showSectionRanges && childCount() > 1 && centre >= clip.x && centre < clip.right()) {
             const int r = view->unitsPerPointNumerator() / std::max(view->unitsPerPointDenominator(), 1);

@@ -399,6 +399,7 @@ KValue KInterpreter::assign(const KNode& n, bool top) {
         else if (target.type == DAG_TABLEREF && target.kids[0]->type == DAG_NAME)
             left = KValue(kernel_indexed_symbol(target.kids[0]->text, evalArgs(*target.kids[1]).items));
         else left = KValue(kernel_symbol("%"));
+        // NOLINTNEXTLINE(bugprone-use-after-move): value is moved above only when not shown
         if (!(target.type == DAG_EXPSEQ)) sink_->reply("RESULT", {KValue::relation(DAG_ASSIGN, left, value)});
     }
     return KValue::seq();

@@ -86,7 +86,7 @@ KValue mapEx(const KValue& v, const std::function<ex(const ex&)>& f) {
     }
 }
 
-KValue makeSet(KSeq items) {
+KValue makeSet(const KSeq& items) {
     KSeq unique;
     for (const auto& i : items) {
         bool seen = false;
@@ -171,7 +171,7 @@ KSeq cubicRoots(const ex& a, const ex& b, const ex& c, const ex& d) {
     }
     ex C = pow(cube, numeric(1, 3));
     ex w = numeric(-1, 2) + I * sqrt(ex(3)) / 2;
-    for (ex u : {ex(1), w, pow(w, 2).expand()}) {
+    for (const ex& u : {ex(1), w, pow(w, 2).expand()}) {
         ex t = p.is_zero() ? u * C : u * C - p / (3 * u * C);
         roots.push_back(KValue((t + shift).expand()));
     }
@@ -366,10 +366,10 @@ KValue overRange(KInterpreter& k, const KNode& argSeq, F combine, KValue start) 
     } else {
         values = elements(over);
     }
-    KValue acc = start;
+    KValue acc = std::move(start);
     for (const auto& v : values) {
         k.step();
-        acc = combine(acc, k.withBinding(name, v, [&] { return k.eval(body); }));
+        acc = combine(std::move(acc), k.withBinding(name, v, [&] { return k.eval(body); }));
     }
     return acc;
 }
@@ -495,7 +495,7 @@ using Unary = ex (*)(const ex&);
 
 std::map<std::string, KBuiltin> makeBuiltins() {
     std::map<std::string, KBuiltin> b;
-    auto unary = [&](const char* name, std::function<ex(const ex&)> f) {
+    auto unary = [&](const char* name, const std::function<ex(const ex&)>& f) {
         b[name] = [f](KInterpreter& k, const Args& a) {
             need(a, 1, 1);
             return KValue(f(exOf(k, a[0])));

@@ -26,7 +26,7 @@ protected:
     std::string reopenWithFile() {
         folder_ = std::filesystem::temp_directory_path() / ("kws_close_" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder_);
-        const std::string path = (folder_ / "sheet.kws").string();
+        std::string path = (folder_ / "sheet.kws").string();
         reopen(worksheetOf({"1+1;"}, path.c_str()));
         return path;
     }

@@ -54,7 +54,7 @@ std::string OptionsFixture::fixture(const std::string& name) {
     return text.str();
 }
 
-std::unique_ptr<KOptions> OptionsFixture::make(std::vector<const char*> words) { return make(host, words); }
+std::unique_ptr<KOptions> OptionsFixture::make(std::vector<const char*> words) { return make(host, std::move(words)); }
 
 std::unique_ptr<KOptions> OptionsFixture::make(KOptionsHost& h, std::vector<const char*> words) {
     return std::make_unique<KOptions>(static_cast<int>(words.size()), words.data(), h);

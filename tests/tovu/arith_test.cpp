@@ -165,7 +165,7 @@ TEST_F(ArithTest, JoinDigits) {
 
 TEST_F(ArithTest, DecimalTextAnySize) {
     std::string huge = "9" + std::string(99999, '0');   // 100,000 digits
-    for (std::string text : {std::string("0"), std::string("1"), std::string("-1"), std::string("10000"),
+    for (const std::string& text : {std::string("0"), std::string("1"), std::string("-1"), std::string("10000"),
                              std::string("-12345678901234567890"), std::string("100000000"), huge}) {
         Dag d = dag_integer_from_text(text);
         EXPECT_EQ(dag_integer_to_text(d), text);
