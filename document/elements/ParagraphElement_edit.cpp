@@ -215,7 +215,15 @@ bool ParagraphElement::command(int code, const char* text, std::intptr_t argumen
     case 3:
         return argument && setFormat(*reinterpret_cast<const FormatCommand*>(argument));
     case 4: {
-        int index = int(argument);
+        // The style by name (the style box of the context bar) or by index.
+        int index = -1;
+        if (text) {
+            const StyleSet* styles = stylesOf(this);
+            index = styles ? styles->findParaStyle(text) : -1;
+            if (index < 0) return false;
+        } else {
+            index = int(argument);
+        }
         if (index == styleIndex || index < 0 || index >= StyleSet::INDEX_LIMIT) return true;
         recordParagraph(this, [&] { styleIndex = std::int16_t(index); });
         if (auto* doc = dynamic_cast<Document*>(document())) doc->notifyStylesChanged(this);

@@ -389,6 +389,22 @@ TEST_F(TextEditing, EnterAtTheStartInsertsAnEmptyParagraphAboveWithTheCaret) {
     EXPECT_EQ(caret().heldElement(), above->firstChild());
 }
 
+TEST_F(TextEditing, ParagraphStyleIsSetByNameOrByIndex) {
+    const int normal = doc->styleSet()->findParaStyle("Normal");
+    const int heading = doc->styleSet()->findParaStyle("Heading 1");
+    ASSERT_GE(normal, 0);
+    ASSERT_GE(heading, 0);
+    ParagraphElement* p = paragraph({new TextElement(-1, "Title")}, normal);
+    layoutAt(300);
+    // A name wins over the argument, which the style box fills with the name's address.
+    EXPECT_TRUE(p->command(4, "Heading 1", reinterpret_cast<std::intptr_t>("Heading 1")));
+    EXPECT_EQ(p->styleIndex, heading);
+    EXPECT_FALSE(p->command(4, "No Such Style", 0));
+    EXPECT_EQ(p->styleIndex, heading);
+    EXPECT_TRUE(p->command(4, nullptr, normal));
+    EXPECT_EQ(p->styleIndex, normal);
+}
+
 TEST_F(TextEditing, EnterAtTheEndStartsAParagraphOfTheNextStyle) {
     static int next;
     next = paraStyle([](ParaStyle&) {});
