@@ -573,7 +573,7 @@ bool KMainFrame::load_worksheet(const char* pathIn, bool quiet) {
     const bool made = document != nullptr;
     mark.reset();
     if (made) {
-        openWorksheetWindow(std::move(document));
+        openWorksheetWindow(std::move(document), viewOptions.get());
         addRecentFile(path.c_str());
         if (errorRaised) showMessage("There were problems during the loading process.\nYour worksheet may be incomplete.");
     } else if (!quiet) {
@@ -583,13 +583,15 @@ bool KMainFrame::load_worksheet(const char* pathIn, bool quiet) {
     return made;
 }
 
-void KMainFrame::openWorksheetWindow(std::unique_ptr<WorksheetDocument> document) {
+void KMainFrame::openWorksheetWindow(std::unique_ptr<WorksheetDocument> document, const KViewOptions* viewOptions) {
     WorksheetDocument* doc = document.get();
     KMDIFrame* adaptor = KMDIFrame::create();
     auto* window = new KWorksheetWindow(adaptor, std::move(document), registry_);
     // The frame window takes the size; the held window gets the frame's output size from it.
     if (WorkWindow* frameWindow = adaptor->frameWindow()) frameWindow->setSizePixel(Size(600, 400));
     adaptor->setSize(600, 400);
+    // The file's zoom and range switches; a file without them keeps the window's defaults.
+    if (viewOptions) window->setViewOptions(viewOptions);
     window->open(nullptr);
     doc->notifyShown();
 }

@@ -54,6 +54,7 @@
 class DescriptorWatch;
 class KDocWindow;
 class KWindowRegistry;
+class KViewOptions;
 class Menu;
 class QuietEvaluator;
 class ToolBox;
@@ -99,7 +100,7 @@ public:
     bool load_worksheet(const char* path, bool quiet);
     // Opens a new worksheet window over the document (owned from now on), shows it and makes it
     // the active worksheet window.
-    void openWorksheetWindow(std::unique_ptr<WorksheetDocument> document);
+    void openWorksheetWindow(std::unique_ptr<WorksheetDocument> document, const KViewOptions* viewOptions = nullptr);
     // The frame's close: the active worksheet's interface settings become the defaults, every
     // document window is asked to close; false when one refuses (the frame stays open).
     bool closeFrame();

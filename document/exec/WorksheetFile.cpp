@@ -237,11 +237,19 @@ bool readWorksheet(KWorksheetReader& reader, const char* path, std::unique_ptr<W
         worksheetTagTable.styleSet = document->styleSet();
 
         // The element records up to the first section: it is the root, and what follows it is
-        // the mark and the view options.
+        // the mark and the view options.  A section record without children builds no element;
+        // as the root (an empty worksheet saved) it is an empty root, so that the mark and the
+        // view options after it are still read as such.
         Element* root = nullptr;
         for (;;) {
             Element* element = nullptr;
-            if (!worksheetTagTable.readNewRep(reader, element, nullptr, true, nullptr)) break;
+            std::string token;
+            reader.readToken(token);
+            if (!worksheetTagTable.readNewRepFrom(token, reader, element, nullptr, true, nullptr)) break;
+            if (!element && token == "{SECT") {
+                root = new SectionElement();
+                break;
+            }
             if (!element) continue;
             if (element->elementKind() == KIND_SECTION) {
                 root = element;

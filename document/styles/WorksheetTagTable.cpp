@@ -97,9 +97,14 @@ void WorksheetTagTable::resetReadState() {
 
 bool WorksheetTagTable::readNewRep(KWorksheetReader& reader, Element*& out, Element* parent,
                                    bool sectionContext, WorksheetFragment* fragment) {
-    out = nullptr;
     std::string token;
     reader.readToken(token);
+    return readNewRepFrom(token, reader, out, parent, sectionContext, fragment);
+}
+
+bool WorksheetTagTable::readNewRepFrom(const std::string& token, KWorksheetReader& reader, Element*& out,
+                                       Element* parent, bool sectionContext, WorksheetFragment* fragment) {
+    out = nullptr;
     if (token.empty() || token == "}") return false;
     if (!isRecordToken(token)) raiseWorksheetError(WORKSHEET_ERROR_SYNTAX);
     if (closesItself(token)) {

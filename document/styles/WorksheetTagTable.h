@@ -84,6 +84,9 @@ public:
     // element or none otherwise.  A token that is no record raises code 2.
     bool readNewRep(KWorksheetReader& reader, Element*& out, Element* parent,
                     bool sectionContext, WorksheetFragment* fragment);
+    // The same for a record whose opening token the caller has read already.
+    bool readNewRepFrom(const std::string& token, KWorksheetReader& reader, Element*& out, Element* parent,
+                        bool sectionContext, WorksheetFragment* fragment);
     // "{CSTYLE", "{PSTYLE" and "{FONT" met among element records; false for other names.
     bool readStyleTable(KWorksheetReader& reader, StyleSet& set, const std::string& recordName);
     bool readStyleTableRecord(KWorksheetReader& reader, StyleSet& set);

@@ -349,6 +349,20 @@ TEST_F(MainFrameTest, OpeningAFileTwiceBringsItsWindowForward) {
     });
 }
 
+TEST_F(MainFrameTest, ASavedZoomComesBackWhenTheFileIsOpened) {
+    const std::string a = worksheet("a.kws");
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        ASSERT_TRUE(app.frame->load_worksheet(a.c_str(), false));
+        EXPECT_EQ(active()->zoomCommand(), 1803) << "a file without view options opens at 100 %";
+        ASSERT_TRUE(active()->window_command(1804, nullptr, 0));
+        ASSERT_TRUE(active()->save());
+    });
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        ASSERT_TRUE(app.frame->load_worksheet(a.c_str(), false));
+        EXPECT_EQ(active()->zoomCommand(), 1804);
+    });
+}
+
 TEST_F(MainFrameTest, AMissingFileIsReported) {
     const std::string missing = (dir_ / "none.kws").string();
     inLoop({"wkelvo"}, [&](KWorksheetApp& app) {

@@ -210,6 +210,33 @@ TEST_F(WorksheetFileTest, SaveLoadSaveGivesSameBytes) {
     }
 }
 
+TEST_F(WorksheetFileTest, AnEmptyWorksheetComesBackWithItsMarkAndOptionsUnremarked) {
+    doc = std::make_unique<WorksheetDocument>(nullptr);
+    auto* root = new SectionElement();
+    doc->setRoot(root);
+    auto* placeholder = new PlaceholderElement;
+    root->insertChild(placeholder, nullptr, kInsertAfter);
+    ElementPosition caret(placeholder, 0);
+    KViewOptions o = testOptions();
+    const std::string first = save(&caret, &o);
+    caret.setPosition(nullptr, 0);
+
+    const std::string path = ::testing::TempDir() + "wf_empty.kws";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << first;
+    }
+    ASSERT_TRUE(loadWorksheet(path.c_str(), doc, mark, options, false));
+    std::remove(path.c_str());
+    EXPECT_TRUE(shown->infos.empty()) << "the mark and options are no unknown records";
+    ASSERT_EQ(doc->root()->childCount(), 1);
+    EXPECT_EQ(doc->root()->firstChild()->elementKind(), KIND_PLACEHOLDER);
+    ASSERT_NE(mark, nullptr);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(options->zoomCommand, 1804);
+    EXPECT_EQ(save(mark.get(), options.get()), first);
+}
+
 TEST_F(WorksheetFileTest, WriteFailureAnswersFalse) {
     buildOneInput("a;");
     KWorksheetWriter writer;
