@@ -23,6 +23,7 @@
 #include "app/KWindowRegistry.h"
 #include "app/KWorksheetApp.h"
 #include "app/KWorksheetWindow.h"
+#include "document/elements/InputTextElement.h"
 #include "document/exec/ReplyStreams.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/exec/WorksheetFile.h"
@@ -39,6 +40,7 @@
 #include "platform/gui/StdDialogs.h"
 #include "platform/gui/ToolBox.h"
 #include "platform/os/mbtext.h"
+#include "platform/os/proc.h"
 #include "platform/os/sysprobe.h"
 #include "tovu/ifvars.h"
 #include "util/errjump.h"
@@ -154,6 +156,12 @@ std::string unquoted(const char* path) {
     if (p.size() >= 2 && (p.front() == '"' || p.front() == '\'' || p.front() == '`') && p.back() == p.front())
         p = p.substr(1, p.size() - 2);
     return p;
+}
+
+// Whether a read of the descriptor would return at once (bytes, its end, or an error).
+bool stillReadable(int fd) {
+    struct pollfd p = {fd, POLLIN, 0};
+    return proc_poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 }  // namespace
@@ -306,9 +314,12 @@ void KMainFrame::pollKernels() {
         ~Depth() { --f->pollDepth_; }
     } depth(this);
     ++pollCount_;
-    const long readBefore = repliesRead_;
+    // Set when the poll stops with work left: a pass that made progress was the last one, so
+    // a reply may wait in a link's buffer or a document that went idle still has to run its
+    // queue (the end of a region, the next statement).  No pipe wakes a watch for that.
+    bool workLeft = false;
     // The timer's handler is a boundary: nothing may reach the event loop.
-    guarded("calculation", [this] {
+    guarded("calculation", [this, &workLeft] {
         std::vector<QuietEvaluator*>& list = evaluators();
         for (int pass = 0; pass < kPollPassLimit; ++pass) {
             bool progressed = false;
@@ -372,12 +383,19 @@ void KMainFrame::pollKernels() {
             for (WorksheetDocument* doc : toClose)
                 if (windowOf(doc) && !closeDocumentWindow(doc)) doc->closeDeclined = true;
             // c, d
-            if (Application::hasPendingInput(kPendingInputMask)) return;
             if (!progressed) return;
+            if (Application::hasPendingInput(kPendingInputMask)) {
+                workLeft = true;
+                return;
+            }
         }
+        workLeft = true;   // the pass limit
     });
-    // The links this poll leaves are watched, so that their next replies start the next poll.
-    if (pollDepth_ == 1) guarded("calculation", [this, readBefore] { watchLinks(repliesRead_ != readBefore); });
+    if (pollDepth_ != 1) return;
+    // The links this poll leaves are watched, so that their next replies start the next poll;
+    // work left continues once the pending events have run, without waiting for a tick.
+    guarded("calculation", [this] { watchLinks(); });
+    if (workLeft && !continueTimer_->isActive()) continueTimer_->start();
 }
 
 Timer& KMainFrame::pollTimer() { return *pollTimer_; }
@@ -398,9 +416,11 @@ void KMainFrame::pollOnLink(LinkWatch* watch) {
     const long before = repliesRead_;
     pollKernels();
     --linkHandlerDepth_;
-    // Readable but nothing to read for the poll (a reply it does not take yet, or the end of a
-    // link): the watch rests until the next tick instead of waking the loop again at once.
-    if (repliesRead_ == before && watch->watch) {
+    // Still readable though the poll read nothing (a reply it does not take yet, or the end of
+    // a link): the watch rests until the next tick instead of waking the loop again at once.
+    // A watch whose bytes another poll took before it ran (its wake-up came late) sees an
+    // empty pipe and stays armed: resting there would leave the next reply to the tick.
+    if (repliesRead_ == before && watch->watch && stillReadable(watch->fd)) {
         watch->resting = true;
         watch->watch->setEnabled(false);
     }
@@ -429,7 +449,7 @@ KL_PipeServer* serverLinkOf(QuietEvaluator* e) {
 
 }  // namespace
 
-void KMainFrame::watchLinks(bool readReplies) {
+void KMainFrame::watchLinks() {
     const std::vector<QuietEvaluator*>& list = evaluators();
     // A watch whose evaluator left the list, or whose link is another or gone, retires.
     for (auto it = linkWatches_.begin(); it != linkWatches_.end();) {
@@ -445,12 +465,10 @@ void KMainFrame::watchLinks(bool readReplies) {
         it = linkWatches_.erase(it);
     }
     if (linkHandlerDepth_ == 0) retiredWatches_.clear();
-    bool buffered = false;
     // Every other server link gets a watch.
     for (QuietEvaluator* e : list) {
         KL_PipeServer* server = serverLinkOf(e);
         if (!server) continue;
-        buffered = buffered || server->hasBufferedBytes();
         const bool watched = std::any_of(linkWatches_.begin(), linkWatches_.end(),
                                          [e](const std::unique_ptr<LinkWatch>& w) { return w->evaluator == e; });
         if (watched) continue;
@@ -464,7 +482,6 @@ void KMainFrame::watchLinks(bool readReplies) {
         w->watch = std::make_unique<DescriptorWatch>(w->fd, [this, raw] { pollOnLink(raw); });
         linkWatches_.push_back(std::move(w));
     }
-    if (readReplies && buffered && !continueTimer_->isActive()) continueTimer_->start();
 }
 
 void KMainFrame::dropLinkWatches() {
@@ -827,6 +844,8 @@ void KMainFrame::setContextBar(int index, void* owner, std::intptr_t data) {
     if (index < 0 || index >= kContextBarCount) return;
     contextOwners_[index] = owner;
     contextData_[index] = data;
+    // Another owner of the input bar (or none) until it shows its own field.
+    if (index == kMathContextBar && owner != inputBar_.owner) inputBar_.owner = nullptr;
     if (index != currentContextBar_ && (!theOptions || theOptions->showContextBar)) {
         Window* previous = contextBar(currentContextBar_);
         placeContextBar(index);
@@ -964,6 +983,25 @@ void KMainFrame::contextSizeChosen(int size) {
 void KMainFrame::contextButton(int commandId) {
     frame_command(commandId, 0);
     focusBack();
+}
+
+void KMainFrame::showInputBar(const InputBarState& state) {
+    if (state.owner != contextOwners_[kMathContextBar]) return;   // the bar is another's
+    inputBar_ = state;
+}
+
+void KMainFrame::contextFieldChanged(const char* text) {
+    guarded("command", [&] {
+        inputBar_.fieldText = text ? text : "";
+        if (auto* input = dynamic_cast<InputTextElement*>(inputBar_.owner)) input->setTextFromField(text);
+    });
+}
+
+void KMainFrame::forgetContextBarOwner(const void* owner) {
+    if (!owner) return;
+    for (void*& o : contextOwners_)
+        if (o == owner) o = nullptr;
+    if (inputBar_.owner == owner) inputBar_.owner = nullptr;
 }
 
 void KMainFrame::contextAnglesEntered(int& theta, int& phi) {

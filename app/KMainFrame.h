@@ -26,8 +26,10 @@
 //      (a modified worksheet is offered for saving); a window the user keeps is not asked again.
 //   5. A kernel server's reply does not wait for the next tick: the read end of each server
 //      link is watched, and a readable link runs the poll at once.  A watch whose poll read
-//      nothing rests until the next tick (no busy loop on a link that stays readable); a
-//      watch or tick that comes while a poll runs (a nested event loop) starts no pass.
+//      nothing while its pipe stays readable rests until the next tick (no busy loop); a
+//      watch or tick that comes while a poll runs (a nested event loop) starts no pass.  A
+//      poll that stops with work left continues at once after the pending events, so that
+//      neither a buffered reply nor the end of a region waits for a tick.
 //
 // Ownership: the frame owns its status bar, its built menu bars, tool boxes and context bars,
 // and the poll timer.  The evaluator list belongs to the worksheet host; the frame's destructor
@@ -155,6 +157,12 @@ public:
     void setContextBar(int index, void* owner, std::intptr_t data) override;
     void* contextBarOwner(int index) const;
     std::intptr_t contextBarData(int index) const;
+    // The input bar's field and tool items as its owner last showed them, and its field's text
+    // edited by the user: the owner input takes it.  Return in the field is contextButton(1554).
+    void showInputBar(const InputBarState& state) override;
+    const InputBarState& inputBar() const { return inputBar_; }
+    void contextFieldChanged(const char* text);
+    void forgetContextBarOwner(const void* owner) override;
     Menu* frameMenu(int menuId) override;
     bool isActiveWorksheetWindow(const KDocWindow* window) const override;
 
@@ -268,9 +276,8 @@ private:
     };
     void pollOnTimer();
     void pollOnLink(LinkWatch* watch);
-    // Brings the watches in line with the server links of the evaluator list; after a poll that
-    // read replies, one with bytes left in a link's buffer continues from continueTimer_.
-    void watchLinks(bool readReplies);
+    // Brings the watches in line with the server links of the evaluator list.
+    void watchLinks();
     void dropLinkWatches();
     void showHelpTopic(const char* topic);
     void closeAllHelp();
@@ -285,8 +292,10 @@ private:
     int currentToolBox_ = 0;
     class PollTimer;
     std::unique_ptr<PollTimer> pollTimer_;
-    // A poll that returned with a reply already read into a link's buffer (its pipe then wakes
-    // no watch) continues from this single-shot timer once the pending events have run.
+    // A poll that stopped with work left (pending input or the pass limit after a pass that
+    // made progress: a reply already read into a link's buffer, whose pipe then wakes no watch,
+    // or a document gone idle that has still to run its queue) continues from this single-shot
+    // timer once the pending events have run.
     std::unique_ptr<PollTimer> continueTimer_;
     int32_t menuDepth_ = 0;
     String recentPaths_[kRecentMax];
@@ -296,6 +305,8 @@ private:
     // Owner data of each context bar (the bars keep none of their own yet).
     void* contextOwners_[kContextBarCount] = {};
     std::intptr_t contextData_[kContextBarCount] = {};
+    // The input bar's field and tools (kept here until the bar's own class comes).
+    InputBarState inputBar_;
     uint64_t flushIdleHandler_ = 0;
     // Dead evaluators that no document owns (the frame deletes them in releaseKernels).
     std::vector<QuietEvaluator*> orphans_;

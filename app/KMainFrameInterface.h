@@ -9,7 +9,9 @@
 // null) before deleting it.  With no frame registered the document windows switch nothing.
 
 #include <cstdint>
+#include <string>
 
+class Element;
 class KDocWindow;
 class Menu;
 
@@ -42,6 +44,22 @@ public:
     virtual int documentWindowCount() const;
     // Puts a path first into the frame's recent-file list; the default keeps no list.
     virtual void addRecentFile(const char* path) { (void)path; }
+
+    // What the one-line input bar (context bar 5) shows for the input that owns it: the edit
+    // field's text, "Notation" (1551) pressed, "Type" (1552) pressed for an active input,
+    // "Execute" (1554) enabled for an active input whose window is neither a help window nor
+    // minimised.
+    struct InputBarState {
+        Element* owner = nullptr;   // borrowed; forgotten through forgetContextBarOwner
+        std::string fieldText;
+        bool notationPressed = false;
+        bool typePressed = false;
+        bool executeEnabled = false;
+    };
+    // Called after setContextBar has made the input the owner of bar 5.
+    virtual void showInputBar(const InputBarState& state) { (void)state; }
+    // Every context bar whose owner this is forgets it: the owner is leaving its document.
+    virtual void forgetContextBarOwner(const void* owner) { (void)owner; }
 
     // The registered main frame, or null.
     static KMainFrameInterface* current();

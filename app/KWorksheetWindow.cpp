@@ -17,6 +17,7 @@
 #include "options/KOptions.h"
 #include "platform/gui/ToolBox.h"
 #include "document/edit/UndoHistory.h"
+#include "document/elements/InputTextElement.h"
 #include "document/elements/SectionElement.h"
 #include "document/exec/PlaceholderElement.h"
 #include "document/exec/WorksheetDocument.h"
@@ -98,7 +99,7 @@ public:
         w_->releaseMouse();
     }
     void setPointer(int resourceId) override { w_->Window::setPointer(Pointer(resourceId)); }
-    void showContextBar(int index, Element*) override { w_->setContextBarFor(index, nullptr, 0); }
+    void showContextBar(int index, Element* owner) override { w_->showContextBarFor(index, owner); }
     bool executeAction(int code, const char* text, std::intptr_t argument) override {
         return w_->executeAction(code, text, argument);
     }
@@ -141,6 +142,7 @@ public:
     }
     void forgetElement(Element* element) override {
         if (w_->captured_ == element) w_->captured_ = nullptr;
+        if (KMainFrameInterface* frame = KMainFrameInterface::current()) frame->forgetContextBarOwner(element);
     }
     void extentChanged(int, int, ElementPoint) override { w_->updateExtent(); }
     void redraw(const ElementRect& area) override {
@@ -237,6 +239,21 @@ KEditorPart* KWorksheetWindow::editorPart() const { return editor_.get(); }
 ElementWindow* KWorksheetWindow::elementWindow() const { return target_.get(); }
 
 bool KWorksheetWindow::isHelpDocument() const { return document_ && document_->isHelpDocument(); }
+
+void KWorksheetWindow::showContextBarFor(int index, Element* owner) {
+    setContextBarFor(index, owner, 0);
+    auto* input = dynamic_cast<InputTextElement*>(owner);
+    KMainFrameInterface* frame = KMainFrameInterface::current();
+    if (!input || index != InputTextElement::INPUT_CONTEXT_BAR || !frame || !frame->isActiveWorksheetWindow(this))
+        return;
+    KMainFrameInterface::InputBarState bar;
+    bar.owner = input;
+    bar.fieldText = input->text() ? input->text() : "";
+    bar.notationPressed = true;
+    bar.typePressed = input->active();
+    bar.executeEnabled = input->active() && !isHelpDocument() && !(adaptor && adaptor->isMinimized());
+    frame->showInputBar(bar);
+}
 
 bool KWorksheetWindow::isReadOnly() const { return isHelpDocument() && document_->evaluator() == nullptr; }
 

@@ -130,6 +130,9 @@ public:
     // The read-only rule: a help document without a kernel session.
     bool isReadOnly() const;
     bool isHelpDocument() const;
+    // Selects a context bar for its owner element; an input's bar shows the input's text and
+    // state in its field and tools.
+    void showContextBarFor(int index, Element* owner);
     // The document area made visible (document pixels).
     void makeVisible(const ElementRect& documentRect);
     // Lays the whole document out again ("Formatting document").

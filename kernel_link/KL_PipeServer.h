@@ -64,8 +64,6 @@ public:
     // The read end of the result pipe (-1 without pipes), for a caller that waits until a reply
     // can be read.  The descriptor stays the link's.
     int resultDescriptor() const { return resultRead_; }
-    // Bytes of a reply already read from the pipe and not yet taken (the pipe may then be empty).
-    bool hasBufferedBytes() const { return readBuffer_.available() > 0; }
 
 private:
     // The server is gone or its pipe failed: reap it when it has ended, and say why.

@@ -16,16 +16,20 @@
 #include <string>
 #include <vector>
 
+#include "app/KFrameAdaptor.h"
 #include "app/KWorksheetApp.h"
 #include "app/KWorksheetWindow.h"
 #include "app/program_resources.h"
 #include "document/exec/OutputSink.h"
+#include "document/exec/ExecutionGroup.h"
 #include "document/exec/ReplyStreams.h"
 #include "document/edit/UndoHistory.h"
+#include "document/elements/InputTextElement.h"
 #include "document/elements/ParagraphElement.h"
 #include "document/elements/SectionElement.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/tree/ContainerElement.h"
+#include "document/tree/ViewCaret.h"
 #include "kernel_link/KKernelSession.h"
 #include "options/KOptions.h"
 #include "platform/gui/Menu.h"
@@ -668,6 +672,112 @@ TEST_F(MainFrameTest, OpeningTheEditMenuNamesTheLastUndoGroup) {
     });
 }
 
+// ---- the input context bar ---------------------------------------------------------------------
+
+InputTextElement* firstInput(Element* e) {
+    if (auto* input = dynamic_cast<InputTextElement*>(e)) return input;
+    for (int i = 0; e && i < e->childCount(); ++i)
+        if (InputTextElement* found = firstInput(e->childAt(i))) return found;
+    return nullptr;
+}
+
+// The input bar follows the input whose caret arrives in the active worksheet window: the
+// input's text in the field, its state in the tools.  The user's edits in the field reach the
+// input, Return runs it, and an input that leaves the document leaves no owner behind.
+TEST_F(MainFrameTest, TheInputBarShowsTheInputOfTheActiveWindowAndDrivesIt) {
+    const std::string trace = (dir_ / "trace.txt").string();
+    ::setenv("KL_SCRIPT_TRACE", trace.c_str(), 1);
+    auto evaluations = [&trace] {
+        std::ifstream in(trace);
+        int n = 0;
+        for (std::string line; std::getline(in, line);) n += line.find("evaluate") != std::string::npos;
+        return n;
+    };
+    // A worksheet of one group (with its input).
+    auto withGroup = [](const char* title) {
+        auto doc = std::make_unique<WorksheetDocument>(title);
+        auto* root = new SectionElement();
+        root->insertChild(new ExecutionGroup(ExecutionGroup::WithInput{}), nullptr, kInsertAfter);
+        doc->setRoot(root);
+        return doc;
+    };
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        ASSERT_TRUE(Application::closeAll());
+        app.frame->openWorksheetWindow(withGroup(nullptr));
+        KWorksheetWindow* w = active();
+        ASSERT_NE(w, nullptr);
+        WorksheetDocument* doc = w->document();
+        ASSERT_TRUE(waitFor([doc] { return doc->evaluator()->session()->argumentsSent && doc->queueIsEmpty(); }));
+        auto* input = dynamic_cast<InputTextElement*>(w->caret()->element());
+        ASSERT_NE(input, nullptr);
+        const KMainFrame::InputBarState& bar = app.frame->inputBar();
+        auto expectBar = [&](InputTextElement* owner, const char* text, bool typePressed, bool executeEnabled) {
+            EXPECT_EQ(app.frame->currentContextBar(), InputTextElement::INPUT_CONTEXT_BAR);
+            EXPECT_EQ(app.frame->contextBarOwner(InputTextElement::INPUT_CONTEXT_BAR), owner);
+            EXPECT_EQ(bar.owner, owner);
+            EXPECT_EQ(bar.fieldText, text);
+            EXPECT_TRUE(bar.notationPressed);
+            EXPECT_EQ(bar.typePressed, typePressed);
+            EXPECT_EQ(bar.executeEnabled, executeEnabled);
+        };
+
+        // What the bar shows as the input changes.
+        struct Row {
+            const char* name;
+            std::function<void()> change;
+            bool typePressed, executeEnabled;
+        } rows[] = {
+            {"an active input", [&] { input->setText("x+1;"); }, true, true},
+            {"turned inert", [&] { input->runContextMenuEntry(InputTextElement::MENU_KELVO_INPUT); }, false, false},
+            {"active again", [&] { input->runContextMenuEntry(InputTextElement::MENU_KELVO_INPUT); }, true, true},
+        };
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.name);
+            r.change();
+            input->caretArrived();
+            expectBar(input, "x+1;", r.typePressed, r.executeEnabled);
+        }
+
+        // The field's text goes to the input; Return runs it.
+        app.frame->contextFieldChanged("y:=2;");
+        EXPECT_STREQ(input->text(), "y:=2;");
+        EXPECT_EQ(bar.fieldText, "y:=2;");
+        const int before = evaluations();
+        app.frame->contextButton(InputTextElement::MENU_EVALUATE);
+        EXPECT_TRUE(waitFor([&] { return evaluations() > before && doc->queueIsEmpty(); }));
+
+        // An input of a help worksheet cannot be executed from the bar; the input of a window
+        // that is not the active one changes nothing.
+        std::unique_ptr<WorksheetDocument> help = withGroup("Kelvo Library Help sin");
+        InputTextElement* helpInput = firstInput(help->root());
+        ASSERT_NE(helpInput, nullptr);
+        helpInput->setText("h;");
+        app.frame->openWorksheetWindow(std::move(help));
+        ASSERT_NE(active(), w);
+        helpInput->caretArrived();
+        expectBar(helpInput, "h;", true, false);
+        input->caretArrived();
+        expectBar(helpInput, "h;", true, false);
+        ASSERT_NE(active()->adaptor, nullptr);
+        active()->adaptor->closeFrame();
+        ASSERT_EQ(active(), w);
+
+        // A minimised window's input cannot be executed from the bar.
+        w->adaptor->minimize();
+        input->caretArrived();
+        EXPECT_TRUE(w->adaptor->isMinimized());
+        expectBar(input, "y:=2;", true, false);
+
+        // Converted to two-dimensional input, the input is gone and the bar owns nothing: an
+        // edit in the field then reaches no element.
+        input->runContextMenuEntry(InputTextElement::MENU_STANDARD_MATH);
+        EXPECT_EQ(app.frame->contextBarOwner(InputTextElement::INPUT_CONTEXT_BAR), nullptr);
+        EXPECT_EQ(bar.owner, nullptr);
+        app.frame->contextFieldChanged("z;");
+        EXPECT_EQ(bar.fieldText, "z;");
+    });
+}
+
 // ---- the kernel poll ---------------------------------------------------------------------------
 
 #if defined(APP_TEST_KERNSRV) && defined(APP_TEST_SCRIPT_KERNEL)
@@ -732,6 +842,48 @@ TEST_F(PollTest, RepliesReachTheDocumentAndTheSessionStartsOnceItIsShown) {
         for (int i = 0; i < 20; ++i) app.frame->pollKernels();
         EXPECT_EQ(traced("evaluate"), 2);
         EXPECT_EQ(traced("start"), 1);
+        EXPECT_EQ(app.frame->deepestPollNesting(), 1);
+    });
+}
+
+TEST_F(PollTest, RepliesArriveThroughTheLinkWatchWithTheTimerStopped) {
+    // Once the session has started the ticks stop.  One poll sends each input, as a tick would;
+    // every reply after it, the next statements of the input and the end of its region come
+    // through the watch on the server's result pipe alone.
+    std::string many = "prints(";
+    for (int i = 1; i <= 300; ++i) many += (i > 1 ? "," : "") + std::to_string(i);
+    many += ");";
+    struct Row {
+        const char* name;
+        std::string text;
+        int outputs;
+    } rows[] = {
+        {"one statement, two replies", "pr(1, 2);", 2},
+        {"three statements in one input", "pr(1, 2); prints(3); pr(4, 5);", 5},
+        {"one statement, 300 replies", many, 300},
+    };
+    inLoop({"wkelvo"}, [&](KWorksheetApp& app) {
+        useServers();
+        KWorksheetWindow* w = newStartedWorksheet(app);
+        ASSERT_NE(w, nullptr);
+        WorksheetDocument* doc = w->document();
+        app.frame->pollTimer().stop();
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.name);
+            const int traces = traced("evaluate");
+            CountingSink sink;
+            ASSERT_TRUE(doc->executeInput(&sink, KString(r.text.c_str())));
+            app.frame->pollKernels();
+            const long polls = app.frame->pollCount();
+            EXPECT_TRUE(waitFor([&] { return sink.ends + sink.resets > 0 && doc->queueIsEmpty(); }));
+            EXPECT_EQ(sink.ends, 1);
+            EXPECT_EQ(sink.resets, 0);
+            EXPECT_EQ(sink.outputs, r.outputs);
+            EXPECT_FALSE(doc->computing());
+            EXPECT_GE(traced("evaluate") - traces, 1);
+            EXPECT_GT(app.frame->pollCount(), polls);
+            EXPECT_FALSE(app.frame->pollTimer().isActive());
+        }
         EXPECT_EQ(app.frame->deepestPollNesting(), 1);
     });
 }
