@@ -167,6 +167,15 @@ public:
     // file through a temporary, so that a failure leaves the old file as it was.
     bool writeFile(const std::string& path, int type);
 
+    // ---- print, preview, printer set-up (KWorksheetWindow_print.cpp) ----------------------------
+    // Prints the document through a print view (PrintView.h) in print mode `mode` (0 asks with
+    // the print dialog) with the dialogs parented to `owner`; false without a printer.
+    bool print(int mode, Window* owner);
+    // Shows the pages as they would print; false without a printer.
+    bool printPreview();
+    // Chooses the program's printer, which the options remember.
+    bool printerSetup();
+
     // ---- window commands (KWorksheetWindow_commands.cpp) -------------------------------------
     static constexpr int kFirstBookmarkCommand = 1902;
     static constexpr int kLastBookmarkCommand = 2396;   // the 495th bookmark

@@ -327,6 +327,9 @@ bool KWorksheetWindow::runCommand(int id, const char* text, std::intptr_t argume
     case 2509: return search(id, text ? text : reinterpret_cast<const char*>(argument));
     case 1103: return save();
     case 1104: return saveAs(kSaveWorksheet);
+    case 1106: return print(argument ? *reinterpret_cast<const std::uint16_t*>(argument) : 0, this);
+    case 1107: return printPreview();
+    case 1108: return printerSetup();
     case 2751: return saveAs(kSaveText);
     case 2752: return saveAs(kSaveLatex);
     case 2753: return saveAs(kSaveKelvoText);

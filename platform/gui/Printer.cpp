@@ -18,6 +18,10 @@ struct Printer::PrinterImpl {
     bool inPage = false;
     int pagesStarted = 0;
     LinkOf<long> onError;
+    bool record = false;
+    bool recordJob = false;         // a recorded job is running
+    Picture page;                   // the page being recorded (the device records into it)
+    std::vector<Picture> recorded;  // finished pages of the last recorded job
 };
 
 namespace {
@@ -50,7 +54,7 @@ Printer::Printer(const String& name) : OutputDevice(OUTDEV_PRINTER, 1200, 1200),
 }
 
 Printer::~Printer() {
-    if (pr_->painter) abortJob();
+    if (pr_->painter || pr_->recordJob) abortJob();
 }
 
 int Printer::getPrinterCount() { return static_cast<int>(QPrinterInfo::availablePrinterNames().size()) + 1; }
@@ -85,9 +89,20 @@ Rectangle Printer::getPrintableAreaTwips() const {
                      Size(std::lround(r.width() * 20), std::lround(r.height() * 20)));
 }
 
+void Printer::setRecordPages(bool on) { pr_->record = on; }
+bool Printer::isRecordingPages() const { return pr_->record; }
+const std::vector<Picture>& Printer::getRecordedPages() const { return pr_->recorded; }
+
 bool Printer::startJob(const String& documentName) {
-    if (pr_->painter) return false;
+    if (pr_->painter || pr_->recordJob) return false;
     pr_->printer->setDocName(gui::toQString(documentName));
+    if (pr_->record) {
+        pr_->recorded.clear();
+        pr_->recordJob = true;
+        pr_->pagesStarted = 0;
+        pr_->inPage = false;
+        return true;
+    }
     if (isPdf() && pr_->printer->outputFileName().isEmpty()) return false;
     pr_->pagesStarted = 0;
     pr_->inPage = false;
@@ -96,6 +111,15 @@ bool Printer::startJob(const String& documentName) {
 
 bool Printer::startPage() {
     if (pr_->inPage) return false;
+    if (pr_->recordJob) {
+        pr_->page = Picture();
+        pr_->page.setPrefSize(getPaperSizeTwips());
+        pr_->page.setPrefMapMode(MapMode(MapUnit::Twip));
+        setRecording(&pr_->page);
+        ++pr_->pagesStarted;
+        pr_->inPage = true;
+        return true;
+    }
     if (pr_->pagesStarted == 0) {
         // The painter begins the first page itself.
         pr_->painter = std::make_unique<QPainter>();
@@ -116,6 +140,12 @@ bool Printer::startPage() {
 bool Printer::endPage() {
     if (!pr_->inPage) return false;
     pr_->inPage = false;
+    if (pr_->recordJob) {
+        setRecording(nullptr);
+        pr_->recorded.push_back(std::move(pr_->page));
+        pr_->page = Picture();
+        return true;
+    }
     if (pr_->printer->printerState() == QPrinter::Error) {
         pr_->onError.call(2);
         return false;
@@ -124,6 +154,11 @@ bool Printer::endPage() {
 }
 
 bool Printer::endJob() {
+    if (pr_->recordJob) {
+        if (pr_->inPage) endPage();
+        pr_->recordJob = false;
+        return true;
+    }
     if (!pr_->painter) return pr_->pagesStarted == 0;
     flushDrawing();
     bool ok = pr_->painter->end();
@@ -137,6 +172,12 @@ bool Printer::endJob() {
 }
 
 bool Printer::abortJob() {
+    if (pr_->recordJob) {
+        setRecording(nullptr);
+        pr_->inPage = false;
+        pr_->recordJob = false;
+        return true;
+    }
     bool ok = pr_->printer->abort();
     flushDrawing();
     if (pr_->painter) {
@@ -147,7 +188,7 @@ bool Printer::abortJob() {
     return ok;
 }
 
-bool Printer::isJobActive() const { return pr_->painter != nullptr; }
+bool Printer::isJobActive() const { return pr_->painter != nullptr || pr_->recordJob; }
 void Printer::setErrorHdl(const LinkOf<long>& handler) { pr_->onError = handler; }
 
 std::vector<uint8_t> Printer::getJobSetup() const {

@@ -8,12 +8,18 @@
 // set map mode twips to draw in page twips.  Raster operations are ignored.  Errors reach the
 // error handler with our numbers: 1 a page could not be started, 2 the output could not be
 // written.
+//
+// Page recording: with setRecordPages(true) a job needs no printer and no output file; each
+// page is kept as a Picture (preferred size the paper in twips, map mode twips) of exactly the
+// calls drawn on it, and nothing reaches QPrinter.  Tests and the worksheet's print checks read
+// the pages back; a new job starts an empty list.
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "platform/gui/OutputDevice.h"
+#include "platform/gui/Picture.h"
 #include "platform/gui/base/Link.h"
 
 class Printer : public OutputDevice {
@@ -47,6 +53,11 @@ public:
 
     // Called with 1 (a page could not be started) or 2 (the output could not be written).
     void setErrorHdl(const LinkOf<long>& handler);
+
+    void setRecordPages(bool on);
+    bool isRecordingPages() const;
+    // The pages of the last recorded job, first page first.
+    const std::vector<Picture>& getRecordedPages() const;
 
     // Job set-up bytes (printer name, copies, collate): size, then a copy.
     std::size_t getJobSetupSize() const;

@@ -2,6 +2,8 @@
 // job errors.
 #include "platform/gui/Printer.h"
 
+#include "platform/gui/Picture.h"
+
 #include <unistd.h>
 
 #include <array>
@@ -9,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +91,53 @@ TEST(Printer, UnwritableFileIsReportedAsAPageError) {
     EXPECT_EQ(last, 1);
     p.drawLine(Point(0, 0), Point(10, 10));  // outside a page: nothing, no crash
     EXPECT_TRUE(p.endJob());
+}
+
+// The texts a recorded page draws, in order.
+std::vector<std::string> textsOf(const Picture& page) {
+    std::vector<std::string> out;
+    for (const PictureAction& a : page.actions())
+        if (a.type == PA_TEXT || a.type == PA_TEXTARRAY) out.push_back(a.text.str());
+    return out;
+}
+
+TEST(Printer, RecordedJobKeepsEachPageAsAPictureAndWritesNothing) {
+    Printer p(String("PDF"));   // no print file: a real job would be refused
+    p.setRecordPages(true);
+    ASSERT_TRUE(p.startJob("recorded"));
+    EXPECT_TRUE(p.isJobActive());
+    EXPECT_FALSE(p.startJob("second")) << "one job at a time";
+    p.setMapMode(MapMode(MapUnit::Twip));
+    p.setFont(Font("Times New Roman", Size(0, 240)));
+    ASSERT_TRUE(p.startPage());
+    EXPECT_FALSE(p.startPage()) << "a page is open";
+    p.drawText(Point(1440, 1440), "first");
+    p.drawLine(Point(1440, 2000), Point(5000, 2000));
+    ASSERT_TRUE(p.endPage());
+    p.drawText(Point(0, 0), "between pages");   // outside a page: not on any page
+    ASSERT_TRUE(p.startPage());
+    p.drawText(Point(1440, 1440), "second");
+    ASSERT_TRUE(p.endPage());
+    ASSERT_TRUE(p.endJob());
+    EXPECT_FALSE(p.isJobActive());
+
+    const std::vector<Picture>& pages = p.getRecordedPages();
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(textsOf(pages[0]), std::vector<std::string>{"first"});
+    EXPECT_EQ(textsOf(pages[1]), std::vector<std::string>{"second"});
+    EXPECT_EQ(pages[0].getPrefSize(), p.getPaperSizeTwips());
+    EXPECT_EQ(pages[0].getPrefMapMode().unit, MapUnit::Twip);
+    bool line = false;
+    for (const PictureAction& a : pages[0].actions()) line |= a.type == PA_LINE && a.point == Point(1440, 2000);
+    EXPECT_TRUE(line) << "drawing calls are kept in the page's twips";
+
+    // A new job starts an empty list; an aborted one keeps the pages it finished.
+    ASSERT_TRUE(p.startJob("aborted"));
+    ASSERT_TRUE(p.startPage());
+    p.drawText(Point(0, 0), "lost");
+    EXPECT_TRUE(p.abortJob());
+    EXPECT_TRUE(p.getRecordedPages().empty());
+    EXPECT_FALSE(p.isJobActive());
 }
 
 }  // namespace
