@@ -146,6 +146,8 @@ bool KWorksheetWindow::zoom(int command) {
     const int oldNumerator = view()->zoomNumerator(), oldDenominator = view()->zoomDenominator();
     if (!view()->setZoom(numerator, denominator) && (oldNumerator != numerator || oldDenominator != denominator))
         return false;
+    // The view's fonts were realised at the old zoom: they go, and the layout takes new ones.
+    view()->dropStyles(-1);
     relayoutAll();
     invalidate();
     zoomCommand_ = zoomOfCommand(command, numerator, denominator) ? command : kDefaultZoomCommand;
