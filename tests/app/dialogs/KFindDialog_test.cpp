@@ -26,6 +26,7 @@
 #include "document/tree/ViewCaret.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/gui_test.h"
+#include "tests/app/dialogs/program_child.h"
 
 namespace {
 
@@ -46,17 +47,11 @@ std::unique_ptr<WorksheetDocument> twoLines() {
 // Runs the program, drives the Find dialog and the fit-window command, prints what it saw and
 // exits.
 [[noreturn]] void findInTheProgram() {
-    gui::ensureApplication();
-    gui::test::activate();
-    std::string seen;
-    KWorksheetApp app;
-    app.splashTimeoutMs = 3600 * 1000;
-    app.onLoopRunning = [&](KWorksheetApp& a) {
+    runProgramAndReport([](KWorksheetApp& a, std::string& seen) {
         a.frame->openWorksheetWindow(twoLines());
         auto* window = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
         if (!window) {
             seen += "no window\n";
-            Application::quit();
             return;
         }
         window->window_command(1167, nullptr, 0);
@@ -84,12 +79,7 @@ std::unique_ptr<WorksheetDocument> twoLines() {
         seen += "fit " + std::to_string(x) + "," + std::to_string(y) + " width " +
                 (w == out.width ? "ok" : std::to_string(w)) + " height " +
                 (h == wanted ? "ok" : std::to_string(h) + "/" + std::to_string(wanted)) + "\n";
-        Application::quit();
-    };
-    char* argv[] = {const_cast<char*>("wkelvo"), const_cast<char*>("-nosplash"), nullptr};
-    app.Main(2, argv);
-    std::fprintf(stderr, "%sfailures %zu\n", seen.c_str(), gui::test::takeFailures().size());
-    std::exit(0);
+    });
 }
 
 TEST(FindDialogProgram, FindsThroughTheFrameAndComesBackAfterCancel) {

@@ -24,6 +24,7 @@
 #include "document/tree/ElementPosition.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/gui_test.h"
+#include "tests/app/dialogs/program_child.h"
 
 namespace {
 
@@ -124,12 +125,7 @@ std::string rootKinds(KWorksheetWindow* window) {
 // Runs the program and loads a copy of the file per row through the frame, the script
 // answering the question; prints "<name>: <kinds>" per row and exits.
 [[noreturn]] void loadThroughTheProgram(const std::vector<LoadRow>& rows, const fs::path& dir) {
-    gui::ensureApplication();
-    gui::test::activate();
-    std::string seen;
-    KWorksheetApp app;
-    app.splashTimeoutMs = 3600 * 1000;
-    app.onLoopRunning = [&](KWorksheetApp& a) {
+    runProgramAndReport([&](KWorksheetApp& a, std::string& seen) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const fs::path copy = dir / ("import" + std::to_string(i) + ".txt");
             fs::copy_file(std::string(KELVO_TEST_DATA) + "/app/import_choice.txt", copy);
@@ -137,12 +133,7 @@ std::string rootKinds(KWorksheetWindow* window) {
             const bool loaded = a.frame->load_worksheet(copy.c_str(), 0);
             seen += std::string(rows[i].name) + ": " + (loaded ? rootKinds(dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet())) : "none") + "\n";
         }
-        Application::quit();
-    };
-    char* argv[] = {const_cast<char*>("wkelvo"), const_cast<char*>("-nosplash"), nullptr};
-    app.Main(2, argv);
-    std::fprintf(stderr, "%sfailures %zu\n", seen.c_str(), gui::test::takeFailures().size());
-    std::exit(0);
+    });
 }
 
 // A plain-text file opened in the program is imported as the dialog's choice: Kelvo Text
