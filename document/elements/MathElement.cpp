@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "document/edit/Document.h"
+#include "document/elements/LatexWalk.h"
 #include "document/elements/ParagraphElement.h"
 #include "document/records/KWorksheetReader.h"
 #include "document/records/KWorksheetWriter.h"
@@ -15,8 +16,10 @@
 #include "tovu/ifvars.h"
 #include "tovu/print.h"
 #include "typeset/devices/charcell.h"
+#include "typeset/devices/latex.h"
 #include "typeset/typeset.h"
 #include "util/KString.h"
+#include "util/messages.h"
 
 void MathElement::HolderDeleter::operator()(DagHolder* holder) const { dag_holder_free(holder); }
 
@@ -161,6 +164,63 @@ void MathElement::writeElement(WalkControl& control) {
     control.writer->writeInt(value_);
     control.writer->writeExpression(expression());
     writeRecordTail(control);
+}
+
+// ---- exports -------------------------------------------------------------------------------------
+
+void MathElement::exportText(WalkControl& control) {
+    KExportWriter* writer = control.exportWriter;
+    const DagWord* dag = expression();
+    if (!writer || control.pass() == PASS_AFTER || !dag) return;
+    writer->emitPendingPrefix(false);
+    if ((control.flags & WALK_MARKED_ONLY) && mark == 2) {
+        writer->writeString(text_);
+        return;
+    }
+    LayoutOptions options;
+    layout_options_init(1, &options, settingsOf(this));
+    options.pageWidth = writer->lineWidth > 0 ? writer->lineWidth : kTextExportWidth;
+    options.pageHeight = kTextExportHeight;
+    int code = 0;
+    std::string text = render_text_2d_string(dag, &options, &code);
+    // A rendering the typesetter refuses (too deep, memory) still leaves the one-line text.
+    if (code != 0) text = text_;
+    writer->writeString("\n" + text);
+}
+
+namespace {
+
+// The LaTeX writer's characters are collected first, so that a failed layout writes nothing.
+int collectLatexChar(void* user, int ch) {
+    static_cast<std::string*>(user)->push_back(static_cast<char>(ch));
+    return 0;
+}
+
+}  // namespace
+
+void MathElement::exportLatexElement(WalkControl& control) {
+    KLatexExportWriter* writer = latexWriterOf(control);
+    const DagWord* dag = expression();
+    if (!writer || control.pass() == PASS_AFTER || !dag) return;
+    LatexExportState* state = latexStateOf(control);
+    LayoutOptions options;
+    layout_options_init(3, &options, settingsOf(this));
+    if (state && state->option > 0) options.pageWidth = state->option;
+    options.pageHeight = kLatexPageHeight;
+    std::string latex;
+    int code = latex_write_expression(dag, &options, false, collectLatexChar, &latex);
+    writer->beginEnvironment("kelvolatex");
+    if (code == 0) {
+        bool raw = writer->rawText;
+        writer->setRawText(true);
+        writer->writeString(latex);
+        writer->setRawText(raw);
+    } else {
+        showMessage("Unable to export expression to LaTeX.\nEnsure that the Adobe Font Metric files\n"
+                    "are located in Kelvo's AFM subdirectory.");
+        if (state) state->errorFlags |= 0x200;
+    }
+    writer->endEnvironment("kelvolatex");
 }
 
 namespace {

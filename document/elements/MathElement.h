@@ -31,6 +31,11 @@ public:
     static constexpr int kTextFaceParagraphStyle = 2;
     // Columns of the rendering without a view to measure (the session's default screen width).
     static constexpr int kDefaultColumns = 79;
+    // The text export's page: its width without a writer width, and a height no result reaches.
+    static constexpr int kTextExportWidth = 70;
+    static constexpr int kTextExportHeight = 1000000;
+    // The LaTeX export's page height (points).
+    static constexpr int kLatexPageHeight = 576;
 
     // A copy of the expression is kept (none for a null expression); value: the character
     // style index.
@@ -65,6 +70,11 @@ public:
 
     // ---- records and exports ------------------------------------------------------------------
     void writeElement(WalkControl& control) override;
+    // Text: the two-dimensional character text at the writer's line width (70 without one),
+    // after a line break; a partly marked element writes its one-line text.
+    void exportText(WalkControl& control) override;
+    // LaTeX: the expression in the "kelvolatex" environment, laid out at the export's width.
+    void exportLatexElement(WalkControl& control) override;
 
     // Math positions: before, inside or after the expression (MathCaret.h).  A range over
     // the marked part of a partly marked element has both ends at the start.

@@ -28,6 +28,7 @@ struct LatexExportState {
     bool resultMacroWritten = false;
     bool inGroup = false;
     bool secondFlag = false;
+    int errorFlags = 0;                    // 0x200: an expression could not be written
 };
 
 // The export's clock: the time written on the header's "Generated" line (as local time).

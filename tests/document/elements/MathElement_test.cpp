@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "document/elements/MathElement.h"
+#include "document/export/LatexExport.h"
+#include "document/records/KExportWriter.h"
 #include "document/styles/WorksheetTagTable.h"
 #include "tests/document/elements/text_fixture.h"
 #include "tovu/parse_driver.h"
@@ -129,6 +132,86 @@ TEST_F(MathElementTest, WithoutAnExpressionNothingIsDrawnOrWritten) {
     for (const Drawn& d : view->drawn) EXPECT_TRUE(d.text.empty()) << d.text;
     EXPECT_EQ(math->expression(), nullptr);
     EXPECT_EQ(written().find("XPPMATH"), std::string::npos) << written();
+}
+
+// ---- exports ---------------------------------------------------------------------------------------
+
+// A result exported as text is its two-dimensional text at the writer's width (70 when the
+// writer does not wrap), after a line break: a fraction keeps its three rows and a long sum
+// breaks within the width.  A text export that dropped it would lose the worksheet's results.
+TEST_F(MathElementTest, TextExportWritesTheTwoDimensionalTextAtTheWritersWidth) {
+    std::string longSum;
+    for (int i = 1; i <= 40; ++i) longSum += (i > 1 ? "+a" : "a") + std::to_string(i);
+    longSum += ";";
+    struct Row {
+        const char* name;
+        std::string source;
+        int writerWidth;
+        int columns;   // the rendering the export must hold
+    } rows[] = {
+        {"fraction, no wrapping", "x^2/y;", 0, 70},
+        {"fraction at 70", "x^2/y;", 70, 70},
+        {"long sum, no wrapping, breaks at 70", longSum, 0, 70},
+        {"long sum at 40", longSum, 40, 40},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ParagraphElement* p = paragraph({mathOf(r.source.c_str())});
+        p->setOutput(true);
+        std::ostringstream out;
+        KExportWriter writer(&out, r.writerWidth);
+        WalkControl control;
+        control.exportWriter = &writer;
+        control.flags = WALK_BEFORE | WALK_AFTER;
+        p->walkMethod(&Element::exportText, control);
+        writer.writeString("", true);
+        std::string text = out.str();
+        ASSERT_GE(text.size(), 2u);
+        EXPECT_EQ(text.substr(0, 2), "\r\n") << "the result starts on a line of its own: " << text;
+        std::vector<std::string> exported;
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t end = text.find("\r\n", at);
+            if (end == std::string::npos) end = text.size();
+            std::string line = text.substr(at, end - at);
+            if (line.find_first_not_of(' ') != std::string::npos) exported.push_back(line);   // rows only
+            at = end + 2;
+        }
+        std::vector<std::string> expected;
+        for (const std::string& line : renderedLines(r.source.c_str(), r.columns))
+            if (line.find_first_not_of(' ') != std::string::npos) expected.push_back(line);
+        ASSERT_EQ(exported.size(), expected.size()) << text;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_NE(exported[i].find(expected[i]), std::string::npos) << exported[i] << " / " << expected[i];
+            EXPECT_LE(static_cast<int>(exported[i].size()), r.columns) << exported[i];
+        }
+        root->removeChild(p);
+    }
+}
+
+// In a LaTeX export the result is LaTeX in the "kelvolatex" environment (one environment with
+// its paragraph's), not an empty environment.
+TEST_F(MathElementTest, LatexExportWritesTheExpressionInItsEnvironment) {
+    ParagraphElement* p = paragraph({mathOf("x^2/y;")});
+    p->setOutput(true);
+    std::ostringstream out;
+    KLatexExportWriter writer(&out, 0);
+    LatexExportState state;
+    state.writer = &writer;
+    state.option = 432;
+    WalkControl control;
+    control.context = &state;
+    control.flags = WALK_BEFORE | WALK_AFTER;
+    root->walkMethod(&Element::exportLatexElement, control);
+    writer.writeString("", true);
+    const std::string tex = out.str();
+    const std::size_t begin = tex.find("\\begin{kelvolatex}"), end = tex.find("\\end{kelvolatex}");
+    ASSERT_NE(begin, std::string::npos) << tex;
+    ASSERT_NE(end, std::string::npos) << tex;
+    EXPECT_EQ(tex.find("\\begin{kelvolatex}", begin + 1), std::string::npos) << "one environment: " << tex;
+    const std::string body = tex.substr(begin, end - begin);
+    EXPECT_NE(body.find("frac"), std::string::npos) << tex;
+    EXPECT_NE(body.find('x'), std::string::npos) << tex;
+    EXPECT_EQ(state.errorFlags, 0);
 }
 
 // ---- the record ------------------------------------------------------------------------------------
