@@ -204,16 +204,22 @@ TEST_F(PrintPreviewTest, TheLayoutPlacesTheButtonsInOrderAndBreaksTheRowWhenNarr
         QWidget* w = dialog_->findControl(id == D::kDone ? "CancelButton" : "PushButton", id);
         return Rectangle(Point(w->x(), w->y()), Size(w->width(), w->height()));
     };
+    // The buttons' size follows the dialog font: the screens are chosen around the width at
+    // which nine buttons no longer fit in one row (the area narrower than 9 bw + 24).
+    open(groups(3));
+    const long bw = buttonAt(D::kPrint).getWidth(), vw0 = dialog_->verticalBar().getSizePixel().width;
+    const long rowWidth = 9 * bw + 24 + 2 * vw0 + 12;   // the client width that just fits
     struct Row {
         const char* name;
-        Size screen;
+        long clientWidth;
         bool twoRows;
-    } rows[] = {{"wide: one row", Size(1000, 800), false}, {"narrow: 100% starts a second row", Size(400, 600), true}};
+    } rows[] = {{"wide: one row", rowWidth + 40, false}, {"narrow: 100% starts a second row", rowWidth - 40, true}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        gui::test::fixScreenSize(r.screen);
+        const Size screen(r.clientWidth * 10 / 9 + 1, 800);
+        gui::test::fixScreenSize(screen);
         PrintPreviewDialog& d = open(groups(3));
-        EXPECT_EQ(d.getOutputSizePixel(), Size(r.screen.width * 9 / 10, r.screen.height * 9 / 10));
+        EXPECT_EQ(d.getOutputSizePixel(), Size(screen.width * 9 / 10, screen.height * 9 / 10));
         const Rectangle first = buttonAt(D::kPrint);
         const long bh = first.getHeight();
         const long vw = d.verticalBar().getSizePixel().width;
