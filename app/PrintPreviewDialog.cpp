@@ -303,10 +303,10 @@ void PrintPreviewDialog::doublePage() {
     second_->setOrigin(Point());
     second_->invalidate();
     second_->show();
-    // Both pages in half the area each, side by side and centred.
+    // Both pages in half the area each (both windows show whole pages of one paper, so they
+    // need the same size), side by side and centred.
     const Size a = area_->getSizePixel();
     const Size half(std::max(0, a.width / 2 - 7), std::max(0, a.height - 10));
-    first_->calcWindowSizePixel(half);
     const Size s = second_->calcWindowSizePixel(half);
     const long y = (a.height - s.height) / 2;
     first_->setPosSizePixel(Point(a.width / 2 - s.width - 2, y), s);
