@@ -16,7 +16,7 @@
 
 namespace {
 
-// Pixels a page window leaves free around it in the area, and the gaps of the layout.
+// Pixels a page window leaves free in the area (half of it each side when centred).
 constexpr int kPageMargin = 8;
 
 struct ZoomStarts {
@@ -62,10 +62,7 @@ bool PrintPreviewDialog::zoomStartsFitted() { return zoomStarts().fitted; }
 
 void PrintPreviewDialog::run(PrintView& view) {
     std::vector<uint8_t> job;
-    if (Printer* printer = view.printer()) {
-        job = printer->getJobSetup();
-        job.resize(printer->getJobSetupSize());
-    }
+    if (Printer* printer = view.printer()) job = printer->getJobSetup();
     PrintPreviewDialog dialog(view.window(), std::move(job), view);
     dialog.execute();
 }
