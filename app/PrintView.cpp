@@ -8,6 +8,7 @@
 #include "app/KAppOptionsHost.h"
 #include "app/KWorksheetApp.h"
 #include "app/KWorksheetWindow.h"
+#include "app/PrintPreviewDialog.h"
 #include "document/exec/WorksheetDocument.h"
 #include "document/tree/Element.h"
 #include "document/views/PageList.h"
@@ -128,7 +129,9 @@ void PrintView::drawPage(OutputDevice& device, int page) {
     PageList* pages = pageList();
     if (!pages || page < 1 || page > pages->count()) return;
     const Rectangle area = printer_ ? printer_->getPrintableAreaTwips() : Rectangle();
-    device.setMapMode(MapMode(MapUnit::Twip));
+    // A device already in twips keeps its origin and scale: the preview's page windows map the
+    // printer's twips onto the page as shown that way.
+    if (device.getMapMode().unit != MapUnit::Twip) device.setMapMode(MapMode(MapUnit::Twip));
     OutputDevice* previous = outputDevice();
     setOutputDevice(&device);
     const ElementRect rect = pages->pageRect(page - 1);
@@ -238,4 +241,13 @@ void PrintView::printPages(int mode, Window* owner) {
 void PrintView::previewPages() {
     if (!paginated_) formatForPrinter();
     if (gPreviewHandler) gPreviewHandler(*this);
+    else PrintPreviewDialog::run(*this);
+}
+
+void PrintView::refreshForPrinter() {
+    // The fonts go too: they may have been measured for a printer that is gone.
+    dropStyles(-1);
+    printer_ = programPrinter();
+    paginated_ = false;
+    formatForPrinter();
 }

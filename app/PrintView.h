@@ -21,9 +21,9 @@
 // is kept yet).
 //
 // What this view leaves out: the progress dialog (the page being printed shows in the status
-// bar instead) and the preview dialog: previewPages formats the pages and hands the view to the
-// preview handler (setPreviewHandler), which draws them with drawPage; without a handler the
-// preview formats and returns.
+// bar instead).  previewPages formats the pages and runs the preview dialog
+// (PrintPreviewDialog.h), which draws them with drawPage; a test may install a preview handler
+// (setPreviewHandler) that takes the dialog's place.
 //
 // The printer is borrowed: the application owns it (the options make it); a program without the
 // application object (the tests) installs its own with setProgramPrinter.
@@ -63,9 +63,13 @@ public:
     // Prints the pages (the mode as above) with `owner` as the dialogs' parent.  Virtual so
     // that a test can stand in for the whole job.
     virtual void printPages(int mode, Window* owner);
-    // Formats when not yet done and runs the preview handler; then the window's own view is laid
-    // out again and the window repainted (by the caller).
+    // Formats when not yet done and runs the preview dialog (or the installed handler); then the
+    // window's own view is laid out again and the window repainted (by the caller).
     virtual void previewPages();
+    // Takes the program's current printer again and formats for it.  A print run started from
+    // the preview may have replaced the printer this view borrowed, and its own print view was
+    // the document's active view meanwhile: the preview calls this when the run is over.
+    void refreshForPrinter();
     // Draws page n (from 1) on the device, in twips from the printable area's origin.
     void drawPage(OutputDevice& device, int page);
 
@@ -83,7 +87,8 @@ public:
     static Factory setFactory(Factory factory);
     static std::unique_ptr<PrintView> create(WorksheetDocument* document, KWorksheetWindow* window, bool preview);
 
-    // The preview dialog's place: called with the formatted view.
+    // Takes the preview dialog's place (tests): called with the formatted view.  Null restores
+    // the dialog.
     using PreviewHandler = void (*)(PrintView& view);
     static void setPreviewHandler(PreviewHandler handler);
 

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -175,6 +176,7 @@ Dialog::Dialog(Window* parent, const ResId& id, bool modal) : impl_(std::make_un
             w = b;
         }
         w->setGeometry(px(c.x, c.y, c.width, c.height));
+        if (!c.help.isEmpty()) w->setToolTip(gui::toQString(c.help));
         w->setObjectName(QString::fromStdString(c.cls + ":" + std::to_string(c.id)));
         impl_->controls[{c.cls, c.id}] = w;
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
@@ -213,6 +215,19 @@ void Dialog::endDialog(long result) {
 void Dialog::show(bool on) { impl_->dlg->setVisible(on); }
 bool Dialog::isVisible() const { return impl_->dlg->isVisible(); }
 QWidget* Dialog::peer() const { return impl_->dlg; }
+void Dialog::setPosSizePixel(const Point& screenPos, const Size& clientSize) {
+    impl_->dlg->setFixedSize(std::max(1, clientSize.width), std::max(1, clientSize.height));
+    impl_->dlg->move(screenPos.x, screenPos.y);
+}
+Point Dialog::getPosPixel() const { return Point(impl_->dlg->x(), impl_->dlg->y()); }
+Size Dialog::getOutputSizePixel() const { return Size(impl_->dlg->width(), impl_->dlg->height()); }
+void Dialog::insertWindow(Window& child) {
+    auto* peer = static_cast<QWidget*>(child.getNativeHandle());
+    if (!peer || peer->parentWidget() == impl_->dlg) return;
+    const bool shown = !peer->isHidden();
+    peer->setParent(impl_->dlg, Qt::WindowFlags());
+    peer->setVisible(shown);
+}
 int Dialog::getResId() const { return impl_->resId; }
 QWidget* Dialog::findControl(const char* cls, int id) const {
     auto it = impl_->controls.find({cls, id});
@@ -280,6 +295,12 @@ void Control::enable(bool on) { widget_->setEnabled(on); }
 bool Control::isEnabled() const { return widget_->isEnabled(); }
 void Control::show(bool on) { widget_->setVisible(on); }
 void Control::grabFocus() { widget_->setFocus(Qt::OtherFocusReason); }
+void Control::setPosSizePixel(const Point& p, const Size& s) {
+    widget_->setGeometry(p.x, p.y, std::max(0, s.width), std::max(0, s.height));
+}
+Point Control::getPosPixel() const { return Point(widget_->x(), widget_->y()); }
+Size Control::getSizePixel() const { return Size(widget_->width(), widget_->height()); }
+String Control::getHelpText() const { return gui::fromQString(widget_->toolTip()); }
 
 Edit::Edit(Dialog* d, const ResId& id) : Control(d, "Edit", id) {
     auto* e = static_cast<QLineEdit*>(widget_);

@@ -10,6 +10,11 @@
 // dialog with 1 and CancelButton with 0 unless a click handler is set; a handler may refuse
 // and keep the dialog open.
 //
+// Geometry: a dialog's position is on the screen, its size the client area's, both in pixels; a
+// control's position counts from the dialog's client area.  A program window (made without a
+// parent) can be put into a dialog with insertWindow: it then sits in the client area like a
+// control, shows and hides with the dialog, and is deleted by the program before the dialog.
+//
 // Message boxes: ErrorBox (style 528, OK), QueryBox (4224: Yes, No, Cancel; 4160: Yes, No),
 // InfoBox; answers 2 yes, 3 no, 0 cancel, 1 OK.
 //
@@ -23,6 +28,7 @@
 
 #include "platform/gui/Resource.h"
 #include "platform/gui/base/Link.h"
+#include "platform/gui/base/geometry.h"
 #include "platform/gui/base/String.h"
 
 class QString;
@@ -56,6 +62,12 @@ public:
     void endDialog(long result);
     void show(bool on = true);
     bool isVisible() const;
+    // Screen position and client size (the dialog keeps that size: the user cannot resize it).
+    void setPosSizePixel(const Point& screenPos, const Size& clientSize);
+    Point getPosPixel() const;
+    Size getOutputSizePixel() const;
+    // Makes a window without a parent a child of the dialog's client area (geometry above).
+    void insertWindow(Window& child);
     // The widget of a control, or null.
     QWidget* findControl(const char* cls, int id) const;
     QWidget* peer() const;
@@ -95,6 +107,12 @@ public:
     void show(bool on = true);
     void hide() { show(false); }
     void grabFocus();
+    // Pixels in the dialog's client area.
+    void setPosSizePixel(const Point& p, const Size& s);
+    Point getPosPixel() const;
+    Size getSizePixel() const;
+    // The resource's help text (empty when it has none).
+    String getHelpText() const;
     int getId() const { return id_; }
     QWidget* widget() const { return widget_; }
 

@@ -74,6 +74,18 @@ Size PreviewPage::calcWindowSizePixel(const Size& area) const {
                 std::min<long>(page.height, std::max<int32_t>(area.height, 0)));
 }
 
+Size PreviewPage::getVisibleSizeTwips() const {
+    const Size paper = getPageSizeTwips();
+    if (isWholePage()) return paper;
+    const Size page = getPageSizePixel();
+    const Size window = getSizePixel();
+    auto twips = [](long pixels, long pagePixels, long paperTwips) {
+        const long long v = static_cast<long long>(std::clamp<long>(pixels, 0, pagePixels)) * paperTwips / pagePixels;
+        return std::min<long long>(v, paperTwips);
+    };
+    return Size(twips(window.width, page.width, paper.width), twips(window.height, page.height, paper.height));
+}
+
 void PreviewPage::paint(const Rectangle& r) {
     push();
     setMapMode(MapMode());
@@ -95,7 +107,9 @@ void PreviewPage::paint(const Rectangle& r) {
         // Twips map onto the page as shown: a twip is page.width / paper.width pixels, that is a
         // scale of page.width * 1440 / (paper.width * dpi) on the twip unit.
         intersectClipRegion(paperRect);
-        setMapMode(MapMode(MapUnit::Twip, Point(-origin_.x, -origin_.y),
+        const Rectangle printable = printer_ ? printer_->getPrintableAreaTwips() : Rectangle();
+        const Point corner = printable.isEmpty() ? Point() : printable.topLeft();
+        setMapMode(MapMode(MapUnit::Twip, Point(corner.x - origin_.x, corner.y - origin_.y),
                            Fraction(static_cast<int32_t>(page.width) * 1440, paper.width * getDPIX()),
                            Fraction(static_cast<int32_t>(page.height) * 1440, paper.height * getDPIY())));
         push();

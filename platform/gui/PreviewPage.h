@@ -14,8 +14,10 @@
 //    when there is none) and the job set-up bytes the preview was opened with, kept as given.
 //  - Paint: the window is erased with its background, the paper is drawn white with a grey frame,
 //    then the paint handler runs with the window's map mode set so that the printer's twips map
-//    onto the page as shown (page origin at the window's origin point).  The window's drawing
-//    state (map mode, pen, brush, font, clip) is restored after the handler.
+//    onto the page as shown: as on the printer, twip (0, 0) is the printable area's top left (the
+//    paper's corner without a printer), and the page is scrolled by the origin.  The handler
+//    draws clipped to the paper.  The window's drawing state (map mode, pen, brush, font, clip)
+//    is restored after the handler.
 
 #include <cstdint>
 #include <vector>
@@ -49,6 +51,8 @@ public:
     // fits the window.
     Size getPageSizePixel() const;
     Size calcWindowSizePixel(const Size& area) const;
+    // The part of the page the window shows, in twips (the paper at the whole-page zoom).
+    Size getVisibleSizeTwips() const;
 
     // Called with this window to draw the page (window device mapped to printer twips).
     void setPaintPageHdl(const LinkOf<PreviewPage*>& handler) { paintPage_ = handler; }

@@ -180,7 +180,8 @@ bool loadResources(std::string_view text, std::string* error) {
             bool known = false;
             for (const char* c : kClasses) known |= w[0] == c;
             if (!known) return fail("unknown control class " + w[0]);
-            if (w.size() != 7 || !q[6]) return fail("expected: <Class> <id> <x> <y> <width> <height> \"<text>\"");
+            if ((w.size() != 7 && w.size() != 8) || !quotedFrom(q, 6))
+                return fail("expected: <Class> <id> <x> <y> <width> <height> \"<text>\" [\"<help>\"]");
             ControlDesc c;
             c.cls = w[0];
             if (!toInt(w[1], c.id) || !toInt(w[2], c.x) || !toInt(w[3], c.y) || !toInt(w[4], c.width) ||
@@ -189,6 +190,7 @@ bool loadResources(std::string_view text, std::string* error) {
             for (const ControlDesc& other : current.controls)
                 if (other.cls == c.cls && other.id == c.id) return fail("duplicate " + c.cls + " " + w[1]);
             c.text = String(w[6]);
+            if (w.size() == 8) c.help = String(w[7]);
             current.controls.push_back(std::move(c));
         }
         if (end == text.size()) break;

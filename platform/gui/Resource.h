@@ -6,7 +6,7 @@
 // and \\ as escapes; "#" starts a comment line):
 //
 //   dialog <id> "<title>" <width> <height>        dialog units
-//     <Class> <local id> <x> <y> <width> <height> "<text>"
+//     <Class> <local id> <x> <y> <width> <height> "<text>" ["<help text>"]
 //     ...
 //   end
 //
@@ -34,7 +34,7 @@
 //
 // Classes: FixedText, Edit, PushButton, OKButton, CancelButton, CheckBox, TriStateBox,
 // RadioButton, GroupBox, ComboBox, ListBox, MetricField, NumericField, FixedIcon and FixedBitmap
-// (whose text is the id of their image).  Controls are found by class and local id together, so one dialog may
+// (whose text is the id of their image).  A control's help text is shown as its tool tip.  Controls are found by class and local id together, so one dialog may
 // hold an Edit 1 and a FixedText 1.  Dialog units: x and width in quarters, y and height in
 // eighths of the dialog font's average character width and height.
 
@@ -60,6 +60,7 @@ struct ControlDesc {
     int id = 0;
     int x = 0, y = 0, width = 0, height = 0;
     String text;
+    String help;  // empty = none
 };
 
 struct DialogDesc {

@@ -96,7 +96,9 @@ void ScrollBar::setThumbPos(long pos) {
     bar_->programSet = false;
     bar_->last = bar_->bar->value();
 }
-long ScrollBar::getThumbPos() const { return bar_->bar->value(); }
+// The slider's position: during an action (inside the scroll handler) it is already the new
+// one, while the value follows only after the action.
+long ScrollBar::getThumbPos() const { return bar_->bar->sliderPosition(); }
 void ScrollBar::setLineSize(long n) { bar_->bar->setSingleStep(std::max(0, clamp16(n))); }
 long ScrollBar::getLineSize() const { return bar_->bar->singleStep(); }
 void ScrollBar::setPageSize(long n) { bar_->bar->setPageStep(std::max(0, clamp16(n))); }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs zoom_shots_demo as a real X11 program under Xvfb on the demo worksheet: its window at
 # 50 % and 200 % zoom with the group ranges shown and hidden, saved as PNG in the artefact
-# folder (look at them).  Checks: four shots; at 200 % more of the window is ink than at 50 %;
-# showing the group ranges adds ink at both zooms.
+# folder (look at them), and the Print Preview dialog's area with the first page.  Checks: five
+# shots; at 200 % more of the window is ink than at 50 %; showing the group ranges adds ink at
+# both zooms; the previewed page is not blank.
 #   zoom_shots_xvfb.sh <path of zoom_shots_demo> <demo worksheet> <artefact folder>
 set -euo pipefail
 demo=$1
@@ -28,4 +29,6 @@ done
 (( $(ink zoom200-ranges) > $(ink zoom50-ranges) )) || fail "200 % shows no more than 50 %"
 (( $(ink zoom50-ranges) > $(ink zoom50-noranges) )) || fail "the group ranges show nothing at 50 %"
 (( $(ink zoom200-ranges) > $(ink zoom200-noranges) )) || fail "the group ranges show nothing at 200 %"
+[[ -s $out/preview-page1.png ]] || fail "no preview shot"
+(( $(ink preview-page1) > 200 )) || fail "the previewed page is blank"
 echo "zoom shots: $(grep '^SHOT' "$work/out" | tr '\n' ' ')in $out"

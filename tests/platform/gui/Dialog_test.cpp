@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QWidget>
 
 #include <fstream>
 #include <sstream>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/gui/Application.h"
+#include "platform/gui/Window.h"
 #include "platform/gui/gui_test.h"
 
 namespace {
@@ -181,6 +183,37 @@ TEST_F(DialogTest, MissingResourceOrControlIsAnError) {
     EXPECT_THROW(OKButton(&d, ResId(2)), std::runtime_error);
 }
 
+// A program window placed into a dialog sits in its client area like a control, with the
+// dialog's size and the controls' geometry in pixels; help texts come from the resource.
+TEST_F(DialogTest, WindowsAndControlsArePlacedInTheClientArea) {
+    ModalDialog d(nullptr, ResId(8001));
+    d.setPosSizePixel(Point(30, 40), Size(300, 200));
+    EXPECT_EQ(d.getOutputSizePixel(), Size(300, 200));
+
+    OKButton ok(&d, ResId(1));
+    EXPECT_EQ(ok.getHelpText(), String("Close the dialog"));
+    ok.setPosSizePixel(Point(10, 150), Size(80, 24));
+    EXPECT_EQ(ok.getPosPixel(), Point(10, 150));
+    EXPECT_EQ(ok.getSizePixel(), Size(80, 24));
+    ModalDialog named(nullptr, ResId(8000));
+    EXPECT_EQ(OKButton(&named, ResId(1)).getHelpText(), String()) << "no help text in the resource";
+
+    Window inside(nullptr, WB_CHILD_PLAIN);
+    inside.setBackgroundBrush(Brush(Color::fromRGB8(0, 0, 255)));
+    d.insertWindow(inside);
+    inside.setPosSizePixel(Point(100, 20), Size(50, 40));
+    inside.show();
+    auto* peer = static_cast<QWidget*>(inside.getNativeHandle());
+    EXPECT_EQ(peer->parentWidget(), d.peer());
+    EXPECT_FALSE(peer->isWindow());
+    EXPECT_FALSE(inside.isVisible()) << "hidden with its dialog";
+    d.show();
+    EXPECT_TRUE(inside.isVisible());
+    EXPECT_EQ(peer->geometry(), QRect(100, 20, 50, 40));
+    d.show(false);
+    EXPECT_FALSE(inside.isVisible());
+}
+
 struct BoxCase { const char* name; uint32_t style; int answer; long result; bool offered; };
 
 TEST_F(DialogTest, MessageBoxAnswers) {
@@ -222,6 +255,8 @@ TEST(Resources, ReaderRejectsFaultyText) {
         {"huge number", "dialog 1 \"A\" 99999999999 10\nend\n", "line 1: bad number"},
         {"duplicate control", "dialog 1 \"A\" 10 10\n Edit 1 0 0 1 1 \"\"\n Edit 1 0 0 1 1 \"\"\nend\n", "line 3: duplicate Edit 1"},
         {"missing text", "dialog 1 \"A\" 10 10\n Edit 1 0 0 1 1\nend\n", "line 2: expected"},
+        {"help text not quoted", "dialog 1 \"A\" 10 10\n Edit 1 0 0 1 1 \"\" help\nend\n", "line 2: expected"},
+        {"two help texts", "dialog 1 \"A\" 10 10\n Edit 1 0 0 1 1 \"\" \"a\" \"b\"\nend\n", "line 2: expected"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -118,4 +118,59 @@ TEST(PreviewPage, PagePaintMapsPrinterTwipsOntoTheWindow) {
     }
 }
 
+// With a printer, the handler draws in the printer's coordinates: twip (0, 0) is the printable
+// area's corner on the paper.
+TEST(PreviewPage, WithAPrinterTwipZeroIsThePrintableAreaCorner) {
+    Printer pdf(String("PDF"));
+    const Rectangle printable = pdf.getPrintableAreaTwips();
+    ASSERT_FALSE(printable.isEmpty());
+    ASSERT_GE(printable.left, 150) << "the PDF printer keeps a margin, which this test needs";
+    ASSERT_GE(printable.top, 150);
+    PreviewPage w(nullptr, WB_FRAME);
+    w.setBackgroundBrush(Brush(Color(COL_WHITE)));
+    w.setPrinter(&pdf);
+    w.setZoom(Fraction(1, 1));   // 96 pixels an inch
+    w.setSizePixel(Size(300, 300));
+    w.setPaintPageHdl(LinkOf<PreviewPage*>([](PreviewPage* p) {
+        p->setPen(Pen(Color(), 0, PEN_NULL));
+        p->setFillInBrush(Brush(Color::fromRGB8(0, 0, 0)));
+        p->drawRect(Rectangle(0, 0, 1439, 1439));
+        return 0L;
+    }));
+    w.show();
+    w.invalidate();
+    w.update();
+    const int left = printable.left * 96 / 1440, top = printable.top * 96 / 1440;
+    EXPECT_EQ(w.getPixel(Point(left + 3, top + 3)), Color::fromRGB8(0, 0, 0));
+    EXPECT_EQ(w.getPixel(Point(left - 3, top + 3)), Color(COL_WHITE)) << "left of the printable area";
+    EXPECT_EQ(w.getPixel(Point(left + 3, top - 3)), Color(COL_WHITE)) << "above the printable area";
+
+    // Scrolled by the origin, the corner moves up and left by as much.
+    w.setOrigin(Point(printable.left, printable.top));
+    w.update();
+    EXPECT_EQ(w.getPixel(Point(2, 2)), Color::fromRGB8(0, 0, 0));
+}
+
+struct VisibleCase {
+    const char* name;
+    Fraction zoom;
+    Size window;
+    Size expected;   // twips of Letter shown
+};
+
+TEST(PreviewPage, VisibleTwipsAreThePartOfThePageTheWindowShows) {
+    PreviewPage w(nullptr, WB_FRAME);   // Letter: 816 x 1056 pixels at 100 %
+    const VisibleCase cases[] = {
+        {"whole page: the paper", Fraction(0, 1), Size(100, 100), Size(12240, 15840)},
+        {"100%, a window of two inches", Fraction(1, 1), Size(192, 192), Size(2880, 2880)},
+        {"200%, a window of two inches", Fraction(2, 1), Size(192, 192), Size(1440, 1440)},
+        {"a window larger than the page shows the page", Fraction(1, 2), Size(1000, 1000), Size(12240, 15840)},
+    };
+    for (const VisibleCase& c : cases) {
+        w.setZoom(c.zoom);
+        w.setSizePixel(c.window);
+        EXPECT_EQ(w.getVisibleSizeTwips(), c.expected) << c.name;
+    }
+}
+
 }  // namespace

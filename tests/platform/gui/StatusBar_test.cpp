@@ -92,7 +92,12 @@ TEST(ScrollBar, HandlersTellDeltaAndType) {
     sb.setPageSize(20);
     sb.setThumbPos(50);
     int scrolls = 0, ends = 0;
-    sb.setScrollHdl(Link([&](void*) { ++scrolls; return 1L; }));
+    long seenInHandler = -1;
+    sb.setScrollHdl(Link([&](void*) {
+        ++scrolls;
+        seenInHandler = sb.getThumbPos();
+        return 1L;
+    }));
     sb.setEndScrollHdl(Link([&](void*) { ++ends; return 1L; }));
     const struct { const char* name; int type; long delta; long pos; } steps[] = {
         {"line down", SCROLL_LINEDOWN, 3, 53},
@@ -109,6 +114,7 @@ TEST(ScrollBar, HandlersTellDeltaAndType) {
         EXPECT_EQ(sb.getType(), s.type) << s.name;
         EXPECT_EQ(sb.getDelta(), s.delta) << s.name;
         EXPECT_EQ(sb.getThumbPos(), s.pos) << s.name;
+        EXPECT_EQ(seenInHandler, s.pos) << s.name << ": the handler sees the new position";
         EXPECT_EQ(scrolls, n) << s.name;
         EXPECT_EQ(ends, n) << s.name;
     }
