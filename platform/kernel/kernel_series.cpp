@@ -5,7 +5,8 @@
 // fmpq_poly values truncated to the order, each exact modulo t^N.  Every value is a Taylor
 // series (no negative powers), so a product, a quotient by a series with a non-zero constant
 // term and a composition with a function's series are all exact modulo t^N: no precision is
-// lost on the way and the result needs no guard terms.
+// lost on the way.  N is the order plus kGuardTerms, the terms past the order that decide
+// whether the answer is given here at all.
 //
 // FLINT aborts the process on an argument outside a function's domain (exp of a series with a
 // non-zero constant term, log of one whose constant term is not 1), so every such condition is
@@ -41,11 +42,12 @@ constexpr int kMaxDepth = 200;
 // roots of a higher index, whose rational value is rare) are left to GiNaC.
 constexpr long kMaxIntegerExponent = 1L << 30;
 constexpr long kMaxRootIndex = 1000;
-// The work, estimated as (products, powers and functions) * N^2.5, below which the series is
-// computed in the kernel's process without polls; above it, in a child that an interrupt ends.
-// One composition costs about 0.7 ms at N = 100 and 17 ms at N = 200 (sin(tan(x)), cold
-// caches), so this bound keeps an unpollable stretch near 10 ms.
-constexpr double kInProcessWork = 1e6;
+// The work, estimated as (products, powers and functions) * N^2.5 for N terms, below which the
+// series is computed in the kernel's process without polls; above it, in a child that an
+// interrupt ends.  Coefficients grow with the order, so the cost grows faster than N^2:
+// sin(tan(x)) to order 30 (work 1.8e4) took 0.4 ms, to order 144 (work 1e6) 17 ms, on a loaded
+// machine; this bound keeps an unpollable stretch below about 10 ms.
+constexpr double kInProcessWork = 5e5;
 // Terms computed past the order.  GiNaC's series drops the order term where it finds the
 // expression to be a polynomial of a lower degree (its derivatives vanish: atan(tan(x)),
 // log(exp(x))), and such an expression is a polynomial only when every term past the order
