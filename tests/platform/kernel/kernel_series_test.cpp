@@ -160,6 +160,9 @@ const StatementCase statementCases[] = {
     {"sqrt_at_three", "series(sqrt(1+x), x=3, 3);", "series(2+1/4*(x-3)-1/64*(x-3)^2+O((x-3)^3),x=3,3)"},
     {"arctan_at_one_falls_back", "series(arctan(x), x=1, 3);",
      "series(1/4*Pi+1/2*(x-1)-1/4*(x-1)^2+O((x-1)^3),x=1,3)"},
+    // GiNaC's own series put O(1) inside this coefficient: 8/3*(1+1/81*O(1)^2)^(-1/2).
+    {"no_order_term_inside_a_coefficient", "series((-16+(1+3*x)^2)/9/sqrt(1+(-16+(1+3*x)^2)^2/81), x=1, 2);",
+     "series(8/3*(x-1)+O((x-1)^2),x=1,2)"},
     {"order_term_read_back", "series(series(ln(1+x), x, 4) + sin(x), x, 6);",
      "series(2*x-1/2*x^2+1/6*x^3+O(x^4),x,4)"},
 };
