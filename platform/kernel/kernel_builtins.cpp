@@ -12,6 +12,7 @@
 #include "kernel_factor.h"
 #include "kernel_integrate.h"
 #include "kernel_matrix.h"
+#include "kernel_series.h"
 
 using namespace GiNaC;
 
@@ -660,9 +661,14 @@ std::map<std::string, KBuiltin> makeBuiltins() {
             if (arg.is_polynomial(x)) order = std::min(order, long(arg.degree(x)));
             orderTerms[*i] = 0;
         }
-        if (orderTerms.empty()) return KValue(f.series(x == point, int(order)));
+        // FLINT's truncated series where the expression allows them, otherwise GiNaC's.
+        auto taylor = [&](const ex& g) {
+            if (std::optional<ex> s = kernel_taylor_series(g, x, point, int(order))) return *s;
+            return g.series(x == point, int(order));
+        };
+        if (orderTerms.empty()) return KValue(taylor(f));
         f = f.subs(orderTerms, subs_options::no_pattern);
-        ex r = f.series(x == point, int(order));
+        ex r = taylor(f);
         // A polynomial part is expanded exactly; the O term it came with stays.
         const pseries& ps = ex_to<pseries>(r);
         if (ps.nops() > 0 && is_order_function(ps.coeffop(ps.nops() - 1))) return KValue(r);

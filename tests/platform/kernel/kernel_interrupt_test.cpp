@@ -28,6 +28,7 @@ const InterruptCase interruptCases[] = {
     {"float_constants", "evalf(exp(1/7) * Pi + sqrt(2), 300):"},
     {"factor_in_process", "factor(x^40 - 1):"},
     {"differentiate", "diff(sin(x^2) * exp(3*x) / (1 + x^2), x, x, x):"},
+    {"series_through_flint", "series(sin(tan(x)) + sqrt(1 + x), x, 20):"},
     {"context_menu", "print(ContextMenu(x^2 - 1/3*y + sin(2.5))):"},
     {"context_approximate", "print(ContextApproximate([ none, Pi^2/7 + sqrt(3) ], \"autoassign\"=false, \"parse\"=true)):"},
     {"context_factor", "print(ContextFactor([ none, x^6 - y^6 ], \"autoassign\"=false, \"parse\"=true)):"},
