@@ -395,9 +395,10 @@ public:
         // it lies next to that one in memory, where a probe of the index is a cache miss.
         std::size_t next = last_ + 1;
         if (next < count_) {
-            DagWord* entry = entryAt(next);
+            DagWord* entry = isChunkStart(next) ? entryAt(next) : lastEntry_ + 2;
             if (entry[0] == h && std::strcmp(dag_text(reinterpret_cast<Dag>(entry[1])), text) == 0) {
                 last_ = next;
+                lastEntry_ = entry;
                 return entry;
             }
         }
@@ -414,6 +415,7 @@ public:
                 DagWord* entry = entryAt(number);
                 if (std::strcmp(dag_text(reinterpret_cast<Dag>(entry[1])), text) == 0) {
                     last_ = number;
+                    lastEntry_ = entry;
                     return entry;
                 }
             }
@@ -430,6 +432,7 @@ public:
         entry[0] = h;
         entry[1] = reinterpret_cast<DagWord>(d);
         last_ = count_++;
+        lastEntry_ = entry;
         *free = (std::uint64_t(h) << 32) | count_;
         if (2 * count_ > (std::size_t(1) << bits_)) grow();   // invariant 1
     }
@@ -438,6 +441,10 @@ private:
     static constexpr int kFirstBits = 10;                                       // 1024 slots
     static constexpr std::size_t kFirstChunkEntries = std::size_t(1) << 10;    // 16 KB
 
+    static bool isChunkStart(std::size_t number) {
+        std::size_t shifted = number + kFirstChunkEntries;
+        return (shifted & (shifted - 1)) == 0;
+    }
     DagWord* entryAt(std::size_t number) const {
         std::size_t shifted = number + kFirstChunkEntries;
         int top = std::bit_width(shifted) - 1;   // 10 for chunk 0
@@ -472,6 +479,7 @@ private:
     std::uint64_t* index_ = nullptr;     // 2^bits_ slots
     int bits_ = 0;
     std::size_t last_ = 0;               // number of the entry found or added last
+    DagWord* lastEntry_ = nullptr;       // that entry, once there is one
 };
 
 // The shared constants (dag_NULL, the small integers) live here, never freed, for the same
