@@ -9,12 +9,15 @@
 #include "tovu/storage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "platform/os/pages.h"
 #include "tovu/errors.h"
+#include "util/errjump.h"
 
 namespace {
 
@@ -304,15 +307,85 @@ std::uint32_t text_hash(const char* text) {
 
 namespace {
 
-// The unique NAMEs and STRINGs.  entries_ holds the pairs (text hash, DAG) in the order the
-// texts were interned; index_ is an open-addressing table with linear probing over it, each
-// slot one word: the text hash in the high half, the entry's number + 1 in the low half (0: a
-// free slot).  The index doubles whenever it would be more than half full, so that finding or
-// adding a text costs a few probes whatever the number of names, and one probe sequence both
-// finds a text and gives the free slot where it is added.  Slots of one word keep the index
-// small: with a million names a look-up costs one cache miss in the index, while the entry and
-// the text, made in order, are usually near the ones looked up before.  Entries move when
-// entries_ grows; the DAGs never move.
+// ---- memory of the name table ------------------------------------------------------------------
+// Names and the table's arrays are never moved (names are compared by address) and never freed:
+// an index the table outgrows holds names from then on.  They come in large blocks: a block of
+// 2 MB or more starts on a huge-page boundary and is offered for huge pages
+// (platform/os/pages.h), since filling fresh memory page by page was most of the cost of reading
+// a million new names.
+
+// A block of `words` words, not cleared, never freed; raises the out-of-memory error when the
+// heap is full.
+DagWord* wordBlock(std::size_t words) {
+    if (words * sizeof(DagWord) < OS_HUGE_PAGE_BYTES) return static_cast<DagWord*>(allocWordsOrRaise(words));
+    void* raw = allocWordsOrRaise(words + OS_HUGE_PAGE_BYTES / sizeof(DagWord));
+    std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(raw) + OS_HUGE_PAGE_BYTES - 1) & ~(OS_HUGE_PAGE_BYTES - 1);
+    os_advise_huge_pages(reinterpret_cast<void*>(at), words * sizeof(DagWord));
+    return reinterpret_cast<DagWord*>(at);
+}
+
+// The interned NAMEs and STRINGs, one after the other in chunks that double from 64 KB to 4 MB
+// (a process that reads few names keeps a small footprint); a text too long for a quarter of a
+// chunk gets a block of its own.  Nothing is freed: a name outlives every area that refers to it.
+class NameArena {
+public:
+    // Takes a block that its owner no longer needs (an index the name table outgrew) for names
+    // to come.  Its pages are already in memory, so names placed there cost no page faults; the
+    // table grows exactly while new names arrive, so the block is soon filled.
+    void take(DagWord* words, std::size_t n) { spare_.emplace_back(words, n); }
+    Dag alloc(std::size_t n) {   // n words, zeroed
+        if (n > left_) {
+            if (n > chunkWords_ / 4) return clear(wordBlock(n), n);
+            if (!spare_.empty() && spare_.back().second >= n) {
+                next_ = spare_.back().first;
+                left_ = spare_.back().second;
+                spare_.pop_back();
+            } else {
+                next_ = wordBlock(chunkWords_);
+                left_ = chunkWords_;
+                if (chunkWords_ < kLastChunkWords) chunkWords_ *= 2;
+            }
+        }
+        Dag d = next_;
+        next_ += n;
+        left_ -= n;
+        return clear(d, n);
+    }
+
+private:
+    static constexpr std::size_t kFirstChunkWords = std::size_t(1) << 13;   // 64 KB
+    static constexpr std::size_t kLastChunkWords = std::size_t(1) << 19;    // 4 MB
+    static Dag clear(Dag d, std::size_t n) {
+        std::memset(d, 0, n * sizeof(DagWord));
+        return d;
+    }
+
+    DagWord* next_ = nullptr;
+    std::size_t left_ = 0;
+    std::size_t chunkWords_ = kFirstChunkWords;
+    std::vector<std::pair<DagWord*, std::size_t>> spare_;   // blocks given by take, not used yet
+};
+
+NameArena& namesArena() {
+    static NameArena* const arena = new NameArena;   // never destroyed, as the names
+    return *arena;
+}
+
+// The unique NAMEs and STRINGs of one type.  Entries, the pairs (text hash, DAG), are numbered in
+// the order the texts were interned and kept in chunks that never move: chunk c holds 1024 * 2^c
+// entries, so entry n lies in chunk bit_width(n + 1024) - 11.  An entry's address stays valid for
+// the whole process.
+//
+// index_ is an open-addressing table with linear probing over the entries, each slot one word:
+// the text hash in the high half, the entry's number + 1 in the low half (0: a free slot).  A
+// text's first slot is the top bits of its hash times the golden ratio (Fibonacci hashing, which
+// spreads the weak low bits of text_hash).  Invariants:
+//   1. The index is at most half full, so finding or adding a text costs a few probes whatever
+//      the number of names, and one probe sequence both finds a text and gives its free slot.
+//   2. Every entry has exactly one slot; the index doubles when invariant 1 would break.
+// Slots of one word keep the index small: a look-up of a text not seen before costs one cache
+// miss in the index.  Since the first slot is taken from the top bits, the entries of slot i
+// move to slots 2i and 2i + 1 when the index doubles: growing walks both arrays in order.
 class InternTable {
 public:
     // The entry of the text, or null with *free the slot where it belongs.
@@ -320,15 +393,18 @@ public:
         // Texts tend to come back in the order they were first interned (a DAG read again, a
         // request like an earlier one), so the entry after the last one found is tried first:
         // it lies next to that one in memory, where a probe of the index is a cache miss.
-        std::size_t next = 2 * (last_ + 1);
-        if (next < entries_.size() && entries_[next] == h &&
-            std::strcmp(dag_text(reinterpret_cast<Dag>(entries_[next + 1])), text) == 0) {
-            ++last_;
-            return &entries_[next];
+        std::size_t next = last_ + 1;
+        if (next < count_) {
+            DagWord* entry = isChunkStart(next) ? entryAt(next) : lastEntry_ + 2;
+            if (entry[0] == h && std::strcmp(dag_text(reinterpret_cast<Dag>(entry[1])), text) == 0) {
+                last_ = next;
+                lastEntry_ = entry;
+                return entry;
+            }
         }
-        if (index_.empty()) index_.assign(kFirstSlots, 0);
-        std::size_t mask = index_.size() - 1;
-        for (std::size_t i = indexOf(h, mask);; i = (i + 1) & mask) {
+        if (!index_) makeIndex(kFirstBits);
+        std::size_t mask = (std::size_t(1) << bits_) - 1;
+        for (std::size_t i = firstSlot(h);; i = (i + 1) & mask) {
             std::uint64_t slot = index_[i];
             if (slot == 0) {
                 *free = &index_[i];
@@ -336,9 +412,10 @@ public:
             }
             if (slot >> 32 == h) {
                 std::size_t number = (slot & 0xFFFFFFFFu) - 1;
-                DagWord* entry = &entries_[2 * number];
+                DagWord* entry = entryAt(number);
                 if (std::strcmp(dag_text(reinterpret_cast<Dag>(entry[1])), text) == 0) {
                     last_ = number;
+                    lastEntry_ = entry;
                     return entry;
                 }
             }
@@ -346,39 +423,65 @@ public:
     }
     // Adds the DAG at the free slot that find answered.
     void add(std::uint64_t* free, std::uint32_t h, Dag d) {
-        entries_.push_back(h);
-        entries_.push_back(reinterpret_cast<DagWord>(d));
-        *free = (std::uint64_t(h) << 32) | (entries_.size() / 2);
-        last_ = entries_.size() / 2 - 1;
-        if (entries_.size() > index_.size()) grow();   // more than half full
+        if (count_ == capacity_) {
+            std::size_t entries = kFirstChunkEntries << chunks_.size();
+            chunks_.push_back(wordBlock(2 * entries));
+            capacity_ += entries;
+        }
+        DagWord* entry = entryAt(count_);
+        entry[0] = h;
+        entry[1] = reinterpret_cast<DagWord>(d);
+        last_ = count_++;
+        lastEntry_ = entry;
+        *free = (std::uint64_t(h) << 32) | count_;
+        if (2 * count_ > (std::size_t(1) << bits_)) grow();   // invariant 1
     }
 
 private:
-    static constexpr std::size_t kFirstSlots = 1024;   // a power of two
+    static constexpr int kFirstBits = 10;                                       // 1024 slots
+    static constexpr std::size_t kFirstChunkEntries = std::size_t(1) << 10;    // 16 KB
 
-    // Fibonacci hashing: the product spreads the weak low bits of text_hash.
-    static std::size_t indexOf(std::uint32_t h, std::size_t mask) {
-        return static_cast<std::size_t>((std::uint64_t(h) * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    static bool isChunkStart(std::size_t number) {
+        std::size_t shifted = number + kFirstChunkEntries;
+        return (shifted & (shifted - 1)) == 0;
+    }
+    DagWord* entryAt(std::size_t number) const {
+        std::size_t shifted = number + kFirstChunkEntries;
+        int top = std::bit_width(shifted) - 1;   // 10 for chunk 0
+        return chunks_[static_cast<std::size_t>(top - 10)] + 2 * (shifted - (std::size_t(1) << top));
+    }
+    std::size_t firstSlot(std::uint32_t h) const {
+        return static_cast<std::size_t>((std::uint64_t(h) * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+    }
+    void makeIndex(int bits) {
+        bits_ = bits;
+        index_ = wordBlock(std::size_t(1) << bits);
+        std::memset(index_, 0, (std::size_t(1) << bits) * sizeof(DagWord));
     }
     void grow() {
-        index_.assign(index_.size() * 2, 0);
-        std::size_t mask = index_.size() - 1;
-        for (std::size_t e = 0; e < entries_.size(); e += 2) {
-            auto h = static_cast<std::uint32_t>(entries_[e]);
-            std::size_t i = indexOf(h, mask);
+        std::uint64_t* old = index_;
+        std::size_t oldSlots = std::size_t(1) << bits_;
+        makeIndex(bits_ + 1);
+        std::size_t mask = (std::size_t(1) << bits_) - 1;
+        for (std::size_t s = 0; s < oldSlots; ++s) {
+            std::uint64_t slot = old[s];
+            if (slot == 0) continue;
+            std::size_t i = firstSlot(static_cast<std::uint32_t>(slot >> 32));
             while (index_[i] != 0) i = (i + 1) & mask;
-            index_[i] = (std::uint64_t(h) << 32) | (e / 2 + 1);
+            index_[i] = slot;
         }
+        namesArena().take(old, oldSlots);   // reused for names, never freed
     }
 
-    std::vector<DagWord> entries_;      // 2 words an entry: text hash, DAG
-    std::vector<std::uint64_t> index_;  // a power of two of slots
-    std::size_t last_ = 0;              // number of the entry found or added last
+    std::vector<DagWord*> chunks_;       // chunk c: 2 * 1024 * 2^c words
+    std::size_t count_ = 0;              // entries made
+    std::size_t capacity_ = 0;           // entries the chunks hold
+    std::uint64_t* index_ = nullptr;     // 2^bits_ slots
+    int bits_ = 0;
+    std::size_t last_ = 0;               // number of the entry found or added last
+    DagWord* lastEntry_ = nullptr;       // that entry, once there is one
 };
 
-// Interned NAMEs and STRINGs live here, apart from the area that is current when they are
-// interned, and are never freed: a name outlives every area that refers to it.
-StorageArea namesArea{nullptr, nullptr, 0, 6, nullptr, 7, 0, 0, "DAG-NAMES"};
 // The shared constants (dag_NULL, the small integers) live here, never freed, for the same
 // reason: every name's fresh attributes word is dag_NULL, so dag_NULL must outlive the names.
 // Made once per process; a second start-up in one process (shut-down freed the default and the
@@ -421,7 +524,7 @@ Dag dag_intern(const char* text, unsigned type) {
     std::size_t textLength = std::strlen(text);
     std::size_t n = textLength / sizeof(DagWord) + 4;
     if (n > DAG_MAX_LENGTH) tovu_error("object too large");
-    Dag d = dag_alloc(&namesArea, n);   // zeroed
+    Dag d = namesArena().alloc(n);
     d[0] = dag_header(type, n);
     dag_set_op(d, 2, dag_NULL);
     std::memcpy(dag_text(d), text, textLength + 1);

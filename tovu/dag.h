@@ -120,7 +120,7 @@ void hash_remove(DagKey key, Dag table);
 void hash_clear(Dag table, bool release);
 std::size_t hash_count(Dag table);
 
-// Interned NAMEs and STRINGs exist once per text and live for the whole process in an area of
+// Interned NAMEs and STRINGs exist once per text and live for the whole process in blocks of
 // their own, whichever area is current when they are interned; nothing frees them, not even
 // storage_reset, so they are compared by address across every area.  Their value (word 1) and
 // attributes (word 2) are set only through dag_set_interned_field: a word that points into an
@@ -135,7 +135,7 @@ Dag dag_name(const char* text);
 void dag_set_interned_field(Dag d, std::size_t i, const DagWord* value);   // i: 1 or 2
 // Called by the storage code before an area's blocks are freed.
 void dag_names_forget_area(const StorageArea* area);
-// The pair (text hash, DAG) of an interned text, valid until the next dag_intern; or
+// The pair (text hash, DAG) of an interned text, valid for the whole process; or
 // DAG_HASH_ABSENT.
 DagWord* dag_lookup_text(const char* text, unsigned type);
 DagWord* dag_find_name(const char* text);

@@ -72,7 +72,7 @@ StorageArea* storage_pop_area();
 int storage_stack_top();                                // index of the top entry, 0..7
 void storage_check_length(const DagWord* dag, std::size_t n);
 // Frees the default area and starts the tables kept there again (dag_init_names, the keep
-// table).  Interned names stay: they live in an area of their own, which nothing frees.
+// table).  Interned names stay: they live in blocks of their own, which nothing frees.
 void storage_reset();
 void storage_free_default();
 void storage_free_fallback();

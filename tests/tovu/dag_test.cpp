@@ -201,14 +201,19 @@ TEST_F(DagTest, InterningNamesAndStrings) {
     EXPECT_EQ(dag_find_string("alpha")[1], reinterpret_cast<DagWord>(s));
     EXPECT_EQ(dag_find_string("beta"), DAG_HASH_ABSENT);
     EXPECT_EQ(dag_lookup_text("alpha", DAG_NAME)[0], text_hash("alpha"));
-    // Lengths: text / 8 + 4 words.
+    // Lengths: text / 8 + 4 words.  The long texts do not fit the names' current block (they
+    // get blocks of their own); each is found again at its address with its whole text.
     struct Row {
         std::size_t textLength;
         std::size_t words;
-    } rows[] = {{0, 4}, {7, 4}, {8, 5}, {15, 5}, {16, 6}, {1000, 129}};
+    } rows[] = {{0, 4}, {7, 4}, {8, 5}, {15, 5}, {16, 6}, {1000, 129}, {20000, 2504}, {300000, 37504}};
     for (const Row& r : rows) {
         std::string text(r.textLength, 'n');
-        EXPECT_EQ(dag_length(dag_intern(text.c_str(), DAG_STRING)), r.words) << r.textLength;
+        Dag d = dag_intern(text.c_str(), DAG_STRING);
+        EXPECT_EQ(dag_length(d), r.words) << r.textLength;
+        EXPECT_EQ(dag_intern(text.c_str(), DAG_STRING), d) << r.textLength;
+        EXPECT_EQ(std::strlen(dag_text(d)), r.textLength);
+        EXPECT_EQ(dag_name("after_long_text"), dag_name("after_long_text"));
     }
 }
 
