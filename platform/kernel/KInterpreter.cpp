@@ -94,6 +94,12 @@ double rational_bits(const numeric& n) {
 }  // namespace
 
 GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
+    // x^1 is x: a product's factors mostly come with exponent 1, and GiNaC would make and
+    // evaluate a power object to find that out.  Numbers take the way below, which also drops
+    // an exact zero imaginary part.
+    std::int64_t one;
+    if (!is_number(base) && is_number(exponent) && kernel_fixnum(ex_to<numeric>(exponent), &one) && one == 1)
+        return base;
     if (is_number(base) && is_number(exponent)) {
         const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
         // A machine-size integer to a small natural power (i^2 in a loop) has at most a few
@@ -665,6 +671,7 @@ KValue KInterpreter::arith(const KNode& n) {
     // SUM: pairs (term, coefficient); PROD: pairs (factor, exponent).
     bool sum = n.type == DAG_SUM;
     ex result = sum ? ex(0) : ex(1);
+    bool pristine = true;      // result is still the 0 or 1 it started as
     KValue elements;           // the list or equation operands combined so far
     bool haveElements = false;
     bool matrices = false;     // a matrix operand: the result is evaluated as matrix arithmetic
@@ -686,16 +693,24 @@ KValue KInterpreter::arith(const KNode& n) {
         try {
             // Numbers combine as numbers: the values GiNaC's sum and product objects would
             // reduce to, without making those objects.
+            // Outside matrix arithmetic t*1 is t, 0+t is t and 1*t is t: those are not handed to
+            // GiNaC, which would make a product or a sum object only to find that out.
             if (sum) {
-                if (is_number(te) && is_number(c) && is_number(result))
+                if (is_number(te) && is_number(c) && is_number(result)) {
                     result = add_product(ex_to<numeric>(result), ex_to<numeric>(te), ex_to<numeric>(c));
-                else
-                    result += te * c;
+                } else {
+                    std::int64_t k;
+                    const bool unit = !matrices && is_number(c) && kernel_fixnum(ex_to<numeric>(c), &k) && k == 1;
+                    if (pristine && !matrices) result = unit ? te : te * c;
+                    else result += unit ? te : te * c;
+                }
             } else {
                 ex p = kernel_pow(te, c);
                 if (is_number(p) && is_number(result)) result = multiply_numbers(ex_to<numeric>(result), ex_to<numeric>(p));
+                else if (pristine && !matrices) result = std::move(p);
                 else result *= p;
             }
+            pristine = false;
         } catch (const std::logic_error& e) {
             if (matrices) kernel_matrix_error(e);
             throw;
