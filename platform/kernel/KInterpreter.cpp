@@ -637,6 +637,7 @@ KValue KInterpreter::evalArgs(const KNode& seq) {
         else out.push_back(v);
     };
     if (seq.type == DAG_EXPSEQ) {
+        out.reserve(seq.kids.size());
         for (const auto& k : seq.kids) add(eval(*k));
     } else {
         add(eval(seq));
@@ -731,7 +732,7 @@ KValue KInterpreter::eval(const KNode& n) {
     case DAG_RATIONAL: return KValue(n.number);
     case DAG_FLOAT: {
         if (n.index > 1000000 || n.index < -1000000) throw KError("float exponent too large");
-        numeric m(n.mantissa.c_str());
+        numeric m(n.text.c_str());
         ex v = m * pow(numeric(10), numeric(n.index));
         return KValue(v.evalf());
     }
@@ -870,12 +871,12 @@ KValue KInterpreter::index(const KNode& n) {
 
 KValue KInterpreter::makeProc(const KNode& n) {
     auto p = std::make_shared<KProc>();
-    p->params = n.params;
-    p->locals = n.locals;
+    p->params = n.proc->params;
+    p->locals = n.proc->locals;
     for (const auto& name : p->params) p->paramIds.push_back(kernel_name_id(name));
     for (const auto& name : p->locals) p->localIds.push_back(kernel_name_id(name));
     p->body = n.kids[0];
-    for (const auto& o : n.options) p->remember = p->remember || o == "remember";
+    for (const auto& o : n.proc->options) p->remember = p->remember || o == "remember";
     KValue v;
     v.kind = KValue::Proc;
     v.proc = p;

@@ -26,18 +26,22 @@
 struct KNode;
 using KNodePtr = std::shared_ptr<const KNode>;
 
+// The names a PROC node declares.
+struct KProcNames {
+    std::vector<std::string> params, locals, options;
+};
+
 // One node of a statement tree.  `type` is the DAG type code it came from, or one of the
-// extra codes below.
+// extra codes below.  Every statement is translated anew, so a node is kept small: what only
+// one kind of node needs shares a field or hangs off a pointer.
 struct KNode {
     unsigned type = 0;
-    std::vector<KNodePtr> kids;   // operands in DAG order; null for an absent optional part
-    std::string text;             // NAME and STRING text
     unsigned name = 0;            // NAME: its id (kernel_name_id); 0 in nodes made by hand
+    std::vector<KNodePtr> kids;   // operands in DAG order; null for an absent optional part
+    std::string text;             // NAME and STRING text; FLOAT: decimal mantissa with sign
     GiNaC::ex number;             // INTPOS, INTNEG, RATIONAL: exact value
     long index = 0;               // PARAM, LOCAL: index; FLOAT: exponent
-    std::string mantissa;         // FLOAT: decimal mantissa with sign
-    // PROC only
-    std::vector<std::string> params, locals, options;
+    std::unique_ptr<const KProcNames> proc;   // PROC only
 };
 // Extra node codes beyond the DAG types.
 // KNODE_CURRIED: made by the interpreter for f(a)(b) with f a lazy built-in; its one kid is

@@ -77,6 +77,7 @@ struct Translator {
     KNodePtr opt(const DagWord* d) { return d ? node(d) : nullptr; }
 
     void kidsFrom(KNode& n, const DagWord* d, std::size_t from, std::size_t to) {
+        n.kids.reserve(to - from);
         for (std::size_t i = from; i < to; ++i) n.kids.push_back(node(dag_op(d, i)));
     }
 
@@ -121,7 +122,7 @@ struct Translator {
         }
         case DAG_FLOAT:
             if (len < 3) throw KError("invalid float");
-            n->mantissa = dag_integer_to_text(dag_op(d, 1));
+            n->text = dag_integer_to_text(dag_op(d, 1));
             n->index = arith_to_int(dag_op(d, 2));
             break;
         case DAG_NAME:
@@ -183,11 +184,11 @@ struct Translator {
             break;
         case DAG_PROC: {
             if (len < 6) throw KError("invalid procedure");
-            n->params = namesOf(dag_op(d, 1));
-            n->locals = namesOf(dag_op(d, 2));
-            if (const DagWord* o = dag_op(d, 3)) {
-                for (const auto& s : namesOf(o)) n->options.push_back(s);
-            }
+            auto names = std::make_unique<KProcNames>();
+            names->params = namesOf(dag_op(d, 1));
+            names->locals = namesOf(dag_op(d, 2));
+            if (const DagWord* o = dag_op(d, 3)) names->options = namesOf(o);
+            n->proc = std::move(names);
             n->kids.push_back(node(dag_op(d, 5)));
             break;
         }
@@ -1362,7 +1363,7 @@ GiNaC::symbol kernel_symbol(const std::string& name) {
 }
 
 bool kernel_is_name(const GiNaC::ex& e, std::string* text) {
-    if (!is_a<symbol>(e)) return false;
+    if (!is_symbol(e)) return false;
     if (text) *text = ex_to<symbol>(e).get_name();
     return true;
 }
