@@ -94,6 +94,12 @@ double rational_bits(const numeric& n) {
 }  // namespace
 
 GiNaC::ex kernel_pow(const GiNaC::ex& base, const GiNaC::ex& exponent) {
+    // x^1 is x: a product's factors mostly come with exponent 1, and GiNaC would make and
+    // evaluate a power object to find that out.  Numbers take the way below, which also drops
+    // an exact zero imaginary part.
+    std::int64_t one;
+    if (!is_number(base) && is_number(exponent) && kernel_fixnum(ex_to<numeric>(exponent), &one) && one == 1)
+        return base;
     if (is_number(base) && is_number(exponent)) {
         const numeric &b = ex_to<numeric>(base), &e = ex_to<numeric>(exponent);
         // A machine-size integer to a small natural power (i^2 in a loop) has at most a few
@@ -631,6 +637,7 @@ KValue KInterpreter::evalArgs(const KNode& seq) {
         else out.push_back(v);
     };
     if (seq.type == DAG_EXPSEQ) {
+        out.reserve(seq.kids.size());
         for (const auto& k : seq.kids) add(eval(*k));
     } else {
         add(eval(seq));
@@ -665,6 +672,7 @@ KValue KInterpreter::arith(const KNode& n) {
     // SUM: pairs (term, coefficient); PROD: pairs (factor, exponent).
     bool sum = n.type == DAG_SUM;
     ex result = sum ? ex(0) : ex(1);
+    bool pristine = true;      // result is still the 0 or 1 it started as
     KValue elements;           // the list or equation operands combined so far
     bool haveElements = false;
     bool matrices = false;     // a matrix operand: the result is evaluated as matrix arithmetic
@@ -686,16 +694,24 @@ KValue KInterpreter::arith(const KNode& n) {
         try {
             // Numbers combine as numbers: the values GiNaC's sum and product objects would
             // reduce to, without making those objects.
+            // Outside matrix arithmetic t*1 is t, 0+t is t and 1*t is t: those are not handed to
+            // GiNaC, which would make a product or a sum object only to find that out.
             if (sum) {
-                if (is_number(te) && is_number(c) && is_number(result))
+                if (is_number(te) && is_number(c) && is_number(result)) {
                     result = add_product(ex_to<numeric>(result), ex_to<numeric>(te), ex_to<numeric>(c));
-                else
-                    result += te * c;
+                } else {
+                    std::int64_t k;
+                    const bool unit = !matrices && is_number(c) && kernel_fixnum(ex_to<numeric>(c), &k) && k == 1;
+                    if (pristine && !matrices) result = unit ? te : te * c;
+                    else result += unit ? te : te * c;
+                }
             } else {
                 ex p = kernel_pow(te, c);
                 if (is_number(p) && is_number(result)) result = multiply_numbers(ex_to<numeric>(result), ex_to<numeric>(p));
+                else if (pristine && !matrices) result = std::move(p);
                 else result *= p;
             }
+            pristine = false;
         } catch (const std::logic_error& e) {
             if (matrices) kernel_matrix_error(e);
             throw;
@@ -716,7 +732,7 @@ KValue KInterpreter::eval(const KNode& n) {
     case DAG_RATIONAL: return KValue(n.number);
     case DAG_FLOAT: {
         if (n.index > 1000000 || n.index < -1000000) throw KError("float exponent too large");
-        numeric m(n.mantissa.c_str());
+        numeric m(n.text.c_str());
         ex v = m * pow(numeric(10), numeric(n.index));
         return KValue(v.evalf());
     }
@@ -855,12 +871,12 @@ KValue KInterpreter::index(const KNode& n) {
 
 KValue KInterpreter::makeProc(const KNode& n) {
     auto p = std::make_shared<KProc>();
-    p->params = n.params;
-    p->locals = n.locals;
+    p->params = n.proc->params;
+    p->locals = n.proc->locals;
     for (const auto& name : p->params) p->paramIds.push_back(kernel_name_id(name));
     for (const auto& name : p->locals) p->localIds.push_back(kernel_name_id(name));
     p->body = n.kids[0];
-    for (const auto& o : n.options) p->remember = p->remember || o == "remember";
+    for (const auto& o : n.proc->options) p->remember = p->remember || o == "remember";
     KValue v;
     v.kind = KValue::Proc;
     v.proc = p;

@@ -12,6 +12,7 @@
 // are the names true and false, as in the language.
 
 #include <cstdint>
+#include <forward_list>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -25,18 +26,22 @@
 struct KNode;
 using KNodePtr = std::shared_ptr<const KNode>;
 
+// The names a PROC node declares.
+struct KProcNames {
+    std::vector<std::string> params, locals, options;
+};
+
 // One node of a statement tree.  `type` is the DAG type code it came from, or one of the
-// extra codes below.
+// extra codes below.  Every statement is translated anew, so a node is kept small: what only
+// one kind of node needs shares a field or hangs off a pointer.
 struct KNode {
     unsigned type = 0;
-    std::vector<KNodePtr> kids;   // operands in DAG order; null for an absent optional part
-    std::string text;             // NAME and STRING text
     unsigned name = 0;            // NAME: its id (kernel_name_id); 0 in nodes made by hand
+    std::vector<KNodePtr> kids;   // operands in DAG order; null for an absent optional part
+    std::string text;             // NAME and STRING text; FLOAT: decimal mantissa with sign
     GiNaC::ex number;             // INTPOS, INTNEG, RATIONAL: exact value
     long index = 0;               // PARAM, LOCAL: index; FLOAT: exponent
-    std::string mantissa;         // FLOAT: decimal mantissa with sign
-    // PROC only
-    std::vector<std::string> params, locals, options;
+    std::unique_ptr<const KProcNames> proc;   // PROC only
 };
 // Extra node codes beyond the DAG types.
 // KNODE_CURRIED: made by the interpreter for f(a)(b) with f a lazy built-in; its one kid is
@@ -141,20 +146,65 @@ bool kernel_is_exactly(const GiNaC::ex& e) {
     return &GiNaC::ex_to<GiNaC::basic>(e).get_class_info() == &T::get_class_info_static();
 }
 
-// Whether e or one of its subexpressions passes `test`, walked depth first on a stack of its own:
-// GiNaC's preorder iterator allocates its stack of iterators even for a single name.
+// Parts of GiNaC objects read in place.  GiNaC keeps a sum or a product as (rest, coeff) pairs
+// plus an overall numeric coefficient, and op(i) recombines pair i into a new object (rest*coeff
+// in a sum, rest^coeff in a product) on every call; a power keeps its base and exponent, and a
+// call its arguments, as members that op() copies out.  A class derived from a GiNaC class may
+// form pointers to the protected members it inherits; reading an object through such a pointer
+// is ordinary member access.
+namespace kernel_detail {
+struct PairAccess : GiNaC::expairseq {
+    static const GiNaC::epvector& pairs(const GiNaC::expairseq& s) { return s.*(&PairAccess::seq); }
+    static const GiNaC::ex& overall(const GiNaC::expairseq& s) { return s.*(&PairAccess::overall_coeff); }
+};
+struct PowerAccess : GiNaC::power {
+    static const GiNaC::ex& base_of(const GiNaC::power& p) { return p.*(&PowerAccess::basis); }
+    static const GiNaC::ex& exponent_of(const GiNaC::power& p) { return p.*(&PowerAccess::exponent); }
+};
+struct ArgumentAccess : GiNaC::exprseq {
+    static const GiNaC::exvector& of(const GiNaC::exprseq& s) { return s.*(&ArgumentAccess::seq); }
+};
+}  // namespace kernel_detail
+
+// Whether e or one of its subexpressions passes `test`, walked depth first on a stack of its own
+// (GiNaC's preorder iterator allocates its stack of iterators even for a single name).  Sums,
+// products, powers and calls are read in place, so the walk builds no objects for them: the
+// parts it sees are each pair's rest and coefficient and the overall coefficient, not the
+// recombined rest*coeff or rest^coeff that op() would build.  So `test` must look for parts
+// that are never such a recombined product or power (calls, names, derivatives).
 template <class Test>
 bool kernel_has_part(const GiNaC::ex& e, const Test& test) {
+    using namespace kernel_detail;
     if (test(e)) return true;
     if (e.nops() == 0) return false;
-    std::vector<GiNaC::ex> stack{e};
+    std::vector<const GiNaC::ex*> stack;
+    stack.reserve(16);
+    stack.push_back(&e);
+    std::forward_list<GiNaC::ex> made;   // parts other classes' op() built, alive for the walk
+    auto visit = [&](const GiNaC::ex& part) {
+        if (test(part)) return true;
+        if (part.nops() != 0) stack.push_back(&part);
+        return false;
+    };
     while (!stack.empty()) {
-        GiNaC::ex x = std::move(stack.back());
+        const GiNaC::ex& x = *stack.back();
         stack.pop_back();
-        for (std::size_t i = x.nops(); i-- > 0;) {
-            GiNaC::ex part = x.op(i);
-            if (test(part)) return true;
-            if (part.nops() != 0) stack.push_back(std::move(part));
+        if (kernel_is_exactly<GiNaC::add>(x) || kernel_is_exactly<GiNaC::mul>(x)) {
+            const auto& s = GiNaC::ex_to<GiNaC::expairseq>(x);
+            for (const GiNaC::expair& p : PairAccess::pairs(s))
+                if (visit(p.rest) || visit(p.coeff)) return true;
+            if (visit(PairAccess::overall(s))) return true;
+        } else if (kernel_is_exactly<GiNaC::power>(x)) {
+            const auto& p = GiNaC::ex_to<GiNaC::power>(x);
+            if (visit(PowerAccess::base_of(p)) || visit(PowerAccess::exponent_of(p))) return true;
+        } else if (kernel_is_exactly<GiNaC::function>(x) || kernel_is_exactly<GiNaC::fderivative>(x)) {
+            for (const GiNaC::ex& a : ArgumentAccess::of(GiNaC::ex_to<GiNaC::exprseq>(x)))
+                if (visit(a)) return true;
+        } else {
+            for (std::size_t i = 0, n = x.nops(); i < n; ++i) {
+                made.push_front(x.op(i));
+                if (visit(made.front())) return true;
+            }
         }
     }
     return false;

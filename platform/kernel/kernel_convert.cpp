@@ -77,6 +77,7 @@ struct Translator {
     KNodePtr opt(const DagWord* d) { return d ? node(d) : nullptr; }
 
     void kidsFrom(KNode& n, const DagWord* d, std::size_t from, std::size_t to) {
+        n.kids.reserve(to - from);
         for (std::size_t i = from; i < to; ++i) n.kids.push_back(node(dag_op(d, i)));
     }
 
@@ -102,9 +103,15 @@ struct Translator {
         n->type = t;
         switch (t) {
         case DAG_INTPOS:
-        case DAG_INTNEG:
-            n->number = integer_value(d);
+        case DAG_INTNEG: {
+            // GiNaC shares one object for each small integer; ex(long) takes it without
+            // allocating (numbers in statements are mostly small exponents and coefficients).
+            numeric v = integer_value(d);
+            std::int64_t k;
+            if (kernel_fixnum(v, &k)) n->number = GiNaC::ex(long(k));
+            else n->number = v;
             break;
+        }
         case DAG_RATIONAL: {
             if (len < 3) throw KError("invalid rational");
             numeric a = integer_value(dag_op(d, 1));
@@ -115,7 +122,7 @@ struct Translator {
         }
         case DAG_FLOAT:
             if (len < 3) throw KError("invalid float");
-            n->mantissa = dag_integer_to_text(dag_op(d, 1));
+            n->text = dag_integer_to_text(dag_op(d, 1));
             n->index = arith_to_int(dag_op(d, 2));
             break;
         case DAG_NAME:
@@ -177,11 +184,11 @@ struct Translator {
             break;
         case DAG_PROC: {
             if (len < 6) throw KError("invalid procedure");
-            n->params = namesOf(dag_op(d, 1));
-            n->locals = namesOf(dag_op(d, 2));
-            if (const DagWord* o = dag_op(d, 3)) {
-                for (const auto& s : namesOf(o)) n->options.push_back(s);
-            }
+            auto names = std::make_unique<KProcNames>();
+            names->params = namesOf(dag_op(d, 1));
+            names->locals = namesOf(dag_op(d, 2));
+            if (const DagWord* o = dag_op(d, 3)) names->options = namesOf(o);
+            n->proc = std::move(names);
             n->kids.push_back(node(dag_op(d, 5)));
             break;
         }
@@ -484,20 +491,11 @@ exvector factors_of(const GiNaC::ex& e) {
     return f;
 }
 
-// GiNaC keeps a sum or a product as (rest, coeff) pairs plus an overall numeric coefficient, and
-// op(i) recombines pair i into a new object (rest*coeff in a sum, rest^coeff in a product) on
-// every call; a power keeps its base and exponent as members that op() copies out.  Building and
-// freeing those objects was most of the time of converting a large sum, so they are read in
-// place.  A class derived from a GiNaC class may form pointers to the protected members it
-// inherits; reading an object through such a pointer is ordinary member access.
-struct PairAccess : GiNaC::expairseq {
-    static const epvector& pairs(const expairseq& s) { return s.*(&PairAccess::seq); }
-    static const GiNaC::ex& overall(const expairseq& s) { return s.*(&PairAccess::overall_coeff); }
-};
-struct PowerAccess : GiNaC::power {
-    static const GiNaC::ex& base_of(const power& p) { return p.*(&PowerAccess::basis); }
-    static const GiNaC::ex& exponent_of(const power& p) { return p.*(&PowerAccess::exponent); }
-};
+// Sums, products and powers are read in place (KValue.h): op() would build a new object for
+// every pair, which was most of the time of converting a large sum.
+using kernel_detail::ArgumentAccess;
+using kernel_detail::PairAccess;
+using kernel_detail::PowerAccess;
 
 // Whether a numeric coefficient equals 1 (as GiNaC's own test: a float 1.0 does too).
 bool is_one(const GiNaC::ex& c) {
@@ -781,7 +779,7 @@ struct DagBuilder {
         if (is_exactly<numeric>(f)) { multiply(coeff, f); return; }
         if (key->powers) collect(f, 1.0, key);
         if (is_symbol(f)) { out->push_back({&f, nullptr, symbol_id(f), true}); return; }
-        const bool isPower = is_a<power>(f);
+        const bool isPower = is_exactly<power>(f);   // power has no subclasses
         const GiNaC::ex* base = &f;
         const GiNaC::ex* expo = nullptr;
         if (isPower) {
@@ -789,7 +787,7 @@ struct DagBuilder {
             if (is_exactly<power>(f) && is_exactly<numeric>(PowerAccess::exponent_of(ex_to<power>(f))))
                 expo = &PowerAccess::exponent_of(ex_to<power>(f));
         }
-        if (is_a<symbol>(*base)) {
+        if (is_symbol(*base)) {
             out->push_back({expo ? base : &f, expo, symbol_id(*base), expo != nullptr});
             return;
         }
@@ -907,6 +905,7 @@ struct DagBuilder {
         std::vector<std::uint32_t> order;
         std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
         std::vector<std::uint64_t> dense;
+        std::vector<std::uint64_t> packed;
         void clear() {
             terms.clear();
             powers.clear();
@@ -914,6 +913,7 @@ struct DagBuilder {
             order.clear();
             keys.clear();
             dense.clear();
+            packed.clear();
         }
     };
     // For terms that tie on rank, degree and variables (terms with calls or other non-polynomial
@@ -1072,7 +1072,21 @@ struct DagBuilder {
             for (unsigned r = 0; r < ranks; ++r) key = (key << eBits) | (topExp - dense[r]);
             keys[i] = {key, std::uint32_t(i)};
         }
-        std::sort(keys.begin(), keys.end());
+        // With the term's index packed below the key the sort compares plain integers, which
+        // is cheaper than comparing (key, index) pairs; the order is the same.
+        const unsigned keyBits = 2 + dBits + ranks * eBits;
+        const unsigned indexBits = unsigned(std::bit_width(std::uint64_t(keys.size())));
+        if (keyBits + indexBits <= 64) {
+            std::vector<std::uint64_t>& packed = s.packed;
+            packed.resize(keys.size());
+            for (std::size_t i = 0; i < keys.size(); ++i) packed[i] = (keys[i].first << indexBits) | keys[i].second;
+            std::sort(packed.begin(), packed.end());
+            const std::uint64_t indexMask = (std::uint64_t(1) << indexBits) - 1;
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                keys[i] = {packed[i] >> indexBits, std::uint32_t(packed[i] & indexMask)};
+        } else {
+            std::sort(keys.begin(), keys.end());
+        }
         for (std::size_t i = 0; i < keys.size(); ++i) s.order[i] = keys[i].second;
         // Terms of one key (non-polynomial factors beside the same variables) in their own order.
         for (std::size_t i = 0; i < keys.size();) {
@@ -1189,9 +1203,57 @@ struct DagBuilder {
         }
     }
 
+    Dag product_dag(const GiNaC::ex& e) {
+        GiNaC::ex c(1);
+        std::vector<Factor> factors;
+        Key none;
+        product_factors(e, &factors, &c, &none);
+        sort_factors(factors.data(), factors.size());
+        Dag p = product(factors.data(), factors.size(), nullptr);
+        if (is_one(c)) return p;
+        Dag coeff;
+        imaginary_coefficient(ex_to<numeric>(c), &p, &coeff);
+        return dag_new2(DAG_SUM, p, coeff);
+    }
+
+    Dag power_dag(const power& p) {
+        static const GiNaC::ex e1 = exp(GiNaC::ex(1));
+        const GiNaC::ex& base = PowerAccess::base_of(p);
+        const GiNaC::ex& expo = PowerAccess::exponent_of(p);
+        if (base.is_equal(e1)) return dag_new2(DAG_FUNCTION, kernel_name_dag("exp"), seq({expo}));
+        return dag_new2(is_exactly<numeric>(expo) ? DAG_PROD : DAG_POWER, conv(base), conv(expo));
+    }
+
+    // A call: its name in the language, found once per function and kept (interned names live
+    // as long as the process).
+    Dag call_dag(const function& f, const exvector& args) {
+        static std::unordered_map<unsigned, Dag> names;   // by GiNaC's function serial; null: ".."
+        Dag name;
+        auto it = names.find(f.get_serial());
+        if (it != names.end()) {
+            name = it->second;
+        } else {
+            std::string text = language_function_name(f.get_name());
+            name = text == ".." ? nullptr : kernel_name_dag(text.c_str());
+            names.emplace(f.get_serial(), name);
+        }
+        // A range inside an unevaluated call (int(f, x = a..b)).
+        if (name == nullptr) {
+            if (args.size() == 2) return dag_new2(DAG_RANGE, conv(args[0]), conv(args[1]));
+            name = kernel_name_dag("..");
+        }
+        return dag_new2(DAG_FUNCTION, name, seq(args));
+    }
+
+    // The commonest classes are told by exact class tests first: is_a's dynamic_cast compares
+    // type names for every class it passes, which was a third of converting a small result.
     Dag conv(const GiNaC::ex& e) {
         if (is_exactly<numeric>(e)) return numeric_dag(ex_to<numeric>(e), digits);
         if (is_symbol(e)) return symbol_dag(e);
+        if (is_exactly<add>(e)) return sum(e);
+        if (is_exactly<mul>(e)) return product_dag(e);
+        if (is_exactly<power>(e)) return power_dag(ex_to<power>(e));
+        if (is_exactly<function>(e)) return call_dag(ex_to<function>(e), ArgumentAccess::of(ex_to<function>(e)));
         if (is_a<constant>(e)) {
             if (e.is_equal(Pi)) return kernel_name_dag("Pi");
             if (e.is_equal(Catalan)) return kernel_name_dag("Catalan");
@@ -1201,29 +1263,8 @@ struct DagBuilder {
             return kernel_name_dag(os.str().c_str());
         }
         if (is_a<add>(e)) return sum(e);
-        if (is_a<mul>(e)) {
-            GiNaC::ex c(1);
-            std::vector<Factor> factors;
-            Key none;
-            product_factors(e, &factors, &c, &none);
-            sort_factors(factors.data(), factors.size());
-            Dag p = product(factors.data(), factors.size(), nullptr);
-            if (is_one(c)) return p;
-            Dag coeff;
-            imaginary_coefficient(ex_to<numeric>(c), &p, &coeff);
-            return dag_new2(DAG_SUM, p, coeff);
-        }
-        if (is_a<power>(e)) {
-            if (e.op(0).is_equal(exp(1))) return dag_new2(DAG_FUNCTION, kernel_name_dag("exp"), seq({e.op(1)}));
-            return dag_new2(is_a<numeric>(e.op(1)) ? DAG_PROD : DAG_POWER, conv(e.op(0)), conv(e.op(1)));
-        }
-        if (is_a<function>(e)) {
-            exvector args(e.begin(), e.end());
-            std::string name = language_function_name(ex_to<function>(e).get_name());
-            // A range inside an unevaluated call (int(f, x = a..b)).
-            if (name == ".." && args.size() == 2) return dag_new2(DAG_RANGE, conv(args[0]), conv(args[1]));
-            return dag_new2(DAG_FUNCTION, kernel_name_dag(name.c_str()), seq(args));
-        }
+        if (is_a<mul>(e)) return product_dag(e);
+        if (is_a<function>(e)) return call_dag(ex_to<function>(e), exvector(e.begin(), e.end()));
         if (is_a<relational>(e)) {
             const relational& r = ex_to<relational>(e);
             Dag l = conv(e.op(0)), rr = conv(e.op(1));
@@ -1322,7 +1363,7 @@ GiNaC::symbol kernel_symbol(const std::string& name) {
 }
 
 bool kernel_is_name(const GiNaC::ex& e, std::string* text) {
-    if (!is_a<symbol>(e)) return false;
+    if (!is_symbol(e)) return false;
     if (text) *text = ex_to<symbol>(e).get_name();
     return true;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 #include <cln/malloc.h>
 #include <gmp.h>
@@ -39,6 +40,23 @@ KernelState& state() {
     return s;
 }
 
+// The NAME INTERFACE_<stream>.  Interned names live as long as the process, so each stream's
+// name is made once: an evaluation names a few streams, each by a literal, and building the text
+// and looking it up in the name table was a visible part of a small statement's time.
+Dag stream_name_dag(const char* stream) {
+    struct Entry {
+        const char* stream;
+        Dag name;
+    };
+    static std::vector<Entry> known;
+    constexpr std::size_t PREFIX = sizeof("INTERFACE_") - 1;
+    for (const Entry& e : known)
+        if (e.stream == stream && std::strcmp(dag_text(e.name) + PREFIX, stream) == 0) return e.name;
+    Dag name = kernel_name_dag((std::string("INTERFACE_") + stream).c_str());
+    if (known.size() < 64) known.push_back({stream, name});
+    return name;
+}
+
 class QuerySink : public KReplySink {
 public:
     QuerySink(KernelQueryCallback q, KernelPollCallback p, void* link) : query_(q), poll_(p), link_(link) {}
@@ -51,8 +69,7 @@ public:
             StoragePush push(state().replies);
             Dag seq = dag_new(args.size() + 1, DAG_EXPSEQ);
             for (std::size_t i = 0; i < args.size(); ++i) dag_set_op(seq, i + 1, kernel_value_to_dag(args[i]));
-            std::string name = std::string("INTERFACE_") + stream;
-            message = dag_new2(DAG_FUNCTION, kernel_name_dag(name.c_str()), seq);
+            message = dag_new2(DAG_FUNCTION, stream_name_dag(stream), seq);
         } catch (const TovuError& e) {
             throw KError(e.message);
         }
@@ -72,8 +89,7 @@ public:
             TovuHandlerGuard guard;
             StoragePush push(state().replies);
             Dag seq = build();
-            std::string name = std::string("INTERFACE_") + stream;
-            message = dag_new2(DAG_FUNCTION, kernel_name_dag(name.c_str()), seq);
+            message = dag_new2(DAG_FUNCTION, stream_name_dag(stream), seq);
         } catch (const TovuError& e) {
             throw KError(e.message);
         }

@@ -121,6 +121,14 @@ const MathCase mathCases[] = {
     {"diff_unassigned", {"diff(f(x), x);"}, "diff(f(x),x)"},
     {"diff_unassigned_in_sum", {"diff(x^2+g(x), x);"}, "2*x+diff(g(x),x)"},
     {"diff_unassigned_composed", {"diff(f(x^2), x);"}, "diff(f(x^2),x)"},
+    // Derivatives and integrals found inside a power, a product and a sum of the result.
+    {"diff_unassigned_squared_in_product", {"diff(x*f(x)^2, x);"}, "2*x*diff(f(x),x)*f(x)+f(x)^2"},
+    {"diff_unassigned_under_a_coefficient", {"diff(3*x^2+5*y*g(x)^3, x);"}, "6*x+15*y*diff(g(x),x)*g(x)^2"},
+    {"diff_integral_in_product", {"diff(x^2*int(exp(x^2), x), x);"}, "x^2*exp(x^2)+2*x*int(exp(x^2),x)"},
+    // Factors and terms that are 1, and calls whose names differ in GiNaC.
+    {"power_one_of_sum", {"(x+y)^1*z;"}, "z*(x+y)"},
+    {"single_factor_and_term", {"a := 1:", "b := 0:", "a*sin(x) + b;"}, "sin(x)"},
+    {"renamed_calls", {"arctan(x)+ln(x)*arcsin(y)-GAMMA(z)^2;"}, "arcsin(y)*ln(x)+arctan(x)-GAMMA(z)^2"},
     {"remember", {"fibr:=proc(n) option remember; if n<2 then n else fibr(n-1)+fibr(n-2) fi end:",
                   "fibr(50):", "fibr(100);"}, "354224848179261915075"},
     {"lcm_three", {"lcm(4,6,10);"}, "60"},
