@@ -106,6 +106,8 @@ TEST(ProcTest, SpawnResetsSignalsAndStartsAProcessGroup) {
     EXPECT_EQ(pgid, self);
     EXPECT_EQ(self, int(pid));
     EXPECT_EQ(ignored & (1ull << (SIGPIPE - 1)), 0u) << text;
+    // Later tests of this process expect the default again.
+    std::signal(SIGPIPE, SIG_DFL);
 }
 
 TEST(ProcTest, SpawnOfAMissingProgramFailsWithItsReason) {
