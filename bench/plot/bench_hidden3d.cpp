@@ -94,6 +94,12 @@ void appendFixed2(std::string& out, double v) {
     out += text;
 }
 
+// Appends w's colour as "%06x" would write it.
+void appendColour(std::string& out, ColourWord w) {
+    static const char hex[] = "0123456789abcdef";
+    for (int shift = 20; shift >= 0; shift -= 4) out.push_back(hex[(w >> shift) & 0xF]);
+}
+
 void svgPolygon(PlotOutputCallbacks* cb, int n, const double* xs, const double* ys, ColourWord w) {
     std::string text = "<polygon points='";
     for (int i = 0; i < n; ++i) {
@@ -102,8 +108,10 @@ void svgPolygon(PlotOutputCallbacks* cb, int n, const double* xs, const double* 
         appendFixed2(text, 300 - 250 * ys[i]);
         text.push_back(' ');
     }
+    text += "' fill='#";
+    appendColour(text, w);
+    text += "' stroke='black' stroke-width='0.3'/>\n";
     std::fputs(text.c_str(), of(cb)->f);
-    std::fprintf(of(cb)->f, "' fill='#%06x' stroke='black' stroke-width='0.3'/>\n", w & 0xFFFFFF);
 }
 void svgLine(PlotOutputCallbacks* cb, double x1, double y1, double x2, double y2, ColourWord w) {
     std::string text = "<line x1='";
@@ -114,8 +122,10 @@ void svgLine(PlotOutputCallbacks* cb, double x1, double y1, double x2, double y2
     appendFixed2(text, 300 + 250 * x2);
     text += "' y2='";
     appendFixed2(text, 300 - 250 * y2);
+    text += "' stroke='#";
+    appendColour(text, w);
+    text += "'/>\n";
     std::fputs(text.c_str(), of(cb)->f);
-    std::fprintf(of(cb)->f, "' stroke='#%06x'/>\n", w & 0xFFFFFF);
 }
 void svgText(PlotOutputCallbacks* cb, double x, double y, const char* t, int, ColourWord, int) {
     std::fprintf(of(cb)->f, "<text x='%.2f' y='%.2f' font-size='10'>%s</text>\n", 300 + 250 * x, 300 - 250 * y, t);
@@ -166,6 +176,7 @@ void BM_hidden3d_kelvo(benchmark::State& state) {
             state.SkipWithError("cannot write the SVG file");
             break;
         }
+        std::setvbuf(svg.f, nullptr, _IOFBF, 1 << 20);   // a few MB of SVG: large writes
         std::fputs("<?xml version='1.0'?>\n<svg xmlns='http://www.w3.org/2000/svg' width='600' height='600'>\n", svg.f);
         try {
             TovuHandlerGuard guard;
