@@ -262,8 +262,11 @@ Span* span_new() {
 }
 
 Span* span_visible_owner(Span* span) {
-    for (Span* s = span; s; s = span_left(s))
-        if ((s->flags & SPAN_VISIBLE) && !(s->flags & SPAN_LINE)) return s;
+    if (!span) return nullptr;
+    if (!span->link) return (span->flags & SPAN_VISIBLE) && !(span->flags & SPAN_LINE) ? span : nullptr;
+    // Along the links: the next link does not wait for the span record of this one.
+    for (const SpanLink* l = span->link; l; l = l->left)
+        if ((l->span->flags & SPAN_VISIBLE) && !(l->span->flags & SPAN_LINE)) return l->span;
     return nullptr;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -913,6 +914,57 @@ TEST_F(HiddenTest, SvgOfSurfaceWithHiddenPartsRemoved) {
     EXPECT_GT(red, 50);
     EXPECT_GT(blue, 50);
     EXPECT_GT(checked, 500);
+}
+
+// Everything the sweep hands the output side for a 20 x 20 surface, numbers in hexadecimal so
+// that the last bit counts, against tests/data/plot/sweep_sincos20.txt.  The order in which the
+// sweep meets spans that touch at a vertex decides how the pieces are cut, so any change to the
+// span table or the event queue that changes an order shows here.  On a difference the output
+// is written next to the test binary (sweep_sincos20.txt) for comparison.
+TEST_F(HiddenPlotTest, SweepOutputOfASurfaceIsPinned) {
+    struct Text {
+        PlotOutputCallbacks cb{};
+        std::string out;
+        static Text* of(PlotOutputCallbacks* c) { return reinterpret_cast<Text*>(c); }
+        void add(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+            char line[256];
+            va_list args;
+            va_start(args, format);
+            std::vsnprintf(line, sizeof line, format, args);
+            va_end(args);
+            out += line;
+        }
+    } t;
+    t.cb.polygon = [](PlotOutputCallbacks* c, int n, const double* xs, const double* ys, ColourWord w) {
+        Text::of(c)->add("P %x", w);
+        for (int i = 0; i < n; ++i) Text::of(c)->add(" %a,%a", xs[i], ys[i]);
+        Text::of(c)->add("\n");
+    };
+    t.cb.line = [](PlotOutputCallbacks* c, double x1, double y1, double x2, double y2, ColourWord w) {
+        Text::of(c)->add("L %x %a %a %a %a\n", w, x1, y1, x2, y2);
+    };
+    t.cb.background = 0xFFFFFF;
+    plot_hidden_surface_install();
+    std::string error;
+    PlotRecord* plot = readPlot(sinCosSurface(20, ", PROJECTION(60, 30, 1)"), 3, area, &error);
+    ASSERT_NE(plot, nullptr) << error;
+    StorageArea draw;
+    storage_init(&draw, STORAGE_ALIGN8, "draw");
+    plot_render(plot, &t.cb, &draw);
+    storage_free(&draw);
+    plot_set_hidden_surface(nullptr);
+    std::ifstream in(std::string(KELVO_TEST_DATA) + "/plot/sweep_sincos20.txt");
+    std::stringstream want;
+    want << in.rdbuf();
+    // The file's first line says what it holds.
+    std::string expected = want.str();
+    expected.erase(0, expected.find('\n') + 1);
+    if (t.out != expected) {
+        std::ofstream(std::string(KELVO_BINARY_DIR) + "/tests/plot/sweep_sincos20.txt") << t.out;
+        std::size_t at = 0;
+        while (at < t.out.size() && at < expected.size() && t.out[at] == expected[at]) ++at;
+        FAIL() << "output differs from byte " << at << " (" << t.out.size() << " bytes, expected " << expected.size() << ")";
+    }
 }
 
 TEST_F(HiddenPlotTest, PipelineSendsSurfacesThroughTheSweep) {
