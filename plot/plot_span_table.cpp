@@ -49,8 +49,10 @@ struct SpanBlock {
 namespace {
 
 // Block sizes: a search passes a block in one step, so smaller blocks pass less at once and
-// larger ones cost more to walk where the bounds cannot decide.  Measured on the 200 x 200
-// surface benchmark (about 1,500 spans): 8..32 links per block was best.
+// larger ones cost more to walk where the bounds cannot decide.  Under cachegrind, the whole
+// 200 x 200 surface benchmark (about 1,500 spans in the table): blocks of 4..16 links 1.99 G
+// instructions and 20.9 M first-level data misses, 8..32 1.95 G and 17.9 M, 16..64 1.94 G and
+// 18.0 M.
 constexpr int kBlockMax = 32;
 constexpr int kBlockMin = 8;
 // The bounds are compared with a margin of this size relative to the magnitudes involved,
