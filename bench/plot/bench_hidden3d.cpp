@@ -13,9 +13,10 @@
 //
 // The span table's blocks (a search passes a run of links at once where bounds on x settle it),
 // prefetching in the sweep's feed, and this file's colours written by hand through a 1 MB
-// buffer: three interleaved runs each, medians, load average 4 to 12 (other builds running);
-// the old sweep with the new SVG writer 0.316 / 0.607 / 0.664, the new sweep 0.267 / 0.529 /
-// 0.464 at 50 / 100 / 200.  What is left at 100 x 100 (perf): the event heap's pop 15 % and
+// buffer, and the plot library's calls bound inside it: seven interleaved runs each, medians,
+// load average 2 to 5 (other builds running); the old sweep with the new SVG writer 0.321 /
+// 0.621 / 0.546 (22.9 / 96.4 / 447.5 ms), the new sweep 0.294 / 0.529 / 0.461 (20.5 / 84.2 /
+// 359.6 ms) at 50 / 100 / 200; single runs of the ratio at 100 spread from 0.41 to 0.71.  What is left at 100 x 100 (perf): the event heap's pop 15 % and
 // insert 3 % (its order of equal keys shows in the output, so the heap stays as it is),
 // crossings 10 %, span walks to the visible owner 3 %, the SVG text 5 %, page faults 4 %.
 
