@@ -127,10 +127,28 @@ void plot_hidden_surface(PlotDrawables* set, const PlotRecord*, PlotOutputCallba
     DrawSegment* segment = set->segments;
     DrawPoint* point = set->points;
     DrawText* text = set->texts;
+    // The sorted lists run through memory in no order, so each feed asks for what the next
+    // feeds will read, a level deeper for each step ahead: the third polygon's record, the
+    // second's vertex array and the next one's first vertex (a segment: record, then vertex).
     auto feedPolygon = [&] {
-        if (polygon) eventq_insert(polygon->v[0]->x, polygon->v[0]->y + sweep_tol.y, SWEEP_POLYGON_START, polygon, nullptr);
+        if (!polygon) return;
+        eventq_insert(polygon->v[0]->x, polygon->v[0]->y + sweep_tol.y, SWEEP_POLYGON_START, polygon, nullptr);
+        if (const DrawPolygon* n1 = polygon->next) {
+            __builtin_prefetch(n1->v[0]);
+            if (const DrawPolygon* n2 = n1->next) {
+                __builtin_prefetch(n2->v);
+                __builtin_prefetch(n2->next);
+            }
+        }
     };
-    auto feedSegment = [&] { if (segment) eventq_insert(segment->a->x, segment->a->y, SWEEP_LINE_START, segment, nullptr); };
+    auto feedSegment = [&] {
+        if (!segment) return;
+        eventq_insert(segment->a->x, segment->a->y, SWEEP_LINE_START, segment, nullptr);
+        if (const DrawSegment* n1 = segment->next) {
+            __builtin_prefetch(n1->a);
+            __builtin_prefetch(n1->next);
+        }
+    };
     auto feedPoint = [&] { if (point) eventq_insert(point->v->x, point->v->y, SWEEP_POINT, point, nullptr); };
     auto feedText = [&] { if (text) eventq_insert(text->v->x, text->v->y, SWEEP_TEXT, text, nullptr); };
     feedPolygon();

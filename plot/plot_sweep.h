@@ -14,9 +14,10 @@
 // | 0x40 | walks the polygon's vertex ring forwards (index + 1), else backwards         |
 //
 // The span table is a doubly linked list of SpanLinks in left-to-right order (each link holds
-// one Span; exchanging two neighbours swaps the spans their links hold).  Spans come from the
-// area "spantab-Span" (zeroed), links from "spantab-Link"; both are recycled through the
-// areas' free lists.  Every span gets a fresh serial number when it is made, so events that
+// one Span; exchanging two neighbours swaps the spans their links hold).  Runs of consecutive
+// links form blocks that carry bounds on their spans' x, so that a search can pass a whole block
+// in one step (plot_span_table.cpp).  Spans come from the area "spantab-Span" (zeroed), links
+// from "spantab-Link", blocks from "spantab-ST"; all are recycled through the areas' free lists.  Every span gets a fresh serial number when it is made, so events that
 // name a span which has since been removed are recognised and dropped.
 //
 // All state is process-wide and lives for one sweep; nothing here is re-entrant.
@@ -37,6 +38,7 @@ enum : std::uint32_t {
 };
 
 struct SpanLink;
+struct SpanBlock;
 
 struct Span {
     double slope;        // dx/dy: x = slope * y + intercept
@@ -58,6 +60,7 @@ struct SpanLink {
     SpanLink* right;
     SpanLink* left;
     Span* span;
+    SpanBlock* block;   // the run of links this one belongs to
 };
 
 // Sweep tolerances, set by plot_hidden_surface from the frame's extents.
@@ -71,8 +74,9 @@ inline DrawPolygon* span_polygon(const Span* s) { return static_cast<DrawPolygon
 inline Span* polygon_left_span(const DrawPolygon* p) { return static_cast<Span*>(p->spanLink[0]); }
 inline Span* polygon_right_span(const DrawPolygon* p) { return static_cast<Span*>(p->spanLink[1]); }
 inline DrawSegment* span_line(const Span* s) { return static_cast<DrawSegment*>(s->owner); }
-Span* span_left(const Span* s);
-Span* span_right(const Span* s);
+// The neighbours in the table; null at either end, for a null span and for a span not in it.
+inline Span* span_left(const Span* s) { return s && s->link && s->link->left ? s->link->left->span : nullptr; }
+inline Span* span_right(const Span* s) { return s && s->link && s->link->right ? s->link->right->span : nullptr; }
 
 // ---- span table -----------------------------------------------------------------------------
 void spantab_open();
@@ -84,6 +88,7 @@ void spantab_insert(double x, double y, Span* span);
 void spantab_insert_right_of(Span* span, Span* newSpan);
 void spantab_remove(Span* span);
 void spantab_exchange(Span* left, Span* right);   // two neighbours, `left` left of `right`
+void spantab_line_changed(Span* span);   // after a linked span's slope or intercept was set
 Span* spantab_first();
 int spantab_count();
 void schedule_crossing(Span* left, Span* right, double y);

@@ -119,6 +119,7 @@ void edgeEnd(Span* s, double x, double y, int depth) {
             s->flags |= SPAN_WAITING;
             s->slope = 0;
             s->intercept = s->toVertex->x;
+            spantab_line_changed(s);
         }
         return;
     }
@@ -142,6 +143,7 @@ void edgeEnd(Span* s, double x, double y, int depth) {
     }
     s->slope = dx / dy;
     s->intercept = s->fromVertex->x - s->fromVertex->y * s->slope;
+    spantab_line_changed(s);
     queueEdgeEnd(s);
     schedule_crossing(s, span_right(s), y);
     schedule_crossing(span_left(s), s, y);
@@ -154,6 +156,7 @@ bool startSlope(DrawPolygon* p, Span* s, double x0, double y0, double plainRatio
     if (std::fabs(to->x - x0) * plainRatio < std::fabs(to->y - y0)) {
         s->slope = (to->x - x0) / (to->y - y0);
         s->intercept = x0 - s->slope * y0;
+        spantab_line_changed(s);
         *horizontal = false;
         return true;
     }
@@ -167,6 +170,7 @@ bool startSlope(DrawPolygon* p, Span* s, double x0, double y0, double plainRatio
         if (rises) {
             s->slope = (vb->x - va->x) / (vb->y - va->y);
             s->intercept = va->x - s->slope * va->y;
+            spantab_line_changed(s);
             *horizontal = true;
             return true;
         }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -244,6 +246,131 @@ TEST_F(HiddenTest, QueueLaterEqualRisesAbove) {
     eventq_release(a);
     EXPECT_EQ(eventq_insert(0, 2, SWEEP_POINT, nullptr, nullptr), a);
     eventq_close();
+}
+
+// ---- span table ---------------------------------------------------------------------------------
+// The table against a model that walks link by link from the finger, as a plain list would: the
+// place a span is inserted at and the span located must be the same whether or not the table is
+// in order at the height asked, with ties, lines changed while in the table, spans crossing, and
+// NaN.  Enough spans and operations that blocks split, merge and get passed whole.
+struct SpanTableModel {
+    std::vector<Span*> order;
+    int finger = -1;   // index into order, or -1
+    static bool right(const Span* s, double x, double y) { return span_x(s, y) > x; }
+    static bool atOrRight(const Span* s, double x, double y) { return span_x(s, y) - x >= 0; }
+    int at() const { return finger >= 0 ? finger : 0; }
+    void insert(double x, double y, Span* s) {
+        if (order.empty()) { order.push_back(s); finger = 0; return; }
+        int i = at();
+        if (right(order[i], x, y)) {
+            while (i > 0 && right(order[i - 1], x, y)) --i;
+        } else {
+            while (i < int(order.size()) && !right(order[i], x, y)) ++i;
+        }
+        order.insert(order.begin() + i, s);
+        while (i + 1 < int(order.size()) && span_x(order[i + 1], y) < x) { std::swap(order[i], order[i + 1]); ++i; }
+        while (i > 0 && span_x(order[i - 1], y) > x) { std::swap(order[i], order[i - 1]); --i; }
+        finger = i;
+    }
+    void insertRightOf(Span* s, Span* n) {
+        int i = index(s);
+        order.insert(order.begin() + i + 1, n);
+        if (finger > i) ++finger;
+    }
+    Span* locate(double x, double y) {
+        if (order.empty()) return nullptr;
+        int i = at();
+        if (atOrRight(order[i], x, y)) {
+            while (i > 0 && atOrRight(order[i - 1], x, y)) --i;
+        } else {
+            while (i + 1 < int(order.size()) && !atOrRight(order[i], x, y)) ++i;
+        }
+        finger = i;
+        return order[i];
+    }
+    void remove(Span* s) {
+        int i = index(s);
+        order.erase(order.begin() + i);
+        if (finger == i) finger = i > 0 ? i - 1 : (order.empty() ? -1 : 0);
+        else if (finger > i) --finger;
+    }
+    int index(const Span* s) const { return int(std::find(order.begin(), order.end(), s) - order.begin()); }
+};
+
+TEST_F(HiddenTest, SpanTableWalksAsALinkByLinkListWould) {
+    struct Case {
+        const char* name;
+        int slopes;        // slopes drawn from {-slopes/2 .. slopes/2} / 4, or any when 0
+        int intercepts;    // intercepts on a grid of this many steps in [-1, 1], or any when 0
+        bool yGoesBack;    // heights sometimes below the previous ones
+        bool nans;         // now and then a span with a NaN line
+    };
+    const Case cases[] = {
+        {"random lines", 0, 0, false, false},
+        {"ties on a coarse grid, parallel", 1, 6, false, false},
+        {"ties on a coarse grid, crossing", 5, 8, false, false},
+        {"random lines, heights back and forth", 0, 0, true, false},
+        {"ties, heights back and forth", 3, 4, true, false},
+        {"with NaN lines", 0, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::mt19937 rng(11);
+        std::uniform_real_distribution<double> u(-1, 1);
+        auto pick = [&](int steps) { return steps ? std::floor((u(rng) + 1) / 2 * steps) / steps * 2 - 1 : u(rng); };
+        auto line = [&](Span* s) {
+            s->slope = c.slopes ? pick(c.slopes) * c.slopes / 8 : u(rng) * 3;
+            s->intercept = pick(c.intercepts);
+            if (c.nans && rng() % 50 == 0) s->intercept = std::nan("");
+        };
+        spantab_open();
+        SpanTableModel model;
+        double y = 0;
+        for (int step = 0; step < 6000; ++step) {
+            y += c.yGoesBack ? u(rng) * 0.05 : (u(rng) + 1) * 0.01;
+            // Grows to about 300 spans, then shrinks and grows again.
+            int target = step < 2000 ? 300 : step < 4000 ? 40 : 300;
+            int op = rng() % 10;
+            if (model.order.empty() || (op < 4 && int(model.order.size()) < target)) {
+                Span* s = span_new();
+                line(s);
+                double x = rng() % 4 == 0 && !model.order.empty()
+                               ? span_x(model.order[rng() % model.order.size()], y)   // a tie
+                               : pick(c.intercepts) + y * (c.slopes ? 0 : u(rng));
+                if (rng() % 5 == 0 && !model.order.empty()) {
+                    Span* left = model.order[rng() % model.order.size()];
+                    spantab_insert_right_of(left, s);
+                    model.insertRightOf(left, s);
+                } else {
+                    spantab_insert(x, y, s);
+                    model.insert(x, y, s);
+                }
+            } else if (op < 6) {
+                Span* s = model.order[rng() % model.order.size()];
+                model.remove(s);
+                spantab_remove(s);
+            } else if (op < 7 && model.order.size() > 1) {
+                std::size_t i = rng() % (model.order.size() - 1);
+                spantab_exchange(model.order[i], model.order[i + 1]);
+                std::swap(model.order[i], model.order[i + 1]);
+            } else if (op < 8) {
+                Span* s = model.order[rng() % model.order.size()];
+                line(s);
+                spantab_line_changed(s);
+            } else {
+                double x = rng() % 3 == 0 ? span_x(model.order[rng() % model.order.size()], y) : u(rng) * 2;
+                ASSERT_EQ(spantab_locate(x, y), model.locate(x, y)) << "step " << step << " x " << x << " y " << y;
+            }
+            ASSERT_EQ(spantab_count(), int(model.order.size())) << "step " << step;
+            if (step % 97 == 0 || step > 5900) {
+                Span* s = spantab_first();
+                for (std::size_t i = 0; i < model.order.size(); ++i, s = span_right(s))
+                    ASSERT_EQ(s, model.order[i]) << "step " << step << " position " << i;
+                ASSERT_EQ(s, nullptr);
+            }
+        }
+        spantab_close();
+    }
 }
 
 // ---- depth trees --------------------------------------------------------------------------------
@@ -787,6 +914,57 @@ TEST_F(HiddenTest, SvgOfSurfaceWithHiddenPartsRemoved) {
     EXPECT_GT(red, 50);
     EXPECT_GT(blue, 50);
     EXPECT_GT(checked, 500);
+}
+
+// Everything the sweep hands the output side for a 20 x 20 surface, numbers in hexadecimal so
+// that the last bit counts, against tests/data/plot/sweep_sincos20.txt.  The order in which the
+// sweep meets spans that touch at a vertex decides how the pieces are cut, so any change to the
+// span table or the event queue that changes an order shows here.  On a difference the output
+// is written next to the test binary (sweep_sincos20.txt) for comparison.
+TEST_F(HiddenPlotTest, SweepOutputOfASurfaceIsPinned) {
+    struct Text {
+        PlotOutputCallbacks cb{};
+        std::string out;
+        static Text* of(PlotOutputCallbacks* c) { return reinterpret_cast<Text*>(c); }
+        void add(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+            char line[256];
+            va_list args;
+            va_start(args, format);
+            std::vsnprintf(line, sizeof line, format, args);
+            va_end(args);
+            out += line;
+        }
+    } t;
+    t.cb.polygon = [](PlotOutputCallbacks* c, int n, const double* xs, const double* ys, ColourWord w) {
+        Text::of(c)->add("P %x", w);
+        for (int i = 0; i < n; ++i) Text::of(c)->add(" %a,%a", xs[i], ys[i]);
+        Text::of(c)->add("\n");
+    };
+    t.cb.line = [](PlotOutputCallbacks* c, double x1, double y1, double x2, double y2, ColourWord w) {
+        Text::of(c)->add("L %x %a %a %a %a\n", w, x1, y1, x2, y2);
+    };
+    t.cb.background = 0xFFFFFF;
+    plot_hidden_surface_install();
+    std::string error;
+    PlotRecord* plot = readPlot(sinCosSurface(20, ", PROJECTION(60, 30, 1)"), 3, area, &error);
+    ASSERT_NE(plot, nullptr) << error;
+    StorageArea draw;
+    storage_init(&draw, STORAGE_ALIGN8, "draw");
+    plot_render(plot, &t.cb, &draw);
+    storage_free(&draw);
+    plot_set_hidden_surface(nullptr);
+    std::ifstream in(std::string(KELVO_TEST_DATA) + "/plot/sweep_sincos20.txt");
+    std::stringstream want;
+    want << in.rdbuf();
+    // The file's first line says what it holds.
+    std::string expected = want.str();
+    expected.erase(0, expected.find('\n') + 1);
+    if (t.out != expected) {
+        std::ofstream(std::string(KELVO_BINARY_DIR) + "/tests/plot/sweep_sincos20.txt") << t.out;
+        std::size_t at = 0;
+        while (at < t.out.size() && at < expected.size() && t.out[at] == expected[at]) ++at;
+        FAIL() << "output differs from byte " << at << " (" << t.out.size() << " bytes, expected " << expected.size() << ")";
+    }
 }
 
 TEST_F(HiddenPlotTest, PipelineSendsSurfacesThroughTheSweep) {
