@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package of scripts/packages.txt that is not installed yet.  Packages
+# Installs every Debian package of scripts/packages.txt (or of the list file given) that is not
+# installed yet.  Packages
 # listed after the line "# without recommended packages" are installed without them (octave's
 # recommendations bring Java, documentation and a Qt gnuplot that nothing here uses).
 # Quick to repeat: when everything is there it asks no package server.
@@ -14,7 +15,7 @@ while read -r pkg; do
     status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] && continue
     if ((plain)); then missing+=("$pkg"); else bare+=("$pkg"); fi
-done < "$here/packages.txt"
+done < "${1:-$here/packages.txt}"
 if ((${#missing[@]} + ${#bare[@]})); then
     echo "installing: ${missing[*]} ${bare[*]}"
     export DEBIAN_FRONTEND=noninteractive
