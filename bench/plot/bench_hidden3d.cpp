@@ -109,8 +109,13 @@ void appendColour(std::string& out, ColourWord w) {
     for (int shift = 20; shift >= 0; shift -= 4) out.push_back(hex[(w >> shift) & 0xF]);
 }
 
+// The element texts are built in one string kept between calls, so that writing an element
+// allocates nothing.
+std::string element;
+
 void svgPolygon(PlotOutputCallbacks* cb, int n, const double* xs, const double* ys, ColourWord w) {
-    std::string text = "<polygon points='";
+    std::string& text = element;
+    text = "<polygon points='";
     for (int i = 0; i < n; ++i) {
         appendFixed2(text, 300 + 250 * xs[i]);
         text.push_back(',');
@@ -123,7 +128,8 @@ void svgPolygon(PlotOutputCallbacks* cb, int n, const double* xs, const double* 
     std::fputs(text.c_str(), of(cb)->f);
 }
 void svgLine(PlotOutputCallbacks* cb, double x1, double y1, double x2, double y2, ColourWord w) {
-    std::string text = "<line x1='";
+    std::string& text = element;
+    text = "<line x1='";
     appendFixed2(text, 300 + 250 * x1);
     text += "' y1='";
     appendFixed2(text, 300 - 250 * y1);
@@ -185,7 +191,10 @@ void BM_hidden3d_kelvo(benchmark::State& state) {
             state.SkipWithError("cannot write the SVG file");
             break;
         }
-        std::setvbuf(svg.f, nullptr, _IOFBF, 1 << 20);   // a few MB of SVG: large writes
+        // A few MB of SVG: large writes, from a buffer kept between runs (one the C library
+        // allocated would be mapped and unmapped again on every run).
+        static char buffer[1 << 20];
+        std::setvbuf(svg.f, buffer, _IOFBF, sizeof buffer);
         std::fputs("<?xml version='1.0'?>\n<svg xmlns='http://www.w3.org/2000/svg' width='600' height='600'>\n", svg.f);
         try {
             TovuHandlerGuard guard;
