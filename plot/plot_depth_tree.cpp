@@ -79,7 +79,8 @@ bool findPath(const DepthTreeNode* n, const DrawPolygon* p, double y, std::vecto
         int stage;       // 0 not yet looked at, 1 first side searched, 2 both searched
         char first;      // side searched first
     };
-    std::vector<Frame> stack;
+    static std::vector<Frame> stack;   // kept between calls: no allocation per search
+    stack.clear();
     if (!n) return false;
     stack.push_back({n, 0, 0});
     while (!stack.empty()) {
@@ -126,9 +127,12 @@ DepthTree depth_tree_retain(DepthTree tree) {
 }
 
 void depth_tree_release(DepthTree tree) {
-    // Iterative: a chain of nodes freed one after another never deepens the stack.
-    std::vector<DepthTreeNode*> pending;
-    if (tree) pending.push_back(tree);
+    // Iterative: a chain of nodes freed one after another never deepens the stack.  The list
+    // is kept between calls (the sweep releases a tree at almost every event) and is empty
+    // whenever a call ends.
+    if (!tree) return;
+    static std::vector<DepthTreeNode*> pending;
+    pending.push_back(tree);
     while (!pending.empty()) {
         DepthTreeNode* n = pending.back();
         pending.pop_back();

@@ -9,7 +9,9 @@
 //   3. Event records come from the storage area "event" (8-byte aligned, not zeroed); the
 //      caller hands a handled event back with eventq_release, and the next insert reuses it.
 // The slot array (each slot: the event's y and the event) lives on the heap; it starts at 2046
-// slots and doubles when an insert would fill it.  Events of equal y come out in no defined order.
+// slots and doubles when an insert would fill it.  Events of equal y come out in the order the
+// plain binary heap of invariant 1 gives them (the sweep's output depends on it): an insert rises
+// above parents of equal y, a pop takes the smaller child, the left one on a tie.
 
 #include <cstdint>
 

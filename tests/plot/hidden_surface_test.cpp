@@ -248,6 +248,89 @@ TEST_F(HiddenTest, QueueLaterEqualRisesAbove) {
     eventq_close();
 }
 
+// Events of equal y come out in an order the sweep's output depends on, so the queue must pop
+// exactly the sequence of a plain binary heap: sift up past parents of equal or greater y; pop by
+// taking the smaller child (the left one on a tie) down to the bottom, then sift the last slot up
+// past parents of equal or greater y.  The model below is that heap; the queue is run against it
+// with many ties, signed zeros, infinities and NaN, pops between inserts, and growth.
+struct ReferenceHeap {
+    std::vector<std::pair<double, SweepEvent*>> slots;
+    void insert(double y, SweepEvent* e) {
+        std::size_t hole = slots.size();
+        slots.emplace_back();
+        while (hole > 0) {
+            std::size_t parent = (hole - 1) / 2;
+            if (!(slots[parent].first >= y)) break;
+            slots[hole] = slots[parent];
+            hole = parent;
+        }
+        slots[hole] = {y, e};
+    }
+    SweepEvent* pop() {
+        if (slots.empty()) return nullptr;
+        SweepEvent* result = slots[0].second;
+        auto last = slots.back();
+        slots.pop_back();
+        const std::size_t n = slots.size();
+        if (n == 0) return result;
+        std::size_t hole = 0, child = 1;
+        while (child + 1 < n) {
+            if (slots[child + 1].first < slots[child].first) ++child;
+            slots[hole] = slots[child];
+            hole = child;
+            child = 2 * hole + 1;
+        }
+        if (child + 1 == n) {
+            slots[hole] = slots[child];
+            hole = child;
+        }
+        while (hole > 0) {
+            std::size_t parent = (hole - 1) / 2;
+            if (!(last.first <= slots[parent].first)) break;
+            slots[hole] = slots[parent];
+            hole = parent;
+        }
+        slots[hole] = last;
+        return result;
+    }
+};
+
+TEST_F(HiddenTest, QueuePopsEqualKeysAsTheReferenceHeap) {
+    const double keys[] = {0.0, -0.0, 1.0, 1.0, 2.0, 3.0, -HUGE_VAL, HUGE_VAL, std::nan("")};
+    struct Case {
+        const char* name;
+        int keyCount;        // keys drawn from the first keyCount entries of `keys`
+        int insertPercent;   // chance of an insert against a pop
+        int steps;
+    };
+    const Case cases[] = {
+        {"two keys, mostly inserts", 2, 70, 20000},
+        {"five keys, balanced", 5, 50, 20000},
+        {"with infinities, past growth", 8, 80, 12000},
+        {"with NaN", 9, 60, 20000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        eventq_open();
+        ReferenceHeap model;
+        std::mt19937 rng(11);
+        for (int step = 0; step < c.steps; ++step) {
+            if (static_cast<int>(rng() % 100) < c.insertPercent) {
+                double y = keys[rng() % c.keyCount];
+                model.insert(y, eventq_insert(step, y, SWEEP_POINT, nullptr, nullptr));
+            } else {
+                SweepEvent* want = model.pop();
+                SweepEvent* got = eventq_pop();
+                ASSERT_EQ(got, want) << "step " << step;
+                if (got) eventq_release(got);
+            }
+        }
+        while (SweepEvent* want = model.pop()) ASSERT_EQ(eventq_pop(), want);
+        EXPECT_EQ(eventq_pop(), nullptr);
+        eventq_close();
+    }
+}
+
 // ---- span table ---------------------------------------------------------------------------------
 // The table against a model that walks link by link from the finger, as a plain list would: the
 // place a span is inserted at and the span located must be the same whether or not the table is
