@@ -117,6 +117,10 @@ private:
     KValue makeProc(const KNode& n);
     bool truth(const KValue& v);
     bool condition(const KNode& n);   // truth(eval(n))
+    // The value of a number written in the statement or of a parameter whose argument is an
+    // expression, as eval would give it, without making a value; false (nothing evaluated,
+    // nothing counted) for any other node, which the caller then evaluates.
+    bool quickEx(const KNode& n, GiNaC::ex& out);
     KValue arith(const KNode& n);
     static bool isElementwise(const KValue& v);   // a list or an equation
     KValue mapElements(const KValue& v, const std::function<GiNaC::ex(const GiNaC::ex&)>& f);
