@@ -690,8 +690,11 @@ KValue KInterpreter::arith(const KNode& n) {
         KValue t = quickTerm ? KValue() : eval(*n.kids[i]);
         if (quickTerm ? is_number(quick) : fastSum && t.kind == KValue::Expr && is_number(t.ex)) {
             tick();
-            result = add_product(ex_to<numeric>(result), ex_to<numeric>(quickTerm ? quick : t.ex),
-                                 ex_to<numeric>(cn.number));
+            const ex& term = quickTerm ? quick : t.ex;
+            std::int64_t k;
+            // 0 + t*1 is t itself: shared, not made anew.
+            if (pristine && kernel_fixnum(ex_to<numeric>(cn.number), &k) && k == 1) result = term;
+            else result = add_product(ex_to<numeric>(result), ex_to<numeric>(term), ex_to<numeric>(cn.number));
             pristine = false;
             continue;
         }
