@@ -551,6 +551,13 @@ KValue KInterpreter::lookup(unsigned id) {
     return lookupGlobal(id, 0);
 }
 
+bool KInterpreter::isFrameName(unsigned id) const {
+    if (frames_.empty()) return false;
+    const KProc& p = *frames_.back().proc;
+    return std::find(p.paramIds.begin(), p.paramIds.end(), id) != p.paramIds.end() ||
+           std::find(p.localIds.begin(), p.localIds.end(), id) != p.localIds.end();
+}
+
 KValue KInterpreter::lookupGlobal(unsigned id, int depth) {
     const KNameInfo& info = kernel_name(id);
     switch (info.special()) {
@@ -957,11 +964,22 @@ KValue KInterpreter::call(const KNode& n) {
     const std::string* name = &noName;   // the called name's text (a record's, never moved)
     KValue f;
     const KNameInfo* own = nullptr;   // the called name's record while f is that name unassigned
+    // A global procedure called by its name: held by its pointer, as lookup would copy the value.
+    // The pointer keeps it alive should the call assign the name anew.
+    std::shared_ptr<const KProc> globalProc;
     if (fn.type == DAG_NAME) {
         const unsigned id = nameOf(fn);
         const KNameInfo& info = kernel_name(id);
         name = &info.text();
         if (info.special() == KSpecial::Return) throw Return{evalArgs(argNode)};
+        if (info.special() == KSpecial::None && !isFrameName(id)) {
+            const Global* g = findGlobal(id);
+            if (g && g->value.kind == KValue::Proc) globalProc = g->value.proc;
+        }
+        if (globalProc) {
+            KSeq args = evalArgs(argNode).items;
+            return callProc(*globalProc, std::move(args), name->empty() ? globalProc->name : *name);
+        }
         f = lookup(id);
         // An unassigned name evaluates to its own symbol: the same object, so a pointer compare
         // answers before the names' texts are compared.

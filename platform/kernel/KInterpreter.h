@@ -109,6 +109,7 @@ private:
     void setName(unsigned id, KValue value);
     KValue lookup(unsigned id);
     KValue lookupGlobal(unsigned id, int depth);
+    bool isFrameName(unsigned id) const;   // a parameter or local of the running procedure
     KValue index(const KNode& n);
     KValue call(const KNode& n);
     KValue callLazy(const std::function<KValue(KInterpreter&, const KNode&)>& lazy, const std::string& name,

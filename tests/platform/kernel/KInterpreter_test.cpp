@@ -114,6 +114,8 @@ const WordCase wordCases[] = {
     {"parameter_plus_number_past_a_word", "h := proc(n) n + 1 end:", "[h(2^61-1), h(2^63-1), h(-2^63), h(1/2), h(y)];",
      "[2305843009213693952, 9223372036854775808, -9223372036854775807, 3/2, y+1]"},
     {"recursive_fib", "fib := proc(n) if n < 2 then n else fib(n-1) + fib(n-2) fi end:", "fib(15);", "610"},
+    {"procedure_assigning_its_own_name", "r := proc() r := 5; 7 end:", "[r(), r];", "[7, 5]"},
+    {"local_procedure_shadowing_a_global", "q := proc() local q; q := proc() 3 end; q() end:", "q();", "3"},
     {"missing_parameter", "h := proc(n) n + 1 end:", "h();", "`Error, (in h) h uses a 1st argument, n, which is missing`"},
 };
 
