@@ -294,6 +294,7 @@ KValue KInterpreter::exec(const KNode& n, bool top) {
 }
 
 KValue KInterpreter::execSeq(const KNode& n, bool top) {
+    if (n.kids.size() == 1) return exec(*n.kids[0], top);   // a procedure's body of one statement
     KValue last = KValue::seq();
     for (const auto& k : n.kids) last = exec(*k, top);
     return last;
@@ -550,6 +551,13 @@ KValue KInterpreter::lookup(unsigned id) {
     return lookupGlobal(id, 0);
 }
 
+bool KInterpreter::isFrameName(unsigned id) const {
+    if (frames_.empty()) return false;
+    const KProc& p = *frames_.back().proc;
+    return std::find(p.paramIds.begin(), p.paramIds.end(), id) != p.paramIds.end() ||
+           std::find(p.localIds.begin(), p.localIds.end(), id) != p.localIds.end();
+}
+
 KValue KInterpreter::lookupGlobal(unsigned id, int depth) {
     const KNameInfo& info = kernel_name(id);
     switch (info.special()) {
@@ -632,9 +640,10 @@ GiNaC::ex KInterpreter::numberOrEx(const KNode& n, const char* where) {
 
 KValue KInterpreter::evalArgs(const KNode& seq) {
     KSeq out;
-    auto add = [&](const KValue& v) {
-        if (v.kind == KValue::Seq) out.insert(out.end(), v.items.begin(), v.items.end());
-        else out.push_back(v);
+    auto add = [&](KValue&& v) {
+        if (v.kind == KValue::Seq)
+            out.insert(out.end(), std::make_move_iterator(v.items.begin()), std::make_move_iterator(v.items.end()));
+        else out.push_back(std::move(v));
     };
     if (seq.type == DAG_EXPSEQ) {
         out.reserve(seq.kids.size());
@@ -673,12 +682,31 @@ KValue KInterpreter::arith(const KNode& n) {
     bool sum = n.type == DAG_SUM;
     ex result = sum ? ex(0) : ex(1);
     bool pristine = true;      // result is still the 0 or 1 it started as
+    bool numberResult = true;  // result is a number (so far every operand was one)
     KValue elements;           // the list or equation operands combined so far
     bool haveElements = false;
     bool matrices = false;     // a matrix operand: the result is evaluated as matrix arithmetic
     for (std::size_t i = 0; i + 1 < n.kids.size(); i += 2) {
-        KValue t = eval(*n.kids[i]);
-        ex c = numberOrEx(*n.kids[i + 1], "arithmetic");
+        const KNode& cn = *n.kids[i + 1];
+        // A number term of a sum with a number written as its coefficient (n-1, s+k): the
+        // common case of a loop's arithmetic, taken without the checks below, and a parameter
+        // or a written number read without making a value.
+        const bool fastSum = sum && numberResult && (cn.type == DAG_INTPOS || cn.type == DAG_INTNEG);
+        ex quick;
+        const bool quickTerm = fastSum && quickEx(*n.kids[i], quick);
+        KValue t = quickTerm ? KValue() : eval(*n.kids[i]);
+        if (quickTerm ? is_number(quick) : fastSum && t.kind == KValue::Expr && is_number(t.ex)) {
+            tick();
+            const ex& term = quickTerm ? quick : t.ex;
+            std::int64_t k;
+            // 0 + t*1 is t itself: shared, not made anew.
+            if (pristine && kernel_fixnum(ex_to<numeric>(cn.number), &k) && k == 1) result = term;
+            else result = add_product(ex_to<numeric>(result), ex_to<numeric>(term), ex_to<numeric>(cn.number));
+            pristine = false;
+            continue;
+        }
+        if (quickTerm) t = KValue(std::move(quick));
+        ex c = numberOrEx(cn, "arithmetic");
         // A single operand with coefficient or exponent 1 is itself, whatever its kind.
         if (n.kids.size() == 2 && t.kind != KValue::Expr && is_number(c) && c.is_equal(1)) return t;
         if (isElementwise(t)) {
@@ -689,7 +717,7 @@ KValue KInterpreter::arith(const KNode& n) {
             haveElements = true;
             continue;
         }
-        ex te = toEx(t, "arithmetic");
+        ex te = t.kind == KValue::Expr ? std::move(t.ex) : toEx(t, "arithmetic");
         matrices = matrices || kernel_is_exactly<matrix>(te);
         try {
             // Numbers combine as numbers: the values GiNaC's sum and product objects would
@@ -712,6 +740,7 @@ KValue KInterpreter::arith(const KNode& n) {
                 else result *= p;
             }
             pristine = false;
+            numberResult = is_number(result);
         } catch (const std::logic_error& e) {
             if (matrices) kernel_matrix_error(e);
             throw;
@@ -931,19 +960,33 @@ KValue KInterpreter::withBinding(const std::string& name, const KValue& value,
 KValue KInterpreter::call(const KNode& n) {
     const KNode& fn = *n.kids[0];
     const KNode& argNode = *n.kids[1];
-    std::string name;
+    static const std::string noName;
+    const std::string* name = &noName;   // the called name's text (a record's, never moved)
     KValue f;
     const KNameInfo* own = nullptr;   // the called name's record while f is that name unassigned
+    // A global procedure called by its name: held by its pointer, as lookup would copy the value.
+    // The pointer keeps it alive should the call assign the name anew.
+    std::shared_ptr<const KProc> globalProc;
     if (fn.type == DAG_NAME) {
         const unsigned id = nameOf(fn);
         const KNameInfo& info = kernel_name(id);
-        name = info.text();
+        name = &info.text();
         if (info.special() == KSpecial::Return) throw Return{evalArgs(argNode)};
+        if (info.special() == KSpecial::None && !isFrameName(id)) {
+            const Global* g = findGlobal(id);
+            if (g && g->value.kind == KValue::Proc) globalProc = g->value.proc;
+        }
+        if (globalProc) {
+            KSeq args = evalArgs(argNode).items;
+            return callProc(*globalProc, std::move(args), name->empty() ? globalProc->name : *name);
+        }
         f = lookup(id);
+        // An unassigned name evaluates to its own symbol: the same object, so a pointer compare
+        // answers before the names' texts are compared.
         bool assigned = !(f.kind == KValue::Expr && kernel_is_name(f.ex) &&
-                          ex_to<symbol>(f.ex).get_name() == name);
+                          (&ex_to<basic>(f.ex) == &ex_to<basic>(info.symbol()) || ex_to<symbol>(f.ex).get_name() == *name));
         if (!assigned) {
-            if (const KLazyBuiltin* lazy = info.lazyBuiltin()) return callLazy(*lazy, name, argNode);
+            if (const KLazyBuiltin* lazy = info.lazyBuiltin()) return callLazy(*lazy, *name, argNode);
             own = &info;
         }
     } else if (fn.type == DAG_FUNCTION && fn.kids[0]->type == DAG_NAME &&
@@ -964,7 +1007,7 @@ KValue KInterpreter::call(const KNode& n) {
         f = eval(fn);
     }
     KSeq args = evalArgs(argNode).items;
-    if (f.kind == KValue::Proc) return callProc(*f.proc, std::move(args), name.empty() ? f.proc->name : name);
+    if (f.kind == KValue::Proc) return callProc(*f.proc, std::move(args), name->empty() ? f.proc->name : *name);
     if (f.kind == KValue::Expr && kernel_is_name(f.ex)) {
         const KNameInfo& fi = own ? *own : kernel_name(kernel_name_id(ex_to<symbol>(f.ex).get_name()));
         const std::string& builtinName = fi.text();
@@ -1057,15 +1100,47 @@ KValue KInterpreter::callProc(const KProc& p, KSeq args, const std::string& name
     return result;
 }
 
+bool KInterpreter::quickEx(const KNode& n, GiNaC::ex& out) {
+    switch (n.type) {
+    case DAG_INTPOS:
+    case DAG_INTNEG:
+    case DAG_RATIONAL:
+        tick();
+        out = n.number;
+        return true;
+    case DAG_PARAM: {
+        if (frames_.empty() || n.index < 1) return false;
+        const Frame& f = frames_.back();
+        const std::size_t i = std::size_t(n.index - 1);
+        if (i >= f.args.size() || f.args[i].kind != KValue::Expr) return false;
+        tick();
+        out = f.args[i].ex;
+        return true;
+    }
+    default: return false;
+    }
+}
+
 bool KInterpreter::condition(const KNode& n) {
     // An order of two exact numbers is decided without making the relation value.
     if ((n.type == DAG_LESSTHAN || n.type == DAG_LESSEQ) && n.kids.size() == 2) {
-        KValue a = eval(*n.kids[0]);
-        KValue b = eval(*n.kids[1]);
-        if (a.kind == KValue::Expr && b.kind == KValue::Expr && is_number(a.ex) && is_number(b.ex)) {
-            const numeric &p = ex_to<numeric>(a.ex), &q = ex_to<numeric>(b.ex);
+        // Operands in order, as eval would take them; a parameter or a written number is read
+        // without making a value.
+        ex ea, eb;
+        std::optional<KValue> va, vb;
+        if (!quickEx(*n.kids[0], ea)) va = eval(*n.kids[0]);
+        if (!quickEx(*n.kids[1], eb)) vb = eval(*n.kids[1]);
+        const bool exprs = (!va || va->kind == KValue::Expr) && (!vb || vb->kind == KValue::Expr);
+        const ex& xa = va ? va->ex : ea;
+        const ex& xb = vb ? vb->ex : eb;
+        if (exprs && is_number(xa) && is_number(xb)) {
+            const numeric &p = ex_to<numeric>(xa), &q = ex_to<numeric>(xb);
+            std::int64_t x, y;
+            if (kernel_fixnum(p, &x) && kernel_fixnum(q, &y)) return n.type == DAG_LESSTHAN ? x < y : x <= y;
             if (p.is_rational() && q.is_rational()) return n.type == DAG_LESSTHAN ? p < q : p <= q;
         }
+        KValue a = va ? std::move(*va) : KValue(ea);
+        KValue b = vb ? std::move(*vb) : KValue(eb);
         return truth(KValue::relation(n.type, std::move(a), std::move(b)));
     }
     return truth(eval(n));

@@ -109,6 +109,7 @@ private:
     void setName(unsigned id, KValue value);
     KValue lookup(unsigned id);
     KValue lookupGlobal(unsigned id, int depth);
+    bool isFrameName(unsigned id) const;   // a parameter or local of the running procedure
     KValue index(const KNode& n);
     KValue call(const KNode& n);
     KValue callLazy(const std::function<KValue(KInterpreter&, const KNode&)>& lazy, const std::string& name,
@@ -117,6 +118,10 @@ private:
     KValue makeProc(const KNode& n);
     bool truth(const KValue& v);
     bool condition(const KNode& n);   // truth(eval(n))
+    // The value of a number written in the statement or of a parameter whose argument is an
+    // expression, as eval would give it, without making a value; false (nothing evaluated,
+    // nothing counted) for any other node, which the caller then evaluates.
+    bool quickEx(const KNode& n, GiNaC::ex& out);
     KValue arith(const KNode& n);
     static bool isElementwise(const KValue& v);   // a list or an equation
     KValue mapElements(const KValue& v, const std::function<GiNaC::ex(const GiNaC::ex&)>& f);

@@ -862,6 +862,14 @@ std::map<std::string, KBuiltin> makeBuiltins() {
     };
     b["irem"] = [](KInterpreter&, const Args& a) {
         need(a, 2, 2);
+        // Machine-size integers (a loop's counters) in machine words: C++'s % truncates toward
+        // zero, so its remainder has the dividend's sign, as irem's has.  INT64_MIN % -1 cannot
+        // happen: CLN's immediate integers have 62 bits.
+        std::int64_t x, y;
+        if (a[0].kind == KValue::Expr && a[1].kind == KValue::Expr && kernel_is_exactly<numeric>(a[0].ex) &&
+            kernel_is_exactly<numeric>(a[1].ex) && kernel_fixnum(ex_to<numeric>(a[0].ex), &x) &&
+            kernel_fixnum(ex_to<numeric>(a[1].ex), &y) && y != 0)
+            return KValue(ex(long(x % y)));
         numeric d = intOf(a[1]);
         if (d.is_zero()) throw KError("division by zero");
         return KValue(irem(intOf(a[0]), d));

@@ -145,6 +145,28 @@ void BM_kernel_loop_sum_of_squares(benchmark::State& state) {
 }
 BENCHMARK(BM_kernel_loop_sum_of_squares)->Unit(benchmark::kMillisecond);
 
+// The peer benchmark's loop of 100,000 steps, each a builtin call on machine-size integers.
+void BM_kernel_loop_irem_100000(benchmark::State& state) {
+    compare(state, "for i from 1 to 100000 do s := s + irem(i^2, 7) od:", [] {
+        GiNaC::ex s = 0;
+        for (long i = 1; i <= 100000; ++i) s = s + GiNaC::irem(GiNaC::numeric(i * i), GiNaC::numeric(7));
+        benchmark::DoNotOptimize(s);
+    }, 1, "s := 0:");
+}
+BENCHMARK(BM_kernel_loop_irem_100000)->Unit(benchmark::kMillisecond);
+
+// The peer benchmark's recursive procedure: 242,785 calls, each a comparison and a sum.
+void BM_kernel_loop_recursive_fib_25(benchmark::State& state) {
+    compare(state, "fib(25);", [] {
+        std::function<GiNaC::numeric(const GiNaC::numeric&)> fib = [&](const GiNaC::numeric& n) {
+            return n < 2 ? n : fib(n - 1) + fib(n - 2);
+        };
+        GiNaC::numeric r = fib(25);
+        benchmark::DoNotOptimize(r);
+    }, 1, "fib := proc(n) if n < 2 then n else fib(n-1) + fib(n-2) fi end:");
+}
+BENCHMARK(BM_kernel_loop_recursive_fib_25)->Unit(benchmark::kMillisecond);
+
 // 10,000 separate statements, each with its result sent: the cost of one small request.
 void BM_kernel_diff_10000_statements(benchmark::State& state) {
     GiNaC::symbol x("x");
