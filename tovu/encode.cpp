@@ -591,21 +591,34 @@ void stderrError(void*, long count, const char* message) {
 // only once it is complete, so a back reference can never make a cycle through a container.
 // NAME and STRING nodes are complete as soon as their text is interned; a name's value may refer
 // to the name itself, which is harmless since nothing descends into a name's value.
+//
+// Characters come from a range in memory or from a callback.  Both go through one range
+// [at_, end_): a text in memory is that range and the end of the range is the end of the input,
+// read without a call per character; for a callback the range stays empty and every character is
+// one call (more()), so a stream is never read beyond the DAG.  The count of characters taken,
+// skipped ones and the end or NUL included, is the same either way.
 class Reader {
 public:
     Reader(DagSource source, void* data) : source_(source), data_(data) {}
+    Reader(const unsigned char* begin, const unsigned char* end) : at_(begin), end_(end), start_(begin) {}
     Dag node();
+    // Characters taken so far, counting the call that found the end.
+    long taken() const { return static_cast<long>(at_ - start_) + calls_; }
 
 private:
     // The next significant character; -1 and NUL end the input, every other character at or
     // below 32 or at or above 127 is skipped.
     int next() {
         for (;;) {
-            ++readerChars;
-            int c = source_(data_);
-            if (c == -1 || c == 0) throw ReadEnd{};
+            int c = at_ != end_ ? *at_++ : more();
             if (c > 32 && c < 127) return c;
+            if (c == -1 || c == 0) throw ReadEnd{};
         }
+    }
+    // A character from the callback, or -1 past the end of a text in memory.
+    [[gnu::noinline]] int more() {
+        ++calls_;
+        return source_ ? source_(data_) : -1;
     }
     [[gnu::noinline]] long readShort();
     long readLength(long low, long high);
@@ -637,8 +650,12 @@ private:
     }
     static void enter(Dag d, long number) { backRefs.read.enter(number, d); }
 
-    DagSource source_;
-    void* data_;
+    DagSource source_ = nullptr;
+    void* data_ = nullptr;
+    const unsigned char* at_ = nullptr;     // the rest of a text in memory
+    const unsigned char* end_ = nullptr;
+    const unsigned char* start_ = nullptr;
+    long calls_ = 0;                        // calls of more()
     int depth_ = 0;
     std::vector<DagWord> scratch_;
     std::vector<DagWord> words_;   // readInteger's base-10000 words
@@ -978,9 +995,10 @@ bool dag_write(const DagWord* dag, DagSink sink, DagErrorSink errorSink, int lin
     return ok;
 }
 
-Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagErrorCallback,
-             unsigned flags, void* data) {
-    if (!source) source = stdinSource;
+namespace {
+
+// Reads one DAG with the reader given and reports its end or error with the character count.
+Dag readOne(Reader& reader, DagEndCallback end, DagErrorCallback error, unsigned flags, void* data) {
     if (!end) end = stderrEnd;
     if (!error) error = stderrError;
     bool keep = (flags & DAG_KEEP_BACKREFS) != 0;
@@ -992,17 +1010,34 @@ Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagEr
     Dag result = nullptr;
     try {
         TovuHandlerGuard guard;
-        Reader reader(source, data);
         result = reader.node();
+        readerChars += reader.taken();
     } catch (const TovuError& e) {
+        readerChars += reader.taken();
         error(data, readerChars, e.message.c_str());
         result = nullptr;
     } catch (const ReadEnd&) {
+        readerChars += reader.taken();
         end(data, readerChars);
         result = nullptr;
     }
     if (!keep) backRefs.clear();
     return result;
+}
+
+}  // namespace
+
+Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagErrorCallback,
+             unsigned flags, void* data) {
+    Reader reader(source ? source : stdinSource, data);
+    return readOne(reader, end, error, flags, data);
+}
+
+Dag dag_read_text(std::string_view text, DagEndCallback end, DagErrorCallback error, DagErrorCallback,
+                  unsigned flags, void* data) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+    Reader reader(begin, begin + text.size());
+    return readOne(reader, end, error, flags, data);
 }
 
 void enc_pack_bytes(ByteSource source, ByteSink sink, void* data) {
@@ -1079,27 +1114,13 @@ const char* enc_unpack_bytes(ByteSource source, ByteSink sink, void* data) {
 
 namespace {
 
-struct TextSource {
-    std::string_view text;
-    std::size_t at = 0;
-    std::string* error = nullptr;
-};
-
-int textSource(void* data) {
-    auto* s = static_cast<TextSource*>(data);
-    return s->at < s->text.size() ? static_cast<unsigned char>(s->text[s->at++]) : -1;
-}
-
 void textEnd(void* data, long) {
-    auto* s = static_cast<TextSource*>(data);
-    if (s->error) *s->error = "unexpected end of input";
+    if (auto* error = static_cast<std::string*>(data)) *error = "unexpected end of input";
 }
 
 void textError(void* data, long, const char* message) {
-    auto* s = static_cast<TextSource*>(data);
-    if (s->error) *s->error = message;
+    if (auto* error = static_cast<std::string*>(data)) *error = message;
 }
-
 
 }  // namespace
 
@@ -1110,8 +1131,7 @@ std::string dag_to_text(const DagWord* dag, unsigned flags, int lineWidth) {
 }
 
 Dag dag_from_text(std::string_view text, std::string* error, unsigned flags) {
-    TextSource source{text, 0, error};
-    return dag_read(textSource, textEnd, textError, nullptr, flags, &source);
+    return dag_read_text(text, textEnd, textError, nullptr, flags, error);
 }
 
 std::string enc_pack(std::string_view bytes) {
