@@ -268,6 +268,25 @@ TEST_F(EncodeTest, KeptBackReferencesAcrossCalls) {
     EXPECT_EQ(readError("4F#"), "invalid back reference");
 }
 
+// A call that keeps the references but numbers from 1 again starts below the kept table: its
+// nodes get their numbers and the nodes kept keep theirs.
+TEST_F(EncodeTest, KeptBackReferencesWhenNumberingStartsAgain) {
+    ASSERT_NE(dag_from_text(")%\"xG\"\"#"), nullptr);   // three nodes; the table starts at 4
+    Dag a = dag_from_text(".)%\"yG\"\"$", nullptr, DAG_KEEP_BACKREFS);   // nodes 1 to 4
+    ASSERT_NE(a, nullptr);
+    Dag power = dag_op(a, 1);
+    struct Row {
+        const char* text;
+        Dag expected;
+    } rows[] = {{"4F#", power}, {"4F$", name("y")}, {"4F%", dag_op(power, 2)}, {"4F\"", a}};
+    for (const Row& r : rows) {
+        Dag b = dag_from_text(r.text, nullptr, DAG_KEEP_BACKREFS | DAG_CONTINUE_COUNT);
+        ASSERT_NE(b, nullptr) << r.text;
+        EXPECT_EQ(dag_op(b, 1), r.expected) << r.text;
+    }
+    EXPECT_EQ(readError("4F#"), "invalid back reference");   // a call without the flags drops them
+}
+
 TEST_F(EncodeTest, KeptBackReferencesEndWithStorageReset) {
     Dag first = typed(DAG_POWER, {name("x"), dag_of_int(2)});
     EXPECT_EQ(dag_to_text(dag_new1(DAG_UNEVAL, first), DAG_KEEP_BACKREFS), ".)%\"xG\"\"#");
