@@ -298,10 +298,19 @@ std::size_t hash_count(Dag table) {
     return count;
 }
 
+// h = 1, then h = byte + 1027 * h for each (signed) byte, modulo 2^32; 0 becomes 1.  Four
+// bytes are folded at a time (h * 1027^4 + b0 * 1027^3 + ... + b3), which gives the same value
+// with a quarter of the chain of dependent multiplications: hashing was a tenth of the time of
+// reading a DAG text full of names already known.
 std::uint32_t text_hash(const char* text) {
+    constexpr std::uint32_t k1 = 1027u, k2 = k1 * k1, k3 = k2 * k1, k4 = k3 * k1;
+    auto byte = [](char c) { return static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c))); };
+    std::size_t n = std::strlen(text);
     std::uint32_t h = 1;
-    for (const char* p = text; *p; ++p)
-        h = static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(*p))) + 1027u * h;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        h = h * k4 + byte(text[i]) * k3 + byte(text[i + 1]) * k2 + byte(text[i + 2]) * k1 + byte(text[i + 3]);
+    for (; i < n; ++i) h = byte(text[i]) + k1 * h;
     return h ? h : 1;
 }
 

@@ -115,10 +115,6 @@ long writerNodes = 0;
 long readerNodes = 0;
 long readerChars = 0;
 
-// Tables above this many slots are given back when they are cleared rather than zeroed, so
-// that one huge DAG does not make every later small call pay for clearing its table.
-constexpr std::size_t kKeptTableSlots = 4096;
-
 // The writer's back references: node address -> node number (numbers start at 1; 0 means
 // none).  The first number given to an address stays: a node written again at the top of a
 // later call (DAG_KEEP_BACKREFS) keeps its old one.
@@ -244,33 +240,59 @@ private:
 };
 
 // The reader's back references: node number -> node, for complete nodes only.  Numbers are
-// handed out one by one, so a vector indexed from the first number of the table holds them;
-// it grows only with the nodes really read.  As in the writer, the first node given a number
-// stays (a later call without DAG_CONTINUE_COUNT numbers from 1 again).
+// handed out one by one, so slots indexed from the first number of the table hold them; they
+// sit in pages of kPageSlots that never move, so a table growing with a large DAG copies
+// nothing.  As in the writer, the first node given a number stays (a later call without
+// DAG_CONTINUE_COUNT numbers from 1 again), and the pages a call used are zeroed and kept when
+// the table is cleared, so a large DAG read again and again does not fault its table in every
+// time; the next smaller call gives back what it did not use.
 class NumberedNodes {
 public:
     Dag find(long number) const {
-        if (number < base_ || number - base_ >= static_cast<long>(nodes_.size())) return nullptr;
-        return nodes_[static_cast<std::size_t>(number - base_)];
+        if (number < base_) return nullptr;
+        auto i = static_cast<std::size_t>(number - base_);
+        if (i >= used_) return nullptr;
+        return pages_[i >> kPageShift][i & (kPageSlots - 1)];
     }
     void enter(long number, Dag d) {
-        if (number < base_) {   // numbering started again below the table
-            nodes_.insert(nodes_.begin(), static_cast<std::size_t>(base_ - number), nullptr);
-            base_ = number;
-        }
+        if (number < base_) rebase(number);   // numbering started again below the table
         auto i = static_cast<std::size_t>(number - base_);
-        if (i >= nodes_.size()) nodes_.resize(i + 1, nullptr);
-        if (!nodes_[i]) nodes_[i] = d;
+        if ((i >> kPageShift) >= pages_.size()) addPages(i >> kPageShift);
+        Dag& slot = pages_[i >> kPageShift][i & (kPageSlots - 1)];
+        if (!slot) slot = d;
+        if (i >= used_) used_ = i + 1;
     }
     // Empties the table; the next number to be read becomes its first.
     void clear(long next) {
-        if (nodes_.capacity() > kKeptTableSlots) nodes_ = {};
-        else nodes_.clear();
+        std::size_t pagesUsed = (used_ + kPageSlots - 1) >> kPageShift;
+        for (std::size_t p = 0; p < pagesUsed; ++p)
+            std::fill_n(pages_[p].get(), std::min(kPageSlots, used_ - (p << kPageShift)), nullptr);
+        std::size_t keep = std::max(kKeptPages, pagesUsed);
+        if (pages_.size() > keep) pages_.resize(keep);
+        used_ = 0;
         base_ = next;
     }
 
 private:
-    std::vector<Dag> nodes_;
+    static constexpr int kPageShift = 12;
+    static constexpr std::size_t kPageSlots = std::size_t(1) << kPageShift;   // 32 KB
+    static constexpr std::size_t kKeptPages = 1;
+
+    // Out of line, as the rest of the reader's rare steps, to keep the recursive frames small.
+    [[gnu::noinline]] void addPages(std::size_t last) {
+        while (pages_.size() <= last) pages_.push_back(std::make_unique<Dag[]>(kPageSlots));   // zeroed
+    }
+    // Moves the table's first number down to `number`, keeping every entry under its number.
+    [[gnu::noinline]] void rebase(long number) {
+        std::vector<std::pair<long, Dag>> entries;
+        for (std::size_t i = 0; i < used_; ++i)
+            if (Dag d = pages_[i >> kPageShift][i & (kPageSlots - 1)]) entries.emplace_back(base_ + long(i), d);
+        clear(number);
+        for (const auto& [n, d] : entries) enter(n, d);
+    }
+
+    std::vector<std::unique_ptr<Dag[]>> pages_;
+    std::size_t used_ = 0;   // slots from the first up to the last one entered
     long base_ = 1;
 };
 
@@ -341,6 +363,10 @@ private:
         if (text_) text_->push_back(static_cast<char>(ch));
         else sink_(data_, ch);
     }
+    // The type characters of node(): put out of line there, so that the recursive frames stay
+    // small whatever the compiler inlines (a frame of the sanitizer build is several times as
+    // large with put inlined at each of them).
+    [[gnu::noinline]] void putMark(int ch) { put(ch); }
     void putShort(long v);
     [[gnu::noinline]] void putInteger(const DagWord* d);
     [[gnu::noinline]] void putText(const char* text);
@@ -438,12 +464,12 @@ void Writer::putDouble(double v) {
 
 void Writer::node(const DagWord* d, bool top) {
     if (!d) {
-        put('G');
+        putMark('G');
         return;
     }
     if (!top) {
         if (long number = backRefs.written.find(d)) {
-            put('F');
+            putMark('F');
             putShort(number);
             return;
         }
@@ -459,15 +485,15 @@ void Writer::node(const DagWord* d, bool top) {
     case DAG_INTPOS:
     case DAG_INTNEG:
         need(d, 2);
-        put(kTypeChar[type]);
+        putMark(kTypeChar[type]);
         putInteger(d);
         return;
     case DAG_NAME:
         need(d, 4);
-        put(top ? 'I' : '%');
+        putMark(top ? 'I' : '%');
         putText(dag_text(d));
         if (!top) {
-            put('G');
+            putMark('G');
             return;
         }
         node((flags_ & DAG_WRITE_NO_VALUES) ? nullptr : dag_op(d, 1), false);
@@ -475,7 +501,7 @@ void Writer::node(const DagWord* d, bool top) {
         return;
     case DAG_STRING:
         need(d, 4);
-        put('Q');
+        putMark('Q');
         putText(dag_text(d));
         node(dag_op(d, 2), false);
         return;
@@ -486,7 +512,7 @@ void Writer::node(const DagWord* d, bool top) {
         if (!items || dag_type(items) != DAG_EXPSEQ)
             failWith("unexpected DAG type: %ld", items ? long(dag_type(items)) : 0L);
         bool attributes = length != 2;
-        put(type == DAG_LIST ? (attributes ? 'L' : '7') : (attributes ? 'M' : '<'));
+        putMark(type == DAG_LIST ? (attributes ? 'L' : '7') : (attributes ? 'M' : '<'));
         putShort(static_cast<long>(dag_length(items)));
         for (std::size_t i = 1; i < dag_length(items); ++i) node(dag_op(items, i), false);
         if (attributes) node(dag_op(d, 2), false);
@@ -494,7 +520,7 @@ void Writer::node(const DagWord* d, bool top) {
     }
     case DAG_SERIES:
         if (length < 2 || length % 2 != 0) failWith("invalid DAG length: %ld", long(length));
-        put('+');
+        putMark('+');
         putShort(static_cast<long>(length));
         node(dag_op(d, 1), false);
         for (std::size_t i = 2; i < length; i += 2) {
@@ -505,19 +531,19 @@ void Writer::node(const DagWord* d, bool top) {
     case DAG_LOCAL:
     case DAG_PARAM:
         need(d, 2);
-        put(kTypeChar[type]);
+        putMark(kTypeChar[type]);
         putShort(dag_word(d, 1) + 2);
         return;
     case DAG_LEXICAL: {
         need(d, 2);
         long index = dag_word(d, 1);
-        put('T');
+        putMark('T');
         putShort(index >= 0 ? 2 * index : -2 * index + 1);
         return;
     }
     case DAG_PROC: {
         need(d, 9);
-        put('R');
+        putMark('R');
         for (std::size_t i = 1; i <= 8; ++i) node(dag_op(d, i), false);
         if (procIsBuiltin(d)) {
             int index = BUILTIN_FAIL;
@@ -531,7 +557,7 @@ void Writer::node(const DagWord* d, bool top) {
     }
     case DAG_HFARRAY: {
         need(d, 3);
-        put('W');
+        putMark('W');
         putShort(static_cast<long>(length));
         for (std::size_t i = 2; i < length; ++i) putShort(dag_word(d, i));
         std::size_t count = d[2];
@@ -541,7 +567,7 @@ void Writer::node(const DagWord* d, bool top) {
         return;
     }
     case DAG_HASHTAB: {
-        put('E');
+        putMark('E');
         putShort(static_cast<long>(length));
         putShort(static_cast<long>(hash_count(const_cast<Dag>(d))));
         for (std::size_t b = 1; b < length; ++b) {
@@ -559,17 +585,17 @@ void Writer::node(const DagWord* d, bool top) {
     }
 
     if (isSequence(type)) {
-        put(kTypeChar[type]);
+        putMark(kTypeChar[type]);
         putShort(static_cast<long>(length));
         for (std::size_t i = 1; i < length; ++i) node(dag_op(d, i), false);
         return;
     }
     int nodes = fixedNodes(type);
     if ((type == DAG_FLOAT || type == DAG_TABLEREF || type == DAG_FUNCTION) && length != 3) {
-        put(type == DAG_FLOAT ? 'H' : type == DAG_TABLEREF ? 'J' : 'K');
+        putMark(type == DAG_FLOAT ? 'H' : type == DAG_TABLEREF ? 'J' : 'K');
         nodes = 3;
     } else {
-        put(kTypeChar[type]);
+        putMark(kTypeChar[type]);
     }
     need(d, static_cast<std::size_t>(nodes) + 1);
     for (int i = 1; i <= nodes; ++i) node(dag_op(d, static_cast<std::size_t>(i)), false);
@@ -585,31 +611,71 @@ void stderrError(void*, long count, const char* message) {
     std::fprintf(stderr, "Input Error at %ld: %s\n", count, message);
 }
 
+// The reader's stack of finished children.  A push sits inside the reader's recursion, so it
+// keeps no locals in memory and grows out of line: the frames of the recursion stay small.
+class WordStack {
+public:
+    void push_back(DagWord w) {
+        if (size_ == capacity_) grow();
+        words_[size_++] = w;
+    }
+    DagWord back() const { return words_[size_ - 1]; }
+    DagWord operator[](std::size_t i) const { return words_[i]; }
+    std::size_t size() const { return size_; }
+    void resize(std::size_t n) { size_ = std::min(n, size_); }   // drops words from the top
+
+private:
+    [[gnu::noinline]] void grow() {
+        std::size_t capacity = std::max<std::size_t>(64, 2 * capacity_);
+        auto words = std::make_unique_for_overwrite<DagWord[]>(capacity);
+        if (size_) std::memcpy(words.get(), words_.get(), size_ * sizeof(DagWord));
+        words_ = std::move(words);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<DagWord[]> words_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 // Nodes are built after their children have been read: the children wait on one scratch stack
 // that grows only with the input actually read, so an announced length never decides an
 // allocation.  A node is numbered when it starts (before its children) but can be referred to
 // only once it is complete, so a back reference can never make a cycle through a container.
 // NAME and STRING nodes are complete as soon as their text is interned; a name's value may refer
 // to the name itself, which is harmless since nothing descends into a name's value.
+//
+// Characters come from a range in memory or from a callback.  Both go through one range
+// [at_, end_): a text in memory is that range and the end of the range is the end of the input,
+// read without a call per character; for a callback the range stays empty and every character is
+// one call (more()), so a stream is never read beyond the DAG.  The count of characters taken,
+// skipped ones and the end or NUL included, is the same either way.
 class Reader {
 public:
     Reader(DagSource source, void* data) : source_(source), data_(data) {}
+    Reader(const unsigned char* begin, const unsigned char* end) : at_(begin), end_(end), start_(begin) {}
     Dag node();
+    // Characters taken so far, counting the call that found the end.
+    long taken() const { return static_cast<long>(at_ - start_) + calls_; }
 
 private:
     // The next significant character; -1 and NUL end the input, every other character at or
     // below 32 or at or above 127 is skipped.
     int next() {
         for (;;) {
-            ++readerChars;
-            int c = source_(data_);
-            if (c == -1 || c == 0) throw ReadEnd{};
+            int c = at_ != end_ ? *at_++ : more();
             if (c > 32 && c < 127) return c;
+            if (c == -1 || c == 0) throw ReadEnd{};
         }
+    }
+    // A character from the callback, or -1 past the end of a text in memory.
+    [[gnu::noinline]] int more() {
+        ++calls_;
+        return source_ ? source_(data_) : -1;
     }
     [[gnu::noinline]] long readShort();
     long readLength(long low, long high);
-    [[gnu::noinline]] std::string readText();
+    [[gnu::noinline]] const std::string& readText();
     [[gnu::noinline]] double readDouble();
     [[gnu::noinline]] Dag readInteger(unsigned type);
     [[gnu::noinline]] Dag readHfarray();
@@ -637,11 +703,16 @@ private:
     }
     static void enter(Dag d, long number) { backRefs.read.enter(number, d); }
 
-    DagSource source_;
-    void* data_;
+    DagSource source_ = nullptr;
+    void* data_ = nullptr;
+    const unsigned char* at_ = nullptr;     // the rest of a text in memory
+    const unsigned char* end_ = nullptr;
+    const unsigned char* start_ = nullptr;
+    long calls_ = 0;                        // calls of more()
     int depth_ = 0;
-    std::vector<DagWord> scratch_;
+    WordStack scratch_;
     std::vector<DagWord> words_;   // readInteger's base-10000 words
+    std::string text_;             // readText's text
 };
 
 long Reader::readShort() {
@@ -678,10 +749,24 @@ long Reader::readLength(long low, long high) {
     return v;
 }
 
-std::string Reader::readText() {
+// A character that stands for itself in a text: no blank, escape, brace or skipped byte.
+bool isPlainTextChar(unsigned char c) { return c > 32 && c < 127 && c != '{' && c != '}' && c != '~' && c != '|'; }
+
+// The text lands in text_, which the caller uses before reading further nodes.
+const std::string& Reader::readText() {
     long n = readLength(0, kMaxText);
-    std::string text;
-    for (long i = 0; i < n; ++i) {
+    std::string& text = text_;
+    text.clear();
+    // From a text in memory the leading run of plain characters is taken in one piece: next()
+    // would hand out exactly those characters, one call each.
+    long i = 0;
+    long left = static_cast<long>(end_ - at_);
+    while (i < n && i < left && isPlainTextChar(at_[i])) ++i;
+    if (i > 0) {
+        text.assign(reinterpret_cast<const char*>(at_), static_cast<std::size_t>(i));
+        at_ += i;
+    }
+    for (; i < n; ++i) {
         int c = next();
         if (c == '{' || c == '}') continue;   // counted, not stored
         if (c == '~') {
@@ -720,11 +805,15 @@ Dag Reader::readInteger(unsigned type) {
     std::vector<DagWord>& words = words_;   // kept between integers to spare allocations
     words.clear();
     static const DagWord kPow[4] = {1, 10, 100, 1000};
-    std::size_t at = 0;   // digits stored so far
+    DagWord word = 0;   // the word being filled, with `filled` digits so far
+    int filled = 0;
     auto store = [&](DagWord digit) {
-        if (at % 4 == 0) words.push_back(0);
-        words.back() += digit * kPow[at % 4];
-        ++at;
+        word += digit * kPow[filled];
+        if (++filled == 4) {
+            words.push_back(word);
+            word = 0;
+            filled = 0;
+        }
     };
     for (long left = count; left > 0;) {
         int c = next();
@@ -740,6 +829,7 @@ Dag Reader::readInteger(unsigned type) {
             tovu_error("invalid character in digit encoding");
         }
     }
+    if (filled) words.push_back(word);
     while (words.size() > 1 && words.back() == 0) words.pop_back();
     if (words.size() == 1 && words[0] == 0) type = DAG_INTPOS;   // there is no negative zero
     Dag d = dag_new(words.size() + 1, type);
@@ -748,11 +838,11 @@ Dag Reader::readInteger(unsigned type) {
 }
 
 Dag Reader::readName(bool top, long number) {
-    std::string text = readText();
-    // The old ditto names.
-    if (text == "\"") text = "%";
-    else if (text == "\"\"") text = "%%";
-    else if (text == "\"\"\"") text = "%%%";
+    std::string& text = text_;
+    readText();
+    // The old ditto names: one to three double quotes.
+    if (!text.empty() && text.size() <= 3 && text.find_first_not_of('"') == std::string::npos)
+        text.assign(text.size(), '%');
     Dag name = dag_intern(text.c_str(), DAG_NAME);
     enter(name, number);
     if (Dag value = node()) dag_set_interned_field(name, 1, value);
@@ -761,8 +851,7 @@ Dag Reader::readName(bool top, long number) {
 }
 
 Dag Reader::readString(long number) {
-    std::string text = readText();
-    Dag s = dag_intern(text.c_str(), DAG_STRING);
+    Dag s = dag_intern(readText().c_str(), DAG_STRING);
     enter(s, number);
     dag_set_interned_field(s, 2, node());
     return s;
@@ -978,9 +1067,10 @@ bool dag_write(const DagWord* dag, DagSink sink, DagErrorSink errorSink, int lin
     return ok;
 }
 
-Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagErrorCallback,
-             unsigned flags, void* data) {
-    if (!source) source = stdinSource;
+namespace {
+
+// Reads one DAG with the reader given and reports its end or error with the character count.
+Dag readOne(Reader& reader, DagEndCallback end, DagErrorCallback error, unsigned flags, void* data) {
     if (!end) end = stderrEnd;
     if (!error) error = stderrError;
     bool keep = (flags & DAG_KEEP_BACKREFS) != 0;
@@ -992,17 +1082,34 @@ Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagEr
     Dag result = nullptr;
     try {
         TovuHandlerGuard guard;
-        Reader reader(source, data);
         result = reader.node();
+        readerChars += reader.taken();
     } catch (const TovuError& e) {
+        readerChars += reader.taken();
         error(data, readerChars, e.message.c_str());
         result = nullptr;
     } catch (const ReadEnd&) {
+        readerChars += reader.taken();
         end(data, readerChars);
         result = nullptr;
     }
     if (!keep) backRefs.clear();
     return result;
+}
+
+}  // namespace
+
+Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error, DagErrorCallback,
+             unsigned flags, void* data) {
+    Reader reader(source ? source : stdinSource, data);
+    return readOne(reader, end, error, flags, data);
+}
+
+Dag dag_read_text(std::string_view text, DagEndCallback end, DagErrorCallback error, DagErrorCallback,
+                  unsigned flags, void* data) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+    Reader reader(begin, begin + text.size());
+    return readOne(reader, end, error, flags, data);
 }
 
 void enc_pack_bytes(ByteSource source, ByteSink sink, void* data) {
@@ -1079,27 +1186,13 @@ const char* enc_unpack_bytes(ByteSource source, ByteSink sink, void* data) {
 
 namespace {
 
-struct TextSource {
-    std::string_view text;
-    std::size_t at = 0;
-    std::string* error = nullptr;
-};
-
-int textSource(void* data) {
-    auto* s = static_cast<TextSource*>(data);
-    return s->at < s->text.size() ? static_cast<unsigned char>(s->text[s->at++]) : -1;
-}
-
 void textEnd(void* data, long) {
-    auto* s = static_cast<TextSource*>(data);
-    if (s->error) *s->error = "unexpected end of input";
+    if (auto* error = static_cast<std::string*>(data)) *error = "unexpected end of input";
 }
 
 void textError(void* data, long, const char* message) {
-    auto* s = static_cast<TextSource*>(data);
-    if (s->error) *s->error = message;
+    if (auto* error = static_cast<std::string*>(data)) *error = message;
 }
-
 
 }  // namespace
 
@@ -1110,8 +1203,7 @@ std::string dag_to_text(const DagWord* dag, unsigned flags, int lineWidth) {
 }
 
 Dag dag_from_text(std::string_view text, std::string* error, unsigned flags) {
-    TextSource source{text, 0, error};
-    return dag_read(textSource, textEnd, textError, nullptr, flags, &source);
+    return dag_read_text(text, textEnd, textError, nullptr, flags, error);
 }
 
 std::string enc_pack(std::string_view bytes) {

@@ -35,6 +35,11 @@ bool dag_write(const DagWord* dag, DagSink sink, DagErrorSink errorSink, int lin
 // Reads one DAG, or answers null after an error (end callback for the end of input).
 Dag dag_read(DagSource source, DagEndCallback end, DagErrorCallback error,
              DagErrorCallback warning, unsigned flags, void* data);
+// The same over a text already in memory, read without a call per character: the same DAG,
+// errors and character counts as dag_read with a source handing out the bytes of `text` and
+// then -1.
+Dag dag_read_text(std::string_view text, DagEndCallback end, DagErrorCallback error,
+                  DagErrorCallback warning, unsigned flags, void* data);
 
 // Byte packer and its inverse; the unpacker answers null on success or an error text.
 using ByteSource = int (*)(void* data);

@@ -185,6 +185,14 @@ TEST_F(DagTest, TextHash) {
         {"\xC8", static_cast<std::uint32_t>(-56 + 1027)},   // bytes are signed
     };
     for (const Row& r : rows) EXPECT_EQ(text_hash(r.text), r.expected) << r.text;
+    // Longer texts, against the recurrence one byte at a time.
+    auto oneByOne = [](const char* text) {
+        std::uint32_t h = 1;
+        for (const char* p = text; *p; ++p) h = static_cast<std::uint32_t>(static_cast<signed char>(*p)) + 1027u * h;
+        return h ? h : 1;
+    };
+    for (const char* text : {"abc", "abcd", "abcde", "x123456", "r12_x1234567", "\xC8\xFF\x80zzz\x7F\x01q"})
+        EXPECT_EQ(text_hash(text), oneByOne(text)) << text;
 }
 
 TEST_F(DagTest, InterningNamesAndStrings) {

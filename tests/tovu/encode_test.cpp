@@ -268,6 +268,25 @@ TEST_F(EncodeTest, KeptBackReferencesAcrossCalls) {
     EXPECT_EQ(readError("4F#"), "invalid back reference");
 }
 
+// A call that keeps the references but numbers from 1 again starts below the kept table: its
+// nodes get their numbers and the nodes kept keep theirs.
+TEST_F(EncodeTest, KeptBackReferencesWhenNumberingStartsAgain) {
+    ASSERT_NE(dag_from_text(")%\"xG\"\"#"), nullptr);   // three nodes; the table starts at 4
+    Dag a = dag_from_text(".)%\"yG\"\"$", nullptr, DAG_KEEP_BACKREFS);   // nodes 1 to 4
+    ASSERT_NE(a, nullptr);
+    Dag power = dag_op(a, 1);
+    struct Row {
+        const char* text;
+        Dag expected;
+    } rows[] = {{"4F#", power}, {"4F$", name("y")}, {"4F%", dag_op(power, 2)}, {"4F\"", a}};
+    for (const Row& r : rows) {
+        Dag b = dag_from_text(r.text, nullptr, DAG_KEEP_BACKREFS | DAG_CONTINUE_COUNT);
+        ASSERT_NE(b, nullptr) << r.text;
+        EXPECT_EQ(dag_op(b, 1), r.expected) << r.text;
+    }
+    EXPECT_EQ(readError("4F#"), "invalid back reference");   // a call without the flags drops them
+}
+
 TEST_F(EncodeTest, KeptBackReferencesEndWithStorageReset) {
     Dag first = typed(DAG_POWER, {name("x"), dag_of_int(2)});
     EXPECT_EQ(dag_to_text(dag_new1(DAG_UNEVAL, first), DAG_KEEP_BACKREFS), ".)%\"xG\"\"#");
@@ -365,12 +384,14 @@ TEST_F(EncodeTest, NulEndsTheInput) {
     EXPECT_EQ(readError(std::string("7$\0\"", 4)), "unexpected end of input");
 }
 
-TEST_F(EncodeTest, MalformedInputs) {
-    struct Row {
-        const char* name;
-        std::string text;
-        std::string message;
-    } rows[] = {
+struct MalformedRow {
+    const char* name;
+    std::string text;
+    std::string message;
+};
+
+std::vector<MalformedRow> malformedRows() {
+    return {
         {"empty", "", "unexpected end of input"},
         {"unknown type", "X", "unexpected DAG type: 0,88"},
         {"unknown type brace", "{", "unexpected DAG type: 0,123"},
@@ -401,7 +422,74 @@ TEST_F(EncodeTest, MalformedInputs) {
         {"truncated text", "Q%ab", "unexpected end of input"},
         {"truncated double", "W$\"3FF", "unexpected end of input"},
     };
-    for (const Row& r : rows) EXPECT_EQ(readError(r.text), r.message) << r.name << ": " << r.text;
+}
+
+TEST_F(EncodeTest, MalformedInputs) {
+    for (const MalformedRow& r : malformedRows()) EXPECT_EQ(readError(r.text), r.message) << r.name << ": " << r.text;
+}
+
+// What one read reports: the DAG's text (empty for null), the counts given to the end and error
+// callbacks (-1: not called), the message, and the count that a following read continues from.
+struct ReadOutcome {
+    bool read = false;
+    Dag dag = nullptr;
+    long endCount = -1;
+    long errorCount = -1;
+    std::string message;
+    long countAfter = -1;
+};
+
+ReadOutcome readOneWay(const std::string& text, bool inMemory) {
+    CallbackLog log;
+    log.text = text;
+    ReadOutcome out;
+    out.dag = inMemory ? dag_read_text(text, logEnd, logError, nullptr, 0, &log)
+                       : dag_read(logSource, logEnd, logError, nullptr, 0, &log);
+    out.read = out.dag != nullptr;
+    out.endCount = log.endCount;
+    out.errorCount = log.errorCount;
+    out.message = log.message;
+    // A read that continues the count fails at once and tells where the first one stopped.
+    CallbackLog after;
+    after.text = "X";
+    if (inMemory) dag_read_text(after.text, logEnd, logError, nullptr, DAG_CONTINUE_COUNT, &after);
+    else dag_read(logSource, logEnd, logError, nullptr, DAG_CONTINUE_COUNT, &after);
+    out.countAfter = after.errorCount;
+    return out;
+}
+
+// A text in memory is read without the per-character callback; every text, whole, cut short or
+// broken, must give the same DAG, the same error and the same character counts both ways.
+TEST_F(EncodeTest, TextInMemoryReadsAsTheCallbackDoes) {
+    std::vector<std::pair<std::string, std::string>> texts;   // name, text
+    for (const Golden& g : goldenCases()) texts.emplace_back(g.name, g.text);
+    for (const MalformedRow& r : malformedRows()) texts.emplace_back(r.name, r.text);
+    const std::string escapes = "7%Q&a~b|ir|gr6\"Q%a{b}G%#\"\"G";   // space, bytes, braces, ditto
+    for (std::size_t n = 0; n <= escapes.size(); ++n) texts.emplace_back("escapes cut to " + std::to_string(n), escapes.substr(0, n));
+    const std::pair<const char*, std::string> more[] = {
+        {"line breaks and spaces", " 7$\n)%\"x\r\nG\"\"#\tF# "},
+        {"bytes above 126 are skipped", "7\x80$\xff)%\"xG\"\"#F#"},
+        {"NUL inside", std::string("7$\0\"", 4)},
+        {"NUL first", std::string("\0", 1)},
+        {"text left after the DAG", "%\"zGGGG"},
+        {"only blanks", "   \n"},
+        {"nesting too deep", std::string(10001, '.') + "D"},
+    };
+    for (const auto& [name, text] : more) texts.emplace_back(name, text);
+
+    for (const auto& [name, text] : texts) {
+        ReadOutcome viaCallback = readOneWay(text, false);
+        ReadOutcome inMemory = readOneWay(text, true);
+        SCOPED_TRACE(name + ": " + text);
+        ASSERT_EQ(inMemory.read, viaCallback.read);
+        if (inMemory.dag) {
+            EXPECT_TRUE(dag_equal(inMemory.dag, viaCallback.dag));
+        }
+        EXPECT_EQ(inMemory.endCount, viaCallback.endCount);
+        EXPECT_EQ(inMemory.errorCount, viaCallback.errorCount);
+        EXPECT_EQ(inMemory.message, viaCallback.message);
+        EXPECT_EQ(inMemory.countAfter, viaCallback.countAfter);
+    }
 }
 
 TEST_F(EncodeTest, EveryPrefixOfAValidTextEndsCleanly) {
