@@ -18,6 +18,7 @@
 #include "document/exec/WorksheetDocument.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/gui_test.h"
+#include "tests/app/dialogs/program_child.h"
 #include "util/messages.h"
 
 namespace {
@@ -180,26 +181,16 @@ void runStatement(WorksheetDocument* document, const char* text) {
 // Runs the program with one worksheet, runs STATUS in it, opens a second worksheet and runs
 // another STATUS in the first; prints what the bar showed at each step and exits.
 [[noreturn]] void runProgramAndPrintTheBar() {
-    gui::ensureApplication();
-    gui::test::activate();
-    std::string seen;
-    KWorksheetApp app;
-    app.splashTimeoutMs = 3600 * 1000;
-    app.onLoopRunning = [&](KWorksheetApp& a) {
+    runProgramAndReport([](KWorksheetApp& a, std::string& seen) {
         KStatusBar& bar = *a.frame->statusBar();
         KWorksheetWindow* first = dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet());
         runStatement(first->document(), "ask(STATUS, 0, 1000, 2.5);");
-        seen += bar.getItemText(KStatusBar::kTimeItem).str() + "|" + bar.getItemText(KStatusBar::kBytesItem).str();
+        seen += "seen [" + bar.getItemText(KStatusBar::kTimeItem).str() + "|" + bar.getItemText(KStatusBar::kBytesItem).str();
         a.frame->frame_command(1101, 0);   // New
         seen += dynamic_cast<KWorksheetWindow*>(KMainFrame::activeWorksheet()) != first ? "|other active" : "|same active";
         runStatement(first->document(), "ask(STATUS, 0, 5000, 7.5);");
-        seen += "|" + bar.getItemText(KStatusBar::kTimeItem).str();
-        Application::quit();
-    };
-    char* argv[] = {const_cast<char*>("wkelvo"), const_cast<char*>("-nosplash"), nullptr};
-    app.Main(2, argv);
-    std::fprintf(stderr, "seen [%s]\n", seen.c_str());
-    std::exit(0);
+        seen += "|" + bar.getItemText(KStatusBar::kTimeItem).str() + "]\n";
+    });
 }
 #endif
 
